@@ -1,0 +1,50 @@
+# Set-up, build, run and test. Everything is installed from Debian's packages by scripts/setup.sh.
+JOBS ?= $(shell nproc)
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+
+.PHONY: run test setup build build-asan unit-test asan-test bench fuzz clean
+
+run: build
+	./$(BUILD)/wendmoor_qt $(ARGS)
+
+test: build build-asan
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+setup:
+	@bash scripts/setup.sh
+
+# Generators differ between machines; reconfigure when the cache came from another one.
+$(BUILD)/.configured: CMakeLists.txt | setup
+	cmake -S . -B $(BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWENDMOOR_WERROR=ON
+	@touch $@
+
+$(ASAN_BUILD)/.configured: CMakeLists.txt | setup
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DWENDMOOR_SANITIZE=ON \
+		-DWENDMOOR_GUI=OFF -DWENDMOOR_BENCH=OFF -DWENDMOOR_WERROR=ON
+	@touch $@
+
+build: setup $(BUILD)/.configured
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: setup $(ASAN_BUILD)/.configured
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+unit-test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+asan-test: build-asan
+	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	@ls $(BUILD)/bench/ 2>/dev/null
+
+fuzz: setup
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DWENDMOOR_FUZZ=ON -DWENDMOOR_GUI=OFF -DWENDMOOR_TESTS=OFF -DWENDMOOR_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
