@@ -1,0 +1,202 @@
+#include "tracker/config_handler.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+using File_Ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+File_Ptr open_file(const std::string& path, const char* mode) {
+    return File_Ptr(std::fopen(path.c_str(), mode), &std::fclose);
+}
+
+bool is_white_space(int c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Skips white space (blank lines included), then takes the rest of the line up to
+// a line end or the end of the file. False once nothing but white space is left.
+bool read_next_line(FILE* file, std::string* line) {
+    int c = std::fgetc(file);
+    while (c != EOF && is_white_space(c)) c = std::fgetc(file);
+    if (c == EOF) return false;
+    line->clear();
+    while (c != EOF && c != '\r' && c != '\n') {
+        line->push_back(static_cast<char>(c));
+        c = std::fgetc(file);
+    }
+    return true;
+}
+
+// Position of the first ";" that is not escaped with a backslash, or npos.
+size_t find_comment_start(const std::string& line) {
+    for (size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '\\') {
+            ++i;
+        } else if (line[i] == ';') {
+            return i;
+        }
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
+void ConfigHandler::set_header_check(const std::string& header) {
+    header_check = header;
+}
+
+void ConfigHandler::add_section(const std::string& section) {
+    if (sections.count(section)) return;
+    sections[section].name = section;
+}
+
+void ConfigHandler::add_property(const std::string& section, const std::string& name,
+                                 const std::string& value, const std::string& comment) {
+    add_section(section);
+    Property& property = sections[section].properties[name];
+    property.name = name;
+    property.value = value;
+    property.comment = comment;
+}
+
+void ConfigHandler::add_property(const std::string& section, const std::string& name, int value,
+                                 const std::string& comment) {
+    add_property(section, name, std::to_string(value), comment);
+}
+
+bool ConfigHandler::section_exists(const std::string& section) const {
+    return sections.count(section) != 0;
+}
+
+bool ConfigHandler::property_exists(const std::string& section, const std::string& name) const {
+    return find_property(section, name) != nullptr;
+}
+
+std::string ConfigHandler::get_str_property(const std::string& section, const std::string& name) const {
+    const Property* property = find_property(section, name);
+    return property ? property->value : std::string(" ");
+}
+
+int ConfigHandler::get_int_property(const std::string& section, const std::string& name) const {
+    const Property* property = find_property(section, name);
+    if (!property) return 0;
+    // Like atoi, but a hand-edited out-of-range number saturates instead of being undefined.
+    long long value = std::strtoll(property->value.c_str(), nullptr, 10);
+    if (value > INT_MAX) return INT_MAX;
+    if (value < INT_MIN) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+const ConfigHandler::Property* ConfigHandler::find_property(const std::string& section,
+                                                            const std::string& name) const {
+    auto found_section = sections.find(section);
+    if (found_section == sections.end()) return nullptr;
+    auto found = found_section->second.properties.find(name);
+    return found == found_section->second.properties.end() ? nullptr : &found->second;
+}
+
+std::string ConfigHandler::escape_value(const std::string& value) {
+    std::string text;
+    text.reserve(value.size());
+    for (char c : value) {
+        switch (c) {
+            case '\\': text += "\\\\"; break;
+            case ';': text += "\\;"; break;
+            case '\n': text += "\\n"; break;
+            case '\r': text += "\\r"; break;
+            default: text += c;
+        }
+    }
+    return text;
+}
+
+std::string ConfigHandler::unescape_value(const std::string& text) {
+    std::string value;
+    value.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            value += text[i];
+            continue;
+        }
+        char next = text[i + 1];
+        switch (next) {
+            case '\\': value += '\\'; break;
+            case ';': value += ';'; break;
+            case 'n': value += '\n'; break;
+            case 'r': value += '\r'; break;
+            default:
+                // Older files did not escape backslashes: keep unknown pairs as written.
+                value += '\\';
+                value += next;
+        }
+        ++i;
+    }
+    return value;
+}
+
+bool ConfigHandler::save_to_text(const std::string& path) const {
+    File_Ptr file = open_file(path, "wb");
+    if (!file) return false;
+    std::fprintf(file.get(), "[%s]\n\n", header_check.c_str());
+    for (const auto& [section_name, section] : sections) {
+        std::fprintf(file.get(), "\n\n[%s]\n\n", section_name.c_str());
+        for (const auto& [name, property] : section.properties) {
+            if (!property.comment.empty()) std::fprintf(file.get(), "; %s\n", property.comment.c_str());
+            std::fprintf(file.get(), "%s = %s\n", name.c_str(), escape_value(property.value).c_str());
+        }
+    }
+    // A full disk shows up only when the buffered text is written out.
+    bool written = !std::ferror(file.get());
+    return std::fclose(file.release()) == 0 && written;
+}
+
+bool ConfigHandler::load_from_text(const std::string& path) {
+    File_Ptr file = open_file(path, "rb");
+    if (!file) return false;
+    std::string current_section;
+    std::string line;
+    while (read_next_line(file.get(), &line)) parse_line(line, &current_section);
+    return true;
+}
+
+void ConfigHandler::parse_line(std::string line, std::string* current_section) {
+    size_t comment = find_comment_start(line);
+    if (comment != std::string::npos) line.erase(comment);
+    remove_trailing_space(&line);
+    if (line.empty()) return;
+
+    if (line[0] == '[') {
+        *current_section = line.size() >= 2 ? line.substr(1, line.size() - 2) : std::string();
+        add_section(*current_section);
+        return;
+    }
+    size_t equals = line.find('=');
+    if (equals == std::string::npos) return;
+    std::string name = line.substr(0, equals);
+    std::string value = line.substr(equals + 1);
+    remove_trailing_space(&name);
+    remove_trailing_space(&value);
+    add_property(*current_section, name, unescape_value(value), "");
+}
+
+bool ConfigHandler::save_to_file(const std::string&) const {
+    return true;
+}
+
+bool ConfigHandler::load_from_file(const std::string&) {
+    return false;
+}
+
+void ConfigHandler::remove_trailing_space(std::string* text) {
+    size_t first = text->find_first_not_of(' ');
+    if (first == std::string::npos) {
+        text->clear();
+        return;
+    }
+    size_t last = text->find_last_not_of(' ');
+    *text = text->substr(first, last - first + 1);
+}

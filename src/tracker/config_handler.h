@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <string>
+
+// Named sections of named string properties, read from and written to a plain
+// text settings file ("[section]" lines and "name = value" lines).
+class ConfigHandler {
+public:
+    struct Property {
+        std::string name;
+        std::string value;
+        std::string comment;  // empty when there is none; written, never read back
+    };
+
+    struct Section {
+        std::string name;
+        // Ordered so that a saved file is the same from run to run.
+        std::map<std::string, Property> properties;
+    };
+
+    void set_header_check(const std::string& header);
+    const std::string& get_header_check() const { return header_check; }
+
+    void add_section(const std::string& section);
+    void add_property(const std::string& section, const std::string& name, const std::string& value,
+                      const std::string& comment);
+    void add_property(const std::string& section, const std::string& name, int value,
+                      const std::string& comment);
+
+    bool section_exists(const std::string& section) const;
+    bool property_exists(const std::string& section, const std::string& name) const;
+    // A single blank when the property is missing.
+    std::string get_str_property(const std::string& section, const std::string& name) const;
+    // 0 when the property is missing; otherwise the leading decimal number, clamped to int.
+    int get_int_property(const std::string& section, const std::string& name) const;
+
+    bool save_to_text(const std::string& path) const;
+    bool load_from_text(const std::string& path);
+    // Binary settings files are not supported.
+    bool save_to_file(const std::string& path) const;
+    bool load_from_file(const std::string& path);
+
+    // Strips the space character (only) from both ends.
+    static void remove_trailing_space(std::string* text);
+
+    // The text form of a value: ";", line breaks and backslashes escaped.
+    static std::string escape_value(const std::string& value);
+    static std::string unescape_value(const std::string& text);
+
+private:
+    const Property* find_property(const std::string& section, const std::string& name) const;
+    void parse_line(std::string line, std::string* current_section);
+
+    std::map<std::string, Section> sections;
+    std::string header_check;
+};
