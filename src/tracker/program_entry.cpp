@@ -1,5 +1,158 @@
 #include "tracker/program_entry.h"
 
-int wendmoor_main(int, char**) {
-    return 0;
+#include <sched.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include "common/components/data/error_line.h"
+#include "tracker/config_handler.h"
+#include "tracker/path_data.h"
+
+std::atomic<int> quit_request{0};
+std::atomic<int> thread_finished{0};
+
+namespace {
+
+constexpr int AUDIO_IDLE_SLEEP_US = 1000;
+
+void print_line(const std::string& text) {
+    std::fputs(text.c_str(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void* audio_thread_cbk(void*) {
+    while (!quit_request) {
+        // Non-zero: nothing was written, so give the device time. Zero: poll again at once.
+        int idle = 1;  // becomes: idle = driver_manager.external_poll_active_driver();
+        if (idle) usleep(AUDIO_IDLE_SLEEP_US);
+    }
+    thread_finished = 1;
+    return nullptr;
+}
+
+void display_help() {
+    std::puts("Usage: wendmoor_qt [flags] [songs]");
+    std::puts("Flags:");
+    std::puts("\t--schedfifo runs at schedfifo priority (suid root needed)");
+    std::fflush(stdout);
+}
+
+Program_Entry::Program_Entry(Program_Hooks hooks) : hooks(std::move(hooks)) {}
+
+Program_Entry::~Program_Entry() {
+    stop_audio_thread();
+    // Nothing may point at the locks once they are gone.
+    // Pattern::data_lock (song model pending): Pattern::data_lock = nullptr;
+}
+
+std::string Program_Entry::get_settings_path() {
+    return Path_Data::get_home_dir() + "/" + SETTINGS_FILE_NAME;
+}
+
+int Program_Entry::run(int argc, char** argv) {
+    install_locks();
+    settings_path = get_settings_path();
+    load_settings();
+
+    use_scheduling_policy(SCHED_RR);
+    if (process_arguments(argc, argv) == Arguments_Result::SHOW_HELP) return HELP_EXIT_STATUS;
+
+    start_audio_thread();
+    int status = hooks.run_event_loop ? hooks.run_event_loop() : 0;
+
+    save_settings();
+    stop_audio_thread();
+    return status;
+}
+
+void Program_Entry::install_locks() {
+    // The sound driver manager takes variables_lock and mixer_list_lock when it lands.
+    // Pattern::data_lock (song model pending): Pattern::data_lock = &pattern_data_lock;
+}
+
+void Program_Entry::load_settings() {
+    if (!Path_Data::file_exists(settings_path)) {
+        std::printf("Warning, config file not found at %s. One will be created on exit!\n",
+                    settings_path.c_str());
+        std::fflush(stdout);
+        // The dummy driver is selected and started here once the sound drivers exist.
+        return;
+    }
+    ConfigHandler config;
+    config.set_header_check(SETTINGS_HEADER);
+    config.load_from_text(settings_path);
+    if (hooks.load_settings) hooks.load_settings(&config);
+}
+
+void Program_Entry::save_settings() {
+    ConfigHandler config;
+    config.set_header_check(SETTINGS_HEADER);
+    if (hooks.save_settings) hooks.save_settings(&config);
+    bool saved = config.save_to_text(settings_path);
+    std::printf("Saving settings to %s\n", settings_path.c_str());
+    std::fflush(stdout);
+    if (!saved) ERROR_LINE("tracker/program_entry", __LINE__, "could not write the settings file " + settings_path);
+}
+
+void Program_Entry::use_scheduling_policy(int policy) {
+    audio_thread_policy = policy;
+    audio_thread_priority = sched_get_priority_max(policy);
+}
+
+Program_Entry::Arguments_Result Program_Entry::process_arguments(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view argument = argv[i];
+        if (argument == "--help") {
+            display_help();
+            return Arguments_Result::SHOW_HELP;
+        }
+        if (argument == "--schedfifo") {
+            print_line("Warning, running in SCHEDFIFO mode!\n");
+            use_scheduling_policy(SCHED_FIFO);
+            continue;
+        }
+        song_files.emplace_back(argument);
+        if (hooks.open_song) hooks.open_song(song_files.back());
+    }
+    return Arguments_Result::CONTINUE;
+}
+
+void Program_Entry::start_audio_thread() {
+    quit_request = 0;
+    thread_finished = 0;
+
+    // Real-time scheduling needs privileges the process may lack; without them the
+    // thread runs at normal priority rather than not at all.
+    pthread_attr_t attributes;
+    pthread_attr_init(&attributes);
+    sched_param parameter{};
+    parameter.sched_priority = audio_thread_priority;
+    bool real_time = audio_thread_priority >= 0 &&
+                     pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED) == 0 &&
+                     pthread_attr_setschedpolicy(&attributes, audio_thread_policy) == 0 &&
+                     pthread_attr_setschedparam(&attributes, &parameter) == 0;
+    int error = real_time ? pthread_create(&audio_thread, &attributes, audio_thread_cbk, nullptr) : -1;
+    if (error != 0) error = pthread_create(&audio_thread, nullptr, audio_thread_cbk, nullptr);
+    pthread_attr_destroy(&attributes);
+
+    audio_thread_started = error == 0;
+    if (!audio_thread_started) ERROR_LINE("tracker/program_entry", __LINE__, "could not start the audio thread");
+}
+
+void Program_Entry::stop_audio_thread() {
+    if (!audio_thread_started) return;
+    quit_request = 1;
+    while (!thread_finished) usleep(AUDIO_IDLE_SLEEP_US);
+    // The thread has nothing left to do; joining only releases its resources.
+    pthread_join(audio_thread, nullptr);
+    audio_thread_started = false;
+}
+
+int wendmoor_main(int argc, char** argv) {
+    Program_Entry entry;
+    return entry.run(argc, argv);
 }

@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/scratch_dir.h"
+#include "tracker/config_handler.h"
+#include "tracker/program_entry.h"
+
+namespace {
+
+// Runs the entry with HOME pointing at a scratch directory, restoring HOME afterwards.
+class ProgramEntryRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(scratch.ok());
+        if (const char* home = std::getenv("HOME")) saved_home = home;
+        setenv("HOME", scratch.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved_home)
+            setenv("HOME", saved_home->c_str(), 1);
+        else
+            unsetenv("HOME");
+    }
+
+    int run(std::vector<std::string> arguments, std::string* output = nullptr) {
+        arguments.insert(arguments.begin(), "wendmoor_qt");
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        Program_Entry entry(hooks);
+        testing::internal::CaptureStdout();
+        int status = entry.run(static_cast<int>(arguments.size()), argv.data());
+        std::string printed = testing::internal::GetCapturedStdout();
+        if (output) *output = printed;
+        song_files = entry.get_song_files();
+        policy = entry.get_audio_thread_policy();
+        priority = entry.get_audio_thread_priority();
+        return status;
+    }
+
+    std::string settings_file() const { return scratch.file(".wendmoor_QT"); }
+
+    Scratch_Dir scratch;
+    std::optional<std::string> saved_home;
+    Program_Hooks hooks;
+    std::vector<std::string> song_files;
+    int policy = -1;
+    int priority = -1;
+};
+
+}  // namespace
+
+TEST(ProgramEntry, SettingsPathIsInHomeOrTheCurrentDirectory) {
+    std::optional<std::string> saved_home;
+    if (const char* home = std::getenv("HOME")) saved_home = home;
+    setenv("HOME", "/some/home", 1);
+    EXPECT_EQ(Program_Entry::get_settings_path(), "/some/home/.wendmoor_QT");
+    unsetenv("HOME");
+    EXPECT_EQ(Program_Entry::get_settings_path(), "./.wendmoor_QT");
+    setenv("HOME", "", 1);
+    EXPECT_EQ(Program_Entry::get_settings_path(), "./.wendmoor_QT");
+    if (saved_home)
+        setenv("HOME", saved_home->c_str(), 1);
+    else
+        unsetenv("HOME");
+}
+
+TEST(ProgramEntry, AudioThreadEndsOnQuitRequest) {
+    quit_request = 0;
+    thread_finished = 0;
+    std::thread audio(audio_thread_cbk, nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(thread_finished, 0);
+    quit_request = 1;
+    audio.join();
+    EXPECT_EQ(thread_finished, 1);
+}
+
+TEST_F(ProgramEntryRun, FirstRunWarnsAndWritesTheSettingsFileAtExit) {
+    std::string output;
+    EXPECT_EQ(run({}, &output), 0);
+    std::string path = settings_file();
+    EXPECT_EQ(output, "Warning, config file not found at " + path + ". One will be created on exit!\n" +
+                          "Saving settings to " + path + "\n");
+    EXPECT_EQ(Scratch_Dir::read(path), "[WENDMOOR_CONFIG]\n\n");
+    EXPECT_TRUE(song_files.empty());
+}
+
+TEST_F(ProgramEntryRun, StoredPreferencesComeBackOnTheNextRun) {
+    hooks.save_settings = [](ConfigHandler* config) {
+        config->add_property("Resampler", "resampler_index", 1, "0 Raw, 1 Linear");
+        config->add_property("Misc Interface", "pattern_edit_font_family", "Mono; Bold", "");
+    };
+    run({});
+    std::optional<int> resampler;
+    std::optional<std::string> font;
+    hooks.load_settings = [&](ConfigHandler* config) {
+        resampler = config->get_int_property("Resampler", "resampler_index");
+        font = config->get_str_property("Misc Interface", "pattern_edit_font_family");
+    };
+    std::string output;
+    EXPECT_EQ(run({}, &output), 0);
+    EXPECT_EQ(output.find("Warning"), std::string::npos) << output;
+    ASSERT_TRUE(resampler && font);
+    EXPECT_EQ(*resampler, 1);
+    EXPECT_EQ(*font, "Mono; Bold");
+}
+
+TEST_F(ProgramEntryRun, SongsOpenInOrderAndDashArgumentsAreSongs) {
+    std::vector<std::string> opened;
+    hooks.open_song = [&](const std::string& path) { opened.push_back(path); };
+    EXPECT_EQ(run({"a.it", "-weird.xm", "--schedfifo=no", "b.wm"}), 0);
+    std::vector<std::string> expected = {"a.it", "-weird.xm", "--schedfifo=no", "b.wm"};
+    EXPECT_EQ(opened, expected);
+    EXPECT_EQ(song_files, expected);
+}
+
+TEST_F(ProgramEntryRun, HelpOpensEarlierSongsThenStopsWithoutSaving) {
+    std::vector<std::string> opened;
+    bool loop_ran = false;
+    hooks.open_song = [&](const std::string& path) { opened.push_back(path); };
+    hooks.run_event_loop = [&] {
+        loop_ran = true;
+        return 0;
+    };
+    std::string output;
+    EXPECT_EQ(run({"first.it", "--help", "second.it"}, &output), 255);
+    EXPECT_EQ(opened, std::vector<std::string>{"first.it"});
+    EXPECT_FALSE(loop_ran);
+    EXPECT_NE(output.find("Usage: wendmoor_qt [flags] [songs]\nFlags:\n"
+                          "\t--schedfifo runs at schedfifo priority (suid root needed)\n"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(output.find("Saving settings"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(settings_file()));
+}
+
+TEST_F(ProgramEntryRun, AudioThreadRunsDuringTheEventLoopAndStopsAfter) {
+    std::optional<int> finished_during_loop;
+    hooks.run_event_loop = [&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        finished_during_loop = thread_finished.load();
+        return 7;
+    };
+    EXPECT_EQ(run({}), 7);
+    ASSERT_TRUE(finished_during_loop.has_value());
+    EXPECT_EQ(*finished_during_loop, 0);
+    EXPECT_EQ(quit_request, 1);
+    EXPECT_EQ(thread_finished, 1);
+    EXPECT_EQ(policy, SCHED_RR);
+    EXPECT_EQ(priority, sched_get_priority_max(SCHED_RR));
+}
+
+TEST_F(ProgramEntryRun, SchedFifoWarnsAndStillRunsWithoutPrivileges) {
+    std::string output;
+    EXPECT_EQ(run({"--schedfifo", "song.it"}, &output), 0);
+    EXPECT_NE(output.find("Warning, running in SCHEDFIFO mode!\n"), std::string::npos) << output;
+    EXPECT_EQ(policy, SCHED_FIFO);
+    EXPECT_EQ(priority, sched_get_priority_max(SCHED_FIFO));
+    EXPECT_EQ(song_files, std::vector<std::string>{"song.it"});
+    EXPECT_EQ(thread_finished, 1);
+}
+
+TEST_F(ProgramEntryRun, UnwritableSettingsFileIsReportedAtExit) {
+    setenv("HOME", scratch.file("missing_dir").c_str(), 1);
+    std::string output;
+    EXPECT_EQ(run({}, &output), 0);
+    EXPECT_NE(output.find("Error: tracker/program_entry:"), std::string::npos) << output;
+    EXPECT_NE(output.find("could not write the settings file"), std::string::npos) << output;
+}
+
+#ifdef WENDMOOR_QT_PATH
+namespace {
+
+// Runs the program with HOME set to the scratch directory; returns its exit status.
+int run_program(const Scratch_Dir& scratch, const std::string& arguments, std::string* output) {
+    std::string command = "HOME='" + scratch.path() + "' '" WENDMOOR_QT_PATH "' " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return -1;
+    char buffer[256];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, count);
+    int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(ProgramEntryBinary, HelpExitsWith255AndNormalRunWritesSettings) {
+    Scratch_Dir scratch;
+    ASSERT_TRUE(scratch.ok());
+    std::string output;
+    EXPECT_EQ(run_program(scratch, "--help", &output), 255);
+    EXPECT_NE(output.find("Usage: wendmoor_qt [flags] [songs]"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(scratch.file(".wendmoor_QT")));
+
+    output.clear();
+    EXPECT_EQ(run_program(scratch, "", &output), 0);
+    EXPECT_NE(output.find("Saving settings to " + scratch.file(".wendmoor_QT")), std::string::npos) << output;
+    EXPECT_TRUE(std::filesystem::exists(scratch.file(".wendmoor_QT")));
+}
+#endif
