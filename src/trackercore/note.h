@@ -1,0 +1,21 @@
+#pragma once
+
+// One pattern cell. A plain five-byte value, copied and compared by value.
+constexpr unsigned char NOTE_CUT = 253;
+constexpr unsigned char NOTE_OFF = 254;
+constexpr unsigned char EMPTY_FIELD = 255;  // the "nothing here" value of note, instrument, volume, command
+constexpr int NOTE_COUNT = 120;             // notes 0..119 are C-0..B-9
+
+struct Note {
+    unsigned char note = EMPTY_FIELD;
+    unsigned char instrument = EMPTY_FIELD;
+    unsigned char volume = EMPTY_FIELD;
+    unsigned char command = EMPTY_FIELD;
+    unsigned char parameter = 0;
+
+    bool operator==(const Note&) const = default;
+    // Empty means all five bytes equal the empty note: a lone parameter is content.
+    bool is_empty() const { return *this == Note(); }
+};
+
+static_assert(sizeof(Note) == 5, "Note must stay a five-byte value");

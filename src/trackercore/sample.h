@@ -1,0 +1,52 @@
+#pragma once
+
+#include <string>
+
+#include "common/components/audio/sample_data.h"
+#include "common/components/data/property_bridge.h"
+
+// One of the song's sample slots: name, playback defaults and the PCM data.
+// Its properties are bound to its own fields; copies get their own bridges and their own block.
+class Sample {
+public:
+    static const char* const vibrato_type_names[4];  // "Sine", "Saw", "Square", "Random"
+
+    Sample();
+    Sample(const Sample& from);
+    Sample& operator=(const Sample& from);
+
+    // Back to the defaults of an empty slot. With free_data, the data block is freed;
+    // otherwise it is forgotten (its ownership has passed elsewhere).
+    void reset(bool free_data);
+    // The bridges in creation order.
+    const Property_Bridge_List& get_properties() const { return properties; }
+
+    std::string name;
+    std::string filename;
+    int def_volume;
+    int glb_volume;
+    bool def_panning_active;
+    int def_panning;
+    int vibrato_type;
+    int vibrato_speed;
+    int vibrato_depth;
+    int vibrato_rate;
+    Sample_Data data;
+    bool in_use;
+
+    String_Property_Bridge name_prop;
+    String_Property_Bridge filename_prop;
+    Int_Property_Bridge def_volume_prop;
+    Int_Property_Bridge glb_volume_prop;
+    Bool_Property_Bridge def_panning_active_prop;
+    Int_Property_Bridge def_panning_prop;
+    Options_Property_Bridge vibrato_type_prop;
+    Int_Property_Bridge vibrato_speed_prop;
+    Int_Property_Bridge vibrato_depth_prop;
+    Int_Property_Bridge vibrato_rate_prop;
+
+private:
+    void copy_settings(const Sample& from);
+
+    Property_Bridge_List properties;
+};
