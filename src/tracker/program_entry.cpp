@@ -1,5 +1,7 @@
 #include "tracker/program_entry.h"
 
+#include "trackercore/pattern.h"
+
 #include <sched.h>
 #include <unistd.h>
 
@@ -46,7 +48,7 @@ Program_Entry::Program_Entry(Program_Hooks hooks) : hooks(std::move(hooks)) {}
 Program_Entry::~Program_Entry() {
     stop_audio_thread();
     // Nothing may point at the locks once they are gone.
-    // Pattern::data_lock (song model pending): Pattern::data_lock = nullptr;
+    Pattern::data_lock = nullptr;
 }
 
 std::string Program_Entry::get_settings_path() {
@@ -71,7 +73,7 @@ int Program_Entry::run(int argc, char** argv) {
 
 void Program_Entry::install_locks() {
     // The sound driver manager takes variables_lock and mixer_list_lock when it lands.
-    // Pattern::data_lock (song model pending): Pattern::data_lock = &pattern_data_lock;
+    Pattern::data_lock = &pattern_data_lock;
 }
 
 void Program_Entry::load_settings() {

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <sigc++/sigc++.h>
+
+// Anything that produces sound into the mixer. The mixer owns the list of allocated
+// voices and asks each one per block to add its output into its channel's buffer.
+class Voice : public sigc::trackable {
+public:
+    virtual ~Voice() = default;
+
+    virtual int get_priority() = 0;
+    virtual int get_channel() = 0;
+    virtual void set_mix_frequency(float hz) = 0;
+    virtual void set_preamp(float preamp) = 0;
+    virtual void mix(int frames, int* buffer) = 0;  // adds into stereo-interleaved 32-bit frames
+    virtual bool can_mix() { return true; }
+
+    void clear_status() { removed = 0; }
+    void remove_from_mixer() {
+        removed = 1;
+        removed_signal.emit();
+    }
+    bool was_removed_from_mixer() const { return removed != 0; }
+
+    sigc::signal<void()> removed_signal;
+
+protected:
+    int removed = 0;
+};

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "trackercore/song.h"
+
+// Everything that belongs to one open song; each song window owns exactly one.
+// Members are constructed in declaration order and destroyed in reverse.
+class Tracker_Instance {
+public:
+    Tracker_Instance();
+    ~Tracker_Instance();
+    Tracker_Instance(const Tracker_Instance&) = delete;
+    Tracker_Instance& operator=(const Tracker_Instance&) = delete;
+
+    Song song;
+};
