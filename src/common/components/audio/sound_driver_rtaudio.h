@@ -11,8 +11,9 @@
 class RtAudio;
 
 // Plays through the default output device. RtAudio only offers callback streams, so the
-// polled contract is kept with a one-block hand-over: process() renders into
-// device_buffer, flush() publishes it and waits until the device callback has copied it.
+// polled contract is kept with a small queue of device buffers, like the blocking stream
+// of old: process() renders into device_buffer, flush() waits until the device has a free
+// buffer and hands the block over. The device callback only copies and never waits.
 class Sound_Driver_RtAudio : public Sound_Driver {
 public:
     Sound_Driver_RtAudio();
@@ -42,10 +43,13 @@ private:
     int stream_id = -1;
     std::unique_ptr<RtAudio> device;
     int device_buffer_frames = 0;
-    std::vector<short> device_buffer;   // rendered by process()
-    std::vector<short> handoff_buffer;  // read by the device callback
+    static constexpr int QUEUED_BUFFERS = 4;
+
+    std::vector<short> device_buffer;  // rendered by process()
+    std::vector<short> queue;          // QUEUED_BUFFERS blocks read by the device callback
     std::vector<int> accumulator;
-    std::atomic<bool> block_ready{false};
+    std::atomic<unsigned> queue_head{0};  // blocks handed over by flush()
+    std::atomic<unsigned> queue_tail{0};  // blocks taken by the device
     std::atomic<int> underruns{0};
-    sem_t block_taken;
+    sem_t buffers_free;
 };
