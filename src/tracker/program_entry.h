@@ -11,6 +11,7 @@
 #include "common/components/audio/sound_driver_dummy.h"
 #include "common/components/audio/sound_driver_rtaudio.h"
 #include "common/components/audio/sound_driver_wav_writer.h"
+#include "tracker/audio_components.h"
 
 class ConfigHandler;
 
@@ -87,6 +88,8 @@ private:
     Sound_Driver_RtAudio rtaudio_driver;
     Sound_Driver_Dummy dummy_driver;
     Sound_Driver_WAV_Writer wav_writer_driver;
+
+    Audio_Components audio_components;  // resamplers and effect sources
 
     std::string settings_path;
     std::vector<std::string> song_files;
