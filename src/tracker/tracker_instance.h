@@ -1,5 +1,6 @@
 #pragma once
 
+#include "trackercore/file_format_manager.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -12,4 +13,5 @@ public:
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
     Song song;
+    File_Format_Manager file_format_manager;
 };
