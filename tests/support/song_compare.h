@@ -77,8 +77,9 @@ inline void expect_songs_equal(Song& a, Song& b) {
         EXPECT_EQ(da.is_16bit(), db.is_16bit()) << where;
         ASSERT_EQ(da.get_size(), db.get_size()) << where;
         ASSERT_EQ(da.get_data_ptr() != nullptr, db.get_data_ptr() != nullptr) << where;
-        if (da.get_data_ptr())
+        if (da.get_data_ptr()) {
             EXPECT_EQ(std::memcmp(da.get_data_ptr(), db.get_data_ptr(), (size_t)da.get_byte_size()), 0) << where;
+        }
     }
     for (int i = 0; i < Song::MAX_INSTRUMENTS; i++) {
         Instrument &ia_ = *a.get_instrument(i), &ib_ = *b.get_instrument(i);
