@@ -54,8 +54,9 @@ Saver_IT::Counts Saver_IT::calculate_values() {
             break;
         }
     }
+    // A named instrument is kept even when it plays nothing, as a named sample is.
     for (int i = Song::MAX_INSTRUMENTS - 1; i >= 0; i--)
-        if (layer_names_a_sample(song->get_instrument(i)->layers[0])) {
+        if (layer_names_a_sample(song->get_instrument(i)->layers[0]) || !song->get_instrument(i)->name.empty()) {
             c.instruments = i + 1;
             break;
         }

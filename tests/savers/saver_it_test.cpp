@@ -10,6 +10,7 @@ using namespace std::string_literals;
 
 #include "support/scratch_dir.h"
 #include "support/song_compare.h"
+#include "support/shared_dir.h"
 #include "tracker/tracker_instance.h"
 
 namespace {
@@ -279,7 +280,7 @@ TEST_F(SaverIT, FailedWriteKeepsTheOldFileAndReportsFailure) {
 }
 
 TEST_F(SaverIT, RealModulesSurviveLoadSaveLoad) {
-    std::string songs = std::string(WENDMOOR_SHARED_DIR) + "/corpus";
+    std::string songs = shared_dir() + "/corpus";
     if (!std::filesystem::exists(songs)) GTEST_SKIP() << "no module corpus at " << songs;
     int checked = 0;
     for (const char* sub : {"/songs", "/features"}) {

@@ -60,6 +60,9 @@ inline void expect_songs_equal(Song& a, Song& b) {
         std::string where = "sample " + std::to_string(s);
         EXPECT_EQ(sa.in_use, sb.in_use) << where;
         EXPECT_EQ(sa.name, sb.name) << where;
+        // An unused, unnamed slot is empty whatever defaults it carries; the saver drops such
+        // slots after the last real sample.
+        if (!sa.in_use && !sb.in_use && sa.name.empty() && sb.name.empty()) continue;
         EXPECT_EQ(sa.def_volume, sb.def_volume) << where;
         EXPECT_EQ(sa.glb_volume, sb.glb_volume) << where;
         EXPECT_EQ(sa.def_panning_active, sb.def_panning_active) << where;
@@ -86,6 +89,13 @@ inline void expect_songs_equal(Song& a, Song& b) {
         std::string where = "instrument " + std::to_string(i);
         EXPECT_EQ(ia_.name, ib_.name) << where;
         const Instrument::Layer &la = ia_.layers[0], &lb = ib_.layers[0];
+        auto plays_nothing = [](const Instrument& ins) {
+            for (unsigned char s : ins.layers[0].sample_table)
+                if (s != 255) return false;
+            return ins.name.empty();
+        };
+        // Likewise an unnamed instrument that plays no sample is an empty slot.
+        if (plays_nothing(ia_) && plays_nothing(ib_)) continue;
         EXPECT_EQ(std::memcmp(la.sample_table, lb.sample_table, NOTE_COUNT), 0) << where;
         EXPECT_EQ(std::memcmp(la.note_table, lb.note_table, NOTE_COUNT), 0) << where;
         EXPECT_EQ(la.nna_type, lb.nna_type) << where;
