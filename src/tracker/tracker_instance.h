@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/components/audio/mixer.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -11,5 +12,6 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    Mixer mixer;
     Song song;
 };

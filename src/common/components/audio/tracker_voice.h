@@ -53,6 +53,7 @@ public:
 
 private:
     void update_loop_bounds();
+    bool resolve_boundaries(std::int64_t& pos);
     void add_to_mix_buffer(int frames, int* buffer);
     Resampler* current_resampler();
 
