@@ -173,8 +173,8 @@ void Player_Data::start_row() {
     row_extra_ticks = 0;
 
     if (forced_next_order >= 0) {
-        // A jump back to this or an earlier order is the song looping.
-        if (song_mode() && forced_next_order <= current_order) reached_end = 1;
+        // A jump back to the order of the jumping row or an earlier one is the song looping.
+        if (song_mode() && forced_next_order <= row_start_snapshot.order) reached_end = 1;
         current_order = forced_next_order;
     }
     row_start_snapshot = {current_order, current_pattern, current_row, -1, loop_jumped};
