@@ -54,6 +54,7 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
     Instrument::Layer& plain = song.instrument[0].layers[0];
     plain.volume_fadeout = 128;
     Instrument::Layer& looping = make_instrument(1, 0);
+    looping.volume_envelope.reset();
     looping.volume_envelope.add_node_at_offset(0, 64);
     looping.volume_envelope.add_node_at_offset(4, 32);
     looping.volume_envelope.set_enabled(true);
@@ -61,6 +62,7 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
     looping.volume_envelope.set_loop_begin(0);
     looping.volume_envelope.set_loop_end(1);
     Instrument::Layer& sustained = make_instrument(2, 0);
+    sustained.volume_envelope.reset();
     sustained.volume_envelope.add_node_at_offset(0, 64);
     sustained.volume_envelope.add_node_at_offset(2, 64);
     sustained.volume_envelope.add_node_at_offset(50, 0);
