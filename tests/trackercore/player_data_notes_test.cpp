@@ -90,45 +90,43 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
     EXPECT_EQ(voices_on(0), 0);
 }
 
-class Player_NNA : public Player_Notes, public ::testing::WithParamInterface<int> {};
-
-TEST_P(Player_NNA, OldVoiceGetsTheNewNoteAction) {
-    Instrument::Layer& layer = song.instrument[0].layers[0];
-    layer.nna_type = GetParam();
-    layer.volume_fadeout = 64;
-    put(0, 0, cell(48, 0));
-    put(0, 1, cell(50, 0));
-    start();
-    play_rows(1);
-    Voice_Control* first = foreground(0);
-    ticks(1);
-    Voice_Control* second = foreground(0);
-    ASSERT_NE(second, first);
-    EXPECT_EQ(second->get_note(), 50);
-    EXPECT_EQ(second->get_voice().get_priority(), 3);
-    bool first_alive = mixer.holds(&first->get_voice());
-    switch (GetParam()) {
-        case NNA_CUT: EXPECT_FALSE(first_alive); break;
-        case NNA_CONTINUE:
-            ASSERT_TRUE(first_alive);
-            EXPECT_EQ(first->get_note_off_flags(), 0);
-            EXPECT_EQ(first->get_voice().get_priority(), 2);
-            EXPECT_EQ(first->get_note(), 48);
-            break;
-        case NNA_NOTE_OFF:
-            ASSERT_TRUE(first_alive);
-            EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
-            break;
-        case NNA_NOTE_FADE:
-            ASSERT_TRUE(first_alive);
-            EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_FADING);
-            EXPECT_LT(first->get_fadeout(), Voice_Control::FADEOUT_FULL);
-            break;
+TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
+    for (int action : {NNA_CUT, NNA_CONTINUE, NNA_NOTE_OFF, NNA_NOTE_FADE}) {
+        SCOPED_TRACE(action);
+        Instrument::Layer& layer = song.instrument[0].layers[0];
+        layer.nna_type = action;
+        layer.volume_fadeout = 64;
+        put(0, 0, cell(48, 0));
+        put(0, 1, cell(50, 0));
+        start();
+        play_rows(1);
+        Voice_Control* first = foreground(0);
+        ticks(1);
+        Voice_Control* second = foreground(0);
+        ASSERT_NE(second, first);
+        EXPECT_EQ(second->get_note(), 50);
+        EXPECT_EQ(second->get_voice().get_priority(), 3);
+        bool first_alive = mixer.holds(&first->get_voice());
+        switch (action) {
+            case NNA_CUT: EXPECT_FALSE(first_alive); break;
+            case NNA_CONTINUE:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), 0);
+                EXPECT_EQ(first->get_voice().get_priority(), 2);
+                EXPECT_EQ(first->get_note(), 48);
+                break;
+            case NNA_NOTE_OFF:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+                break;
+            case NNA_NOTE_FADE:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_FADING);
+                EXPECT_LT(first->get_fadeout(), Voice_Control::FADEOUT_FULL);
+                break;
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(AllActions, Player_NNA,
-                         ::testing::Values(NNA_CUT, NNA_CONTINUE, NNA_NOTE_OFF, NNA_NOTE_FADE));
 
 TEST_F(Player_Notes, DuplicateNoteCheckCutsSameNoteOnly) {
     Instrument::Layer& layer = song.instrument[0].layers[0];
