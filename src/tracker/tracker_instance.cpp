@@ -5,6 +5,8 @@ Tracker_Instance::Tracker_Instance() {
     // The order of registration is the order in which files are tried.
     file_format_manager.register_loader(&loader_it);
     file_format_manager.register_saver(&saver_it);
+    player.link_to_song(&song);
+    player.link_to_mixer(&mixer);
 }
 
 Tracker_Instance::~Tracker_Instance() {}
