@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/components/audio/mixer.h"
+#include "trackercore/player_data.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -13,5 +14,6 @@ public:
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
     Mixer mixer;
+    Player_Data player;
     Song song;
 };
