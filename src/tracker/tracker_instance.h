@@ -1,6 +1,9 @@
 #pragma once
 
 #include "common/components/audio/mixer.h"
+#include "loaders/loader_it.h"
+#include "savers/saver_it.h"
+#include "trackercore/file_format_manager.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
 
@@ -13,7 +16,10 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    Loader_IT loader_it;
+    Saver_IT saver_it;
     Mixer mixer;
     Player_Data player;
     Song song;
+    File_Format_Manager file_format_manager;
 };
