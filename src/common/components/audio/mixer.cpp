@@ -53,7 +53,7 @@ int Mixer::write_samples(int frames) {
     samples_to_callback -= rendered;
     if (samples_to_callback <= 0) {
         if (samples_to_callback < 0) ERROR_LINE(SOURCE, __LINE__, "Some problem here!");
-        process_callback.emit();
+        process_callback.emit_on_audio_thread();
         samples_to_callback = callback_interval;
     }
     return rendered;

@@ -39,7 +39,9 @@ public:
 
         Buffer();
 
-        double idle_time = 0.0;  // ms since the bus last received signal
+        // ms since the bus last received signal; a new bus counts as long silent, so buses
+        // that never carried anything cost nothing.
+        double idle_time = 1e9;
         std::vector<int> buffer;
         bool in_use = false;
         bool was_in_use = false;
