@@ -14,6 +14,7 @@
 #include "common/components/audio/mixer.h"
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
+#include "tracker/audio_components.h"
 #include "tracker/tracker_instance.h"
 
 // Renders a module offline, as fast as the machine allows, through the same player and mixer
@@ -154,15 +155,8 @@ int run_render(const std::vector<std::string>& args) {
     Render_Options o;
     if (!parse(args, o)) return usage();
 
-    // The program entry registers the resamplers in the GUI; here the command does.
-    Resampler_Raw raw;
-    Resampler_Linear linear;
-    Resampler_Manager local_manager;
-    Resampler_Manager* manager = Resampler_Manager::get_resampler_manager();
-    if (manager == &local_manager) {
-        manager->register_resampler(&raw);
-        manager->register_resampler(&linear);
-    }
+    Audio_Components components;
+    Resampler_Manager* manager = &components.resampler_manager;
     for (int i = 0; i < manager->get_resampler_count(); i++)
         if (manager->get_resampler(i)->get_name() == (o.linear ? "Linear" : "Raw")) manager->set_default_resampler(i);
 

@@ -8,6 +8,8 @@
 #include "common/components/audio/freeverb_effect.h"
 
 Audio_Components::Audio_Components() {
+    resampler_manager.register_resampler(&resampler_raw);
+    resampler_manager.register_resampler(&resampler_linear);
     effect_source_manager.register_effect_source(&internal_effects);
     // Stored songs name effects by these identifiers, so the order and names are fixed.
     internal_effects.register_effect_constructor("Amplifier", "amplifier", &Effect_Amp::create_this);

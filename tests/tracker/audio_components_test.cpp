@@ -24,3 +24,13 @@ TEST(AudioComponents, BuiltInEffectsInTheirFixedOrderThenPlugins) {
     }
     EXPECT_EQ(manager->get_effect_source(1), &components.ladspa_effects);
 }
+
+TEST(AudioComponents, RawThenLinearWhichIsTheDefault) {
+    Audio_Components components;
+    Resampler_Manager* manager = Resampler_Manager::get_resampler_manager();
+    ASSERT_EQ(manager, &components.resampler_manager);
+    ASSERT_EQ(manager->get_resampler_count(), 2);
+    EXPECT_EQ(manager->get_resampler(0)->get_name(), "Raw");
+    EXPECT_EQ(manager->get_resampler(1)->get_name(), "Linear");
+    EXPECT_EQ(manager->get_default_resampler(), 1);
+}
