@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tracker/editor.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -11,5 +12,9 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    // Fills the process-wide key bindings with the defaults (once; later calls do nothing).
+    static void init_keyboard();
+
     Song song;
+    Editor editor;
 };
