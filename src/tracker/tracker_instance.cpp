@@ -2,7 +2,11 @@
 
 #include "tracker/keyboard_input.h"
 
-Tracker_Instance::Tracker_Instance() { editor.link_to_song(&song); }
+Tracker_Instance::Tracker_Instance() {
+    player.link_to_song(&song);
+    player.link_to_mixer(&mixer);
+    editor.link_to_song(&song);
+}
 
 Tracker_Instance::~Tracker_Instance() {}
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/components/audio/mixer.h"
 #include "tracker/editor.h"
+#include "trackercore/player_data.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -15,6 +17,8 @@ public:
     // Fills the process-wide key bindings with the defaults (once; later calls do nothing).
     static void init_keyboard();
 
+    Mixer mixer;
+    Player_Data player;
     Song song;
     Editor editor;
 };
