@@ -6,6 +6,8 @@ Tracker_Instance::Tracker_Instance() {
     player.link_to_song(&song);
     player.link_to_mixer(&mixer);
     editor.link_to_song(&song);
+    keyboard.link_to_player(&player);
+    keyboard.link_to_mixer(&mixer);
 }
 
 Tracker_Instance::~Tracker_Instance() {}

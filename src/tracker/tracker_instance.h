@@ -2,6 +2,7 @@
 
 #include "common/components/audio/mixer.h"
 #include "tracker/editor.h"
+#include "tracker/player_realtime_keyboard.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
 
@@ -21,4 +22,5 @@ public:
     Player_Data player;
     Song song;
     Editor editor;
+    Player_Realtime_Keyboard keyboard;
 };
