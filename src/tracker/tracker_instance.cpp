@@ -3,6 +3,10 @@
 #include "tracker/keyboard_input.h"
 
 Tracker_Instance::Tracker_Instance() {
+    file_format_manager.set_song(&song);
+    // The order of registration is the order in which files are tried.
+    file_format_manager.register_loader(&loader_it);
+    file_format_manager.register_saver(&saver_it);
     player.link_to_song(&song);
     player.link_to_mixer(&mixer);
     editor.link_to_song(&song);
