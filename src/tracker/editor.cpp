@@ -49,7 +49,7 @@ static int hex_digit_value(int key) {
 
 static int upper(int key) { return key >= 'a' && key <= 'z' ? key - 'a' + 'A' : key; }
 
-Editor::Editor() { clipboard_width = 0; }
+Editor::Editor() = default;
 
 void Editor::link_to_song(Song* to) {
     song = to;

@@ -106,7 +106,7 @@ bool Sample_Editor::replace_frames(const std::vector<float>& frames, int loop_be
 
 void Sample_Editor::frame_cut() {
     int begin, end;
-    if (!clipboard_range(&begin, &end)) return;
+    if (!clipboard_range(&begin, &end) || begin == end) return;
     frame_copy();
     Sample_Data* d = data();
     int removed = end - begin;
