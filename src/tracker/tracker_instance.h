@@ -3,6 +3,8 @@
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
 #include "savers/saver_it.h"
+#include "tracker/editor.h"
+#include "tracker/player_realtime_keyboard.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
@@ -16,10 +18,15 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    // Fills the process-wide key bindings with the defaults (once; later calls do nothing).
+    static void init_keyboard();
+
     Loader_IT loader_it;
     Saver_IT saver_it;
     Mixer mixer;
     Player_Data player;
     Song song;
+    Editor editor;
+    Player_Realtime_Keyboard keyboard;
     File_Format_Manager file_format_manager;
 };
