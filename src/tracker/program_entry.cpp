@@ -12,6 +12,7 @@
 #include "common/components/data/error_line.h"
 #include "tracker/config_handler.h"
 #include "tracker/path_data.h"
+#include "tracker/tracker_instance.h"
 
 std::atomic<int> quit_request{0};
 std::atomic<int> thread_finished{0};
@@ -60,6 +61,7 @@ std::string Program_Entry::get_settings_path() {
 int Program_Entry::run(int argc, char** argv) {
     install_locks();
     register_drivers();
+    Tracker_Instance::init_keyboard();
     settings_path = get_settings_path();
     load_settings();
 
@@ -98,12 +100,14 @@ void Program_Entry::load_settings() {
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
     config.load_from_text(settings_path);
+    keyboard_input.load_settings(&config);
     if (hooks.load_settings) hooks.load_settings(&config);
 }
 
 void Program_Entry::save_settings() {
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
+    keyboard_input.save_settings(&config);
     if (hooks.save_settings) hooks.save_settings(&config);
     bool saved = config.save_to_text(settings_path);
     std::printf("Saving settings to %s\n", settings_path.c_str());

@@ -12,6 +12,7 @@
 #include "common/components/audio/sound_driver_rtaudio.h"
 #include "common/components/audio/sound_driver_wav_writer.h"
 #include "tracker/audio_components.h"
+#include "tracker/keyboard_input.h"
 
 class ConfigHandler;
 
@@ -90,6 +91,7 @@ private:
     Sound_Driver_WAV_Writer wav_writer_driver;
 
     Audio_Components audio_components;  // resamplers and effect sources
+    Keyboard_Input keyboard_input;      // the tracker key bindings
 
     std::string settings_path;
     std::vector<std::string> song_files;
