@@ -29,11 +29,11 @@ Run_Result run_cli(const std::string& args) {
 }
 
 std::string small_module() {
-    IT_Module_Spec spec;
-    spec.title = "cli song";
-    spec.speed = 5;
-    spec.tempo = 140;
-    spec.orders = {0, 255};
+    IT_Module_Builder layout;
+    layout.title = "cli song";
+    layout.speed = 5;
+    layout.tempo = 140;
+    layout.orders = {0, 255};
     IT_Sample_Spec s;
     s.name = "beep";
     s.flags = 1 | 2 | 16;
@@ -41,12 +41,12 @@ std::string small_module() {
     s.loop_end = 2;
     s.c5 = 22050;
     s.data = std::string(4, '\x01');
-    spec.samples = {s};
-    spec.flags = 1 | 8;
+    layout.samples = {s};
+    layout.flags = 1 | 8;
     Byte_Builder p;
     p.byte(0x81).byte(0x03).byte(48).byte(1).byte(0);
-    spec.patterns.push_back({16, p.str(), false});
-    return spec.build();
+    layout.patterns.push_back({16, p.str(), false});
+    return layout.build();
 }
 
 }  // namespace

@@ -75,7 +75,7 @@ struct IT_Pattern_Spec {
     bool absent = false;
 };
 
-struct IT_Module_Spec {
+struct IT_Module_Builder {
     std::string title = "test song";
     unsigned hilight_minor = 4, hilight_major = 16;
     unsigned compatible_with = 0x0214, flags = 1 | 4 | 8, special = 0;
@@ -86,7 +86,7 @@ struct IT_Module_Spec {
     std::vector<std::string> instruments;  // whole 554-byte blobs
     std::vector<IT_Sample_Spec> samples;
     std::vector<IT_Pattern_Spec> patterns;
-    IT_Module_Spec() {
+    IT_Module_Builder() {
         for (int i = 0; i < 64; i++) {
             pan[i] = 32;
             volume[i] = 64;

@@ -123,7 +123,7 @@ TEST_F(ITDecompress, ModuleLoadsWhenOneCompressedSampleIsBroken) {
     bad.put(256 + 255, 9);  // width 0 is no width at all
     Bit_Writer good;
     good.put(9, 9);
-    IT_Module_Spec spec;
+    IT_Module_Builder layout;
     IT_Sample_Spec a, b;
     a.flags = b.flags = COMPRESSED_8;
     a.length = 10;
@@ -132,9 +132,9 @@ TEST_F(ITDecompress, ModuleLoadsWhenOneCompressedSampleIsBroken) {
     b.data = good.block();
     IT_Sample_Spec huge = b;  // a length no file of this size could encode
     huge.length = 0x7FFFFFFF;
-    spec.samples = {a, b, huge};
+    layout.samples = {a, b, huge};
     std::string path = dir.file("m.it");
-    Scratch_Dir::write(path, spec.build());
+    Scratch_Dir::write(path, layout.build());
     ASSERT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::SUCCESS);
     EXPECT_EQ(ti.song.get_sample(0)->data.get_data_ptr(), nullptr);
     EXPECT_EQ(ti.song.get_sample(0)->data.get_size(), 0);

@@ -18,8 +18,8 @@ protected:
         Scratch_Dir::write(path, bytes);
         return path;
     }
-    Loader::Error load(const IT_Module_Spec& spec) {
-        return ti.file_format_manager.load_module(write("m.it", spec.build()).c_str());
+    Loader::Error load(const IT_Module_Builder& layout) {
+        return ti.file_format_manager.load_module(write("m.it", layout.build()).c_str());
     }
 
     Scratch_Dir dir;
@@ -30,25 +30,25 @@ protected:
 }  // namespace
 
 TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
-    IT_Module_Spec spec;
-    spec.title = "A title of exactly thirty chars";
-    spec.hilight_minor = 0;
-    spec.hilight_major = 0;
-    spec.flags = 1 | 16 | 32;  // stereo, old effects, compatible gxx; no linear slides
-    spec.global_volume = 100;
-    spec.mixing_volume = 80;
-    spec.speed = 3;
-    spec.tempo = 150;
-    spec.separation = 64;
-    spec.orders = {0, 254, 150, 200, 1, 255};
-    spec.pan[0] = 100;   // surround
-    spec.pan[1] = 0xA0;  // muted, centre
-    spec.pan[2] = 0x90;  // muted; 16 is not taken as the pan
-    spec.pan[3] = 10;
-    spec.volume[3] = 70;
-    spec.special = 1;
-    spec.message = std::string("line one\rline two\0garbage", 26);
-    ASSERT_EQ(load(spec), Loader::SUCCESS);
+    IT_Module_Builder layout;
+    layout.title = "A title of exactly thirty chars";
+    layout.hilight_minor = 0;
+    layout.hilight_major = 0;
+    layout.flags = 1 | 16 | 32;  // stereo, old effects, compatible gxx; no linear slides
+    layout.global_volume = 100;
+    layout.mixing_volume = 80;
+    layout.speed = 3;
+    layout.tempo = 150;
+    layout.separation = 64;
+    layout.orders = {0, 254, 150, 200, 1, 255};
+    layout.pan[0] = 100;   // surround
+    layout.pan[1] = 0xA0;  // muted, centre
+    layout.pan[2] = 0x90;  // muted; 16 is not taken as the pan
+    layout.pan[3] = 10;
+    layout.volume[3] = 70;
+    layout.special = 1;
+    layout.message = std::string("line one\rline two\0garbage", 26);
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
 
     const Song::Song_Variables& v = *song.get_variables();
     EXPECT_EQ(v.name, "A title of exactly thirty");  // the model holds 25 characters
@@ -86,8 +86,8 @@ TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
 TEST_F(LoaderIT, WrongMagicAndTruncatedFilesFailWithoutTouchingTheSong) {
     song.get_variables()->name = "kept";
     song.set_order(0, 9);
-    IT_Module_Spec spec;
-    std::string good = spec.build();
+    IT_Module_Builder layout;
+    std::string good = layout.build();
     std::string wrong = good;
     wrong[3] = 'X';
     EXPECT_EQ(ti.file_format_manager.load_module(write("a.it", wrong).c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
@@ -104,16 +104,16 @@ TEST_F(LoaderIT, WrongMagicAndTruncatedFilesFailWithoutTouchingTheSong) {
 }
 
 TEST_F(LoaderIT, TruncatedMessageIsAFileError) {
-    IT_Module_Spec spec;
-    spec.special = 1;
-    spec.message = "hello";
-    std::string bytes = spec.build();
+    IT_Module_Builder layout;
+    layout.special = 1;
+    layout.message = "hello";
+    std::string bytes = layout.build();
     bytes.resize(bytes.size() - 2);
     EXPECT_EQ(ti.file_format_manager.load_module(write("m.it", bytes).c_str()), Loader::FILE_ERROR);
 }
 
 TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
-    IT_Module_Spec spec;
+    IT_Module_Builder layout;
     Byte_Builder p;
     // Row 0: channel 0 full cell; channel 1 odd values; channel 2 note off, 3 note cut.
     p.byte(0x81).byte(0x0F).byte(48).byte(5).byte(64).byte(1).byte(0x06);
@@ -128,10 +128,10 @@ TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
     // Row 2: channel byte 0x41 (65) is channel 0, reusing its last mask (0xF0).
     p.byte(0x41);
     p.byte(0);
-    spec.patterns.push_back({4, p.str(), false});
-    spec.patterns.push_back({32, "", true});  // offset 0
-    spec.orders = {0, 1, 255};
-    ASSERT_EQ(load(spec), Loader::SUCCESS);
+    layout.patterns.push_back({4, p.str(), false});
+    layout.patterns.push_back({32, "", true});  // offset 0
+    layout.orders = {0, 1, 255};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
 
     Pattern& pat = *song.get_pattern(0);
     EXPECT_EQ(pat.get_length(), 4);
@@ -161,13 +161,13 @@ TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
 }
 
 TEST_F(LoaderIT, TruncatedPatternKeepsWhatWasReadAndLoadingGoesOn) {
-    IT_Module_Spec spec;
+    IT_Module_Builder layout;
     Byte_Builder p;
     p.byte(0x81).byte(0x01).byte(60).byte(0);  // row 0
     p.byte(0x81).byte(0x01).byte(61);          // row 1, never ended
-    spec.patterns.push_back({64, p.str(), false});
+    layout.patterns.push_back({64, p.str(), false});
     testing::internal::CaptureStdout();
-    ASSERT_EQ(load(spec), Loader::SUCCESS);
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Warning: Pattern 0is corrupted"), std::string::npos) << out;
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).note, 60);
@@ -175,8 +175,8 @@ TEST_F(LoaderIT, TruncatedPatternKeepsWhatWasReadAndLoadingGoesOn) {
 }
 
 TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
-    IT_Module_Spec spec;
-    spec.flags = 1 | 8;  // sample mode: instruments are made from the samples
+    IT_Module_Builder layout;
+    layout.flags = 1 | 8;  // sample mode: instruments are made from the samples
     IT_Sample_Spec s8;
     s8.name = "eight";
     s8.flags = 1 | 16 | 64;
@@ -199,8 +199,8 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     IT_Sample_Spec cut;  // claims 1000 frames, the file ends after 3
     cut.length = 1000;
     cut.data = "abc";
-    spec.samples = {s8, s16, empty, cut};
-    ASSERT_EQ(load(spec), Loader::SUCCESS);
+    layout.samples = {s8, s16, empty, cut};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
 
     Sample& a = *song.get_sample(0);
     EXPECT_TRUE(a.in_use);
@@ -237,12 +237,12 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
 }
 
 TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
-    IT_Module_Spec spec;
+    IT_Module_Builder layout;
     IT_Sample_Spec s;
     s.length = 2;
     s.data = "xy";
-    spec.samples = {s, s};
-    std::string bytes = spec.build();
+    layout.samples = {s, s};
+    std::string bytes = layout.build();
     size_t second = bytes.find("IMPS", bytes.find("IMPS") + 1);
     bytes.replace(second, 4, "JUNK");
     testing::internal::CaptureStdout();
@@ -254,7 +254,7 @@ TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
 }
 
 TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
-    IT_Module_Spec spec;
+    IT_Module_Builder layout;
     IT_Instrument_Spec ins;
     ins.name = "lead";
     ins.nna = 3, ins.dct = 1, ins.dca = 2, ins.fadeout = 200;
@@ -269,8 +269,8 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     IT_Instrument_Spec many;
     many.env[0].count_override = 200;  // more nodes than the layout holds
     for (int i = 0; i < 25; i++) many.env[0].nodes.push_back({i * 2, 10});
-    spec.instruments = {it_instrument(ins), it_instrument(ins, "JUNK"), it_instrument(many)};
-    ASSERT_EQ(load(spec), Loader::SUCCESS);
+    layout.instruments = {it_instrument(ins), it_instrument(ins, "JUNK"), it_instrument(many)};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
 
     Instrument& a = *song.get_instrument(0);
     EXPECT_EQ(a.name, "lead");
