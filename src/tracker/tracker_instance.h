@@ -1,5 +1,8 @@
 #pragma once
 
+#include "loaders/loader_it.h"
+#include "savers/saver_it.h"
+#include "trackercore/file_format_manager.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -11,5 +14,8 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    Loader_IT loader_it;
+    Saver_IT saver_it;
     Song song;
+    File_Format_Manager file_format_manager;
 };

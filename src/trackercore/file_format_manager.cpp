@@ -1,0 +1,101 @@
+#include "trackercore/file_format_manager.h"
+
+#include <cstdio>
+
+#include "trackercore/song.h"
+
+void File_Format_Manager::register_loader(Loader* loader) {
+    if (!loader) return;
+    if (!song) std::printf("Trying to link a loader when we dont have a song!\n");
+    loader->set_song(song);
+    loaders.push_back(loader);
+}
+
+void File_Format_Manager::register_saver(Saver* saver) {
+    if (!saver) return;
+    if (!song) std::printf("Trying to link a saver when we dont have a song!\n");
+    saver->set_song(song);
+    savers.push_back(saver);
+}
+
+Loader::Error File_Format_Manager::load_module(const char* file) {
+    // The error of the first loader that recognised the file says what is wrong with it;
+    // a later loader's "not recognized" would hide that.
+    Loader::Error first_error = Loader::FILE_FORMAT_NOT_RECOGNIZED;
+    bool recognised = false;
+    for (Loader* loader : loaders) {
+        if (!loader->test(file)) continue;
+        Loader::Error result = loader->load(file, true);
+        if (result == Loader::SUCCESS) {
+            if (song) {
+                song->reset_data();
+                loader->transfer_data_to_song();
+                loader->free_info(false);
+            } else {
+                loader->free_info(true);
+            }
+            return Loader::SUCCESS;
+        }
+        if (!recognised) {
+            recognised = true;
+            first_error = result;
+        }
+    }
+    return first_error;
+}
+
+Loader* File_Format_Manager::check_file_in_loaders(const char* file) {
+    for (Loader* loader : loaders) {
+        if (!loader->test(file)) continue;
+        return loader->load(file, false) == Loader::SUCCESS ? loader : nullptr;
+    }
+    return nullptr;
+}
+
+int File_Format_Manager::save_module(const char* file) {
+    for (Saver* saver : savers) {
+        int result = saver->save(file);
+        if (result != -2) return result;
+    }
+    return -2;
+}
+
+int File_Format_Manager::save_sample(const char* file, int slot) {
+    for (Saver* saver : savers) {
+        int result = saver->save_sample(file, slot);
+        if (result != -2) return result;
+    }
+    return -2;
+}
+
+int File_Format_Manager::save_instrument(const char* file, int slot) {
+    for (Saver* saver : savers) {
+        int result = saver->save_instrument(file, slot);
+        if (result != -2) return result;
+    }
+    return -2;
+}
+
+Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
+    for (Loader* loader : loaders)
+        if (loader->load_sample(file, slot) == Loader::SUCCESS) return Loader::SUCCESS;
+    return Loader::FILE_FORMAT_NOT_RECOGNIZED;
+}
+
+Loader::Error File_Format_Manager::load_instrument(const char* file, int slot) {
+    for (Loader* loader : loaders)
+        if (loader->load_instrument(file, slot) == Loader::SUCCESS) return Loader::SUCCESS;
+    return Loader::FILE_FORMAT_NOT_RECOGNIZED;
+}
+
+Sample_Data* File_Format_Manager::load_sample(const char* file) {
+    for (Loader* loader : loaders)
+        if (Sample_Data* data = loader->load_sample(file)) return data;
+    return nullptr;
+}
+
+Loader* File_Format_Manager::load_sample_library(const char* file) {
+    for (Loader* loader : loaders)
+        if (loader->load_samples_from_instrument(file) == Loader::SUCCESS) return loader;
+    return nullptr;
+}

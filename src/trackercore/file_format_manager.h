@@ -1,0 +1,38 @@
+#pragma once
+
+#include <vector>
+
+#include "trackercore/loader.h"
+#include "trackercore/saver.h"
+
+class Song;
+class Sample_Data;
+
+// The loaders and savers of one tracker instance, tried in registration order.
+// The lists hold pointers and own nothing.
+class File_Format_Manager {
+public:
+    void set_song(Song* s) { song = s; }
+    Song* get_song() const { return song; }
+
+    void register_loader(Loader* loader);
+    void register_saver(Saver* saver);
+
+    Loader::Error load_module(const char* file);
+    int save_module(const char* file);
+    int save_sample(const char* file, int slot);
+    int save_instrument(const char* file, int slot);
+    Loader::Error load_sample(const char* file, int slot);
+    Loader::Error load_instrument(const char* file, int slot);
+    Sample_Data* load_sample(const char* file);  // the caller owns the result
+    Loader* load_sample_library(const char* file);
+    Loader* check_file_in_loaders(const char* file);
+
+    const std::vector<Loader*>& get_loaders() const { return loaders; }
+    const std::vector<Saver*>& get_savers() const { return savers; }
+
+private:
+    std::vector<Loader*> loaders;
+    std::vector<Saver*> savers;
+    Song* song = nullptr;
+};

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdio>
+
+// Little-endian byte reader over a buffered stdio stream. A read at end of file is no error:
+// the missing bytes read as 0 and loaders check sizes themselves (see bytes_left).
+class File_Reader {
+public:
+    File_Reader() = default;
+    ~File_Reader() { close(); }
+    File_Reader(const File_Reader&) = delete;
+    File_Reader& operator=(const File_Reader&) = delete;
+
+    int open(const char* path);  // 0, or -1 if already open or the file cannot be opened
+    void close();
+    bool is_open() const { return open_flag != 0; }
+
+    void seek(unsigned pos);
+    bool eof_reached() const;
+    int error_loading() const { return error_flag; }
+    int get_error_code() const { return error_code; }
+
+    // Size of the open file in bytes, taken when it was opened.
+    unsigned long get_file_size() const { return file_size; }
+    unsigned long get_pos() const;
+    // Bytes between the read position and the end of the file.
+    unsigned long bytes_left() const;
+
+    unsigned char get_byte();
+    unsigned short get_word();
+    unsigned get_dword();
+    void get_byte_array(unsigned char* dst, int n);
+    void get_word_array(unsigned short* dst, int n);
+
+    void check_for_errors();
+
+private:
+    void set_error();
+
+    FILE* stream = nullptr;
+    int open_flag = 0;
+    int error_flag = 0;
+    int error_code = 0;
+    unsigned long file_size = 0;
+};
