@@ -1,6 +1,8 @@
 #include "tracker/tracker_instance.h"
 
 Tracker_Instance::Tracker_Instance() {
+    player.link_to_song(&song);
+    player.link_to_mixer(&mixer);
     file_format_manager.set_song(&song);
     // The order of registration is the order in which files are tried.
     file_format_manager.register_loader(&loader_it);

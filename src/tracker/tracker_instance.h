@@ -1,8 +1,10 @@
 #pragma once
 
+#include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
 #include "savers/saver_it.h"
 #include "trackercore/file_format_manager.h"
+#include "trackercore/player_data.h"
 #include "trackercore/song.h"
 
 // Everything that belongs to one open song; each song window owns exactly one.
@@ -16,6 +18,8 @@ public:
 
     Loader_IT loader_it;
     Saver_IT saver_it;
+    Mixer mixer;
+    Player_Data player;
     Song song;
     File_Format_Manager file_format_manager;
 };
