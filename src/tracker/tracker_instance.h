@@ -2,7 +2,9 @@
 
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
+#include "loaders/loader_wm.h"
 #include "savers/saver_it.h"
+#include "savers/saver_wm.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
@@ -17,7 +19,9 @@ public:
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
     Loader_IT loader_it;
+    Loader_WM loader_wm;
     Saver_IT saver_it;
+    Saver_WM saver_wm;
     Mixer mixer;
     Player_Data player;
     Song song;
