@@ -145,8 +145,8 @@ void Saver_WM::get_dds_from_instrument(Instrument* instrument, DDS* dds, bool in
     int position_of[Song::MAX_SAMPLES];
     for (int& p : position_of) p = -1;
     if (include_samples) {
-        for (int n = 0; n < NOTE_COUNT; n++)
-            for (int l = 0; l < Instrument::LAYERS; l++) {
+        for (int l = 0; l < Instrument::LAYERS; l++)
+            for (int n = 0; n < NOTE_COUNT; n++) {
                 int s = instrument->layers[l].sample_table[n];
                 if (s < Song::MAX_SAMPLES && position_of[s] < 0) {
                     position_of[s] = (int)file_samples.size();
