@@ -33,9 +33,11 @@ void read_bool_into(DDS* dds, const char* key, Bool_Property_Bridge& bridge) {
     if (read_int(dds, key, v)) bridge.set(v != 0);
 }
 
-void read_option_into(DDS* dds, const char* key, int& field, int count) {
+// Kept as stored within a byte, like the IT loader does: the player treats values past the
+// named options as none of them.
+void read_byte_into(DDS* dds, const char* key, int& field) {
     int v;
-    if (read_int(dds, key, v)) field = clamp(v, 0, count - 1);
+    if (read_int(dds, key, v)) field = clamp(v, 0, 255);
 }
 
 // Where a missing section ends the transfer.
@@ -133,7 +135,7 @@ void Loader_WM::set_dds_to_sample(DDS* dds, Sample* sample) {
     read_int_into(dds, "glb_volume", sample->glb_volume_prop);
     read_bool_into(dds, "def_panning_active", sample->def_panning_active_prop);
     read_int_into(dds, "def_panning", sample->def_panning_prop);
-    read_option_into(dds, "vibrato_type", sample->vibrato_type, 4);
+    read_byte_into(dds, "vibrato_type", sample->vibrato_type);
     read_int_into(dds, "vibrato_speed", sample->vibrato_speed_prop);
     read_int_into(dds, "vibrato_depth", sample->vibrato_depth_prop);
     read_int_into(dds, "vibrato_rate", sample->vibrato_rate_prop);
@@ -246,9 +248,9 @@ void Loader_WM::set_dds_to_instrument(DDS* dds, Instrument* instrument) {
         Instrument::Layer& layer = instrument->layers[l];
         read_bool_into(t, "override_instrument_output", layer.override_instrument_output_prop);
         read_int_into(t, "channel_output", layer.channel_output_prop);
-        read_option_into(t, "nna_type", layer.nna_type, 4);
-        read_option_into(t, "dc_type", layer.dc_type, 4);
-        read_option_into(t, "dc_action", layer.dc_action, 3);
+        read_byte_into(t, "nna_type", layer.nna_type);
+        read_byte_into(t, "dc_type", layer.dc_type);
+        read_byte_into(t, "dc_action", layer.dc_action);
         read_int_into(t, "volume_amount", layer.volume_amount_prop);
         read_int_into(t, "volume_fadeuout", layer.volume_fadeout_prop);
         read_int_into(t, "volume_random", layer.volume_random_prop);
@@ -267,7 +269,7 @@ void Loader_WM::set_dds_to_instrument(DDS* dds, Instrument* instrument) {
         if (DDS* env = read_tree(t, "pitch_envelope")) DDS_Helpers::set_envelope(env, &layer.pitch_envelope);
         if (const std::vector<int>* notes = read_int_array(t, "note_table"))
             for (int n = 0; n < NOTE_COUNT && n < (int)notes->size(); n++)
-                layer.note_table[n] = (unsigned char)clamp((*notes)[n], 0, NOTE_COUNT - 1);
+                layer.note_table[n] = (unsigned char)clamp((*notes)[n], 0, 255);
         if (const std::vector<int>* table = read_int_array(t, "sample_table")) {
             for (int n = 0; n < NOTE_COUNT && n < (int)table->size(); n++) {
                 int v = (*table)[n];

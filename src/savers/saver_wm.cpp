@@ -212,7 +212,8 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
 
     VectorPointer<DDS> samples;
     for (int i = 0; i < Song::MAX_SAMPLES; i++) {
-        if (!song->get_sample(i)->in_use) continue;
+        // Empty slots with a name are kept too: modules write text into sample names.
+        if (!song->get_sample(i)->in_use && song->get_sample(i)->name.empty()) continue;
         DDS* t = new DDS;
         get_dds_from_sample(song->get_sample(i), t);
         t->set_int_var("index", i);

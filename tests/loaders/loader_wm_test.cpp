@@ -259,7 +259,7 @@ TEST(LoaderWM, HostileValuesAreKeptInRange) {
     EXPECT_EQ(ti.song.get_order(0), Song::ORDER_EMPTY);
     const Sample& smp = *ti.song.get_sample(3);
     EXPECT_TRUE(smp.in_use);
-    EXPECT_EQ(smp.vibrato_type, 3);
+    EXPECT_EQ(smp.vibrato_type, 77);
     ASSERT_EQ(smp.data.get_size(), 1);
     EXPECT_EQ(static_cast<const std::int16_t*>(smp.data.get_data_ptr())[0], 0x0102);
 }
