@@ -3,11 +3,14 @@
 // shared folder does not sit beside the source tree.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <unistd.h>
 
@@ -18,30 +21,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string largest_song() {
+// The corpus songs, largest first.
+std::vector<std::string> songs_by_size() {
     const char* env = std::getenv("WENDMOOR_SHARED_DIR");
     fs::path dir = fs::path(env && *env ? env : WENDMOOR_SHARED_DIR) / "corpus" / "songs";
-    std::string best;
-    std::uintmax_t best_size = 0;
+    std::vector<std::pair<std::uintmax_t, std::string>> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(dir, ec))
-        if (entry.is_regular_file() && entry.file_size() > best_size) {
-            best_size = entry.file_size();
-            best = entry.path().string();
-        }
-    return best;
+        if (entry.is_regular_file()) found.push_back({entry.file_size(), entry.path().string()});
+    std::sort(found.rbegin(), found.rend());
+    std::vector<std::string> result;
+    for (auto& f : found) result.push_back(f.second);
+    return result;
 }
 
 struct Setup {
     Setup() {
-        source = largest_song();
         std::string base = (fs::temp_directory_path() / ("native_bench_" + std::to_string(getpid()))).string();
         wm = base + ".wm";
         it = base + ".it";
-        if (source.empty() || instance.file_format_manager.load_module(source.c_str()) != Loader::SUCCESS) {
-            source.clear();
-            return;
-        }
+        // The largest song that this build has a loader for.
+        for (const std::string& song : songs_by_size())
+            if (instance.file_format_manager.load_module(song.c_str()) == Loader::SUCCESS) {
+                source = song;
+                break;
+            }
+        if (source.empty()) return;
         instance.file_format_manager.save_module(wm.c_str());
         instance.file_format_manager.save_module(it.c_str());
     }
