@@ -2,7 +2,9 @@
 
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
+#include "loaders/loader_wm.h"
 #include "savers/saver_it.h"
+#include "savers/saver_wm.h"
 #include "tracker/editor.h"
 #include "tracker/player_realtime_keyboard.h"
 #include "trackercore/file_format_manager.h"
@@ -22,7 +24,9 @@ public:
     static void init_keyboard();
 
     Loader_IT loader_it;
+    Loader_WM loader_wm;
     Saver_IT saver_it;
+    Saver_WM saver_wm;
     Mixer mixer;
     Player_Data player;
     Song song;

@@ -73,6 +73,7 @@ public:
     void set_mix_frequency(float hz) override { mix_frequency = hz; }
     float get_mix_frequency() override { return mix_frequency; }
     void set_preamp(float value) override { preamp = value; }
+    float get_preamp() const { return preamp; }
     int write_samples(int frames) override;
     void allocate_voice(Voice* voice) override;
     void replace_voice(Voice* old_voice, Voice* new_voice) override;
