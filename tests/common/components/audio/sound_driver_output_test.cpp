@@ -105,10 +105,10 @@ TEST(WavDiskWriter, WritesAValidWaveFile) {
     writer.request_mix_frequency(22050);
     writer.request_mix_stereo(true);
     writer.request_buffer_size(512);
+    // Paced like a device: 20 blocks of 512 frames at 22050 Hz take at least 0.46 s from the start.
+    auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(writer.init(), 0);
     writer.set_mixer_list(&mixers);
-    // Paced like a device: 20 blocks of 512 frames at 22050 Hz take at least 0.46 s.
-    auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < 20; i++) {
         writer.process();
         writer.flush();
