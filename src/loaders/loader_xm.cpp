@@ -242,9 +242,8 @@ Loader::Error Loader_XM::load(const char* file, bool) {
 
 Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
     unsigned char top[XM_ORDERS];
-    bool complete = in.get_bytes(top, sizeof(top));
-    if (in.get_size() <= XM_MARKER || top[XM_MARKER] != 0x1A) return FILE_FORMAT_NOT_RECOGNIZED;
-    if (!complete) return HEADER_CORRUPT;
+    if (!in.get_bytes(top, XM_MARKER + 1) || top[XM_MARKER] != 0x1A) return FILE_FORMAT_NOT_RECOGNIZED;
+    if (!in.get_bytes(top + XM_MARKER + 1, XM_ORDERS - XM_MARKER - 1)) return HEADER_CORRUPT;
     header = Header();
     header.name = trim_right(std::string((const char*)top + 17, strnlen((const char*)top + 17, 20)));
     header.tracker_name = trim_right(std::string((const char*)top + 38, strnlen((const char*)top + 38, 20)));
@@ -268,9 +267,12 @@ Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
         Error result = load_pattern(in, p < STAGED_PATTERNS ? &patterns[p] : nullptr);
         if (result != SUCCESS) return result;
     }
+    // Trackers leave trailing empty instruments out of the file, so an instrument that does not fit
+    // ends the list; those before it are sound and stay.
     for (int i = 0; i < header.instruments; ++i) {
         Error result = load_module_instrument(in);
-        if (result != SUCCESS) return result;
+        if (result == FILE_FORMAT_NOT_RECOGNIZED) return result;
+        if (result != SUCCESS) break;
     }
     return SUCCESS;
 }
@@ -359,6 +361,7 @@ enum {
 struct XM_Sample_Header {
     unsigned length, loop_start, loop_length;
     int volume, finetune, type, panning, relative_note;
+    bool adpcm;  // ModPlug's 4-bit compression, marked in the reserved byte
     std::string name;
 };
 
@@ -372,8 +375,32 @@ static XM_Sample_Header parse_sample_header(const unsigned char* h) {
     s.type = h[14];
     s.panning = h[15];
     s.relative_note = (signed char)h[16];
+    s.adpcm = h[17] == 0xAD && !(s.type & 0x10);
     s.name = trim_right(std::string((const char*)h + 18, strnlen((const char*)h + 18, 22)));
     return s;
+}
+
+// 4-bit compressed frames: a 16-byte table of deltas, then one nibble per frame, low nibble first.
+static void* read_adpcm_frames(Bounded_Reader& in, unsigned length, int& frames) {
+    frames = 0;
+    signed char table[16];
+    if (!in.get_bytes(reinterpret_cast<unsigned char*>(table), sizeof(table))) return nullptr;
+    long packed = std::min<long>(((long)length + 1) / 2, in.remaining());
+    std::vector<unsigned char> nibbles((size_t)packed);
+    in.get_bytes(nibbles.data(), packed);
+    frames = (int)std::min<long>(length, packed * 2);
+    signed char* block = frames > 0 ? static_cast<signed char*>(std::malloc((size_t)frames)) : nullptr;
+    if (!block) {
+        frames = 0;
+        return nullptr;
+    }
+    unsigned char sum = 0;
+    for (int i = 0; i < frames; ++i) {
+        unsigned char pair = nibbles[(size_t)i / 2];
+        sum = (unsigned char)(sum + table[(i & 1) ? pair >> 4 : pair & 0x0F]);
+        block[i] = (signed char)sum;
+    }
+    return block;
 }
 
 // Reads `bytes` bytes of delta-coded frames, or what the file still holds when it ends early.
@@ -450,7 +477,8 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
         XM_Sample_Header h = parse_sample_header(headers + s * XM_SAMPLE_HEADER);
         if (h.length == 0) continue;
         int frames = 0;
-        void* frames_block = read_frames(in, h.length, h.type & 0x10, frames);
+        void* frames_block = h.adpcm ? read_adpcm_frames(in, h.length, frames)
+                                     : read_frames(in, h.length, h.type & 0x10, frames);
         if (frames == 0) continue;  // the file ended before this sample's data
         staged_index[s] = (int)staging.size();
         staging.push_back(make_sample(h, frames_block, frames));

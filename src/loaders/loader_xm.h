@@ -28,6 +28,7 @@ public:
     Sample_Data* get_sample_data(int i) override;
     std::string get_sample_name(int i) override;
     void add_sample_to_song(int i, int slot, bool make_instrument) override;
+    using Loader::load_sample;
     Error load_sample(const char* file, int slot) override;
     Error load_samples_from_instrument(const char* file) override;
     Error load_instrument(const char* file, int slot) override;
