@@ -1,5 +1,10 @@
 #pragma once
 
+#include "loaders/loader_s3m.h"
+#include "loaders/loader_wav.h"
+#include "loaders/loader_xm.h"
+#include "savers/saver_raw.h"
+#include "savers/saver_wav.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/song.h"
 
@@ -12,6 +17,11 @@ public:
     Tracker_Instance(const Tracker_Instance&) = delete;
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
+    Loader_XM loader_xm;
+    Loader_S3M loader_s3m;
+    Loader_WAV loader_wav;
+    Saver_Wav saver_wav;
+    Saver_Raw saver_raw;
     Song song;
     File_Format_Manager file_format_manager;
 };
