@@ -2,7 +2,12 @@
 
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
+#include "loaders/loader_s3m.h"
+#include "loaders/loader_wav.h"
+#include "loaders/loader_xm.h"
 #include "savers/saver_it.h"
+#include "savers/saver_raw.h"
+#include "savers/saver_wav.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
@@ -17,7 +22,12 @@ public:
     Tracker_Instance& operator=(const Tracker_Instance&) = delete;
 
     Loader_IT loader_it;
+    Loader_XM loader_xm;
+    Loader_S3M loader_s3m;
+    Loader_WAV loader_wav;
     Saver_IT saver_it;
+    Saver_Wav saver_wav;
+    Saver_Raw saver_raw;
     Mixer mixer;
     Player_Data player;
     Song song;
