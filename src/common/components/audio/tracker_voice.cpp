@@ -4,7 +4,7 @@
 
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/sample_data.h"
-#include "common/components/data/error_line.h"
+#include "common/components/data/audio_thread_log.h"
 
 namespace {
 
@@ -70,18 +70,19 @@ bool Tracker_Voice::can_mix() {
     return volume != 0 || previous_left != 0 || previous_right != 0;
 }
 
+// Runs on the audio thread: its error lines go through the deferred log.
 void Tracker_Voice::setup_sample(Sample_Data* data, int start) {
     if (data == nullptr) {
-        ERROR_LINE(SOURCE, 287, "p_sample_data is null!!");
+        Audio_Thread_Log::post(SOURCE, 287, "p_sample_data is null!!");
         return;
     }
     if (start < 0) {
-        ERROR_LINE(SOURCE, 292, "start index < 0???");
+        Audio_Thread_Log::post(SOURCE, 292, "start index < 0???");
         return;
     }
     if (start >= data->get_size()) {
         if (!data->is_loop_enabled()) return;
-        ERROR_LINE(SOURCE, 300, "Sample offset in loop not implemented!");
+        Audio_Thread_Log::post(SOURCE, 300, "Sample offset in loop not implemented!");
     }
     start_index = start;
     sample_data = data;
