@@ -197,6 +197,9 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
     std::int64_t pos = (std::int64_t)position;
     Resampler* rs = current_resampler();
     Resampler::Mix_Data& md = resampler.mix_data;
+    // A block at zero volume on both sides adds nothing: only the position moves. Voices
+    // continued at zero volume would otherwise cost as much as audible ones.
+    const bool silent = left_volume == 0 && right_volume == 0 && previous_left == 0 && previous_right == 0;
     int done = 0;
     while (done < frames) {
         if (!resolve_boundaries(pos)) {
@@ -221,7 +224,7 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
         const float n = (float)frames;
         const float s = (float)done;
         const float e = (float)(done + run);
-        if (rs != nullptr) {
+        if (rs != nullptr && !silent) {
             md.dest = buffer + 2 * done;
             md.sample_data = sample_data;
             md.frame = pos >> 11;
