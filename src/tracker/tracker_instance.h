@@ -2,8 +2,13 @@
 
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
+#include "loaders/loader_s3m.h"
+#include "loaders/loader_wav.h"
 #include "loaders/loader_wm.h"
+#include "loaders/loader_xm.h"
 #include "savers/saver_it.h"
+#include "savers/saver_raw.h"
+#include "savers/saver_wav.h"
 #include "savers/saver_wm.h"
 #include "tracker/editor.h"
 #include "tracker/player_realtime_keyboard.h"
@@ -25,8 +30,13 @@ public:
 
     Loader_IT loader_it;
     Loader_WM loader_wm;
+    Loader_XM loader_xm;
+    Loader_S3M loader_s3m;
+    Loader_WAV loader_wav;
     Saver_IT saver_it;
     Saver_WM saver_wm;
+    Saver_Wav saver_wav;
+    Saver_Raw saver_raw;
     Mixer mixer;
     Player_Data player;
     Song song;

@@ -1,0 +1,601 @@
+#include "loaders/loader_xm.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "loaders/bounded_reader.h"
+#include "trackercore/song.h"
+
+// Module header offsets.
+static constexpr long XM_MARKER = 37;       // 0x1A after the 17-byte id and the 20-byte name
+static constexpr long XM_HEADER_SIZE = 60;  // the header size field counts from here
+static constexpr long XM_ORDERS = 80;
+static constexpr int XM_KEYS = 96;
+static constexpr long XM_PATTERN_HEADER = 9;
+// Instrument header: size(4) name(22) type(1) samples(2) sample header size(4), then the
+// keyboard/envelope block; FT2 writes 263 bytes in all.
+static constexpr int XM_INSTRUMENT_PREFIX = 33;
+static constexpr int XM_INSTRUMENT_BLOCK = 210;
+static constexpr int XM_INSTRUMENT_FULL = 263;
+static constexpr int XM_SAMPLE_HEADER = 40;
+static constexpr int XM_ENVELOPE_POINTS = 12;
+// .xi: "Extended Instrument: " (21), name (22), 0x1A, tracker (20), version (2).
+static constexpr long XI_NAME = 21;
+static constexpr long XI_BLOCK = 66;
+static constexpr int XI_RESERVED = 22;  // between the block and the sample count
+
+static constexpr const char* HOME_PAGE = "https://wendmoor.org";
+
+static std::string trim_right(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+// Little-endian field access into a header block already read and bounds-checked.
+static unsigned read_le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
+static unsigned read_le32(const unsigned char* p) { return read_le16(p) | (read_le16(p + 2) << 16); }
+
+Loader_XM::Loader_XM() { format_name = "Fast Tracker"; }
+
+Loader_XM::~Loader_XM() { free_info(true); }
+
+// ---- cell translation ----
+
+unsigned char Loader_XM::convert_note(unsigned char xm_note) {
+    if (xm_note == 97) return NOTE_OFF;
+    // 0 is "no note" in XM and 98+ do not exist; kept as read they would play as notes.
+    if (xm_note == 0 || xm_note > 97) return EMPTY_FIELD;
+    return xm_note;
+}
+
+unsigned char Loader_XM::convert_instrument(unsigned char xm_instrument) {
+    return xm_instrument >= 1 && xm_instrument <= 99 ? xm_instrument - 1 : EMPTY_FIELD;
+}
+
+unsigned char Loader_XM::convert_volume(unsigned char v) {
+    // 0..15 carry no command in XM; in the IT column they would set a volume.
+    if (v < 0x10 || v == 0xFF) return EMPTY_FIELD;
+    int n = v & 0x0F;
+    int capped = std::min(n, 9);
+    switch (v >> 4) {
+    case 0x1: case 0x2: case 0x3: case 0x4: return v - 0x10;
+    case 0x5: return v == 0x50 ? 64 : EMPTY_FIELD;
+    case 0x6: return 95 + capped;  // slide down
+    case 0x7: return 85 + capped;  // slide up
+    case 0x8: return 75 + capped;  // fine down
+    case 0x9: return 65 + capped;  // fine up
+    case 0xB: return 203 + capped; // vibrato depth
+    case 0xC: return 128 + std::min(n * 65 / 15, 64);
+    case 0xF: return 193 + n * 9 / 15;
+    default: return EMPTY_FIELD;   // vibrato speed, panning slides
+    }
+}
+
+static void set_command(Note& cell, char letter, unsigned char parameter) {
+    cell.command = (unsigned char)(letter - 'A');
+    cell.parameter = parameter;
+}
+
+static void clear_command(Note& cell) {
+    cell.command = EMPTY_FIELD;
+    cell.parameter = 0;
+}
+
+// EFy for the sub-commands that become fine slides, retrigger: nothing when y is 0.
+static void set_command_unless_zero(Note& cell, int y, char letter, unsigned char parameter) {
+    if (y == 0)
+        clear_command(cell);
+    else
+        set_command(cell, letter, parameter);
+}
+
+static void convert_extended(unsigned char p, Note& cell) {
+    int x = p >> 4, y = p & 0x0F;
+    switch (x) {
+    case 0x1: set_command_unless_zero(cell, y, 'F', 0xF0 | y); break;
+    case 0x2: set_command_unless_zero(cell, y, 'E', 0xF0 | y); break;
+    // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
+    case 0x3: set_command(cell, 'S', 0x10 | y); break;
+    case 0x4: set_command(cell, 'S', 0x30 | y); break;
+    case 0x5: set_command(cell, 'S', 0x20 | y); break;
+    case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
+    case 0x7: set_command(cell, 'S', 0x40 | y); break;
+    case 0x9: set_command_unless_zero(cell, y, 'Q', y); break;
+    case 0xA: set_command_unless_zero(cell, y, 'D', (y << 4) | 0x0F); break;
+    case 0xB: set_command_unless_zero(cell, y, 'D', 0xF0 | y); break;
+    case 0xC: set_command(cell, 'S', 0xC0 | y); break;
+    case 0xD: set_command(cell, 'S', 0xD0 | y); break;
+    case 0xE: set_command(cell, 'S', 0xE0 | y); break;  // pattern delay
+    default: set_command(cell, 'S', p); break;
+    }
+}
+
+void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell) {
+    switch (effect) {
+    case 0:
+        // 000 is the empty effect; J00 would repeat the last arpeggio.
+        if (p == 0)
+            clear_command(cell);
+        else
+            set_command(cell, 'J', p);
+        break;
+    case 1: set_command(cell, 'F', p); break;
+    case 2: set_command(cell, 'E', p); break;
+    case 3: set_command(cell, 'G', p); break;
+    case 4: set_command(cell, 'H', p); break;
+    case 5: set_command(cell, 'L', p); break;
+    case 6: set_command(cell, 'K', p); break;
+    case 7: set_command(cell, 'R', p); break;
+    case 8: set_command(cell, 'X', p); break;
+    case 9: set_command(cell, 'O', p); break;
+    case 10: set_command(cell, 'D', p); break;
+    case 11: set_command(cell, 'B', p); break;
+    case 12:
+        // Cxx sets the note's volume; the channel volume (M) would outlast the note.
+        if (cell.volume == EMPTY_FIELD) {
+            cell.volume = std::min<unsigned char>(p, 64);
+            clear_command(cell);
+        } else {
+            set_command(cell, 'M', p);
+        }
+        break;
+    case 13:
+        // The break row is written in decimal digits.
+        set_command(cell, 'C', (unsigned char)std::min((p >> 4) * 10 + (p & 0x0F), 255));
+        break;
+    case 14: convert_extended(p, cell); break;
+    case 15: set_command(cell, p < 32 ? 'A' : 'T', p); break;
+    case 16: set_command(cell, 'V', (unsigned char)(std::min<int>(p, 64) * 2)); break;  // 0..64 to 0..128
+    case 17: set_command(cell, 'W', p); break;
+    case 20:
+        clear_command(cell);
+        if (cell.note == EMPTY_FIELD) cell.note = NOTE_OFF;
+        break;
+    case 25: set_command(cell, 'P', p); break;
+    case 27: set_command(cell, 'Q', p); break;
+    case 29: set_command(cell, 'I', p); break;
+    default: clear_command(cell); break;
+    }
+}
+
+int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell) {
+    cell = Note();
+    if (size < 1) return 0;
+    unsigned char b = bytes[0];
+    unsigned char fields[5] = {0, 0, 0, 0, 0};
+    bool present[5] = {true, true, true, true, true};
+    int used = 1;
+    if (b & 0x80) {
+        for (int i = 0; i < 5; ++i) {
+            present[i] = (b >> i) & 1;
+            if (!present[i]) continue;
+            if (used >= size) return 0;
+            fields[i] = bytes[used++];
+        }
+    } else {
+        if (size < 5) return 0;
+        fields[0] = b;
+        std::memcpy(fields + 1, bytes + 1, 4);
+        used = 5;
+    }
+    if (present[0]) cell.note = convert_note(fields[0]);
+    if (present[1]) cell.instrument = convert_instrument(fields[1]);
+    if (present[2]) cell.volume = convert_volume(fields[2]);
+    // An absent effect or parameter is 0: FT2 leaves out zero fields, so a lone parameter is arpeggio.
+    convert_effect(fields[3], fields[4], cell);
+    return used;
+}
+
+void Loader_XM::decode_delta_8(signed char* frames, int count) {
+    unsigned char sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum = (unsigned char)(sum + (unsigned char)frames[i]);
+        frames[i] = (signed char)sum;
+    }
+}
+
+void Loader_XM::decode_delta_16(short* frames, int count) {
+    unsigned short sum = 0;
+    for (int i = 0; i < count; ++i) {
+        sum = (unsigned short)(sum + (unsigned short)frames[i]);
+        frames[i] = (short)sum;
+    }
+}
+
+int Loader_XM::c5_frequency(int relative_note, int finetune) {
+    // Linear period of note (relative_note + 59), then its frequency, as the player's tables do:
+    // 64 period units per semitone, 535232 Hz at period 0 of the reference octave.
+    long period = (288L - (relative_note + 59) * 2L) * 32L - (finetune >> 1);
+    if (period < 0) period = 0;
+    int k = (int)(period / 768) - 2;
+    long f = (long)std::floor(535232.0 * std::pow(2.0, -(double)(period % 768) / 768.0));
+    return (int)(k > 0 ? f >> k : f << -k);
+}
+
+// ---- module ----
+
+bool Loader_XM::test(const char* file) {
+    if (reader.is_open() || reader.open(file) != 0) return false;
+    Bounded_Reader in(reader);
+    unsigned char head[XM_MARKER + 1];
+    bool recognised = in.get_bytes(head, sizeof(head)) && head[XM_MARKER] == 0x1A;
+    reader.close();
+    return recognised;
+}
+
+Loader::Error Loader_XM::load(const char* file, bool) {
+    if (reader.is_open()) return FILE_IN_USE;
+    free_info(true);
+    if (reader.open(file) != 0) return FILE_ERROR;
+    Bounded_Reader in(reader);
+    Error result = load_module(in);
+    if (result != SUCCESS) {
+        free_info(true);
+        return abort_load(result);
+    }
+    reader.close();
+    file_name = file;
+    return SUCCESS;
+}
+
+Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
+    unsigned char top[XM_ORDERS];
+    if (!in.get_bytes(top, XM_MARKER + 1) || top[XM_MARKER] != 0x1A) return FILE_FORMAT_NOT_RECOGNIZED;
+    if (!in.get_bytes(top + XM_MARKER + 1, XM_ORDERS - XM_MARKER - 1)) return HEADER_CORRUPT;
+    header = Header();
+    header.name = trim_right(std::string((const char*)top + 17, strnlen((const char*)top + 17, 20)));
+    header.tracker_name = trim_right(std::string((const char*)top + 38, strnlen((const char*)top + 38, 20)));
+    long header_size = read_le32(top + 60);
+    header.song_length = read_le16(top + 64);
+    header.channels = read_le16(top + 68);
+    header.patterns = read_le16(top + 70);
+    header.instruments = read_le16(top + 72);
+    header.flags = read_le16(top + 74);
+    header.speed = read_le16(top + 76);
+    header.tempo = read_le16(top + 78);
+
+    // The header size counts from offset 60 and covers the orders; the patterns follow it.
+    long orders_stored = header_size - (XM_ORDERS - XM_HEADER_SIZE);
+    if (orders_stored < 0 || XM_HEADER_SIZE + header_size > in.get_size()) return HEADER_CORRUPT;
+    if (!in.get_bytes(header.orders, std::min<long>(orders_stored, 256))) return HEADER_CORRUPT;
+    if (!in.seek(XM_HEADER_SIZE + header_size)) return HEADER_CORRUPT;
+
+    patterns.assign(STAGED_PATTERNS, Pattern());
+    for (int p = 0; p < header.patterns; ++p) {
+        Error result = load_pattern(in, p < STAGED_PATTERNS ? &patterns[p] : nullptr);
+        if (result != SUCCESS) return result;
+    }
+    // Trackers leave trailing empty instruments out of the file, so an instrument that does not fit
+    // ends the list; those before it are sound and stay.
+    for (int i = 0; i < header.instruments; ++i) {
+        Error result = load_module_instrument(in);
+        if (result == FILE_FORMAT_NOT_RECOGNIZED) return result;
+        if (result != SUCCESS) break;
+    }
+    return SUCCESS;
+}
+
+Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern) {
+    long start = in.tell();
+    long header_length = in.get_dword();
+    in.get_byte();  // packing type
+    int rows = in.get_word();
+    long packed_size = in.get_word();
+    if (in.failed()) return FILE_ERROR;
+    if (header_length < XM_PATTERN_HEADER) header_length = XM_PATTERN_HEADER;
+    if (header_length > in.get_size() || !in.seek(start + header_length)) return FILE_ERROR;
+    if (!pattern) return in.skip(packed_size) ? SUCCESS : FILE_ERROR;
+    std::vector<unsigned char> packed((size_t)packed_size);
+    if (!in.get_bytes(packed.data(), packed_size)) return FILE_ERROR;
+
+    pattern->clear();
+    int length = std::clamp(rows, 1, Pattern::MAX_LENGTH);
+    pattern->set_length((unsigned char)length);
+
+    // Cells are decoded within the pattern's own packed block; a block that ends early leaves
+    // the rest of the pattern empty.
+    int offset = 0;
+    for (int row = 0; row < rows && offset < packed_size; ++row) {
+        for (int channel = 0; channel < header.channels; ++channel) {
+            Note cell;
+            int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell);
+            if (used == 0) break;
+            offset += used;
+            if (channel < Pattern::CHANNELS && row < length && !cell.is_empty())
+                pattern->get_note_ref(channel, row) = cell;
+        }
+    }
+    pattern->get_note_ref(0, 0);  // commits the last cached cell
+    return SUCCESS;
+}
+
+Loader::Error Loader_XM::load_module_instrument(Bounded_Reader& in) {
+    long start = in.tell();
+    long header_length = in.get_dword();
+    if (in.failed() || header_length < 4 || header_length > in.remaining() + 4) return HEADER_CORRUPT;
+    // FT2 reads as much of the header as it says it has; the rest counts as zero.
+    unsigned char prefix[XM_INSTRUMENT_PREFIX] = {};
+    long present = std::min<long>(header_length, XM_INSTRUMENT_PREFIX) - 4;
+    if (!in.get_bytes(prefix + 4, present)) return HEADER_CORRUPT;
+
+    auto instrument = std::make_unique<Instrument>();
+    instrument->name = trim_right(std::string((const char*)prefix + 4, strnlen((const char*)prefix + 4, 22)));
+    int sample_count = (int)read_le16(prefix + 27);
+    long header_end = start + header_length;
+    Error result = SUCCESS;
+    if (sample_count == 0)
+        result = in.seek(header_end) ? SUCCESS : HEADER_CORRUPT;
+    else
+        result = load_instrument_internal(in, *instrument, sample_count, header_end, samples);
+    if (result == SUCCESS) instruments.push_back(std::move(instrument));
+    return result;
+}
+
+static void set_envelope(Envelope& envelope, const unsigned char* points, int count, int type, int sustain,
+                         int loop_begin, int loop_end, int offset) {
+    envelope.reset();
+    count = std::min(count, XM_ENVELOPE_POINTS);
+    for (int i = 0; i < count; ++i)
+        envelope.add_node_at_offset((int)read_le16(points + i * 4), (int)read_le16(points + i * 4 + 2) + offset);
+    // One point or none is no curve; enabled, it would silence the note.
+    envelope.set_enabled((type & 1) && envelope.get_node_count() >= 2);
+    envelope.set_sustain_loop_enabled(type & 2);
+    envelope.set_loop_enabled(type & 4);
+    envelope.set_loop_begin(loop_begin);
+    envelope.set_loop_end(loop_end);
+    envelope.set_sustain_loop_begin(sustain);
+    envelope.set_sustain_loop_end(sustain);
+}
+
+// Offsets within the keyboard/envelope block.
+enum {
+    BLOCK_VOLUME_POINTS = 96,
+    BLOCK_PANNING_POINTS = 144,
+    BLOCK_COUNTS = 192,  // point counts, then the sustain and loop bytes, then the two types
+    BLOCK_FADEOUT = 206,
+};
+
+// One sample header as stored; lengths in bytes.
+struct XM_Sample_Header {
+    unsigned length, loop_start, loop_length;
+    int volume, finetune, type, panning, relative_note;
+    bool adpcm;  // ModPlug's 4-bit compression, marked in the reserved byte
+    std::string name;
+};
+
+static XM_Sample_Header parse_sample_header(const unsigned char* h) {
+    XM_Sample_Header s;
+    s.length = read_le32(h);
+    s.loop_start = read_le32(h + 4);
+    s.loop_length = read_le32(h + 8);
+    s.volume = h[12];
+    s.finetune = (signed char)h[13];
+    s.type = h[14];
+    s.panning = h[15];
+    s.relative_note = (signed char)h[16];
+    s.adpcm = h[17] == 0xAD && !(s.type & 0x10);
+    s.name = trim_right(std::string((const char*)h + 18, strnlen((const char*)h + 18, 22)));
+    return s;
+}
+
+// 4-bit compressed frames: a 16-byte table of deltas, then one nibble per frame, low nibble first.
+static void* read_adpcm_frames(Bounded_Reader& in, unsigned length, int& frames) {
+    frames = 0;
+    signed char table[16];
+    if (!in.get_bytes(reinterpret_cast<unsigned char*>(table), sizeof(table))) return nullptr;
+    long packed = std::min<long>(((long)length + 1) / 2, in.remaining());
+    std::vector<unsigned char> nibbles((size_t)packed);
+    in.get_bytes(nibbles.data(), packed);
+    frames = (int)std::min<long>(length, packed * 2);
+    signed char* block = frames > 0 ? static_cast<signed char*>(std::malloc((size_t)frames)) : nullptr;
+    if (!block) {
+        frames = 0;
+        return nullptr;
+    }
+    unsigned char sum = 0;
+    for (int i = 0; i < frames; ++i) {
+        unsigned char pair = nibbles[(size_t)i / 2];
+        sum = (unsigned char)(sum + table[(i & 1) ? pair >> 4 : pair & 0x0F]);
+        block[i] = (signed char)sum;
+    }
+    return block;
+}
+
+// Reads `bytes` bytes of delta-coded frames, or what the file still holds when it ends early.
+static void* read_frames(Bounded_Reader& in, unsigned bytes, bool sixteen_bit, int& frames) {
+    long present = std::min<long>((long)bytes, in.remaining());
+    frames = (int)(sixteen_bit ? present / 2 : present);
+    void* block = frames > 0 ? std::malloc((size_t)present) : nullptr;
+    if (!block) {
+        frames = 0;
+        in.skip(present);
+        return nullptr;
+    }
+    in.get_bytes(static_cast<unsigned char*>(block), present);
+    if (sixteen_bit) {
+        unsigned char* raw = static_cast<unsigned char*>(block);
+        short* words = static_cast<short*>(block);
+        for (int i = 0; i < frames; ++i) words[i] = (short)(raw[2 * i] | (raw[2 * i + 1] << 8));
+        Loader_XM::decode_delta_16(words, frames);
+    } else {
+        Loader_XM::decode_delta_8(static_cast<signed char*>(block), frames);
+    }
+    return block;
+}
+
+static std::unique_ptr<Sample> make_sample(const XM_Sample_Header& h, void* block, int frames) {
+    auto sample = std::make_unique<Sample>();
+    bool sixteen_bit = h.type & 0x10;
+    int unit = sixteen_bit ? 2 : 1;
+    sample->name = h.name;
+    sample->def_volume = std::min(h.volume, 64);
+    sample->def_panning = h.panning * 64 / 255;
+    sample->def_panning_active = true;
+    Sample_Data& data = sample->data;
+    data.set_data_ptr(block, frames, sixteen_bit);
+    data.set_c5_freq(Loader_XM::c5_frequency(h.relative_note, h.finetune));
+    // Loops are kept inside the frames that were read.
+    long begin = std::min<long>(h.loop_start / unit, frames);
+    long end = std::min<long>(begin + h.loop_length / unit, frames);
+    data.set_loop_begin((int)begin);
+    data.set_loop_end((int)end);
+    data.set_loop_enabled((h.type & 3) != 0 && end > begin);
+    data.set_loop_ping_pong(h.type & 2);
+    sample->in_use = true;
+    return sample;
+}
+
+Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument& instrument, int sample_count,
+                                                  long header_end, std::vector<std::unique_ptr<Sample>>& staging) {
+    bool xi = header_end < 0;
+    unsigned char block[XM_INSTRUMENT_BLOCK] = {};
+    long available = xi ? XM_INSTRUMENT_BLOCK : std::clamp<long>(header_end - in.tell(), 0, XM_INSTRUMENT_BLOCK);
+    if (!in.get_bytes(block, available)) return HEADER_CORRUPT;
+
+    Instrument::Layer& layer = instrument.layers[0];
+    const unsigned char* c = block + BLOCK_COUNTS;
+    set_envelope(layer.volume_envelope, block + BLOCK_VOLUME_POINTS, c[0], c[8], c[2], c[3], c[4], 0);
+    set_envelope(layer.panning_envelope, block + BLOCK_PANNING_POINTS, c[1], c[9], c[5], c[6], c[7], -32);
+    layer.volume_fadeout = std::min<int>(read_le16(block + BLOCK_FADEOUT) >> 4, 256);
+
+    if (xi) {
+        in.skip(XI_RESERVED - 2);
+        sample_count = in.get_word();
+        if (in.failed()) return HEADER_CORRUPT;
+    } else if (!in.seek(header_end)) {
+        return HEADER_CORRUPT;
+    }
+    if (sample_count > MAX_SAMPLES_PER_INSTRUMENT) return FILE_FORMAT_NOT_RECOGNIZED;
+
+    unsigned char headers[MAX_SAMPLES_PER_INSTRUMENT * XM_SAMPLE_HEADER];
+    if (!in.get_bytes(headers, (long)sample_count * XM_SAMPLE_HEADER)) return HEADER_CORRUPT;
+
+    std::vector<int> staged_index((size_t)sample_count, -1);
+    for (int s = 0; s < sample_count; ++s) {
+        XM_Sample_Header h = parse_sample_header(headers + s * XM_SAMPLE_HEADER);
+        if (h.length == 0) continue;
+        int frames = 0;
+        void* frames_block = h.adpcm ? read_adpcm_frames(in, h.length, frames)
+                                     : read_frames(in, h.length, h.type & 0x10, frames);
+        if (frames == 0) continue;  // the file ended before this sample's data
+        staged_index[s] = (int)staging.size();
+        staging.push_back(make_sample(h, frames_block, frames));
+    }
+    map_keyboard(layer, block, staged_index);
+    return SUCCESS;
+}
+
+void Loader_XM::map_keyboard(Instrument::Layer& layer, const unsigned char* keyboard,
+                             const std::vector<int>& staged_index) {
+    // Key n is XM note n + 1, and notes are stored as read, so key n plays from table entry n + 1.
+    for (int n = 0; n < XM_KEYS; ++n) {
+        unsigned s = keyboard[n];
+        if (s >= staged_index.size() || staged_index[s] < 0) continue;
+        int index = staged_index[s];
+        layer.sample_table[n + 1] = index < Song::MAX_SAMPLES ? (unsigned char)index : EMPTY_FIELD;
+    }
+}
+
+// ---- staging ----
+
+int Loader_XM::get_amount_of_samples() { return (int)samples.size(); }
+
+Sample_Data* Loader_XM::get_sample_data(int i) {
+    return i >= 0 && i < (int)samples.size() ? &samples[i]->data : nullptr;
+}
+
+std::string Loader_XM::get_sample_name(int i) {
+    return i >= 0 && i < (int)samples.size() ? samples[i]->name : std::string();
+}
+
+// The song slot takes the staged block; the staged sample keeps its settings without data.
+static void move_sample(Sample& from, Sample& to) {
+    void* block = from.data.get_data_ptr();
+    int frames = from.data.get_size();
+    bool sixteen_bit = from.data.is_16bit();
+    from.data.release_data_ptr();
+    to.reset(true);
+    to = from;
+    to.data.set_data_ptr(block, frames, sixteen_bit);
+    from.data.set_data_ptr(nullptr, 0);
+}
+
+void Loader_XM::add_sample_to_song(int i, int slot, bool make_instrument) {
+    if (!song || i < 0 || i >= (int)samples.size()) return;
+    Sample* target = song->get_sample(slot);
+    if (!target) return;
+    move_sample(*samples[i], *target);
+    if (make_instrument) song->make_instrument_out_of_sample(slot);
+}
+
+Loader::Error Loader_XM::load_sample(const char*, int) { return FILE_ERROR; }
+
+Loader::Error Loader_XM::load_samples_from_instrument(const char*) { return FILE_ERROR; }
+
+Loader::Error Loader_XM::load_instrument(const char* file, int slot) {
+    if (reader.is_open()) return FILE_IN_USE;
+    if (reader.open(file) != 0) return FILE_CANNOT_OPEN;
+    Bounded_Reader in(reader);
+    unsigned char magic[8];
+    if (!in.get_bytes(magic, sizeof(magic)) || std::memcmp(magic, "Extended", 8) != 0)
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    if (!song || !song->get_instrument(slot)) return abort_load(FILE_ERROR);
+
+    // "Extended Instrument: " is followed by the name, 0x1A, the tracker name and the version.
+    Instrument instrument;
+    std::vector<std::unique_ptr<Sample>> staging;
+    in.seek(XI_NAME);
+    instrument.name = trim_right(in.get_string(22));
+    in.seek(XI_BLOCK);
+    if (in.failed()) return abort_load(HEADER_CORRUPT);
+    Error result = load_instrument_internal(in, instrument, 0, -1, staging);
+    reader.close();
+    if (result != SUCCESS) return result;
+
+    // Each sample goes to the first free song slot; a sample that finds none is dropped.
+    std::vector<int> slot_of(staging.size(), -1);
+    for (size_t s = 0; s < staging.size(); ++s) {
+        int free_slot = song->find_unused_sample_slot();
+        if (free_slot < 0) continue;
+        move_sample(*staging[s], *song->get_sample(free_slot));
+        slot_of[s] = free_slot;
+    }
+    Instrument::Layer& layer = instrument.layers[0];
+    for (unsigned char& entry : layer.sample_table) {
+        if (entry >= slot_of.size()) continue;
+        entry = slot_of[entry] < 0 ? EMPTY_FIELD : (unsigned char)slot_of[entry];
+    }
+    *song->get_instrument(slot) = instrument;
+    return SUCCESS;
+}
+
+void Loader_XM::transfer_data_to_song() {
+    if (!song) return;
+    Song::Song_Variables& vars = *song->get_variables();
+    vars.name = header.name;
+    vars.message = std::string("XM Imported file using\n") + "-Wendmoor-\n" + HOME_PAGE + "\n" +
+                   "Original file written with " + header.tracker_name;
+    vars.use_linear_slides = header.flags != 0;
+    Song::Initial_Variables& initial = *song->get_initial_variables();
+    initial.speed = std::clamp(header.speed, 1, 255);
+    initial.tempo = std::clamp(header.tempo, 31, 255);
+
+    int orders = std::min(header.song_length, Song::MAX_ORDERS);
+    for (int i = 0; i < orders; ++i) song->set_order(i, header.orders[i]);
+    int pattern_count = std::min({header.patterns, (int)patterns.size(), Song::MAX_PATTERNS});
+    for (int p = 0; p < pattern_count; ++p) *song->get_pattern(p) = patterns[p];
+    int sample_count = std::min((int)samples.size(), Song::MAX_SAMPLES);
+    for (int s = 0; s < sample_count; ++s) move_sample(*samples[s], *song->get_sample(s));
+    int instrument_count = std::min((int)instruments.size(), Song::MAX_INSTRUMENTS);
+    for (int i = 0; i < instrument_count; ++i) *song->get_instrument(i) = *instruments[i];
+}
+
+void Loader_XM::free_info(bool) {
+    // Blocks the song took were released from the staging; whatever is left is still ours.
+    samples.clear();
+    instruments.clear();
+    patterns.clear();
+    header = Header();
+}
