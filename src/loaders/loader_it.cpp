@@ -32,7 +32,8 @@ constexpr unsigned short FLAG_OLD_EFFECTS = 1 << 4;
 constexpr unsigned short FLAG_COMPATIBLE_GXX = 1 << 5;
 constexpr unsigned short SPECIAL_MESSAGE = 1 << 0;
 
-constexpr int MAX_NAME = 25;  // the song model's names hold at most 25 characters
+constexpr int MAX_NAME = 25;         // song and instrument names hold at most 25 characters
+constexpr int MAX_SAMPLE_NAME = 26;  // sample names are unlimited: keep all the field holds
 
 std::string read_text(File_Reader& reader, int size, int keep) {
     char buf[32] = {};
@@ -175,7 +176,7 @@ Loader::Error Loader_IT::load_sample_info(IT_Sample& s) {
     s.global_volume = reader.get_byte();
     s.flags = reader.get_byte();
     s.default_volume = reader.get_byte();
-    s.name = read_text(reader, 26, MAX_NAME);
+    s.name = read_text(reader, 26, MAX_SAMPLE_NAME);
     s.convert_flags = reader.get_byte();
     s.default_pan = reader.get_byte();
     s.length = reader.get_dword();
