@@ -279,7 +279,12 @@ void Editor::set_row_offset(int offset) {
 
 // Entry.
 
+// Keys are character codes; a wider code (a toolkit key or a character past Latin-1) must not
+// be cut down to a byte that happens to be a bound key.
+static bool is_character_key(int key) { return key > 0 && key <= 255; }
+
 void Editor::press_key_at_cursor(int key) {
+    if (!is_character_key(key)) return;
     char c = (char)key;
     switch (cursor_field) {
         case 0: insert_note_at_cursor(c); break;
@@ -307,6 +312,7 @@ int Editor::get_note_increment(char key) const {
 }
 
 int Editor::get_note_from_key(int key) const {
+    if (!is_character_key(key)) return EMPTY_FIELD;
     int increment = get_note_increment((char)key);
     if (increment == 99) return EMPTY_FIELD;
     return std::clamp(default_octave * 12 + increment, 0, MAX_NOTE);

@@ -25,6 +25,19 @@ TEST_F(Editor_Entry, NoteKeyUsesOctaveMasksAndStep) {
     EXPECT_EQ(editor().get_cursor_row(), 6);
 }
 
+TEST_F(Editor_Entry, WideKeyCodesAreNoKeys) {
+    // 0x17A and 0x171 end in the bytes of 'z' and 'q'; they are other keys all the same.
+    editor().press_key_at_cursor(0x17A);
+    editor().press_key_at_cursor(-1);
+    EXPECT_EQ(at(0, 0), Pattern::empty_note);
+    EXPECT_EQ(editor().get_cursor_row(), 0);
+    EXPECT_EQ(editor().get_note_from_key(0x171), 255);
+    EXPECT_EQ(editor().get_note_from_key('q'), 60);
+    editor().set_cursor(0, 0, 2);
+    editor().press_key_at_cursor(0x135);  // ends in '5'
+    EXPECT_EQ(at(0, 0), Pattern::empty_note);
+}
+
 TEST_F(Editor_Entry, CommandMaskWritesLastCommand) {
     editor().set_cursor(3, 0, 6);
     type("H");  // command H

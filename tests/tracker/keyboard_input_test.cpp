@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "support/scratch_dir.h"
 #include "tracker/config_handler.h"
 #include "tracker/editor.h"
@@ -24,6 +26,38 @@ TEST(Keyboard_Input, DefaultBindings) {
     EXPECT_EQ(editor.get_note_from_key('q'), 60);
     EXPECT_EQ(editor.get_note_increment('z'), 0);
     EXPECT_EQ(editor.get_note_increment('1'), 99);  // an editing key, not a note key
+}
+
+TEST(Keyboard_Input, EveryDefaultBindingInOrder) {
+    Keyboard_Input keys;
+    Tracker_Instance::init_keyboard();
+    ASSERT_EQ(keys.get_key_bind_count(), 37);
+    const char* editing[8][2] = {{"KEY_NOTE_CUT", "Note Cut"},
+                                 {"KEY_NOTE_OFF", "Note Off"},
+                                 {"KEY_ERASE_FIELD", "Erase Field"},
+                                 {"KEY_NEXT_INSTRUMENT", "Next Instrument"},
+                                 {"KEY_PREV_INSTRUMENT", "Prev Instrument"},
+                                 {"KEY_PLAY_NOTE_ON_CURSOR", "Play Note On Cursor"},
+                                 {"KEY_PLAY_ROW_ON_CURSOR", "Play Row On Cursor"},
+                                 {"KEY_TOGGLE_MASK", "Toggle Mask"}};
+    const std::string default_keys = "1`.][48,zsxdcvgbhnjmq2w3er5t6y7ui9o0p";
+    // Note bindings are named after the note: a sharp is "s" in the name and "#" in the caption.
+    const char* letters = "CCDDEFFGGAAB";
+    for (int i = 0; i < 37; i++) {
+        const Keyboard_Input::Key_Bind& bind = keys.get_key_bind(i);
+        EXPECT_EQ(bind.key, default_keys[i]) << i;
+        if (i < 8) {
+            EXPECT_EQ(bind.name, editing[i][0]);
+            EXPECT_EQ(bind.caption, editing[i][1]);
+            continue;
+        }
+        int k = i - 8;
+        bool sharp = k % 12 == 1 || k % 12 == 3 || k % 12 == 6 || k % 12 == 8 || k % 12 == 10;
+        std::string octave(1, (char)('1' + k / 12));
+        std::string letter(1, letters[k % 12]);
+        EXPECT_EQ(bind.name, "KEY_" + letter + (sharp ? "s" : "_") + octave) << i;
+        EXPECT_EQ(bind.caption, letter + (sharp ? "#" : "-") + octave) << i;
+    }
 }
 
 TEST(Keyboard_Input, RefusesBlankKeys) {

@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <memory>
 
+#include "support/recording_mixer.h"
 #include "tracker/sample_edit_player_link.h"
 #include "tracker/sample_editor.h"
 #include "tracker/tracker_instance.h"
+#include "trackercore/player_data.h"
 
 class Live_Keyboard : public ::testing::Test {
 protected:
@@ -127,4 +129,71 @@ TEST_F(Live_Keyboard, DestructiveSampleEditStopsThePreview) {
     EXPECT_FALSE(sample->data.is_16bit());
     EXPECT_EQ(voices_in_mixer(), 0);
     EXPECT_EQ(keys.sample_get(), nullptr);
+}
+
+// A non-recursive lock that counts, and a mixer that notes whether it was held at each voice change.
+struct Checking_Lock : Mutex_Lock {
+    void grab() override {
+        if (held) nested_grabs++;
+        held = true;
+        grabs++;
+    }
+    bool try_grab() override { return false; }
+    void release() override { held = false; }
+    Mutex_Lock* create_mutex_type() override { return new Checking_Lock; }
+    bool held = false;
+    int grabs = 0;
+    int nested_grabs = 0;
+};
+
+struct Lock_Watching_Mixer : Recording_Mixer {
+    void allocate_voice(Voice* voice) override {
+        unlocked_changes += !lock->held;
+        Recording_Mixer::allocate_voice(voice);
+    }
+    void eliminate_voice(Voice* voice) override {
+        unlocked_changes += !lock->held;
+        Recording_Mixer::eliminate_voice(voice);
+    }
+    Checking_Lock* lock = nullptr;
+    int unlocked_changes = 0;
+};
+
+TEST(Live_Keyboard_Lock, EveryVoiceChangeHoldsTheVariablesLock) {
+    Song song;
+    Sample& sample = song.sample[0];
+    sample.data.set_data_ptr(std::calloc(1000, 2), 1000, true);
+    sample.data.set_c5_freq(22050);
+    Checking_Lock lock;
+    Lock_Watching_Mixer mixer;
+    mixer.lock = &lock;
+    Player_Data player;
+    player.link_to_song(&song);
+    player.link_to_mixer(&mixer);
+    player.set_variables_lock(&lock);
+    {
+        Player_Realtime_Keyboard keys;
+        keys.link_to_player(&player);
+        keys.link_to_mixer(&mixer);
+
+        int before = lock.grabs;
+        keys.sample_set(&sample.data);
+        keys.sample_press_key(60);
+        EXPECT_EQ(mixer.voices.size(), 1u);
+        sample.data.set_c5_freq(44100);
+        keys.sample_adjust_latest_key();
+        keys.sample_stop_key(60);
+        keys.sample_press_key(62);
+        keys.sample_stop_all();
+        keys.sample_press_key(64);
+        keys.instrument_press_key(48, 64);
+        keys.instrument_stop_key(48);
+        EXPECT_GE(lock.grabs - before, 9);
+        EXPECT_EQ(mixer.allocated.size(), 3u);
+    }  // the keyboard takes its voice out as it goes
+    EXPECT_TRUE(mixer.voices.empty());
+    EXPECT_EQ(mixer.eliminated.size(), 3u);
+    EXPECT_EQ(mixer.unlocked_changes, 0);
+    EXPECT_EQ(lock.nested_grabs, 0);
+    EXPECT_FALSE(lock.held);
 }
