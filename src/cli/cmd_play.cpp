@@ -290,13 +290,15 @@ int run_play(const std::vector<std::string>& args) {
             std::printf("\r%s\033[K", format_status(status, seconds).c_str());
             std::fflush(stdout);
         } else if (!o.quiet) {
-            // Not a terminal: one line whenever a song moves to another order.
+            // Not a terminal: one line whenever a song moves to another order or stops.
             bool changed = false;
-            for (size_t i = 0; i < songs.size(); i++)
-                if (status[i].playing && status[i].order != last_printed_order[i]) {
-                    last_printed_order[i] = status[i].order;
+            for (size_t i = 0; i < songs.size(); i++) {
+                int shown = status[i].playing ? status[i].order : -2;
+                if (shown != last_printed_order[i]) {
+                    last_printed_order[i] = shown;
                     changed = true;
                 }
+            }
             if (changed) {
                 std::printf("%s\n", format_status(status, seconds).c_str());
                 std::fflush(stdout);
