@@ -2,9 +2,10 @@
 JOBS ?= $(shell nproc)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test setup build build-asan unit-test asan-test bench fuzz clean
+.PHONY: run test setup build build-asan build-tsan unit-test asan-test tsan-test bench fuzz clean
 
 run: build
 	./$(BUILD)/wendmoor_qt $(ARGS)
@@ -26,6 +27,11 @@ $(ASAN_BUILD)/.configured: CMakeLists.txt | setup
 		-DWENDMOOR_GUI=OFF -DWENDMOOR_BENCH=OFF -DWENDMOOR_WERROR=ON
 	@touch $@
 
+$(TSAN_BUILD)/.configured: CMakeLists.txt | setup
+	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWENDMOOR_TSAN=ON \
+		-DWENDMOOR_GUI=OFF -DWENDMOOR_BENCH=OFF -DWENDMOOR_WERROR=ON
+	@touch $@
+
 build: setup $(BUILD)/.configured
 	cmake --build $(BUILD) -j $(JOBS)
 
@@ -38,6 +44,16 @@ unit-test: build
 asan-test: build-asan
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
+build-tsan: setup $(TSAN_BUILD)/.configured
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+
+# The tests where two threads meet (the audio thread against the interface, the drivers'
+# own threads, the command-line player), under ThreadSanitizer: any report fails the test.
+TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry
+tsan-test: build-tsan
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
+
 bench: build
 	@ls $(BUILD)/bench/ 2>/dev/null
 
@@ -47,4 +63,4 @@ fuzz: setup
 	cmake --build build-fuzz -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) build-fuzz

@@ -15,6 +15,7 @@
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
 #include "tracker/audio_components.h"
+#include "tracker/song_end_watch.h"
 #include "tracker/tracker_instance.h"
 
 // Renders a module offline, as fast as the machine allows, through the same player and mixer
@@ -188,6 +189,7 @@ int run_render(const std::vector<std::string>& args) {
     long frames_done = 0;
     long end_frame = -1;  // set once the song has ended: where the tail stops
     Loop_Detector loops;
+    Song_End_Watch end_watch;
     std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
     std::uint64_t data_bytes = 0;
@@ -222,8 +224,10 @@ int run_render(const std::vector<std::string>& args) {
         frames_done += n;
 
         if (end_frame < 0) {
-            bool ended = ti.player.reached_end_of_song() ||
-                         ti.player.get_play_mode() == Player_Data::PLAY_NOTHING ||
+            // The end flag comes up while the last row still has its ticks to play.
+            bool ended = end_watch.finished(ti.player.reached_end_of_song(),
+                                            ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
+                                            ti.player.get_current_order(), ti.player.get_current_row()) ||
                          loops.song_looped(ti.player.get_current_order(), ti.player.get_current_row());
             if (ended) {
                 ti.player.play_stop();

@@ -24,7 +24,14 @@ Tracker_Instance::Tracker_Instance() {
     keyboard.link_to_mixer(&mixer);
 }
 
-Tracker_Instance::~Tracker_Instance() {}
+Tracker_Instance::~Tracker_Instance() {
+    // The song dies before the player: voices still sounding must be let go while the sample
+    // data they read (their fade-out tail included) still exists. No locks: by now the mixer
+    // is out of the driver manager's list and the locks may be gone.
+    player.set_variables_lock(nullptr);
+    player.set_info_lock(nullptr);
+    player.link_to_mixer(nullptr);
+}
 
 void Tracker_Instance::init_keyboard() {
     Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();

@@ -6,6 +6,33 @@
 
 const Note Pattern::empty_note;
 Mutex_Lock* Pattern::data_lock = nullptr;
+thread_local int Pattern::edit_depth = 0;
+
+// The data lock for one call, unless this thread already holds it through an Edit_Scope.
+class Pattern::Data_Guard {
+public:
+    Data_Guard() : lock(edit_depth == 0 ? data_lock : nullptr) {
+        if (lock) lock->grab();
+    }
+    ~Data_Guard() {
+        if (lock) lock->release();
+    }
+    Data_Guard(const Data_Guard&) = delete;
+    Data_Guard& operator=(const Data_Guard&) = delete;
+
+private:
+    Mutex_Lock* lock;
+};
+
+Pattern::Edit_Scope::Edit_Scope() : lock(edit_depth == 0 ? data_lock : nullptr) {
+    if (lock) lock->grab();
+    edit_depth++;
+}
+
+Pattern::Edit_Scope::~Edit_Scope() {
+    edit_depth--;
+    if (lock) lock->release();
+}
 
 static bool cell_in_grid(int column, int row, int length) {
     return column >= 0 && column < Pattern::CHANNELS && row >= 0 && row < length;
@@ -49,14 +76,14 @@ Note Pattern::process_retrieve_request(int column, int row) const {
 }
 
 Note Pattern::get_note(int column, int row) {
-    Mutex_Lock_Guard guard(data_lock);
+    Data_Guard guard;
     if (!cell_in_grid(column, row, length)) return empty_note;
     if (cache_active && column == cache_column && row == cache_row) return cache_note;
     return process_retrieve_request(column, row);
 }
 
 Note& Pattern::get_note_ref(int column, int row) {
-    Mutex_Lock_Guard guard(data_lock);
+    Data_Guard guard;
     if (cache_active) process_insert_request(cache_column, cache_row, cache_note);
     if (!cell_in_grid(column, row, length)) {
         ERROR_LINE("trackercore/pattern", 156,
@@ -74,7 +101,7 @@ Note& Pattern::get_note_ref(int column, int row) {
 
 void Pattern::set_length(unsigned char rows) {
     if ((unsigned char)(rows - 1) > MAX_LENGTH - 1) return;
-    Mutex_Lock_Guard guard(data_lock);
+    Data_Guard guard;
     // A pending write past the new end would otherwise be committed outside the pattern.
     if (cache_active && cache_row >= rows) cache_active = false;
     if (!empty) {
@@ -90,7 +117,7 @@ void Pattern::set_length(unsigned char rows) {
 }
 
 void Pattern::clear() {
-    Mutex_Lock_Guard guard(data_lock);
+    Data_Guard guard;
     discard_data();
     note_count = 0;
     cache_row = -1;

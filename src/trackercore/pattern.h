@@ -18,6 +18,20 @@ public:
     // Guards every pattern's cells between the interface and audio threads; null means no locking.
     static Mutex_Lock* data_lock;
 
+    // Holds the data lock across an edit made through get_note_ref, so the write into the
+    // returned cell happens under the lock like the audio thread's reads of it. Pattern calls
+    // made inside the scope on the same thread do not take the lock again.
+    class Edit_Scope {
+    public:
+        Edit_Scope();
+        ~Edit_Scope();
+        Edit_Scope(const Edit_Scope&) = delete;
+        Edit_Scope& operator=(const Edit_Scope&) = delete;
+
+    private:
+        Mutex_Lock* lock;
+    };
+
     Pattern() = default;
 
     Note get_note(int column, int row);
@@ -33,6 +47,9 @@ public:
     bool is_empty() const { return empty; }
 
 private:
+    class Data_Guard;
+    static thread_local int edit_depth;  // Edit_Scopes open on this thread
+
     void process_insert_request(int column, int row, const Note& note);
     Note process_retrieve_request(int column, int row) const;
     void discard_data();

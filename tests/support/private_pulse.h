@@ -1,5 +1,7 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -33,6 +35,23 @@ public:
         if (had_old) setenv("XDG_RUNTIME_DIR", old_runtime_dir.c_str(), 1);
         else unsetenv("XDG_RUNTIME_DIR");
         started = false;
+    }
+
+    // The recorder may connect a while after the server is up; anything played before that is
+    // lost. Waits until it has recorded at least `frames` frames of the sink's own silence.
+    bool wait_until_recording(long frames = 4410, int timeout_ms = 10000) const {
+        for (int waited = 0; waited < timeout_ms; waited += 10) {
+            FILE* f = std::fopen((dir + "/captured.raw").c_str(), "rb");
+            long size = 0;
+            if (f) {
+                std::fseek(f, 0, SEEK_END);
+                size = std::ftell(f);
+                std::fclose(f);
+            }
+            if (size >= frames * 4) return true;
+            usleep(10000);
+        }
+        return false;
     }
 
     // What reached the device, as interleaved 16-bit samples.

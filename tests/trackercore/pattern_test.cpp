@@ -210,3 +210,32 @@ TEST(Pattern, EveryLockedCallGrabsAndReleases) {
     EXPECT_EQ(lock.releases, 5);
     EXPECT_EQ(lock.held, 0);
 }
+
+// An edit through get_note_ref writes into the pattern's cache after the call has returned;
+// the scope keeps the lock across that write, and the calls inside it do not take it again.
+TEST(Pattern, EditScopeHoldsTheLockAcrossTheWrite) {
+    Counting_Lock lock;
+    Pattern::data_lock = &lock;
+    Pattern pattern;
+    {
+        Pattern::Edit_Scope edit;
+        EXPECT_EQ(lock.held, 1);
+        pattern.get_note_ref(3, 4).note = 50;
+        EXPECT_EQ(lock.held, 1);
+        {
+            Pattern::Edit_Scope nested;
+            EXPECT_EQ(pattern.get_note(3, 4).note, 50);
+        }
+        EXPECT_EQ(lock.held, 1);
+    }
+    EXPECT_EQ(lock.held, 0);
+    EXPECT_EQ(lock.grabs, 1);
+    EXPECT_EQ(lock.releases, 1);
+    // Outside any scope every call takes the lock itself again.
+    EXPECT_EQ(pattern.get_note(3, 4).note, 50);
+    EXPECT_EQ(lock.grabs, 2);
+    Pattern::data_lock = nullptr;
+    Pattern::Edit_Scope without_lock;  // no lock installed: nothing to take
+    pattern.get_note_ref(3, 4).note = 51;
+    EXPECT_EQ(pattern.get_note(3, 4).note, 51);
+}

@@ -42,6 +42,8 @@ bool Sound_Driver_Manager::is_active_driver_active() {
 void Sound_Driver_Manager::set_active_driver(int index) {
     if (index < 0 || index >= (int)drivers.size() || index == active_driver) return;
     Mutex_Lock_Guard guard(variables_lock);
+    std::lock_guard<std::mutex> flush_guard(flush_mutex);
+    restarts++;
     bool was_active = false;
     if (Sound_Driver* old = selected(); old && old->is_active()) {
         old->finish();
@@ -55,7 +57,11 @@ void Sound_Driver_Manager::stop_active_driver(bool take_lock) {
     Sound_Driver* d = selected();
     if (!d) return;
     if (take_lock && variables_lock) variables_lock->grab();
-    if (d->is_active()) d->finish();
+    {
+        std::lock_guard<std::mutex> flush_guard(flush_mutex);
+        restarts++;
+        if (d->is_active()) d->finish();
+    }
     if (take_lock && variables_lock) variables_lock->release();
 }
 
@@ -63,6 +69,8 @@ void Sound_Driver_Manager::reset_active_driver() {
     Sound_Driver* d = selected();
     if (!d) return;
     Mutex_Lock_Guard guard(variables_lock);
+    std::lock_guard<std::mutex> flush_guard(flush_mutex);
+    restarts++;
     if (d->is_active()) d->finish();
     internal_driver_init();
 }
@@ -83,6 +91,8 @@ void Sound_Driver_Manager::restart_around(Apply apply, bool with_mixer_list_lock
     Sound_Driver* d = selected();
     if (!d) return;
     Mutex_Lock_Guard guard(variables_lock);
+    std::lock_guard<std::mutex> flush_guard(flush_mutex);
+    restarts++;
     bool was_active = d->is_active();
     if (was_active) d->finish();
     if (with_mixer_list_lock) {
@@ -192,8 +202,11 @@ int Sound_Driver_Manager::poll_active_driver() {
         else if (variables_lock->try_grab())
             return 0;
     }
+    // The interface may have switched drivers while we waited for the lock.
+    d = selected();
     int r = 1;
-    if (d->is_active()) {
+    unsigned rendered_at = restarts;
+    if (d && d->is_active()) {
         process_signal.emit();
         d->set_mixer_list(&mixers);
         r = d->process();
@@ -204,7 +217,10 @@ int Sound_Driver_Manager::poll_active_driver() {
         return 1;
     }
     if (r == 2) {
-        d->flush();
+        // Outside the variables lock, so the interface is never held up by the device; a
+        // driver restarted since the block was rendered does not get it.
+        std::lock_guard<std::mutex> flush_guard(flush_mutex);
+        if (restarts == rendered_at) d->flush();
         return 0;
     }
     return 1;
@@ -212,6 +228,8 @@ int Sound_Driver_Manager::poll_active_driver() {
 
 void Sound_Driver_Manager::unregister_all() {
     Mutex_Lock_Guard guard(variables_lock);
+    std::lock_guard<std::mutex> flush_guard(flush_mutex);
+    restarts++;
     for (Sound_Driver* d : drivers)
         if (d->is_active()) d->finish();
     drivers.clear();

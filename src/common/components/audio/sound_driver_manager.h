@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -64,12 +66,20 @@ public:
 private:
     int poll_active_driver();
     void internal_driver_init();
-    Sound_Driver* selected() { return active_driver >= 0 ? drivers[active_driver] : nullptr; }
+    Sound_Driver* selected() {
+        int index = active_driver.load(std::memory_order_acquire);
+        return index >= 0 ? drivers[index] : nullptr;
+    }
     template <class Apply> void restart_around(Apply apply, bool with_mixer_list_lock);
 
     std::vector<Sound_Driver*> drivers;
     std::vector<Mixer_Base*> mixers;
-    int active_driver = -1;
+    std::atomic<int> active_driver{-1};  // read by the audio thread before it takes the lock
+    // flush() runs outside the variables lock; a driver being finished or started must not be
+    // flushed at the same time. Taken after the variables lock; `restarts` tells a flush that
+    // the block it was given belongs to a driver that has since been restarted.
+    std::mutex flush_mutex;
+    unsigned restarts = 0;
     Mutex_Lock* variables_lock = nullptr;
     Mutex_Lock* mixer_list_lock = nullptr;
     int mix_frequency = 44100;

@@ -1,0 +1,62 @@
+#include "tracker/audio_session.h"
+
+#include <unistd.h>
+
+#include "common/components/audio/sound_driver_manager.h"
+#include "tracker/program_entry.h"
+#include "tracker/tracker_instance.h"
+#include "trackercore/pattern.h"
+
+Audio_Session::Audio_Session() {
+    driver_manager.set_variables_lock(&variables_lock);
+    Pattern::data_lock = &pattern_data_lock;
+    driver_manager.set_mixer_list_lock(&mixer_list_lock);
+    driver_manager.register_driver(&rtaudio_driver);
+    driver_manager.register_driver(&dummy_driver);
+    driver_manager.register_driver(&wav_writer_driver);
+}
+
+Audio_Session::~Audio_Session() {
+    stop_audio_thread();
+    stop_driver();
+    // The manager outlives the session: nothing it holds may point at our drivers and locks.
+    driver_manager.unregister_all();
+    Pattern::data_lock = nullptr;
+}
+
+bool Audio_Session::start_driver(int index) {
+    if (index < 0 || index >= driver_manager.get_amount_of_drivers()) return false;
+    driver_manager.set_active_driver(index);
+    driver_manager.reset_active_driver();
+    return driver_manager.get_active_driver() == index && driver_manager.is_active_driver_active();
+}
+
+void Audio_Session::stop_driver() {
+    driver_manager.stop_active_driver(true);
+}
+
+void Audio_Session::add_song(Tracker_Instance& song) {
+    song.player.set_variables_lock(&variables_lock);
+    song.player.set_info_lock(&info_lock);
+    driver_manager.add_mixer(&song.mixer);
+}
+
+void Audio_Session::remove_song(Tracker_Instance& song) {
+    driver_manager.remove_mixer(&song.mixer);
+}
+
+bool Audio_Session::start_audio_thread() {
+    if (thread_running) return true;
+    quit_request = 0;
+    thread_finished = 0;
+    thread_running = pthread_create(&thread, nullptr, audio_thread_cbk, nullptr) == 0;
+    return thread_running;
+}
+
+void Audio_Session::stop_audio_thread() {
+    if (!thread_running) return;
+    quit_request = 1;
+    while (!thread_finished) usleep(1000);
+    pthread_join(thread, nullptr);
+    thread_running = false;
+}

@@ -1,0 +1,167 @@
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "loaders/it_builder.h"
+#include "support/scratch_dir.h"
+
+namespace {
+
+struct Run_Result {
+    int status;
+    std::string out;
+};
+
+Run_Result run_shell(const std::string& command) {
+    Run_Result r{-1, ""};
+    FILE* p = popen(command.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+Run_Result run_cli(const std::string& args) { return run_shell(std::string(WENDMOOR_CLI_PATH) + " " + args + " 2>&1"); }
+
+// Four rows at speed 3 and tempo 125, after the first tick's wait: (1 + 4 * 3) * 882 frames at
+// 44100 Hz. The song wraps back to its first order at the end, so it ends only after its last
+// row has been played.
+constexpr int SONG_FRAMES = (1 + 4 * 3) * 882;
+
+std::string short_module(int note) {
+    IT_Module_Spec spec;
+    spec.speed = 3;
+    spec.tempo = 125;
+    spec.orders = {0, 255};
+    IT_Sample_Spec s;
+    s.flags = 1 | 2 | 16;  // present, 16-bit, looped
+    s.length = 64;
+    s.loop_end = 64;
+    s.c5 = 22050;
+    for (int i = 0; i < 64; i++) {
+        int v = (i * 977) % 30000 - 15000;
+        s.data += (char)(v & 0xFF);
+        s.data += (char)((v >> 8) & 0xFF);
+    }
+    spec.samples = {s};
+    spec.flags = 1 | 8;
+    Byte_Builder p;
+    p.byte(0x81).byte(0x03).byte((unsigned)note).byte(1).byte(0);  // row 0: note, sample 1
+    p.byte(0).byte(0).byte(0);                                        // rows 1..3 empty
+    spec.patterns.push_back({4, p.str(), false});
+    return spec.build();
+}
+
+std::vector<short> wav_data(const std::string& path) {
+    std::string bytes = Scratch_Dir::read(path);
+    std::vector<short> out;
+    for (size_t i = 44; i + 1 < bytes.size(); i += 2)
+        out.push_back((short)((unsigned char)bytes[i] | ((unsigned char)bytes[i + 1] << 8)));
+    return out;
+}
+
+}  // namespace
+
+TEST(CliPlay, ListsDriversAndEffectsWithTheirIdentifiers) {
+    Run_Result drivers = run_cli("play --list-drivers");
+    EXPECT_EQ(drivers.status, 0) << drivers.out;
+    EXPECT_EQ(drivers.out, "0  RtAudio Sound Driver\n1  Dummy Sound Driver\n2  WAV Disk Writer\n");
+
+    Run_Result effects = run_shell("LADSPA_PATH=" WENDMOOR_TEST_LADSPA_DIR " " WENDMOOR_CLI_PATH " play --list-effects 2>&1");
+    EXPECT_EQ(effects.status, 0) << effects.out;
+    for (const char* id : {"amplifier", "distort", "echo", "stereo_enhancer", "chorus", "freeverb"})
+        EXPECT_NE(effects.out.find(std::string("  ") + id + " "), std::string::npos) << id << "\n" << effects.out;
+    EXPECT_NE(effects.out.find("Reverb"), std::string::npos);
+    EXPECT_NE(effects.out.find("LADSPA ID: 4242002 / SUBINDEX: 1"), std::string::npos) << effects.out;
+    EXPECT_NE(effects.out.find("Wendmoor Test Swap (STEREO)"), std::string::npos) << effects.out;
+}
+
+TEST(CliPlay, BadFilesDriversAndOptionsAreRefusedBeforeAnySound) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string good = dir.file("good.it"), bad = dir.file("bad.it"), out = dir.file("out.wav");
+    Scratch_Dir::write(good, short_module(60));
+    Scratch_Dir::write(bad, "IMPM this is not a module");
+
+    Run_Result r = run_cli("play " + good + " " + dir.file("missing.it") + " --driver wav --output " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("missing.it"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::ifstream(out).good()) << "the driver started although a song failed to load";
+
+    r = run_cli("play " + bad + " --driver dummy");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("bad.it"), std::string::npos) << r.out;
+
+    r = run_cli("play " + good + " --driver jack");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("no sound driver \"jack\""), std::string::npos) << r.out;
+    EXPECT_EQ(run_cli("play " + good + " --driver 3").status, 2);
+    r = run_cli("play " + good + " --driver 2");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find("needs --output"), std::string::npos) << r.out;
+    EXPECT_EQ(run_cli("play " + good + " --driver dummy --output " + out).status, 2);
+    EXPECT_EQ(run_cli("play " + good + " --rate 5").status, 2);
+    EXPECT_EQ(run_cli("play").status, 2);
+
+    // The disk writer cannot open its file: a clear message and a failure status.
+    r = run_cli("play " + good + " --driver wav --output /nonexistent-dir/x.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("could not be started"), std::string::npos) << r.out;
+}
+
+TEST(CliPlay, DiskWriterRecordsWhatRenderProducesAndTwoSongsAreSummed) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string a = dir.file("a.it"), b = dir.file("b.it");
+    Scratch_Dir::write(a, short_module(60));
+    Scratch_Dir::write(b, short_module(67));
+    for (const std::string& song : {a, b}) {
+        Run_Result r = run_cli("render " + song + " -o " + song + ".wav --quiet");
+        ASSERT_EQ(r.status, 0) << r.out;
+    }
+    std::vector<short> rendered_a = wav_data(a + ".wav"), rendered_b = wav_data(b + ".wav");
+    ASSERT_EQ(rendered_a.size(), (size_t)SONG_FRAMES * 2) << "render stops where the song does";
+
+    Run_Result r = run_cli("play " + a + " --driver wav --output " + dir.file("one.wav") + " --fast");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(" 0:00 stopped\n"), std::string::npos) << "the status line ends with the song\n" << r.out;
+    std::vector<short> one = wav_data(dir.file("one.wav"));
+    ASSERT_GE(one.size(), rendered_a.size());
+    for (size_t i = 0; i < rendered_a.size(); i++) ASSERT_EQ(one[i], rendered_a[i]) << "sample " << i;
+
+    r = run_cli("play " + a + " " + b + " --driver \"WAV Disk Writer\" --output " + dir.file("two.wav") + " --fast");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(" | 2:"), std::string::npos) << r.out;
+    std::vector<short> two = wav_data(dir.file("two.wav"));
+    ASSERT_GE(two.size(), rendered_a.size());
+    for (size_t i = 0; i < rendered_a.size(); i++)
+        ASSERT_EQ(two[i], (short)std::clamp(rendered_a[i] + rendered_b[i], -32768, 32767)) << "sample " << i;
+}
+
+TEST(CliPlay, InterruptStopsCleanly) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string song = dir.file("a.it"), out = dir.file("live.wav");
+    Scratch_Dir::write(song, short_module(60));
+    // --loop keeps the song playing (paced in real time) until the interrupt arrives.
+    Run_Result r = run_shell("(" WENDMOOR_CLI_PATH " play " + song + " --loop --driver wav --output " + out +
+                             " & pid=$!; sleep 1; kill -INT $pid; wait $pid; echo \"exit $?\") 2>&1");
+    EXPECT_NE(r.out.find("Stopped."), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("exit 130"), std::string::npos) << r.out;
+    // The file was closed properly: its header describes what was written.
+    std::string bytes = Scratch_Dir::read(out);
+    ASSERT_GT(bytes.size(), 44u);
+    unsigned data = (unsigned char)bytes[40] | ((unsigned char)bytes[41] << 8) | ((unsigned char)bytes[42] << 16) |
+                    ((unsigned)(unsigned char)bytes[43] << 24);
+    EXPECT_EQ(data, bytes.size() - 44);
+    EXPECT_EQ((bytes.size() - 44) % 4, 0u) << "whole stereo frames";
+}
