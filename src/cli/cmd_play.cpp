@@ -213,7 +213,7 @@ int run_play(const std::vector<std::string>& args) {
 
     Audio_Session session;
     if (o.list_drivers) list_drivers();
-    if (o.list_effects) list_effects(session.components.effect_source_manager);
+    if (o.list_effects) list_effects(session.effect_source_manager());
     if (o.files.empty()) return 0;
 
     int driver = find_driver(o.driver);

@@ -156,8 +156,7 @@ int run_render(const std::vector<std::string>& args) {
     Render_Options o;
     if (!parse(args, o)) return usage();
 
-    Audio_Components components;
-    Resampler_Manager* manager = &components.resampler_manager;
+    Resampler_Manager* manager = Resampler_Manager::get_resampler_manager();  // made by main
     for (int i = 0; i < manager->get_resampler_count(); i++)
         if (manager->get_resampler(i)->get_name() == (o.linear ? "Linear" : "Raw")) manager->set_default_resampler(i);
 

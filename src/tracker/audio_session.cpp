@@ -8,12 +8,18 @@
 #include "trackercore/pattern.h"
 
 Audio_Session::Audio_Session() {
+    if (!Effect_Source_Manager::get_singleton_instance() || !Resampler_Manager::get_resampler_manager())
+        own_components = std::make_unique<Audio_Components>();
     driver_manager.set_variables_lock(&variables_lock);
     Pattern::data_lock = &pattern_data_lock;
     driver_manager.set_mixer_list_lock(&mixer_list_lock);
     driver_manager.register_driver(&rtaudio_driver);
     driver_manager.register_driver(&dummy_driver);
     driver_manager.register_driver(&wav_writer_driver);
+}
+
+Effect_Source_Manager& Audio_Session::effect_source_manager() {
+    return *Effect_Source_Manager::get_singleton_instance();
 }
 
 Audio_Session::~Audio_Session() {

@@ -2,6 +2,8 @@
 
 #include <pthread.h>
 
+#include <memory>
+
 #include "common/components/audio/mutex_lock_pthreads.h"
 #include "common/components/audio/sound_driver_dummy.h"
 #include "common/components/audio/sound_driver_rtaudio.h"
@@ -45,9 +47,11 @@ public:
     Sound_Driver_Dummy dummy_driver;
     Sound_Driver_WAV_Writer wav_writer_driver;
 
-    Audio_Components components;
+    // The effect sources in use: the process's own when a front end made them, else ours.
+    Effect_Source_Manager& effect_source_manager();
 
 private:
+    std::unique_ptr<Audio_Components> own_components;  // only when none existed
     pthread_t thread{};
     bool thread_running = false;
 };

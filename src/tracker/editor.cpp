@@ -191,6 +191,7 @@ void Editor::cursor_goto_pattern(int target) {
 }
 
 void Editor::cursor_insert() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Pattern* p = pattern();
     if (!p) return;
     for (int row = p->get_length() - 1; row > cursor_row; row--) {
@@ -202,6 +203,7 @@ void Editor::cursor_insert() {
 }
 
 void Editor::cursor_delete() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Pattern* p = pattern();
     if (!p) return;
     int last = p->get_length() - 1;
@@ -319,6 +321,7 @@ int Editor::get_note_from_key(int key) const {
 }
 
 void Editor::insert_note_at_cursor(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     int increment = get_note_increment(key);
     if (increment == 99) return;
     int value = std::min(default_octave * 12 + increment, MAX_NOTE);
@@ -335,6 +338,7 @@ void Editor::insert_note_at_cursor(char key) {
 }
 
 void Editor::insert_octave_at_cursor(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     if (cell.note > MAX_NOTE) return;
@@ -353,6 +357,7 @@ static int instrument_number(const Note& cell) {
 }
 
 void Editor::insert_instrument_at_cursor_field1(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, (key - '0') * 10 + instrument_number(cell) % 10, &last_instrument);
@@ -360,6 +365,7 @@ void Editor::insert_instrument_at_cursor_field1(char key) {
 }
 
 void Editor::insert_instrument_at_cursor_field2(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, instrument_number(cell) / 10 * 10 + (key - '0'), &last_instrument);
@@ -393,6 +399,7 @@ int Editor::plain_volume_for_mode(int value) const {
 }
 
 void Editor::insert_volume_at_cursor_field1(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     int letter = upper((unsigned char)key);
     Note& cell = cell_at_cursor();
     int units = volume_units(cell.volume);
@@ -413,6 +420,7 @@ void Editor::insert_volume_at_cursor_field1(char key) {
 }
 
 void Editor::insert_volume_at_cursor_field2(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     int base = volume_tens_base(cell.volume);
@@ -425,6 +433,7 @@ void Editor::insert_volume_at_cursor_field2(char key) {
 }
 
 void Editor::insert_command_at_cursor(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     int letter = upper((unsigned char)key);
     if (letter < 'A' || letter > 'Z') return;
     Note& cell = cell_at_cursor();
@@ -435,6 +444,7 @@ void Editor::insert_command_at_cursor(char key) {
 }
 
 void Editor::insert_parameter_at_cursor_field1(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
@@ -445,6 +455,7 @@ void Editor::insert_parameter_at_cursor_field1(char key) {
 }
 
 void Editor::insert_parameter_at_cursor_field2(char key) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
@@ -456,6 +467,7 @@ void Editor::insert_parameter_at_cursor_field2(char key) {
 }
 
 void Editor::press_note_off_at_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (cursor_field <= 1) {
         cell_at_cursor().note = NOTE_OFF;
         move_down_by_step();
@@ -465,6 +477,7 @@ void Editor::press_note_off_at_cursor() {
 }
 
 void Editor::press_note_cut_at_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     cell_at_cursor().note = NOTE_CUT;
     move_down_by_step();
 }
@@ -499,6 +512,7 @@ void Editor::toggle_mask_at_cursor() {
 }
 
 void Editor::clear_field_at_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Note& cell = cell_at_cursor();
     switch (cursor_field) {
         case 0:
@@ -553,6 +567,7 @@ void Editor::get_mask_from_cursor() {
 }
 
 void Editor::press_mask_write_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (cursor_field != 1) {
         Note& cell = cell_at_cursor();
         switch (cursor_field) {
@@ -571,11 +586,13 @@ void Editor::press_mask_write_cursor() {
 }
 
 void Editor::perform_raise_at_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Note& cell = cell_at_cursor();
     if (cell.note < MAX_NOTE) cell.note++;
 }
 
 void Editor::perform_lower_at_cursor() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Note& cell = cell_at_cursor();
     if (cell.note >= 1 && cell.note <= MAX_NOTE) cell.note--;
 }

@@ -132,6 +132,7 @@ bool Editor::block_has_two_rows() const { return selection_active && selection_e
 
 template <typename Change>
 static void for_each_block_cell(Pattern* p, int column0, int row0, int column1, int row1, Change change) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     row1 = std::min(row1, p->get_length() - 1);
     for (int column = column0; column <= column1; column++)
         for (int row = row0; row <= row1; row++) change(p->get_note_ref(column, row), column, row);
@@ -172,6 +173,7 @@ void Editor::selection_zap() {
 }
 
 void Editor::selection_parameter_ramp() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     push_current_pattern_to_undo_list("Selection ramp parameter column");
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
@@ -185,6 +187,7 @@ void Editor::selection_parameter_ramp() {
 }
 
 void Editor::selection_volume_ramp() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     push_current_pattern_to_undo_list("Selection ramp volume column");
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
@@ -246,6 +249,7 @@ void Editor::selection_wipe_stray_volumes() {
 }
 
 void Editor::selection_expand() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     push_current_pattern_to_undo_list("Selection Expand x 2");
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
@@ -261,6 +265,7 @@ void Editor::selection_expand() {
 }
 
 void Editor::selection_shrink() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     push_current_pattern_to_undo_list("Selection Shrink x 2");
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
@@ -278,6 +283,7 @@ void Editor::selection_shrink() {
 // Clipboard.
 
 void Editor::selection_copy() {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Pattern* p = pattern();
     if (!p) return;
     int rows = selection_end_row - selection_begin_row + 1;
@@ -293,6 +299,7 @@ void Editor::selection_copy() {
 }
 
 void Editor::paste(int mode) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Pattern* p = pattern();
     if (!p || clipboard_width <= 0) return;
     int length = p->get_length();
@@ -347,6 +354,7 @@ void Editor::push_pattern_to_undo_list(int index, const Pattern* source, const s
 }
 
 void Editor::undo_index(int index) {
+    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     if (!song || index < 0 || index >= (int)undo_list.size()) return;
     // The entry's own pattern is restored (and shown), whatever pattern is current.
     int target = undo_list[index].pattern;

@@ -34,7 +34,7 @@ std::string small_module() {
     layout.speed = 5;
     layout.tempo = 140;
     layout.orders = {0, 255};
-    IT_Sample_Spec s;
+    IT_Sample_Layout s;
     s.name = "beep";
     s.flags = 1 | 2 | 16;
     s.length = 2;

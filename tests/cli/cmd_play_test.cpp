@@ -38,11 +38,11 @@ Run_Result run_cli(const std::string& args) { return run_shell(std::string(WENDM
 constexpr int SONG_FRAMES = (1 + 4 * 3) * 882;
 
 std::string short_module(int note) {
-    IT_Module_Spec spec;
-    spec.speed = 3;
-    spec.tempo = 125;
-    spec.orders = {0, 255};
-    IT_Sample_Spec s;
+    IT_Module_Builder layout;
+    layout.speed = 3;
+    layout.tempo = 125;
+    layout.orders = {0, 255};
+    IT_Sample_Layout s;
     s.flags = 1 | 2 | 16;  // present, 16-bit, looped
     s.length = 64;
     s.loop_end = 64;
@@ -52,13 +52,13 @@ std::string short_module(int note) {
         s.data += (char)(v & 0xFF);
         s.data += (char)((v >> 8) & 0xFF);
     }
-    spec.samples = {s};
-    spec.flags = 1 | 8;
+    layout.samples = {s};
+    layout.flags = 1 | 8;
     Byte_Builder p;
     p.byte(0x81).byte(0x03).byte((unsigned)note).byte(1).byte(0);  // row 0: note, sample 1
     p.byte(0).byte(0).byte(0);                                        // rows 1..3 empty
-    spec.patterns.push_back({4, p.str(), false});
-    return spec.build();
+    layout.patterns.push_back({4, p.str(), false});
+    return layout.build();
 }
 
 std::vector<short> wav_data(const std::string& path) {

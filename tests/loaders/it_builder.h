@@ -6,7 +6,7 @@
 #include "support/byte_builder.h"
 
 // Small Impulse Tracker files, written by hand for the loader and saver tests.
-struct IT_Sample_Spec {
+struct IT_Sample_Layout {
     std::string name = "sample";
     unsigned flags = 1;  // present
     unsigned convert = 1;
@@ -16,7 +16,7 @@ struct IT_Sample_Spec {
     std::string data;  // the bytes stored at the data offset
 };
 
-inline std::string it_sample_header(const IT_Sample_Spec& s, unsigned data_offset, const char* magic = "IMPS") {
+inline std::string it_sample_header(const IT_Sample_Layout& s, unsigned data_offset, const char* magic = "IMPS") {
     Byte_Builder b;
     b.raw(std::string(magic, 4)).text("FILENAME.ITS", 12).byte(0).byte(s.global_volume).byte(s.flags);
     b.byte(s.default_volume).text(s.name, 26).byte(s.convert).byte(s.default_pan);
@@ -25,21 +25,21 @@ inline std::string it_sample_header(const IT_Sample_Spec& s, unsigned data_offse
     return b.str();
 }
 
-struct IT_Envelope_Spec {
+struct IT_Envelope_Layout {
     unsigned flags = 0, loop_begin = 0, loop_end = 0, sustain_begin = 0, sustain_end = 0;
     std::vector<std::pair<int, int>> nodes;  // (tick, value)
     int count_override = -1;                  // node count byte, when it should differ from nodes.size()
 };
 
-struct IT_Instrument_Spec {
+struct IT_Instrument_Layout {
     std::string name = "instrument";
     unsigned nna = 0, dct = 0, dca = 0, fadeout = 0;
     int pps = 0;
     unsigned ppc = 60, global_volume = 128, default_pan = 32 | 128, random_volume = 0, random_pan = 0;
     unsigned number_of_samples = 0, cutoff = 0, resonance = 0;
     unsigned note[120], sample[120];
-    IT_Envelope_Spec env[3];
-    IT_Instrument_Spec() {
+    IT_Envelope_Layout env[3];
+    IT_Instrument_Layout() {
         for (int i = 0; i < 120; i++) {
             note[i] = (unsigned)i;
             sample[i] = 0;
@@ -47,14 +47,14 @@ struct IT_Instrument_Spec {
     }
 };
 
-inline std::string it_instrument(const IT_Instrument_Spec& s, const char* magic = "IMPI") {
+inline std::string it_instrument(const IT_Instrument_Layout& s, const char* magic = "IMPI") {
     Byte_Builder b;
     b.raw(std::string(magic, 4)).text("INSTRUM.ITI", 12).byte(0).byte(s.nna).byte(s.dct).byte(s.dca).word(s.fadeout);
     b.byte((unsigned)s.pps).byte(s.ppc).byte(s.global_volume).byte(s.default_pan).byte(s.random_volume);
     b.byte(s.random_pan).word(0x0214).byte(s.number_of_samples).byte(0).text(s.name, 26).byte(s.cutoff);
     b.byte(s.resonance).byte(0).byte(0).word(0);
     for (int i = 0; i < 120; i++) b.byte(s.note[i]).byte(s.sample[i]);
-    for (const IT_Envelope_Spec& e : s.env) {
+    for (const IT_Envelope_Layout& e : s.env) {
         b.byte(e.flags).byte(e.count_override >= 0 ? (unsigned)e.count_override : (unsigned)e.nodes.size());
         b.byte(e.loop_begin).byte(e.loop_end).byte(e.sustain_begin).byte(e.sustain_end);
         for (int i = 0; i < 25; i++) {
@@ -69,7 +69,7 @@ inline std::string it_instrument(const IT_Instrument_Spec& s, const char* magic 
     return b.str();
 }
 
-struct IT_Pattern_Spec {
+struct IT_Pattern_Layout {
     unsigned rows = 64;
     std::string packed;  // empty with absent = true: offset 0
     bool absent = false;
@@ -84,8 +84,8 @@ struct IT_Module_Builder {
     std::vector<unsigned> orders = {0, 255};
     std::string message;
     std::vector<std::string> instruments;  // whole 554-byte blobs
-    std::vector<IT_Sample_Spec> samples;
-    std::vector<IT_Pattern_Spec> patterns;
+    std::vector<IT_Sample_Layout> samples;
+    std::vector<IT_Pattern_Layout> patterns;
     IT_Module_Builder() {
         for (int i = 0; i < 64; i++) {
             pan[i] = 32;
@@ -114,7 +114,7 @@ struct IT_Module_Builder {
             b.raw(ins);
         }
         std::vector<size_t> header_at;
-        for (const IT_Sample_Spec& s : samples) {
+        for (const IT_Sample_Layout& s : samples) {
             b.put_dword(slot, (unsigned)b.size());
             slot += 4;
             header_at.push_back(b.size());
@@ -124,7 +124,7 @@ struct IT_Module_Builder {
             b.put_dword(header_at[i] + 72, (unsigned)b.size());
             b.raw(samples[i].data);
         }
-        for (const IT_Pattern_Spec& p : patterns) {
+        for (const IT_Pattern_Layout& p : patterns) {
             if (!p.absent) b.put_dword(slot, (unsigned)b.size());
             slot += 4;
             if (p.absent) continue;

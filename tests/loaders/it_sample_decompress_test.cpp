@@ -36,7 +36,7 @@ protected:
 
     // Loads a one-sample .its file; returns the frames, or none when the sample has no data.
     std::vector<int> load(unsigned flags, unsigned convert, unsigned length, const std::string& data) {
-        IT_Sample_Spec s;
+        IT_Sample_Layout s;
         s.flags = flags;
         s.convert = convert;
         s.length = length;
@@ -124,13 +124,13 @@ TEST_F(ITDecompress, ModuleLoadsWhenOneCompressedSampleIsBroken) {
     Bit_Writer good;
     good.put(9, 9);
     IT_Module_Builder layout;
-    IT_Sample_Spec a, b;
+    IT_Sample_Layout a, b;
     a.flags = b.flags = COMPRESSED_8;
     a.length = 10;
     a.data = bad.block();
     b.length = 1;
     b.data = good.block();
-    IT_Sample_Spec huge = b;  // a length no file of this size could encode
+    IT_Sample_Layout huge = b;  // a length no file of this size could encode
     huge.length = 0x7FFFFFFF;
     layout.samples = {a, b, huge};
     std::string path = dir.file("m.it");

@@ -177,7 +177,7 @@ TEST_F(LoaderIT, TruncatedPatternKeepsWhatWasReadAndLoadingGoesOn) {
 TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     IT_Module_Builder layout;
     layout.flags = 1 | 8;  // sample mode: instruments are made from the samples
-    IT_Sample_Spec s8;
+    IT_Sample_Layout s8;
     s8.name = "eight";
     s8.flags = 1 | 16 | 64;
     s8.length = 4;
@@ -189,15 +189,15 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     s8.default_volume = 40;
     s8.vibrato[0] = 1, s8.vibrato[1] = 2, s8.vibrato[2] = 3, s8.vibrato[3] = 2;
     s8.data = std::string("\x01\xFF\x7F\x80", 4);
-    IT_Sample_Spec s16;
+    IT_Sample_Layout s16;
     s16.name = "abcdefghijklmnopqrstuvwxyz";  // fills the field, no NUL
     s16.flags = 1 | 2;
     s16.length = 2;
     s16.data = std::string("\x01\x00\xFE\xFF", 4);
-    IT_Sample_Spec empty;
+    IT_Sample_Layout empty;
     empty.flags = 0;
     empty.length = 100;
-    IT_Sample_Spec cut;  // claims 1000 frames, the file ends after 3
+    IT_Sample_Layout cut;  // claims 1000 frames, the file ends after 3
     cut.length = 1000;
     cut.data = "abc";
     layout.samples = {s8, s16, empty, cut};
@@ -240,7 +240,7 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
 
 TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
     IT_Module_Builder layout;
-    IT_Sample_Spec s;
+    IT_Sample_Layout s;
     s.length = 2;
     s.data = "xy";
     layout.samples = {s, s};
@@ -257,7 +257,7 @@ TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
 
 TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     IT_Module_Builder layout;
-    IT_Instrument_Spec ins;
+    IT_Instrument_Layout ins;
     ins.name = "lead";
     ins.nna = 3, ins.dct = 1, ins.dca = 2, ins.fadeout = 200;
     ins.pps = -8, ins.ppc = 50, ins.global_volume = 100, ins.default_pan = 40;
@@ -268,7 +268,7 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     ins.env[0] = {1 | 2, 0, 1, 1, 2, {{0, 64}, {10, 32}, {20, 0}}};
     ins.env[1] = {4, 0, 0, 0, 0, {{0, (int)(unsigned char)-32}, {5, 32}}};
     ins.env[2] = {1 | 128, 0, 0, 0, 0, {{0, 0}, {7, (int)(unsigned char)-10}}};
-    IT_Instrument_Spec many;
+    IT_Instrument_Layout many;
     many.env[0].count_override = 200;  // more nodes than the layout holds
     for (int i = 0; i < 25; i++) many.env[0].nodes.push_back({i * 2, 10});
     layout.instruments = {it_instrument(ins), it_instrument(ins, "JUNK"), it_instrument(many)};
@@ -314,13 +314,13 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
 
 TEST_F(LoaderIT, InstrumentFilesPlaceTheirSamplesInFreeSlots) {
     song.get_sample(0)->in_use = true;  // slot 0 is taken
-    IT_Instrument_Spec ins;
+    IT_Instrument_Layout ins;
     ins.name = "kit";
     ins.number_of_samples = 2;
     for (int n = 0; n < 120; n++) ins.sample[n] = n < 40 ? 1 : n < 80 ? 2 : 9;  // 9: beyond the file's samples
     Byte_Builder file;
     file.raw(it_instrument(ins));
-    IT_Sample_Spec a, b;
+    IT_Sample_Layout a, b;
     a.name = "kick";
     a.length = 3;
     a.data = "abc";
@@ -356,7 +356,7 @@ TEST_F(LoaderIT, InstrumentFilesPlaceTheirSamplesInFreeSlots) {
 }
 
 TEST_F(LoaderIT, SampleFilesLoadIntoASlotOrAsPreview) {
-    IT_Sample_Spec s;
+    IT_Sample_Layout s;
     s.name = "single";
     s.length = 4;
     s.c5 = 44100;

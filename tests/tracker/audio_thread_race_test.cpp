@@ -58,7 +58,7 @@ protected:
 
 TEST_F(Audio_Thread_Race, EditsPlaybackControlAndBusChangesWhilePlaying) {
     Mutex_Lock* variables = driver_manager.get_variables_lock();
-    Effect_Source_Manager& effects = session.components.effect_source_manager;
+    Effect_Source_Manager& effects = session.effect_source_manager();
     Pattern* pattern = ti.song.get_pattern(0);
     int rows_seen = 0, last_row = -1;
     const auto until = Clock::now() + std::chrono::milliseconds(1500);
