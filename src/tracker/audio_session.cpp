@@ -1,5 +1,6 @@
 #include "tracker/audio_session.h"
 
+#include <sched.h>
 #include <unistd.h>
 
 #include "common/components/audio/sound_driver_manager.h"
@@ -8,14 +9,15 @@
 #include "trackercore/pattern.h"
 
 Audio_Session::Audio_Session() {
-    if (!Effect_Source_Manager::get_singleton_instance() || !Resampler_Manager::get_resampler_manager())
-        own_components = std::make_unique<Audio_Components>();
     driver_manager.set_variables_lock(&variables_lock);
     Pattern::data_lock = &pattern_data_lock;
     driver_manager.set_mixer_list_lock(&mixer_list_lock);
+    // Registered in this order, so their indices are fixed.
     driver_manager.register_driver(&rtaudio_driver);
     driver_manager.register_driver(&dummy_driver);
     driver_manager.register_driver(&wav_writer_driver);
+    if (!Effect_Source_Manager::get_singleton_instance() || !Resampler_Manager::get_resampler_manager())
+        own_components = std::make_unique<Audio_Components>();
 }
 
 Effect_Source_Manager& Audio_Session::effect_source_manager() {
@@ -51,11 +53,26 @@ void Audio_Session::remove_song(Tracker_Instance& song) {
     driver_manager.remove_mixer(&song.mixer);
 }
 
-bool Audio_Session::start_audio_thread() {
+bool Audio_Session::start_audio_thread(int policy, int priority) {
     if (thread_running) return true;
     quit_request = 0;
     thread_finished = 0;
-    thread_running = pthread_create(&thread, nullptr, audio_thread_cbk, nullptr) == 0;
+    // Real-time scheduling needs privileges the process may lack; without them the
+    // thread runs at normal priority rather than not at all.
+    int error = -1;
+    if (policy >= 0 && priority >= 0) {
+        pthread_attr_t attributes;
+        pthread_attr_init(&attributes);
+        sched_param parameter{};
+        parameter.sched_priority = priority;
+        if (pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED) == 0 &&
+            pthread_attr_setschedpolicy(&attributes, policy) == 0 &&
+            pthread_attr_setschedparam(&attributes, &parameter) == 0)
+            error = pthread_create(&thread, &attributes, audio_thread_cbk, nullptr);
+        pthread_attr_destroy(&attributes);
+    }
+    if (error != 0) error = pthread_create(&thread, nullptr, audio_thread_cbk, nullptr);
+    thread_running = error == 0;
     return thread_running;
 }
 

@@ -33,7 +33,9 @@ public:
     void add_song(Tracker_Instance& song);
     void remove_song(Tracker_Instance& song);
 
-    bool start_audio_thread();
+    // With a policy (SCHED_RR, SCHED_FIFO) the thread asks for real-time scheduling at the
+    // given priority and falls back to normal scheduling when the process may not have it.
+    bool start_audio_thread(int policy = -1, int priority = 0);
     void stop_audio_thread();  // waits until the thread has finished its last block
     bool is_audio_thread_running() const { return thread_running; }
 

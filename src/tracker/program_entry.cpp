@@ -49,9 +49,6 @@ Program_Entry::Program_Entry(Program_Hooks hooks) : hooks(std::move(hooks)) {}
 
 Program_Entry::~Program_Entry() {
     stop_audio_thread();
-    // The manager outlives the entry: nothing it holds may point at our drivers and locks.
-    driver_manager.unregister_all();
-    Pattern::data_lock = nullptr;
 }
 
 std::string Program_Entry::get_settings_path() {
@@ -59,8 +56,6 @@ std::string Program_Entry::get_settings_path() {
 }
 
 int Program_Entry::run(int argc, char** argv) {
-    install_locks();
-    register_drivers();
     Tracker_Instance::init_keyboard();
     settings_path = get_settings_path();
     load_settings();
@@ -74,18 +69,6 @@ int Program_Entry::run(int argc, char** argv) {
     save_settings();
     stop_audio_thread();
     return status;
-}
-
-void Program_Entry::install_locks() {
-    driver_manager.set_variables_lock(&variables_lock);
-    Pattern::data_lock = &pattern_data_lock;
-    driver_manager.set_mixer_list_lock(&mixer_list_lock);
-}
-
-void Program_Entry::register_drivers() {
-    driver_manager.register_driver(&rtaudio_driver);
-    driver_manager.register_driver(&dummy_driver);
-    driver_manager.register_driver(&wav_writer_driver);
 }
 
 void Program_Entry::load_settings() {
@@ -139,34 +122,12 @@ Program_Entry::Arguments_Result Program_Entry::process_arguments(int argc, char*
 }
 
 void Program_Entry::start_audio_thread() {
-    quit_request = 0;
-    thread_finished = 0;
-
-    // Real-time scheduling needs privileges the process may lack; without them the
-    // thread runs at normal priority rather than not at all.
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    sched_param parameter{};
-    parameter.sched_priority = audio_thread_priority;
-    bool real_time = audio_thread_priority >= 0 &&
-                     pthread_attr_setinheritsched(&attributes, PTHREAD_EXPLICIT_SCHED) == 0 &&
-                     pthread_attr_setschedpolicy(&attributes, audio_thread_policy) == 0 &&
-                     pthread_attr_setschedparam(&attributes, &parameter) == 0;
-    int error = real_time ? pthread_create(&audio_thread, &attributes, audio_thread_cbk, nullptr) : -1;
-    if (error != 0) error = pthread_create(&audio_thread, nullptr, audio_thread_cbk, nullptr);
-    pthread_attr_destroy(&attributes);
-
-    audio_thread_started = error == 0;
-    if (!audio_thread_started) ERROR_LINE("tracker/program_entry", __LINE__, "could not start the audio thread");
+    if (!audio.start_audio_thread(audio_thread_policy, audio_thread_priority))
+        ERROR_LINE("tracker/program_entry", __LINE__, "could not start the audio thread");
 }
 
 void Program_Entry::stop_audio_thread() {
-    if (!audio_thread_started) return;
-    quit_request = 1;
-    while (!thread_finished) usleep(AUDIO_IDLE_SLEEP_US);
-    // The thread has nothing left to do; joining only releases its resources.
-    pthread_join(audio_thread, nullptr);
-    audio_thread_started = false;
+    audio.stop_audio_thread();
 }
 
 int wendmoor_main(int argc, char** argv) {

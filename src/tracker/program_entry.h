@@ -7,11 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/components/audio/mutex_lock_pthreads.h"
-#include "common/components/audio/sound_driver_dummy.h"
-#include "common/components/audio/sound_driver_rtaudio.h"
-#include "common/components/audio/sound_driver_wav_writer.h"
-#include "tracker/audio_components.h"
+#include "tracker/audio_session.h"
 #include "tracker/keyboard_input.h"
 
 class ConfigHandler;
@@ -60,16 +56,14 @@ public:
     int get_audio_thread_policy() const { return audio_thread_policy; }
     int get_audio_thread_priority() const { return audio_thread_priority; }
 
-    Mutex_Lock* get_variables_lock() { return &variables_lock; }
-    Mutex_Lock* get_pattern_data_lock() { return &pattern_data_lock; }
-    Mutex_Lock* get_mixer_list_lock() { return &mixer_list_lock; }
-    Mutex_Lock* get_info_lock() { return &info_lock; }
+    Mutex_Lock* get_variables_lock() { return &audio.variables_lock; }
+    Mutex_Lock* get_pattern_data_lock() { return &audio.pattern_data_lock; }
+    Mutex_Lock* get_mixer_list_lock() { return &audio.mixer_list_lock; }
+    Mutex_Lock* get_info_lock() { return &audio.info_lock; }
 
 private:
     enum class Arguments_Result { CONTINUE, SHOW_HELP };
 
-    void install_locks();
-    void register_drivers();
     void load_settings();
     void save_settings();
     void use_scheduling_policy(int policy);
@@ -79,26 +73,15 @@ private:
 
     Program_Hooks hooks;
 
-    // Created in this order and destroyed in reverse.
-    Mutex_Lock_Pthreads variables_lock;     // audio thread per block; interface while it changes playback state
-    Mutex_Lock_Pthreads pattern_data_lock;  // every pattern read and write
-    Mutex_Lock_Pthreads mixer_list_lock;    // mixer list and buffer size changes; after variables_lock
-    Mutex_Lock_Pthreads info_lock;          // the players' published voice status
-
-    // Registered in this order, so their indices are fixed: 0 RtAudio, 1 dummy, 2 disk writer.
-    Sound_Driver_RtAudio rtaudio_driver;
-    Sound_Driver_Dummy dummy_driver;
-    Sound_Driver_WAV_Writer wav_writer_driver;
-
-    Audio_Components audio_components;  // resamplers and effect sources
-    Keyboard_Input keyboard_input;      // the tracker key bindings
+    // The four locks (installed where they belong), the sound drivers in their fixed order,
+    // the resamplers and effect sources, and the audio thread.
+    Audio_Session audio;
+    Keyboard_Input keyboard_input;  // the tracker key bindings
 
     std::string settings_path;
     std::vector<std::string> song_files;
     int audio_thread_policy = 0;
     int audio_thread_priority = 0;
-    pthread_t audio_thread{};
-    bool audio_thread_started = false;
 };
 
 // The program: start-up, event loop and shut-down with no windows attached.
