@@ -37,7 +37,7 @@ static std::string trim_right(std::string text) {
 static unsigned read_le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
 static unsigned read_le32(const unsigned char* p) { return read_le16(p) | (read_le16(p + 2) << 16); }
 
-Loader_XM::Loader_XM() { format_name = "Fast Tracker"; }
+Loader_XM::Loader_XM() { format_name = "FastTracker 2"; }
 
 Loader_XM::~Loader_XM() { free_info(true); }
 
@@ -222,6 +222,8 @@ struct XM_Sample_Header {
     std::string name;
 };
 
+// 0 length, 4 loop start, 8 loop length (32-bit), 12 volume, 13 finetune, 14 type, 15 panning,
+// 16 relative note, 17 reserved, 18 name (22).
 static XM_Sample_Header parse_sample_header(const unsigned char* h) {
     XM_Sample_Header s;
     s.length = read_le32(h);
@@ -271,6 +273,9 @@ Loader::Error Loader_XM::load(const char* file, bool) {
     return SUCCESS;
 }
 
+// Module header: 0 id (17), 17 name (20), 37 0x1A, 38 tracker name (20), 58 version, 60 header size
+// (32-bit, counted from 60), 64 song length, 66 restart, 68 channels, 70 patterns, 72 instruments,
+// 74 flags, 76 speed, 78 tempo (16-bit each), 80 orders.
 Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
     unsigned char top[XM_ORDERS];
     if (!in.get_bytes(top, XM_MARKER + 1) || top[XM_MARKER] != 0x1A) return FILE_FORMAT_NOT_RECOGNIZED;
