@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli_command.h"
+#include "tracker/audio_components.h"
 
 // Command-line companion of the tracker: inspects, converts, renders and plays modules.
 
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
+    // Native songs name their effects; the sources must exist before any song loads.
+    Audio_Components audio_components;
     for (const CLI_Command& c : cli_commands())
         if (cmd == c.name) return c.run(args);
     std::fprintf(stderr, "wendmoor_cli: unknown command '%s' (try --help)\n", cmd.c_str());

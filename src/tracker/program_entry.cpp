@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <string_view>
 
+#include "common/components/audio/sound_driver_manager.h"
 #include "common/components/data/error_line.h"
 #include "tracker/config_handler.h"
 #include "tracker/path_data.h"
+#include "tracker/tracker_instance.h"
 
 std::atomic<int> quit_request{0};
 std::atomic<int> thread_finished{0};
@@ -29,7 +31,7 @@ void print_line(const std::string& text) {
 void* audio_thread_cbk(void*) {
     while (!quit_request) {
         // Non-zero: nothing was written, so give the device time. Zero: poll again at once.
-        int idle = 1;  // becomes: idle = driver_manager.external_poll_active_driver();
+        int idle = driver_manager.external_poll_active_driver();
         if (idle) usleep(AUDIO_IDLE_SLEEP_US);
     }
     thread_finished = 1;
@@ -47,7 +49,8 @@ Program_Entry::Program_Entry(Program_Hooks hooks) : hooks(std::move(hooks)) {}
 
 Program_Entry::~Program_Entry() {
     stop_audio_thread();
-    // Nothing may point at the locks once they are gone.
+    // The manager outlives the entry: nothing it holds may point at our drivers and locks.
+    driver_manager.unregister_all();
     Pattern::data_lock = nullptr;
 }
 
@@ -57,6 +60,8 @@ std::string Program_Entry::get_settings_path() {
 
 int Program_Entry::run(int argc, char** argv) {
     install_locks();
+    register_drivers();
+    Tracker_Instance::init_keyboard();
     settings_path = get_settings_path();
     load_settings();
 
@@ -72,8 +77,15 @@ int Program_Entry::run(int argc, char** argv) {
 }
 
 void Program_Entry::install_locks() {
-    // The sound driver manager takes variables_lock and mixer_list_lock when it lands.
+    driver_manager.set_variables_lock(&variables_lock);
     Pattern::data_lock = &pattern_data_lock;
+    driver_manager.set_mixer_list_lock(&mixer_list_lock);
+}
+
+void Program_Entry::register_drivers() {
+    driver_manager.register_driver(&rtaudio_driver);
+    driver_manager.register_driver(&dummy_driver);
+    driver_manager.register_driver(&wav_writer_driver);
 }
 
 void Program_Entry::load_settings() {
@@ -81,18 +93,21 @@ void Program_Entry::load_settings() {
         std::printf("Warning, config file not found at %s. One will be created on exit!\n",
                     settings_path.c_str());
         std::fflush(stdout);
-        // The dummy driver is selected and started here once the sound drivers exist.
+        driver_manager.set_active_driver(1);
+        driver_manager.reset_active_driver();
         return;
     }
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
     config.load_from_text(settings_path);
+    keyboard_input.load_settings(&config);
     if (hooks.load_settings) hooks.load_settings(&config);
 }
 
 void Program_Entry::save_settings() {
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
+    keyboard_input.save_settings(&config);
     if (hooks.save_settings) hooks.save_settings(&config);
     bool saved = config.save_to_text(settings_path);
     std::printf("Saving settings to %s\n", settings_path.c_str());

@@ -8,6 +8,11 @@
 #include <vector>
 
 #include "common/components/audio/mutex_lock_pthreads.h"
+#include "common/components/audio/sound_driver_dummy.h"
+#include "common/components/audio/sound_driver_rtaudio.h"
+#include "common/components/audio/sound_driver_wav_writer.h"
+#include "tracker/audio_components.h"
+#include "tracker/keyboard_input.h"
 
 class ConfigHandler;
 
@@ -64,6 +69,7 @@ private:
     enum class Arguments_Result { CONTINUE, SHOW_HELP };
 
     void install_locks();
+    void register_drivers();
     void load_settings();
     void save_settings();
     void use_scheduling_policy(int policy);
@@ -78,6 +84,14 @@ private:
     Mutex_Lock_Pthreads pattern_data_lock;  // every pattern read and write
     Mutex_Lock_Pthreads mixer_list_lock;    // mixer list and buffer size changes; after variables_lock
     Mutex_Lock_Pthreads info_lock;          // the players' published voice status
+
+    // Registered in this order, so their indices are fixed: 0 RtAudio, 1 dummy, 2 disk writer.
+    Sound_Driver_RtAudio rtaudio_driver;
+    Sound_Driver_Dummy dummy_driver;
+    Sound_Driver_WAV_Writer wav_writer_driver;
+
+    Audio_Components audio_components;  // resamplers and effect sources
+    Keyboard_Input keyboard_input;      // the tracker key bindings
 
     std::string settings_path;
     std::vector<std::string> song_files;

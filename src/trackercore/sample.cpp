@@ -61,11 +61,7 @@ void Sample::reset(bool free_data) {
     data.set_loop_end(5);
     data.set_c5_freq(0);
     // A block the slot still owns is freed even when the slot is marked unused: forgetting it would leak.
-    if (free_data)
-        data.set_data_ptr(nullptr, 0, false);
-    else {
-        data.release_data_ptr();
-        data.set_data_ptr(nullptr, 0, false);
-    }
+    if (!free_data) data.release_data_ptr();
+    data.set_data_ptr(nullptr, 0, false);
     in_use = false;
 }

@@ -14,6 +14,7 @@
 
 #include "support/scratch_dir.h"
 #include "tracker/config_handler.h"
+#include "tracker/keyboard_input.h"
 #include "tracker/program_entry.h"
 
 namespace {
@@ -93,7 +94,10 @@ TEST_F(ProgramEntryRun, FirstRunWarnsAndWritesTheSettingsFileAtExit) {
     std::string path = settings_file();
     EXPECT_EQ(output, "Warning, config file not found at " + path + ". One will be created on exit!\n" +
                           "Saving settings to " + path + "\n");
-    EXPECT_EQ(Scratch_Dir::read(path), "[WENDMOOR_CONFIG]\n\n");
+    std::string written = Scratch_Dir::read(path);
+    EXPECT_EQ(written.rfind("[WENDMOOR_CONFIG]\n\n", 0), 0u) << written;
+    EXPECT_NE(written.find("\n\n[Tracker Keys]\n\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("KEY_NOTE_OFF = 96\n"), std::string::npos) << written;
     EXPECT_TRUE(song_files.empty());
 }
 
@@ -211,3 +215,24 @@ TEST(ProgramEntryBinary, HelpExitsWith255AndNormalRunWritesSettings) {
     EXPECT_TRUE(std::filesystem::exists(scratch.file(".wendmoor_QT")));
 }
 #endif
+
+TEST_F(ProgramEntryRun, KeyBindingsAreStoredAndComeBack) {
+    // A run rebinds "Note Off" while the event loop is up; the next run starts with it.
+    hooks.run_event_loop = [] {
+        Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();
+        EXPECT_EQ(keys->get_key_bind_count(), 37);
+        keys->set_key_bind_key(1, '/');
+        return 0;
+    };
+    run({});
+    int note_off_key = -1;
+    hooks.run_event_loop = [&] {
+        note_off_key = Keyboard_Input::get_singleton_instance()->get_key_bind_key(1);
+        return 0;
+    };
+    run({});
+    EXPECT_EQ(note_off_key, '/');
+    ConfigHandler stored;
+    ASSERT_TRUE(stored.load_from_text(settings_file()));
+    EXPECT_TRUE(stored.section_exists("Tracker Keys"));
+}

@@ -2,6 +2,8 @@
 
 #include <sigc++/sigc++.h>
 
+#include "common/components/audio/audio_thread_signal.h"
+
 class Voice;
 
 // The mixer as everything outside it sees it: the player allocates voices and sets the
@@ -25,5 +27,6 @@ public:
     virtual void set_process_callback_interval(int frames) = 0;  // 0: no callback
 
     // Emitted on the audio thread each time a tick's worth of frames has been rendered.
-    sigc::signal<void()> process_callback;
+    // Connect with process_callback.connect(); the mixer emits it with emit_on_audio_thread().
+    Audio_Thread_Signal process_callback;
 };

@@ -2,6 +2,8 @@
 
 #include <sigc++/sigc++.h>
 
+#include "common/components/audio/audio_thread_signal.h"
+
 // Anything that produces sound into the mixer. The mixer owns the list of allocated
 // voices and asks each one per block to add its output into its channel's buffer.
 class Voice : public sigc::trackable {
@@ -18,11 +20,11 @@ public:
     void clear_status() { removed = 0; }
     void remove_from_mixer() {
         removed = 1;
-        removed_signal.emit();
+        removed_signal.emit_on_audio_thread();  // the mixer removes voices on the audio thread
     }
     bool was_removed_from_mixer() const { return removed != 0; }
 
-    sigc::signal<void()> removed_signal;
+    Audio_Thread_Signal removed_signal;
 
 protected:
     int removed = 0;

@@ -1,0 +1,270 @@
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "cli/cli_command.h"
+#include "common/components/audio/mixer.h"
+#include "common/components/audio/resampler.h"
+#include "common/components/audio/resampler_manager.h"
+#include "tracker/audio_components.h"
+#include "tracker/tracker_instance.h"
+
+// Renders a module offline, as fast as the machine allows, through the same player and mixer
+// that play it live.
+
+namespace {
+
+struct Render_Options {
+    std::string input;
+    std::string output;
+    int rate = 44100;
+    bool linear = true;
+    bool mono = false;
+    double tail_seconds = 0.0;
+    double max_seconds = 1800.0;
+    bool quiet = false;
+    bool bench = false;
+};
+
+void put_u16(std::vector<unsigned char>& out, unsigned v) {
+    out.push_back(v & 0xFF);
+    out.push_back((v >> 8) & 0xFF);
+}
+
+void put_u32(std::vector<unsigned char>& out, std::uint32_t v) {
+    put_u16(out, v & 0xFFFF);
+    put_u16(out, v >> 16);
+}
+
+// Canonical 44-byte PCM header (offsets: 0 "RIFF", 4 size-8, 8 "WAVE", 12 "fmt ", 16 16,
+// 20 format 1, 22 channels, 24 rate, 28 byte rate, 32 block align, 34 bits, 36 "data", 40 size).
+std::vector<unsigned char> wav_header(int channels, int rate, std::uint32_t data_bytes) {
+    std::vector<unsigned char> h;
+    for (char c : std::string("RIFF")) h.push_back(c);
+    put_u32(h, 36 + data_bytes);
+    for (char c : std::string("WAVEfmt ")) h.push_back(c);
+    put_u32(h, 16);
+    put_u16(h, 1);
+    put_u16(h, channels);
+    put_u32(h, rate);
+    put_u32(h, rate * channels * 2);
+    put_u16(h, channels * 2);
+    put_u16(h, 16);
+    for (char c : std::string("data")) h.push_back(c);
+    put_u32(h, data_bytes);
+    return h;
+}
+
+bool parse_number(const std::string& text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return end && *end == '\0' && !text.empty();
+}
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: wendmoor_cli render FILE -o OUT.wav [--rate HZ] [--resampler raw|linear] [--mono]\n"
+                 "                            [--tail SECONDS] [--max-seconds SECONDS] [--quiet] [--bench]\n");
+    return 2;
+}
+
+bool parse(const std::vector<std::string>& args, Render_Options& o) {
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& a = args[i];
+        auto value = [&](double& out, double lo, double hi) {
+            if (i + 1 >= args.size() || !parse_number(args[i + 1], out) || out < lo || out > hi) {
+                std::fprintf(stderr, "render: %s needs a number from %g to %g\n", a.c_str(), lo, hi);
+                return false;
+            }
+            i++;
+            return true;
+        };
+        double number;
+        if (a == "-o" || a == "--output") {
+            if (i + 1 >= args.size()) return false;
+            o.output = args[++i];
+        } else if (a == "--rate") {
+            if (!value(number, 8000, 192000)) return false;
+            o.rate = (int)number;
+        } else if (a == "--resampler") {
+            if (i + 1 >= args.size()) return false;
+            std::string r = args[++i];
+            if (r != "raw" && r != "linear") {
+                std::fprintf(stderr, "render: resampler is raw or linear\n");
+                return false;
+            }
+            o.linear = r == "linear";
+        } else if (a == "--mono") {
+            o.mono = true;
+        } else if (a == "--tail") {
+            if (!value(o.tail_seconds, 0, 600)) return false;
+        } else if (a == "--max-seconds") {
+            if (!value(o.max_seconds, 1, 24 * 3600)) return false;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (a == "--bench") {
+            o.bench = true;
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "render: unknown option %s\n", a.c_str());
+            return false;
+        } else if (o.input.empty()) {
+            o.input = a;
+        } else {
+            return false;
+        }
+    }
+    return !o.input.empty() && (o.bench || !o.output.empty());
+}
+
+// Tells when playback has come back to where it has already been through a jump. The player's
+// next position changes once per row; a change into another order that lands on a position
+// already reached is a jump back (pattern loops stay inside their order and do not count).
+class Loop_Detector {
+public:
+    bool song_looped(int order, int row) {
+        std::pair<int, int> now{order, row};
+        if (now == last) return false;
+        bool changed_order = order != last.first;
+        last = now;
+        return !seen.insert(now).second && changed_order;
+    }
+
+private:
+    std::set<std::pair<int, int>> seen;
+    std::pair<int, int> last{-1, -1};
+};
+
+void draw_progress(const Tracker_Instance& ti, int used_orders, double seconds) {
+    const int width = 30;
+    int order = ti.player.get_current_order();
+    int filled = used_orders > 0 ? std::min(width, order * width / used_orders) : 0;
+    std::fprintf(stderr, "\r[%s%s] order %3d/%-3d %2d:%02d", std::string(filled, '#').c_str(),
+                 std::string(width - filled, '.').c_str(), order, used_orders, (int)seconds / 60, (int)seconds % 60);
+    std::fflush(stderr);
+}
+
+int run_render(const std::vector<std::string>& args) {
+    Render_Options o;
+    if (!parse(args, o)) return usage();
+
+    Audio_Components components;
+    Resampler_Manager* manager = &components.resampler_manager;
+    for (int i = 0; i < manager->get_resampler_count(); i++)
+        if (manager->get_resampler(i)->get_name() == (o.linear ? "Linear" : "Raw")) manager->set_default_resampler(i);
+
+    Tracker_Instance ti;
+    Loader::Error e = ti.file_format_manager.load_module(o.input.c_str());
+    if (e != Loader::SUCCESS) {
+        std::fprintf(stderr, "%s: %s\n", o.input.c_str(), Loader::error_string[e]);
+        return 1;
+    }
+
+    std::FILE* out = nullptr;
+    if (!o.bench) {
+        out = std::fopen(o.output.c_str(), "wb");
+        if (!out) {
+            std::fprintf(stderr, "render: cannot write %s\n", o.output.c_str());
+            return 1;
+        }
+        std::vector<unsigned char> header = wav_header(o.mono ? 1 : 2, o.rate, 0);  // sizes patched at the end
+        std::fwrite(header.data(), 1, header.size(), out);
+    }
+
+    Mixer& mixer = ti.mixer;
+    mixer.set_mix_frequency((float)o.rate);
+    ti.player.play_start_song();
+
+    const bool progress = !o.quiet && !o.bench && isatty(STDERR_FILENO);
+    const int used_orders = ti.song.get_used_orders_amount();
+    const long cap_frames = (long)(o.max_seconds * o.rate);
+    long frames_done = 0;
+    long end_frame = -1;  // set once the song has ended: where the tail stops
+    Loop_Detector loops;
+    std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
+    std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
+    std::uint64_t data_bytes = 0;
+    bool write_failed = false;
+    double next_progress = 0.0;
+    std::clock_t cpu_start = std::clock();
+
+    while (frames_done < cap_frames && (end_frame < 0 || frames_done < end_frame)) {
+        long want = std::min<long>(4096, cap_frames - frames_done);
+        if (end_frame >= 0) want = std::min(want, end_frame - frames_done);
+        int n = mixer.write_samples((int)want);
+        if (n <= 0) break;
+        if (out) {
+            const int* mix = mixer.get_mixdown_buffer_ptr();
+            int count;
+            if (o.mono) {
+                for (int f = 0; f < n; f++)
+                    pcm[f] = mixer_sample_to_16bit((int)(((std::int64_t)mix[2 * f] + mix[2 * f + 1]) / 2));
+                count = n;
+            } else {
+                mixer_buffer_to_16bit(mix, pcm.data(), 2 * n);
+                count = 2 * n;
+            }
+            // WAV is little-endian whatever the machine is.
+            for (int i = 0; i < count; i++) {
+                bytes[2 * i] = (unsigned char)(pcm[i] & 0xFF);
+                bytes[2 * i + 1] = (unsigned char)(((std::uint16_t)pcm[i]) >> 8);
+            }
+            if (std::fwrite(bytes.data(), 2, count, out) != (size_t)count) write_failed = true;
+            data_bytes += (std::uint64_t)count * 2;
+        }
+        frames_done += n;
+
+        if (end_frame < 0) {
+            bool ended = ti.player.reached_end_of_song() ||
+                         ti.player.get_play_mode() == Player_Data::PLAY_NOTHING ||
+                         loops.song_looped(ti.player.get_current_order(), ti.player.get_current_row());
+            if (ended) {
+                ti.player.play_stop();
+                end_frame = frames_done + (long)(o.tail_seconds * o.rate);
+            }
+        }
+        double seconds = (double)frames_done / o.rate;
+        if (progress && seconds >= next_progress) {
+            draw_progress(ti, used_orders, seconds);
+            next_progress = seconds + 0.5;
+        }
+    }
+    double cpu_seconds = (double)(std::clock() - cpu_start) / CLOCKS_PER_SEC;
+    double audio_seconds = (double)frames_done / o.rate;
+    if (progress) {
+        draw_progress(ti, used_orders, audio_seconds);
+        std::fprintf(stderr, "\n");
+    }
+
+    if (out) {
+        if (data_bytes > 0xFFFFFFFFull - 36) write_failed = true;
+        std::vector<unsigned char> header = wav_header(o.mono ? 1 : 2, o.rate, (std::uint32_t)data_bytes);
+        if (std::fseek(out, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), out) != header.size())
+            write_failed = true;
+        if (std::fclose(out) != 0) write_failed = true;
+        if (write_failed) {
+            std::fprintf(stderr, "render: writing %s failed\n", o.output.c_str());
+            return 1;
+        }
+    }
+    if (o.bench) {
+        std::printf("%.2f seconds of audio in %.3f CPU seconds: %.1fx realtime\n", audio_seconds, cpu_seconds,
+                    cpu_seconds > 0 ? audio_seconds / cpu_seconds : 0.0);
+    } else if (!o.quiet) {
+        std::printf("%s: %.2f seconds, %d Hz, %s\n", o.output.c_str(), audio_seconds, o.rate,
+                    o.mono ? "mono" : "stereo");
+    }
+    return 0;
+}
+
+}  // namespace
+
+WENDMOOR_CLI_COMMAND(render, "render", "render FILE -o OUT.wav [options]",
+                     "render a module to a 16-bit WAV file (--bench: realtime factor only)", run_render);

@@ -1,0 +1,240 @@
+#include "common/components/audio/mixer.h"
+
+#include <algorithm>
+
+#include "common/components/audio/voice.h"
+#include "common/components/data/error_line.h"
+
+namespace {
+const char* const SOURCE = "common/components/audio/mixer.cpp";
+}
+
+Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, 0), outputs(1) {}
+
+Mixer::Channel::Channel() { ring_buffer.request_buffer_size(BUS_BUFFER_INTS); }
+
+Mixer::Mixer()
+    : voices(128, nullptr),
+      mixdown_buffer(BUS_BUFFER_INTS, 0),
+      declick_buffer(2 * DECLICK_FRAMES, 0),
+      scratch_buffer(BUS_BUFFER_INTS, 0),
+      channels(16) {}
+
+Mixer::~Mixer() {}
+
+int* Mixer::get_channel_buffer_ptr(int channel) {
+    if (channel < 0 || channel >= channel_count) return nullptr;
+    return channels[channel].buffer.data();
+}
+
+bool Mixer::is_channel_in_use(int channel) {
+    if (channel < 0 || channel >= channel_count) return false;
+    return channels[channel].was_in_use;
+}
+
+Voice* Mixer::get_voice(int slot) {
+    if (slot < 0 || slot >= max_voices) return nullptr;
+    return voices[slot];
+}
+
+void Mixer::set_process_callback_interval(int frames) {
+    if (frames < 0) frames = 0;
+    samples_to_callback = frames;
+    callback_interval = frames;
+}
+
+int Mixer::write_samples(int frames) {
+    if (frames > MAX_BLOCK_FRAMES) frames = MAX_BLOCK_FRAMES;
+    if (frames <= 0) return 0;
+    if (callback_interval == 0) return write_samples_internal(frames);
+
+    if (frames > samples_to_callback) frames = samples_to_callback;
+    int rendered = write_samples_internal(frames);
+    samples_to_callback -= rendered;
+    if (samples_to_callback <= 0) {
+        if (samples_to_callback < 0) ERROR_LINE(SOURCE, __LINE__, "Some problem here!");
+        process_callback.emit_on_audio_thread();
+        samples_to_callback = callback_interval;
+    }
+    return rendered;
+}
+
+void Mixer::start_bus(Buffer& bus, int frames) {
+    std::fill(bus.buffer.begin(), bus.buffer.begin() + 2 * frames, 0);
+    bus.in_use = true;
+    bus.idle_time = 0.0;
+}
+
+int Mixer::write_samples_internal(int frames) {
+    std::fill(mixdown_buffer.begin(), mixdown_buffer.begin() + 2 * frames, 0);
+    if (mix_frequency <= 0.0f) {
+        // Not attached to a driver yet: silence, and the player's clock does not run.
+        active_voices = 0;
+        active_buffers = 0;
+        return frames;
+    }
+    const double block_ms = frames * 1000.0 / mix_frequency;
+    for (Channel& c : channels) {
+        c.in_use = false;
+        c.idle_time += block_ms;
+    }
+    for (Buffer& b : buffers) {
+        b.in_use = false;
+        b.idle_time += block_ms;
+    }
+
+    int voice_count = 0;
+    for (int i = 0; i < max_voices; i++) {
+        Voice* v = voices[i];
+        if (v == nullptr) continue;
+        if (!v->can_mix()) {
+            v->mix(frames, scratch_buffer.data());
+            continue;
+        }
+        int c = v->get_channel();
+        if (c < 0 || c >= channel_count) continue;
+        v->set_preamp(preamp);
+        v->set_mix_frequency(mix_frequency);
+        Channel& channel = channels[c];
+        if (!channel.in_use) start_bus(channel, frames);
+        voice_count++;
+        v->mix(frames, channel.buffer.data());
+    }
+
+    for (int i = 0; i < max_voices; i++) {
+        if (voices[i] != nullptr && voices[i]->get_priority() == 0) eliminate_voice(i);
+    }
+
+    int bus_count = 0;
+    for (int i = 0; i < channel_count; i++) {
+        Channel& channel = channels[i];
+        if (channel.ring_buffer.is_there_data_to_mix()) {
+            if (!channel.in_use) start_bus(channel, frames);
+            int tail = std::min(channel.ring_buffer.get_data_remaining() / 2, frames);
+            channel.ring_buffer.mix_to_buffer(2 * tail, channel.buffer.data(), true);
+        }
+        process_buffer_effects_and_outputs(channel, frames);
+        if (channel.in_use) bus_count++;
+        channel.was_in_use = channel.in_use;
+    }
+    for (int i = (int)buffers.size() - 1; i >= 0; i--) {
+        process_buffer_effects_and_outputs(buffers[i], frames);
+        if (buffers[i].in_use) bus_count++;
+    }
+
+    active_buffers = bus_count;
+    active_voices = voice_count;
+    return frames;
+}
+
+void Mixer::process_buffer_effects_and_outputs(Buffer& bus, int frames) {
+    const double block_ms = frames * 1000.0 / mix_frequency;
+    if (bus.idle_time - block_ms > 3000.0) return;
+    if (!bus.in_use) {
+        std::fill(bus.buffer.begin(), bus.buffer.begin() + 2 * frames, 0);
+        bus.in_use = true;
+    }
+    bus.effect_chain.process_buffer(bus.buffer.data(), frames, true, (int)mix_frequency);
+
+    const int count = 2 * frames;
+    const int* src = bus.buffer.data();
+    for (const Buffer::Output& out : bus.outputs) {
+        int* dst;
+        if (out.buffer_index == -1) {
+            dst = mixdown_buffer.data();
+        } else if (out.buffer_index >= 0 && out.buffer_index < (int)buffers.size()) {
+            Buffer& target = buffers[out.buffer_index];
+            if (!target.in_use) start_bus(target, frames);
+            dst = target.buffer.data();
+        } else {
+            ERROR_LINE(SOURCE, __LINE__, "Something wrong mixing this buffer!");
+            continue;
+        }
+        if (out.send_level >= 127) {
+            for (int i = 0; i < count; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
+        } else {
+            const int gain = out.send_level * 65535 / 127;
+            for (int i = 0; i < count; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
+        }
+    }
+}
+
+void Mixer::allocate_voice(Voice* voice) {
+    if (voice == nullptr || get_voice_index(voice) >= 0) return;
+    int slot = find_aviable_voice();
+    voices[slot] = voice;
+    voice->clear_status();
+    voice->set_mix_frequency(mix_frequency);
+}
+
+int Mixer::find_aviable_voice() {
+    for (int i = 0; i < max_voices; i++) {
+        if (voices[i] == nullptr) return i;
+    }
+    int slot = 0;
+    int lowest = 7;
+    for (int i = 0; i < max_voices; i++) {
+        int p = voices[i]->get_priority();
+        if (p < lowest) {
+            lowest = p;
+            slot = i;
+        }
+    }
+    eliminate_voice(slot);
+    return slot;
+}
+
+void Mixer::replace_voice(Voice* old_voice, Voice* new_voice) {
+    int slot = get_voice_index(old_voice);
+    if (slot < 0) {
+        ERROR_LINE(SOURCE, __LINE__, "Tryin to replace unexisting voice!");
+        return;
+    }
+    eliminate_voice(slot);
+    voices[slot] = new_voice;
+    if (new_voice != nullptr) {
+        new_voice->clear_status();
+        new_voice->set_mix_frequency(mix_frequency);
+    }
+}
+
+void Mixer::eliminate_voice(Voice* voice) {
+    int slot = get_voice_index(voice);
+    if (slot < 0) {
+        ERROR_LINE(SOURCE, __LINE__, "Tryin to eliminate unexisting voice!");
+        return;
+    }
+    eliminate_voice(slot);
+}
+
+void Mixer::eliminate_voice(int slot) {
+    if (slot < 0 || slot >= max_voices || voices[slot] == nullptr) return;
+    Voice* v = voices[slot];
+    int c = v->get_channel();
+    // The tail of a voice outside the channel range would have nowhere to sound.
+    if (v->can_mix() && c >= 0 && c < channel_count) {
+        std::fill(declick_buffer.begin(), declick_buffer.end(), 0);
+        v->mix(DECLICK_FRAMES, declick_buffer.data());
+        const int n = 2 * DECLICK_FRAMES;
+        for (int j = 0; j < n; j++) {
+            int gain = (int)((unsigned)(n - j - 1) * 65535u / (unsigned)n);
+            declick_buffer[j] = (declick_buffer[j] >> 16) * gain;
+        }
+        channels[c].ring_buffer.mix_from_buffer(n, declick_buffer.data());
+    }
+    voices[slot] = nullptr;
+    v->remove_from_mixer();
+}
+
+void Mixer::on_voice_kill(int slot) {
+    if (slot < 0 || slot >= max_voices) return;
+    voices[slot] = nullptr;
+}
+
+int Mixer::get_voice_index(Voice* voice) {
+    if (voice == nullptr) return -1;
+    for (int i = 0; i < max_voices; i++) {
+        if (voices[i] == voice) return i;
+    }
+    return -1;
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/components/audio/effect_chain.h"
+#include "common/components/audio/mixer_base.h"
+#include "common/components/audio/ring_buffer.h"
+
+// Mixer sums saturate at the 32-bit range instead of wrapping, so an overloaded mix clips
+// at -32768..32767 rather than flipping sign. Drivers that sum several mixers use this too.
+inline int mixer_add_saturating(int a, int b) {
+    std::int64_t sum = (std::int64_t)a + b;
+    if (sum > INT32_MAX) return INT32_MAX;
+    if (sum < INT32_MIN) return INT32_MIN;
+    return (int)sum;
+}
+
+// The audible 16-bit value of a mixer sample (its upper half).
+inline std::int16_t mixer_sample_to_16bit(int sample) { return (std::int16_t)(sample >> 16); }
+
+// Converts n mixer ints (stereo interleaved, so 2 per frame) to 16-bit samples.
+inline void mixer_buffer_to_16bit(const int* src, std::int16_t* dst, int n) {
+    for (int i = 0; i < n; i++) dst[i] = mixer_sample_to_16bit(src[i]);
+}
+
+// One song's mixer: a pool of voice slots, 16 channels and the user's buffers, each bus
+// running its effect chain and sending through its outputs; also the player's tick clock.
+class Mixer : public Mixer_Base {
+public:
+    class Buffer {
+    public:
+        struct Output {
+            int send_level = 127;
+            int send_control = -1;
+            int buffer_index = -1;  // -1: the mixdown buffer
+        };
+
+        Buffer();
+
+        // ms since the bus last received signal; a new bus counts as long silent, so buses
+        // that never carried anything cost nothing.
+        double idle_time = 1e9;
+        std::vector<int> buffer;
+        bool in_use = false;
+        bool was_in_use = false;
+        std::string name;
+        std::vector<Output> outputs;
+        Effect_Chain effect_chain;
+    };
+
+    class Channel : public Buffer {
+    public:
+        Channel();
+        Ring_Buffer ring_buffer;  // fade-out tails of eliminated voices
+    };
+
+    static constexpr int MAX_BLOCK_FRAMES = 15000;
+    static constexpr int BUS_BUFFER_INTS = 60000;
+    static constexpr int DECLICK_FRAMES = 1000;
+
+    Mixer();
+    ~Mixer() override;
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
+
+    // Mixer_Base
+    int* get_mixdown_buffer_ptr() override { return mixdown_buffer.data(); }
+    int* get_channel_buffer_ptr(int channel) override;
+    bool is_channel_in_use(int channel) override;
+    int get_active_voices_count() override { return active_voices; }
+    void set_mix_frequency(float hz) override { mix_frequency = hz; }
+    float get_mix_frequency() override { return mix_frequency; }
+    void set_preamp(float value) override { preamp = value; }
+    float get_preamp() const { return preamp; }
+    int write_samples(int frames) override;
+    void allocate_voice(Voice* voice) override;
+    void replace_voice(Voice* old_voice, Voice* new_voice) override;
+    void eliminate_voice(Voice* voice) override;
+    void set_process_callback_interval(int frames) override;
+
+    // Voice pool
+    int find_aviable_voice();
+    void eliminate_voice(int slot);
+    void on_voice_kill(int slot);
+    int get_voice_index(Voice* voice);
+    int get_max_voices() const { return max_voices; }
+    Voice* get_voice(int slot);  // null for a free slot or a bad index
+    int get_active_buffers_count() const { return active_buffers; }
+
+    // Channels, buffers and outputs (interface thread, under the variables lock)
+    int get_channel_count() const { return channel_count; }
+    Effect_Chain* get_channel_effect_chain(int channel);
+    int get_buffer_count() const { return (int)buffers.size(); }
+    Effect_Chain* get_buffer_effect_chain(int buffer);
+    int* get_buffer_buffer_ptr(int buffer);
+    bool is_buffer_in_use(int buffer);
+    void add_buffer();
+    void remove_buffer(int buffer);
+    void set_buffer_name(int buffer, const std::string& name);
+    std::string get_buffer_name(int buffer);
+
+    int get_channel_output_count(int channel);
+    void add_channel_output(int channel);
+    void remove_channel_output(int channel, int output);
+    int get_channel_output_buffer_index(int channel, int output);
+    void set_channel_output_buffer_index(int channel, int output, int buffer);
+    int get_channel_output_send_level(int channel, int output);
+    void set_channel_output_send_level(int channel, int output, int level);
+    int get_channel_output_send_control(int channel, int output);
+    void set_channel_output_send_control(int channel, int output, int control);
+
+    int get_buffer_output_count(int buffer);
+    void add_buffer_output(int buffer);
+    void remove_buffer_output(int buffer, int output);
+    int get_buffer_output_buffer_index(int buffer, int output);
+    void set_buffer_output_buffer_index(int buffer, int output, int target);
+    int get_buffer_output_send_level(int buffer, int output);
+    void set_buffer_output_send_level(int buffer, int output, int level);
+    int get_buffer_output_send_control(int buffer, int output);
+    void set_buffer_output_send_control(int buffer, int output, int control);
+
+private:
+    int write_samples_internal(int frames);
+    void process_buffer_effects_and_outputs(Buffer& bus, int frames);
+    void start_bus(Buffer& bus, int frames);
+    Buffer::Output* channel_output(int channel, int output);
+    Buffer::Output* buffer_output(int buffer, int output);
+
+    static int new_buffer_name_idx;
+
+    std::vector<Voice*> voices;
+    std::vector<int> mixdown_buffer;
+    std::vector<int> declick_buffer;
+    std::vector<int> scratch_buffer;
+    std::vector<Channel> channels;
+    std::vector<Buffer> buffers;
+    int active_voices = 0;
+    int active_buffers = 0;
+    float preamp = 0.3f;
+    int samples_to_callback = 5000000;
+    float mix_frequency = 0.0f;
+    int channel_count = 16;
+    int max_voices = 128;
+    int callback_interval = 0;
+};

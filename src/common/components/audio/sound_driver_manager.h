@@ -1,0 +1,82 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <sigc++/sigc++.h>
+
+#include "common/components/audio/mutex_lock.h"
+
+class Sound_Driver;
+class Mixer_Base;
+
+// The registry of sound drivers, the requested output format and the mixers to play.
+// There is exactly one: `driver_manager`.
+class Sound_Driver_Manager : public sigc::trackable {
+public:
+    Sound_Driver_Manager();
+    Sound_Driver_Manager(const Sound_Driver_Manager&) = delete;
+    Sound_Driver_Manager& operator=(const Sound_Driver_Manager&) = delete;
+
+    static Sound_Driver_Manager* get_singleton_instance();
+
+    void register_driver(Sound_Driver* driver);
+    int get_amount_of_drivers() const { return (int)drivers.size(); }
+    std::string get_driver_name(int index);
+    int get_active_driver() const { return active_driver; }
+    bool is_active_driver_active();
+
+    void set_active_driver(int index);
+    void stop_active_driver(bool take_lock);
+    void reset_active_driver();
+
+    void request_mix_frequency(int hz);
+    void request_mix_stereo(bool stereo);
+    void request_mix_16bits(bool sixteen);
+    void request_buffer_size(int frames);
+    int get_mix_frequency();
+    bool get_mix_stereo();
+    bool get_mix_16bits();
+    int get_mix_buffer_size();
+
+    bool does_active_driver_perform_disk_write();
+    std::string get_active_driver_disk_write_extension();
+    std::string get_active_driver_current_file();
+    void set_active_driver_disk_writer_file(const std::string& path);
+
+    void add_mixer(Mixer_Base* mixer);
+    void remove_mixer(Mixer_Base* mixer);
+
+    int external_poll_active_driver();  // audio thread
+    void internal_poll_active_driver();  // a callback-driven driver's signal
+
+    void set_variables_lock(Mutex_Lock* lock) { variables_lock = lock; }
+    Mutex_Lock* get_variables_lock() { return variables_lock; }
+    void set_mixer_list_lock(Mutex_Lock* lock) { mixer_list_lock = lock; }
+    Mutex_Lock* get_mixer_list_lock() { return mixer_list_lock; }
+
+    // Drops every driver and mixer and forgets the locks; the process-wide object outlives
+    // the program entry's drivers, so the entry calls this before destroying them.
+    void unregister_all();
+
+    sigc::signal<void()> process_signal;
+
+private:
+    int poll_active_driver();
+    void internal_driver_init();
+    Sound_Driver* selected() { return active_driver >= 0 ? drivers[active_driver] : nullptr; }
+    template <class Apply> void restart_around(Apply apply, bool with_mixer_list_lock);
+
+    std::vector<Sound_Driver*> drivers;
+    std::vector<Mixer_Base*> mixers;
+    int active_driver = -1;
+    Mutex_Lock* variables_lock = nullptr;
+    Mutex_Lock* mixer_list_lock = nullptr;
+    int mix_frequency = 44100;
+    bool mix_16bits = true;
+    bool mix_stereo = true;
+    int buffer_size = 4096;
+    bool initialized = false;
+};
+
+extern Sound_Driver_Manager driver_manager;

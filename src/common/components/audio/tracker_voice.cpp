@@ -1,0 +1,250 @@
+#include "common/components/audio/tracker_voice.h"
+
+#include <cmath>
+
+#include "common/components/audio/resampler_manager.h"
+#include "common/components/audio/sample_data.h"
+#include "common/components/data/error_line.h"
+
+namespace {
+
+const char* const SOURCE = "trackercore/tracker_voice";
+
+// Keeps run length x increment inside the resampler's 32-bit accumulator.
+const std::int64_t MAX_RUN_SPAN = (std::int64_t)1 << 30;
+const std::int64_t MAX_INCREMENT = (std::int64_t)1 << 24;
+
+}  // namespace
+
+Tracker_Voice::Tracker_Voice() { reset(); }
+
+void Tracker_Voice::reset() {
+    active = 0;
+    sample_data = nullptr;
+    backwards = 0;
+    start_index = 0;
+    frequency = 0;
+    volume = 0;
+    pan = 128;
+    left_volume = right_volume = 0;
+    previous_left = previous_right = 0;
+    position = 0;
+    increment = 0;
+    first_mix = 0;
+    filter_a0 = filter_b0 = filter_b1 = 0;
+    filter_active = 0;
+    resampler.mix_data = Resampler::Mix_Data();
+    channel = 0;
+    priority = 0;
+    mix_frequency = 1;
+    preamp = 1;
+    sample_end_fp = loop_begin_fp = loop_end_fp = 0;
+    loop_active = false;
+    loop_ping_pong = false;
+}
+
+void Tracker_Voice::set_mix_frequency(float hz) { mix_frequency = (int)hz; }
+
+void Tracker_Voice::set_preamp(float value) { preamp = (int)value; }
+
+void Tracker_Voice::set_frequency(unsigned int hz) { frequency = (int)hz; }
+
+void Tracker_Voice::set_volume(int value) { volume = value; }
+
+void Tracker_Voice::set_panning(int value) { pan = value; }
+
+void Tracker_Voice::set_filter(int a0, int b0, int b1, bool enabled) {
+    filter_a0 = a0;
+    filter_b0 = b0;
+    filter_b1 = b1;
+    filter_active = enabled ? 1 : 0;
+}
+
+void Tracker_Voice::set_resampler(Resampler_Manager* manager, int index) {
+    resampler.manager = manager;
+    resampler.index = index;
+}
+
+bool Tracker_Voice::can_mix() {
+    if (frequency == 0 || sample_data == nullptr || sample_data->get_data_ptr() == nullptr) return false;
+    return volume != 0 || previous_left != 0 || previous_right != 0;
+}
+
+void Tracker_Voice::setup_sample(Sample_Data* data, int start) {
+    if (data == nullptr) {
+        ERROR_LINE(SOURCE, 287, "p_sample_data is null!!");
+        return;
+    }
+    if (start < 0) {
+        ERROR_LINE(SOURCE, 292, "start index < 0???");
+        return;
+    }
+    if (start >= data->get_size()) {
+        if (!data->is_loop_enabled()) return;
+        ERROR_LINE(SOURCE, 300, "Sample offset in loop not implemented!");
+    }
+    start_index = start;
+    sample_data = data;
+    backwards = 0;
+    first_mix = 1;
+    position = (std::uint64_t)start * 2048;
+    active = 1;
+    // A new note starts with a quiet filter, not the previous note's ringing.
+    resampler.mix_data.y1 = 0;
+    resampler.mix_data.y2 = 0;
+}
+
+Resampler* Tracker_Voice::current_resampler() {
+    Resampler_Manager* manager =
+        resampler.manager ? resampler.manager : Resampler_Manager::get_resampler_manager();
+    if (manager == nullptr) return nullptr;
+    int index = resampler.index >= 0 ? resampler.index : manager->get_default_resampler();
+    return manager->get_resampler(index);
+}
+
+void Tracker_Voice::update_loop_bounds() {
+    std::int64_t size = sample_data->get_size();
+    sample_end_fp = size > 0 ? (std::uint64_t)(size * 2048 - 1) : 0;
+    // Loop points beyond the data would make the resampler read past it.
+    std::int64_t begin = sample_data->get_loop_begin();
+    std::int64_t end = sample_data->get_loop_end();
+    if (end > size) end = size;
+    if (begin < 0) begin = 0;
+    loop_begin_fp = (std::uint64_t)(begin * 2048);
+    loop_end_fp = end > 0 ? (std::uint64_t)(end * 2048 - 1) : 0;
+    loop_active = sample_data->is_loop_enabled() && begin < end && loop_begin_fp < loop_end_fp;
+    loop_ping_pong = sample_data->is_loop_ping_pong();
+}
+
+void Tracker_Voice::mix(int frames, int* buffer) {
+    if (frequency == 0 || sample_data == nullptr || sample_data->get_data_ptr() == nullptr ||
+        sample_data->get_size() <= 0)
+        active = 0;
+    if (!active || frames <= 0 || mix_frequency <= 0) return;
+
+    std::int64_t step = (std::int64_t)((std::uint64_t)(unsigned)frequency * 2048 / (unsigned)mix_frequency);
+    if (step > MAX_INCREMENT) step = MAX_INCREMENT;
+    if (step == 0) {
+        active = 0;
+        return;
+    }
+    increment = backwards ? -step : step;
+
+    previous_left = left_volume;
+    previous_right = right_volume;
+    if (pan == 512) {
+        left_volume = right_volume = volume / 2;
+    } else {
+        right_volume = (volume * pan) >> 8;
+        left_volume = (volume * (255 - pan)) >> 8;
+    }
+    if (first_mix) {
+        previous_left = left_volume;
+        previous_right = right_volume;
+        first_mix = 0;
+    }
+
+    update_loop_bounds();
+    add_to_mix_buffer(frames, buffer);
+}
+
+// Brings the position back inside the part of the sample being played. Returns false
+// when a sample without a loop has ended.
+bool Tracker_Voice::resolve_boundaries(std::int64_t& pos) {
+    const std::int64_t begin = (std::int64_t)loop_begin_fp;
+    const std::int64_t end = (std::int64_t)loop_end_fp;
+    const std::int64_t length = end - begin;
+    if (!backwards) {
+        if (!loop_active) {
+            if (pos >= (std::int64_t)sample_end_fp) return false;
+            return true;
+        }
+        if (pos < end) return true;
+        if (!loop_ping_pong) {
+            pos = begin + (pos - end) % length;
+            return true;
+        }
+        std::int64_t over = (pos - end) % (2 * length);
+        if (over <= length) {
+            pos = end - over;
+            backwards = 1;
+            increment = -increment;
+        } else {
+            pos = begin + (over - length);
+        }
+        return true;
+    }
+    if (pos >= begin) return true;
+    if (!loop_active) {  // the loop was switched off while running backwards
+        backwards = 0;
+        increment = -increment;
+        pos = begin;
+        return true;
+    }
+    std::int64_t under = (begin - pos) % (2 * length);
+    if (under <= length) {
+        pos = begin + under;
+        backwards = 0;
+        increment = -increment;
+    } else {
+        pos = end - (under - length);
+    }
+    return true;
+}
+
+void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
+    std::int64_t pos = (std::int64_t)position;
+    Resampler* rs = current_resampler();
+    Resampler::Mix_Data& md = resampler.mix_data;
+    int done = 0;
+    while (done < frames) {
+        if (!resolve_boundaries(pos)) {
+            active = 0;
+            position = 0;
+            return;
+        }
+        std::int64_t step = increment < 0 ? -increment : increment;
+        std::int64_t distance;
+        if (!backwards)
+            distance = (std::int64_t)(loop_active ? loop_end_fp : sample_end_fp) - pos;
+        else
+            distance = pos - (std::int64_t)(loop_active ? loop_begin_fp : 0);
+        std::int64_t run = distance / step + 1;
+        if (run > frames - done) run = frames - done;
+        if (run > MAX_RUN_SPAN / step) run = MAX_RUN_SPAN / step;
+        if (run <= 0) {
+            active = 0;
+            break;
+        }
+
+        const float n = (float)frames;
+        const float s = (float)done;
+        const float e = (float)(done + run);
+        if (rs != nullptr) {
+            md.dest = buffer + 2 * done;
+            md.sample_data = sample_data;
+            md.frame = pos >> 11;
+            md.fraction = (int)(pos & 2047);
+            md.increment = (int)increment;
+            md.frames = (int)run;
+            md.fractional_bits = 11;
+            md.left_volume_start = previous_left + (int)lrintf(s * (left_volume - previous_left) / n);
+            md.right_volume_start = previous_right + (int)lrintf(s * (right_volume - previous_right) / n);
+            md.left_volume_end = previous_left + (int)lrintf(e * (left_volume - previous_left) / n);
+            md.right_volume_end = previous_right + (int)lrintf(e * (right_volume - previous_right) / n);
+            md.filter_on = filter_active;
+            md.a0 = filter_a0;
+            md.b0 = filter_b0;
+            md.b1 = filter_b1;
+            rs->mix(&md);
+        }
+        pos += run * increment;
+        done += (int)run;
+    }
+    // Settle the position so it always names a frame inside the sample between blocks.
+    if (active && !resolve_boundaries(pos)) {
+        active = 0;
+        pos = 0;
+    }
+    position = (std::uint64_t)pos;
+}

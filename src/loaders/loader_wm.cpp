@@ -1,0 +1,411 @@
+#include "loaders/loader_wm.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include <zlib.h>
+
+#include "common/components/audio/dds_helpers.h"
+#include "common/components/data/dds_packer.h"
+#include "common/components/data/error_line.h"
+#include "trackercore/song.h"
+
+using DDS_Helpers::read_int;
+using DDS_Helpers::read_int_array;
+using DDS_Helpers::read_string;
+using DDS_Helpers::read_tree;
+using DDS_Helpers::read_tree_array;
+
+namespace {
+const char* const SOURCE = "loaders/loader_wm";
+constexpr unsigned HEADER_SIZE = 14;
+
+int clamp(int v, int lo, int hi) { return v < lo ? lo : (v > hi ? hi : v); }
+
+void read_int_into(DDS* dds, const char* key, Int_Property_Bridge& bridge) {
+    int v;
+    if (read_int(dds, key, v)) bridge.set(v);
+}
+
+void read_bool_into(DDS* dds, const char* key, Bool_Property_Bridge& bridge) {
+    int v;
+    if (read_int(dds, key, v)) bridge.set(v != 0);
+}
+
+// Kept as stored within a byte, like the IT loader does: the player treats values past the
+// named options as none of them.
+void read_byte_into(DDS* dds, const char* key, int& field) {
+    int v;
+    if (read_int(dds, key, v)) field = clamp(v, 0, 255);
+}
+
+// Where a missing section ends the transfer.
+void broken(int line, const char* what) { ERROR_LINE(SOURCE, line, what); }
+}  // namespace
+
+Loader_WM::Loader_WM() { format_name = "Wendmoor"; }
+
+bool Loader_WM::check_version(unsigned char major, unsigned char minor) {
+    if (major >= 2) {
+        ERROR_LINE(SOURCE, 62, "File format is too new!! I cant read this");
+        return false;
+    }
+    if (minor > 1)
+        ERROR_LINE(SOURCE, 66, "This file was created with a sightly newer version of this program, consider upgrading");
+    return true;
+}
+
+bool Loader_WM::test(const char* file) {
+    if (reader.open(file) != 0) return false;
+    unsigned char header[6] = {};
+    reader.get_byte_array(header, 6);
+    bool ok = reader.get_file_size() >= 6 && std::memcmp(header, "WDMM", 4) == 0 && check_version(header[4], header[5]);
+    reader.close();
+    return ok;
+}
+
+Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS& tree) {
+    if (reader.is_open()) return FILE_IN_USE;
+    if (reader.open(file) != 0) return FILE_CANNOT_OPEN;
+    std::printf("loader going\n");
+    if (reader.get_file_size() < HEADER_SIZE) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    unsigned char id[4];
+    reader.get_byte_array(id, 4);
+    if (std::memcmp(id, magic, 4) != 0) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    unsigned char major = reader.get_byte();
+    unsigned char minor = reader.get_byte();
+    if (!check_version(major, minor)) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    unsigned uncompressed_size = reader.get_dword();
+    unsigned compressed_size = reader.get_dword();
+    if (uncompressed_size > MAX_UNCOMPRESSED) {
+        ERROR_LINE(SOURCE, 90, "uncompressed file is just too big, this cant be true");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    // A stream may exceed the packed size by zlib's worst-case overhead (incompressible data).
+    if (compressed_size > compressBound(uncompressed_size)) {
+        ERROR_LINE(SOURCE, 95, "File compressed cant be greater than uncompressed");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    if ((unsigned long long)uncompressed_size > (unsigned long long)compressed_size * MAX_COMPRESSION_RATIO + 64) {
+        ERROR_LINE(SOURCE, 99, "uncompressed size cant come from this compressed size");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    if (compressed_size > reader.bytes_left()) {
+        ERROR_LINE(SOURCE, 103, "File is shorter than its compressed data");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    std::printf("reading file...\n");
+    std::vector<unsigned char> compressed(compressed_size);
+    reader.get_byte_array(compressed.data(), (int)compressed_size);
+    if (reader.error_loading()) return abort_load(FILE_ERROR);
+    std::printf("decompressing file...\n");
+    std::vector<unsigned char> packed(uncompressed_size);
+    uLongf unpacked_size = uncompressed_size;
+    // uncompress wants a non-null destination even for an empty tree.
+    unsigned char dummy = 0;
+    if (uncompress(packed.empty() ? &dummy : packed.data(), &unpacked_size, compressed.data(), compressed_size) != Z_OK) {
+        ERROR_LINE(SOURCE, 116, "Couldnt decompress buffer!");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    std::printf("unpacking file...\n");
+    // A failed unpack keeps what was read before the damage.
+    DDSPacker::unpack(&tree, packed.data(), (unsigned)unpacked_size);
+    reader.close();
+    return SUCCESS;
+}
+
+Loader::Error Loader_WM::load(const char* file, bool) {
+    if (reader.is_open()) return FILE_IN_USE;
+    staged.clear();
+    Error e = read_container(file, "WDMM", staged);
+    if (e != SUCCESS) {
+        staged.clear();
+        return e;
+    }
+    file_name = file;
+    return SUCCESS;
+}
+
+void Loader_WM::free_info(bool) { staged.clear(); }
+
+void Loader_WM::set_dds_to_sample(DDS* dds, Sample* sample) {
+    read_string(dds, "name", sample->name);
+    read_int_into(dds, "def_volume", sample->def_volume_prop);
+    read_int_into(dds, "glb_volume", sample->glb_volume_prop);
+    read_bool_into(dds, "def_panning_active", sample->def_panning_active_prop);
+    read_int_into(dds, "def_panning", sample->def_panning_prop);
+    read_byte_into(dds, "vibrato_type", sample->vibrato_type);
+    read_int_into(dds, "vibrato_speed", sample->vibrato_speed_prop);
+    read_int_into(dds, "vibrato_depth", sample->vibrato_depth_prop);
+    read_int_into(dds, "vibrato_rate", sample->vibrato_rate_prop);
+    int in_use = 0;
+    read_int(dds, "in_use", in_use);
+    DDS* data = in_use ? read_tree(dds, "data") : nullptr;
+    // A slot in use without data would be a sample with nothing to play.
+    sample->in_use = data != nullptr;
+    if (data) DDS_Helpers::set_sample_data(data, &sample->data);
+}
+
+void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
+    pattern->clear();
+    int rows = Pattern::DEFAULT_LENGTH;
+    read_int(dds, "rows", rows);
+    pattern->set_length((unsigned char)(rows & 0xFF));
+    std::printf("this has %i rows\n", pattern->get_length());
+    const std::vector<int>* block = read_int_array(dds, "compressed_block");
+    if (!block) return;
+
+    int last_mask[Pattern::CHANNELS] = {};
+    Note last[Pattern::CHANNELS];
+    size_t pos = 0, size = block->size();
+    auto next = [&](int& out) {
+        if (pos >= size) return false;
+        out = (*block)[pos++] & 0xFF;
+        return true;
+    };
+    bool wrote = false;
+    int row = 0;
+    while (row < pattern->get_length()) {
+        int channel_byte;
+        if (!next(channel_byte)) break;
+        if (channel_byte == 0) {
+            row++;
+            continue;
+        }
+        int c = (channel_byte - 1) & 63;
+        if (channel_byte & 128) {
+            int mask;
+            if (!next(mask)) break;
+            last_mask[c] = mask;
+        }
+        int mask = last_mask[c], v, p;
+        Note note;
+        if (mask & 1) {
+            if (!next(v)) break;
+            last[c].note = v < NOTE_COUNT ? v : (v == 255 ? NOTE_OFF : (v == 254 ? NOTE_CUT : EMPTY_FIELD));
+        }
+        if (mask & 2) {
+            if (!next(v)) break;
+            last[c].instrument = (v >= 1 && v <= 99) ? v - 1 : EMPTY_FIELD;
+        }
+        if (mask & 4) {
+            if (!next(v)) break;
+            last[c].volume = v < 213 ? v : EMPTY_FIELD;
+        }
+        if (mask & 8) {
+            if (!next(v) || !next(p)) break;
+            last[c].command = v < 213 ? (unsigned char)(v - 1) : EMPTY_FIELD;
+            last[c].parameter = (unsigned char)p;
+        }
+        if (mask & (1 | 16)) note.note = last[c].note;
+        if (mask & (2 | 32)) note.instrument = last[c].instrument;
+        if (mask & (4 | 64)) note.volume = last[c].volume;
+        if (mask & (8 | 128)) {
+            note.command = last[c].command;
+            note.parameter = last[c].parameter;
+        }
+        pattern->get_note_ref(c, row) = note;
+        wrote = true;
+    }
+    // Commit the last cell from the pattern's write cache.
+    if (wrote) pattern->get_note_ref(0, 0);
+}
+
+void Loader_WM::set_dds_to_instrument(DDS* dds, Instrument* instrument) {
+    std::string name;
+    if (read_string(dds, "name", name)) instrument->name_prop.set(name);
+    read_int_into(dds, "channel_output", instrument->channel_output_prop);
+
+    // Samples carried by an instrument file go into free song slots; position -> slot.
+    std::vector<int> slot_of;
+    const VectorPointer<DDS>* samples = read_tree_array(dds, "samples");
+    if (samples) {
+        std::printf("includes samples.. %i\n", (int)samples->size());
+        std::printf("%i samples\n", (int)samples->size());
+        for (DDS* t : *samples) {
+            int slot = song ? song->find_unused_sample_slot() : -1;
+            if (t && slot >= 0) {
+                Sample* s = song->get_sample(slot);
+                s->reset(true);
+                set_dds_to_sample(t, s);
+                // A carried sample without data leaves its slot free; nothing can name it.
+                if (!s->in_use) slot = -1;
+            } else {
+                slot = -1;
+            }
+            slot_of.push_back(slot);
+        }
+    }
+
+    const VectorPointer<DDS>* layers = read_tree_array(dds, "layers");
+    if (!layers) return;
+    if (layers->size() > (size_t)Instrument::LAYERS)
+        ERROR_LINE(SOURCE, 262, "This version doesnt support more than " + std::to_string(Instrument::LAYERS) + " layers.");
+    for (int l = 0; l < Instrument::LAYERS && l < (int)layers->size(); l++) {
+        DDS* t = (*layers)[l];
+        if (!t) continue;
+        Instrument::Layer& layer = instrument->layers[l];
+        read_bool_into(t, "override_instrument_output", layer.override_instrument_output_prop);
+        read_int_into(t, "channel_output", layer.channel_output_prop);
+        read_byte_into(t, "nna_type", layer.nna_type);
+        read_byte_into(t, "dc_type", layer.dc_type);
+        read_byte_into(t, "dc_action", layer.dc_action);
+        read_int_into(t, "volume_amount", layer.volume_amount_prop);
+        read_int_into(t, "volume_fadeuout", layer.volume_fadeout_prop);
+        read_int_into(t, "volume_random", layer.volume_random_prop);
+        read_bool_into(t, "pan_use_default", layer.pan_use_default_prop);
+        read_int_into(t, "pan_default", layer.pan_default_prop);
+        read_int_into(t, "pitch_separation", layer.pitch_separation_prop);
+        read_int_into(t, "pitch_center", layer.pitch_center_prop);
+        read_int_into(t, "pan_random", layer.pan_random_prop);
+        read_bool_into(t, "pitch_use_as_filter", layer.pitch_use_as_filter_prop);
+        read_bool_into(t, "pitch_use_default_cutoff", layer.pitch_use_default_cutoff_prop);
+        read_bool_into(t, "pitch_use_default_Q", layer.pitch_use_default_Q_prop);
+        read_int_into(t, "pitch_default_cutoff", layer.pitch_default_cutoff_prop);
+        read_int_into(t, "pitch_default_Q", layer.pitch_default_Q_prop);
+        if (DDS* env = read_tree(t, "volume_envelope")) DDS_Helpers::set_envelope(env, &layer.volume_envelope);
+        if (DDS* env = read_tree(t, "panning_envelope")) DDS_Helpers::set_envelope(env, &layer.panning_envelope);
+        if (DDS* env = read_tree(t, "pitch_envelope")) DDS_Helpers::set_envelope(env, &layer.pitch_envelope);
+        if (const std::vector<int>* notes = read_int_array(t, "note_table"))
+            for (int n = 0; n < NOTE_COUNT && n < (int)notes->size(); n++)
+                layer.note_table[n] = (unsigned char)clamp((*notes)[n], 0, 255);
+        if (const std::vector<int>* table = read_int_array(t, "sample_table")) {
+            for (int n = 0; n < NOTE_COUNT && n < (int)table->size(); n++) {
+                int v = (*table)[n];
+                if (samples) {
+                    bool mapped = v >= 0 && v < (int)slot_of.size() && slot_of[v] >= 0;
+                    layer.sample_table[n] = mapped ? (unsigned char)slot_of[v] : EMPTY_FIELD;
+                } else {
+                    layer.sample_table[n] = (v >= 0 && v < Song::MAX_SAMPLES) ? (unsigned char)v : EMPTY_FIELD;
+                }
+            }
+        }
+    }
+}
+
+void Loader_WM::transfer_data_to_song() {
+    if (!song) return;
+    // A loaded song brings its own mixer; nothing of the previous song's routing stays.
+    if (mixer) DDS_Helpers::reset_mixer(mixer);
+    song->variables.filename = file_name;
+
+    DDS* vars = read_tree(&staged, "variables");
+    if (!vars) return broken(301, "Broken file on purpose?!!!");
+    Song::Song_Variables& v = *song->get_variables();
+    std::string text;
+    if (read_string(vars, "title", text)) v.name_prop.set(text);
+    if (read_string(vars, "message", text)) v.message_prop.set(text);
+    read_int_into(vars, "row_hilight_major", v.row_hilight_major_prop);
+    read_int_into(vars, "row_hilight_minor", v.row_hilight_minor_prop);
+    read_int_into(vars, "mixing_volume", v.mixing_volume_prop);
+    read_int_into(vars, "stereo_separation", v.stereo_separation_prop);
+    read_bool_into(vars, "use_stereo", v.use_stereo_prop);
+    read_bool_into(vars, "use_linear_slides", v.use_linear_slides_prop);
+    read_bool_into(vars, "old_effects", v.old_effects_prop);
+    read_bool_into(vars, "compatible_gxx", v.compatible_gxx_prop);
+
+    DDS* initial = read_tree(&staged, "initial_variables");
+    if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");
+    Song::Initial_Variables& iv = *song->get_initial_variables();
+    read_int_into(initial, "global_volume", iv.global_volume_prop);
+    read_int_into(initial, "speed", iv.speed_prop);
+    read_int_into(initial, "tempo", iv.tempo_prop);
+    const VectorPointer<DDS>* channels = read_tree_array(initial, "channel");
+    if (!channels) return broken(324, "Broken file on purpose, initial channel vals?!!!");
+    for (int c = 0; c < Song::CHANNELS && c < (int)channels->size(); c++) {
+        DDS* t = (*channels)[c];
+        if (!t) continue;
+        Song::Initial_Variables::Channel_State& ch = iv.channel[c];
+        read_int_into(t, "pan", ch.pan_prop);
+        read_int_into(t, "volume", ch.volume_prop);
+        read_bool_into(t, "surround", ch.surround_prop);
+        read_bool_into(t, "mute", ch.mute_prop);
+    }
+
+    const std::vector<int>* orders = read_int_array(&staged, "order_list");
+    if (!orders) return broken(336, "Broken file on purpose, order_list?!!!");
+    for (int i = 0; i < Song::MAX_ORDERS && i < (int)orders->size(); i++) {
+        int o = (*orders)[i];
+        // Anything that is neither a pattern nor a marker would send playback nowhere.
+        song->set_order(i, (o >= 0 && o < Song::MAX_PATTERNS) || (o >= 253 && o <= 255) ? (short)o : Song::ORDER_EMPTY);
+    }
+
+    const VectorPointer<DDS>* samples = read_tree_array(&staged, "samples");
+    if (!samples) return broken(344, "Broken file on purpose, samples?!!!");
+    for (DDS* t : *samples) {
+        int index;
+        if (!read_int(t, "index", index)) {
+            std::printf("No index in sample?\n");
+            continue;
+        }
+        if (Sample* s = song->get_sample(index)) {
+            s->reset(true);
+            set_dds_to_sample(t, s);
+        }
+    }
+
+    const VectorPointer<DDS>* instruments = read_tree_array(&staged, "instruments");
+    if (!instruments) return broken(357, "Broken file on purpose, instruments?!!!");
+    for (DDS* t : *instruments) {
+        int index;
+        if (!read_int(t, "index", index)) {
+            std::printf("No index in instrument?\n");
+            continue;
+        }
+        if (Instrument* ins = song->get_instrument(index)) {
+            // A song's instruments never carry samples; the tables name song slots.
+            if (t->is_var("samples")) t->delete_var("samples");
+            set_dds_to_instrument(t, ins);
+        }
+    }
+
+    const VectorPointer<DDS>* patterns = read_tree_array(&staged, "patterns");
+    if (!patterns) return broken(371, "Broken file on purpose, patterns?!!!");
+    for (DDS* t : *patterns) {
+        int index;
+        if (!read_int(t, "index", index)) {
+            std::printf("No index in pattern?\n");
+            continue;
+        }
+        if (Pattern* p = song->get_pattern(index)) set_dds_to_pattern(t, p);
+    }
+
+    DDS* mixer_tree = read_tree(&staged, "mixer");
+    if (!mixer_tree) return broken(382, "Broken file on purpose, mixer?!!!");
+    if (mixer) DDS_Helpers::set_mixer_data(mixer_tree, mixer);
+    std::printf("loader finished\n");
+}
+
+Loader::Error Loader_WM::load_sample(const char* file, int slot) {
+    Sample* sample = song ? song->get_sample(slot) : nullptr;
+    DDS tree;
+    Error e = read_container(file, "WDMS", tree);
+    if (e != SUCCESS) return e;
+    if (!sample) return FILE_ERROR;
+    sample->reset(true);
+    set_dds_to_sample(&tree, sample);
+    return SUCCESS;
+}
+
+Sample_Data* Loader_WM::load_sample(const char* file) {
+    DDS tree;
+    if (read_container(file, "WDMS", tree) != SUCCESS) return nullptr;
+    int in_use = 0;
+    DDS* data = read_int(&tree, "in_use", in_use) && in_use ? read_tree(&tree, "data") : nullptr;
+    if (!data) return nullptr;
+    Sample_Data* result = new Sample_Data;
+    DDS_Helpers::set_sample_data(data, result);
+    return result;
+}
+
+Loader::Error Loader_WM::load_instrument(const char* file, int slot) {
+    Instrument* instrument = song ? song->get_instrument(slot) : nullptr;
+    DDS tree;
+    Error e = read_container(file, "WDMI", tree);
+    if (e != SUCCESS) return e;
+    if (!instrument) return FILE_ERROR;
+    instrument->reset();
+    set_dds_to_instrument(&tree, instrument);
+    return SUCCESS;
+}

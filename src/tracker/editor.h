@@ -1,0 +1,316 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "trackercore/pattern.h"
+
+class Song;
+
+// The toolkit-independent logic behind the pattern view and the order list. The view turns
+// keys, drags and menu choices into calls here and reads the state back to draw.
+// Cells are written only through Pattern::get_note_ref; everything runs on the interface thread.
+class Editor {
+public:
+    enum Pattern_Actions {
+        MARK_BLOCK_BEGINING,
+        MARK_BLOCK_END,
+        MARK_COLUMN_ALL,
+        SELECTION_COPY,
+        SELECTION_PASTE_INSERT,
+        SELECTION_PASTE_OVERWRITE,
+        SELECTION_RELEASE,
+        SELECTION_ZAP,
+        SELECTION_RAISE,
+        SELECTION_LOWER,
+        SELECTION_SET_INSTRUMENT_MASK,
+        SELECTION_SET_VOLUME_MASK,
+        SELECTION_WIPE_STRAY_VOLUMES,
+        SELECTION_VOLUME_RAMP,
+        SELECTION_PARAMETER_RAMP,
+        SELECTION_EXPAND,
+        SELECTION_SHRINK,
+        TOGGLE_MASK_AT_CURSOR,
+        CLEAR_FIELD_AT_CURSOR,
+        GET_MASK_FROM_CURSOR,
+        PRESS_MASK_WRITE_CURSOR,
+        PATTERN_ACTION_COUNT
+    };
+
+    // The pattern menu's captions, indexed by Pattern_Actions.
+    static const char* const pattern_action_captions[PATTERN_ACTION_COUNT];
+
+    // Bits of the view change flags.
+    static constexpr int CHANGED_CURSOR = 1;
+    static constexpr int CHANGED_VIEW = 4;  // block or view offsets
+
+    static constexpr int FIELDS = 9;
+    static constexpr int LAST_FIELD = FIELDS - 1;
+    static constexpr int LAST_CHANNEL = Pattern::CHANNELS - 1;
+    static constexpr int UNDO_MAX = 10;
+    static constexpr int ORDERLIST_PAGE = 8;
+    static constexpr int NOTE_STRING_LENGTH = 13;  // note, instrument, volume, blank, command
+
+    Editor();
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
+
+    void link_to_song(Song* song);
+
+    // Cursor.
+    void cursor_move_up(int n);
+    void cursor_move_down(int n);
+    void cursor_move_up();    // by edit_step
+    void cursor_move_down();  // by edit_step
+    void cursor_move_left(int n);
+    void cursor_move_right(int n);
+    void cursor_move_field_right();
+    void cursor_move_field_left();
+    void cursor_page_up();
+    void cursor_page_down();
+    void cursor_home();
+    void cursor_end();
+    void cursor_tab();
+    void cursor_back_tab();
+    void cursor_next_pattern();
+    void cursor_prev_pattern();
+    void cursor_goto_pattern(int pattern);
+    void cursor_insert();
+    void cursor_delete();
+
+    int get_cursor_column() const { return cursor_column; }
+    int get_cursor_row() const { return cursor_row; }
+    int get_cursor_field() const { return cursor_field; }
+    int get_current_pattern() const { return current_pattern; }
+    // Places the cursor (clamped) without the side effects of the movements; for mouse clicks.
+    void set_cursor(int column, int row, int field);
+
+    // View geometry; the view reports its size and its font's cell size in pixels.
+    void set_view_size(int width, int height);
+    void set_font_size(int width, int height);
+    void adjust_view_to_cursor();
+    void set_column_offset(int offset);
+    void set_row_offset(int offset);
+    int get_column_offset() const { return column_offset; }
+    int get_row_offset() const { return row_offset; }
+    int get_visible_columns() const;
+    int get_visible_rows() const;
+    int get_changed_flags() const { return changed_flags; }
+    void clear_changed_flags() { changed_flags = 0; }
+
+    // Entry. Keys are character codes.
+    void press_key_at_cursor(int key);
+    void insert_note_at_cursor(char key);
+    void insert_octave_at_cursor(char key);
+    void insert_instrument_at_cursor_field1(char key);
+    void insert_instrument_at_cursor_field2(char key);
+    void insert_volume_at_cursor_field1(char key);
+    void insert_volume_at_cursor_field2(char key);
+    void insert_command_at_cursor(char key);
+    void insert_parameter_at_cursor_field1(char key);
+    void insert_parameter_at_cursor_field2(char key);
+    void press_note_off_at_cursor();
+    void press_note_cut_at_cursor();
+    // Semitones above C of the editing octave, or 99 when the key is no note key.
+    int get_note_increment(char key) const;
+    // The note a key plays live, or 255 when it is no note key.
+    int get_note_from_key(int key) const;
+
+    static void default_octave_raise();
+    static void default_octave_lower();
+    static void set_default_octave(char octave);  // ignored outside 0..8
+    static int get_default_octave() { return default_octave; }
+
+    // Masks and last values.
+    bool is_instrument_mask_on() const { return instrument_mask; }
+    bool is_volume_mask_on() const { return volume_mask; }
+    bool is_command_mask_on() const { return command_mask; }
+    void set_instrument_mask(bool on) { instrument_mask = on; }
+    void set_volume_mask(bool on) { volume_mask = on; }
+    void set_command_mask(bool on) { command_mask = on; }
+    int get_last_note() const { return last_note; }
+    int get_last_instrument() const { return last_instrument; }
+    int get_last_volume() const { return last_volume; }
+    int get_last_command() const { return last_command; }
+    int get_last_parameter() const { return last_parameter; }
+    void set_last_instrument(int instrument);  // zero-based slot, or 255
+    void set_last_volume(int volume);
+    bool is_volume_pan_mode() const { return volume_pan_mode; }
+    void set_volume_pan_mode(bool on) { volume_pan_mode = on; }
+    int get_edit_step() const { return edit_step; }
+    void set_edit_step(int step);  // 0..200; 0 keeps the cursor in place
+
+    // Block and field actions.
+    void perform_action(Pattern_Actions action);
+    void mark_block_begining();
+    void mark_block_end();
+    void mark_column_all();
+    void selection_copy();
+    void selection_paste_insert();
+    void selection_paste_overwrite();
+    void selection_paste_mix();
+    void selection_release();
+    void selection_zap();
+    void selection_raise();
+    void selection_lower();
+    void selection_set_instrument_mask();
+    void selection_set_volume_mask();
+    void selection_wipe_stray_volumes();
+    void selection_volume_ramp();
+    void selection_parameter_ramp();
+    void selection_volume_scale(int percent);
+    void selection_expand();
+    void selection_shrink();
+    void toggle_mask_at_cursor();
+    void clear_field_at_cursor();
+    void get_mask_from_cursor();
+    void press_mask_write_cursor();
+    void perform_raise_at_cursor();
+    void perform_lower_at_cursor();
+
+    void selection_begin_at_cursor();
+    void selection_end_at_cursor();
+    void shift_selection_begin();
+    void shift_selection_update();
+    void shift_selection_end();
+    void normalize_selection();
+
+    bool is_selection_active() const { return selection_active; }
+    bool is_shift_selection_active() const { return shift_selection_active; }
+    int get_selection_begin_column() const { return selection_begin_column; }
+    int get_selection_begin_row() const { return selection_begin_row; }
+    int get_selection_end_column() const { return selection_end_column; }
+    int get_selection_end_row() const { return selection_end_row; }
+    // Sets the block bounds directly (normalized), as a mouse drag does.
+    void set_selection(int begin_column, int begin_row, int end_column, int end_row);
+    bool is_in_selection(int column, int row) const;
+
+    const Pattern& get_clipboard() const { return clipboard; }
+    int get_clipboard_width() const { return clipboard_width; }
+
+    // Undo history, newest first.
+    void push_current_pattern_to_undo_list(const std::string& description);
+    void push_pattern_to_undo_list(int pattern, const Pattern* source, const std::string& description);
+    void undo_index(int index);
+    int get_undo_max() const { return (int)undo_list.size(); }
+    int get_undo_pattern(int index) const;
+    std::string get_undo_info(int index) const;
+    bool is_undo_changed() const { return undo_changed; }
+    void clear_undo_changed() { undo_changed = false; }
+
+    // Channels, on the song's initial channel states.
+    void channel_mute_toggle(int channel);
+    void channel_solo_toggle(int channel);
+    void current_channel_mute_toggle();
+    void current_channel_solo_toggle();
+
+    // Mark.
+    void set_mark();
+    bool is_mark_active() const { return mark_active; }
+    int get_mark_pattern() const { return mark_pattern; }
+    int get_mark_row() const { return mark_row; }
+
+    // Order list.
+    void orderlist_move_up();
+    void orderlist_move_down();
+    void orderlist_move_left();
+    void orderlist_move_right();
+    void orderlist_page_up();
+    void orderlist_page_down();
+    void orderlist_insert_value(int digit);
+    void orderlist_add_separator();
+    void orderlist_clear_order();
+    void orderlist_insert();
+    void orderlist_delete();
+    std::string orderlist_get_cursor_string(int position) const;
+    int get_orderlist_column() const { return orderlist_column; }
+    int get_orderlist_row() const { return orderlist_row; }
+    void set_orderlist_cursor(int row, int column);
+
+    // Rendering for the view.
+    static std::string get_pattern_note_string(const Note& note);
+    static std::string get_pattern_instrument_string(const Note& note);
+    static std::string get_pattern_volume_string(const Note& note);
+    static std::string get_pattern_command_string(const Note& note);
+    static std::string get_single_note_string(int note);
+    // Writes NOTE_STRING_LENGTH characters and a terminating zero.
+    void get_note_string(int column, int row, char* buffer);
+
+private:
+    struct Undo_Entry {
+        int pattern;
+        std::string description;
+        std::unique_ptr<Pattern> snapshot;
+    };
+
+    Pattern* pattern();
+    int pattern_length();
+    Note& cell_at_cursor();
+    Note note_at_cursor();
+    void cursor_moved();
+    void clamp_cursor_row();
+    void move_down_by_step() { cursor_move_down(edit_step); }
+    // A typed volume, stored as panning while volume_pan_mode is on.
+    int plain_volume_for_mode(int value) const;
+    bool block_has_two_rows() const;
+    void paste(int mode);
+    void orderlist_next_row();
+
+    Song* song = nullptr;
+
+    int column_offset = 0;
+    int row_offset = 0;
+    int view_width = 0;
+    int view_height = 0;
+    int font_width = 0;
+    int font_height = 0;
+
+    int cursor_column = 0;
+    int cursor_row = 0;
+    int cursor_field = 0;
+    int current_pattern = 0;
+
+    int last_note = EMPTY_FIELD;
+    int last_instrument = 1;
+    int last_volume = EMPTY_FIELD;
+    int last_command = EMPTY_FIELD;
+    int last_parameter = 0;
+
+    bool instrument_mask = true;
+    bool volume_mask = true;
+    bool command_mask = false;
+    bool volume_pan_mode = false;
+    int edit_step = 1;
+
+    int mark_pattern = 0;
+    int mark_row = 0;
+    bool mark_active = false;
+
+    int selection_begin_column = 0;
+    int selection_begin_row = 0;
+    int selection_end_column = 0;
+    int selection_end_row = 0;
+    bool selection_active = false;
+
+    bool shift_selection_active = false;
+    int shift_selection_anchor_column = 0;
+    int shift_selection_anchor_row = 0;
+    int selection_point_column = 0;  // stored by selection_begin_at_cursor
+    int selection_point_row = 0;
+
+    Pattern clipboard;
+    int clipboard_width = 0;
+
+    std::vector<Undo_Entry> undo_list;
+    bool undo_changed = true;
+
+    int orderlist_column = 0;
+    int orderlist_row = 0;
+    bool orderlist_typing = false;  // digits of the entry under the cursor are being typed
+    int orderlist_typed_value = 0;  // the number typed so far, before limiting
+
+    int changed_flags = 0;
+
+    static int default_octave;
+};

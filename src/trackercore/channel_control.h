@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstdint>
+
+#include "trackercore/filter_control.h"
+#include "trackercore/instrument.h"
+#include "trackercore/sample.h"
+
+class Voice_Control;
+
+// New-note actions, duplicate check types and duplicate check actions, as stored in a layer.
+enum { NNA_CUT = 0, NNA_CONTINUE = 1, NNA_NOTE_OFF = 2, NNA_NOTE_FADE = 3 };
+enum { DCT_OFF = 0, DCT_NOTE = 1, DCT_SAMPLE = 2, DCT_INSTRUMENT = 3 };
+enum { DCA_CUT = 0, DCA_NOTE_OFF = 1, DCA_NOTE_FADE = 2 };
+
+// Bits of note_off_flags.
+enum { NOTE_OFF_KEY_RELEASED = 1, NOTE_OFF_FADING = 2 };
+
+// Per-channel playback state: four layer slots (one per instrument layer) and the
+// channel-wide note, volume, pan and effect memories.
+struct Channel_Control {
+    struct Layer_Slot {
+        uint8_t note = 0;
+        int period = 0;
+        uint16_t base_period = 0;
+        uint16_t target_period = 0;
+        uint8_t start_state = 0;  // 1: start a voice at this tick's setup_voices
+        Filter_Control filter;    // resonance and cutoff are the slot's filter settings
+        int16_t final_volume = 0;
+        int16_t volume_variation = 0;
+        int note_off_flags = 0;
+        int16_t pan = 0;
+        int16_t volume = 0;
+        int16_t base_volume = 0;
+        Instrument::Layer* layer = nullptr;
+        Sample* sample = nullptr;
+        int sample_changed = 0;
+        uint8_t nna = 0;
+        uint8_t dct = 0;
+        uint8_t dca = 0;
+        int volume_envelope_on = 0;
+        int pan_envelope_on = 0;
+        int pitch_envelope_on = 0;
+        Voice_Control* voice = nullptr;
+    };
+
+    static constexpr int LAYER_SLOTS = Instrument::LAYERS;
+
+    // Every field's initializer is its reset value; "none" is 255 (or -1) where 0 would mean
+    // a real command, so a freshly reset channel runs no effect.
+    void reset() { *this = Channel_Control(); }
+
+    Layer_Slot slot[LAYER_SLOTS];
+
+    int nna_pending = 0;
+    int sample_offset = -1;
+    uint8_t instrument_index = 255;
+    Instrument* instrument = nullptr;
+    int new_note = 0;
+    uint8_t note = 255;
+    uint8_t previous_note = 255;
+    int muted = 0;
+    int16_t channel_volume = 0;
+    int16_t channel_pan = 0;
+    uint8_t note_delay = 0;
+    uint8_t command = 255;
+    uint8_t parameter = 0;
+    uint8_t volume_command = 255;
+    uint8_t volume_parameter = 255;
+    int ignore_mute = 0;
+
+    // Set by the effects each tick; where clear the player resets period or volume to the base.
+    int pitch_modulated = 0;
+    int volume_modulated = 0;
+
+    // Effect memories and effect state.
+    uint8_t volume_column_memory = 0;
+    int sample_offset_low = 0;
+    int sample_offset_high = 0;
+    uint8_t panbrello_waveform = 0;
+    uint8_t panbrello_position = 0;
+    uint8_t panbrello_speed = 0;
+    uint8_t panbrello_depth = 0;
+    uint8_t panbrello_memory = 0;
+    uint8_t arpeggio_memory = 0;
+    int loop_row = 0;
+    int8_t loop_count = 0;
+    int8_t vibrato_position = 0;
+    uint8_t vibrato_speed = 0;
+    uint8_t vibrato_depth = 0;
+    uint8_t vibrato_waveform = 0;
+    int8_t tremor_counter = 0;
+    uint8_t tremor_memory = 0;
+    int8_t tremolo_position = 0;
+    uint8_t tremolo_speed = 0;
+    uint8_t tremolo_depth = 0;
+    uint8_t tremolo_memory = 0;
+    uint8_t tremolo_waveform = 0;
+    uint8_t retrig_counter = 0;
+    uint8_t retrig_interval = 0;
+    uint8_t retrig_volume = 0;
+    uint8_t portamento_speed = 0;
+    uint8_t volume_slide_memory = 0;
+    uint8_t channel_volume_slide_memory = 0;
+    uint8_t global_volume_slide_memory = 0;
+    uint8_t pan_slide_memory = 0;
+    uint8_t pitch_slide_memory = 0;
+    uint8_t tempo_memory = 0;
+    uint8_t s_memory_high = 0;
+    uint8_t s_memory_low = 0;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <array>
+
+// Resonant low-pass settings of one voice and the coefficients derived from them.
+// Coefficients are scaled by 4096 for the resampler's integer filter.
+class Filter_Control {
+public:
+    static constexpr int CUTOFF_STEPS = 256;
+    static constexpr int RESONANCE_STEPS = 128;
+    static constexpr int CUTOFF_OFF = 255;
+
+    // Entry i = floor(110 x 2^(0.25 + i/48)) Hz.
+    static const std::array<float, CUTOFF_STEPS> filter_cutoff;
+    // Entry i = floor(131072 x 10^(-0.009375 i)).
+    static const std::array<float, RESONANCE_STEPS> dmpfac;
+
+    void recalculate_coheficients(float mix_frequency);
+    // Filtering is audible only below the open setting.
+    bool is_active() const { return effective_cutoff <= CUTOFF_OFF - 1; }
+
+    int resonance = 0;          // index into dmpfac, 0..127
+    int cutoff = CUTOFF_OFF;    // 0..255
+    int envelope = -1;          // -1 none, else 0..64 from the pitch envelope in filter mode
+    int effective_cutoff = CUTOFF_OFF;
+    int a0 = 0;
+    int b0 = 0;
+    int b1 = 0;
+};

@@ -1,0 +1,252 @@
+#include "trackercore/player_data.h"
+
+#include <algorithm>
+
+#include "common/components/audio/mixer_base.h"
+
+const uint8_t Player_Data::vibrato_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                                                224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                                                212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+
+Player_Data::Player_Data() : voice_pool(new Voice_Control[VOICE_POOL_SIZE]) {
+    voice_list.reserve(VOICE_POOL_SIZE);
+    free_voices.reserve(VOICE_POOL_SIZE);
+    // Handed out from the back, so the first voice taken is the pool's first.
+    for (int i = VOICE_POOL_SIZE - 1; i >= 0; i--) free_voices.push_back(&voice_pool[i]);
+    voice_status_work.reserve(VOICE_STATUS_CAPACITY);
+    voice_status.reserve(VOICE_STATUS_CAPACITY);
+}
+
+Player_Data::~Player_Data() {
+    tick_connection.disconnect();
+    delete_all_voices();
+}
+
+void Player_Data::link_to_song(Song* target) {
+    song = target;
+    reset();
+}
+
+void Player_Data::link_to_mixer(Mixer_Base* target) {
+    tick_connection.disconnect();
+    delete_all_voices();
+    mixer = target;
+    if (mixer) tick_connection = mixer->process_callback.connect(sigc::mem_fun(*this, &Player_Data::handle_tick));
+    set_tick_size();
+    reset();
+}
+
+void Player_Data::lock_player_variables() {
+    if (variables_lock) variables_lock->grab();
+}
+
+void Player_Data::unlock_player_variables() {
+    if (variables_lock) variables_lock->release();
+}
+
+Pattern* Player_Data::pattern_at(int index) {
+    return song ? song->get_pattern(index) : nullptr;
+}
+
+void Player_Data::set_tick_size() {
+    if (!mixer) return;
+    int frames = (int)((float)(mixer->get_mix_frequency() * 125.0) / (float)(tempo * 50));
+    mixer->set_process_callback_interval(frames);
+}
+
+void Player_Data::reset() {
+    if (!linked()) return;
+    delete_all_voices();
+    Song::Initial_Variables* initial = song->get_initial_variables();
+    for (int c = 0; c < CHANNELS; c++) {
+        channels[c].reset();
+        const Song::Initial_Variables::Channel_State& state = initial->channel[c];
+        channels[c].channel_volume = (int16_t)std::clamp(state.volume, 0, 64);
+        channels[c].channel_pan = (int16_t)(state.surround ? 512 : std::clamp(state.pan, 0, 64) * 255 / 64);
+    }
+    speed = std::max(1, initial->speed);
+    tempo = std::max(1, initial->tempo);
+    global_volume = std::clamp(initial->global_volume, 0, 128);
+    loop_jumped = 0;
+    forced_next_order = -1;
+    tick_counter = speed;
+    current_order = current_pattern = current_row = 0;
+    row_extra_ticks = row_repeats_left = row_repeat_set = repeating_row = 0;
+    set_tick_size();
+}
+
+void Player_Data::play_start(int pattern, int order, int row) {
+    if (play_mode != PLAY_NOTHING) play_stop();
+    Mutex_Lock_Guard guard(variables_lock);
+    if (!linked()) return;
+    reset();
+    if (pattern >= 0) {
+        if (pattern >= Song::MAX_PATTERNS) return;
+        current_pattern = pattern;
+        play_mode = PLAY_PATTERN;
+    } else {
+        int start = song->get_next_order(order >= 0 ? order - 1 : -1);
+        if (start < 0) return;
+        current_order = start;
+        current_pattern = song->get_order(start);
+        play_mode = PLAY_SONG;
+    }
+    current_row = row >= 0 ? row : 0;
+    // A row past the end of the pattern starts the pattern from its top.
+    if (current_row >= pattern_at(current_pattern)->get_length()) current_row = 0;
+    reached_end = 0;
+    set_tick_size();
+}
+
+void Player_Data::play_stop() {
+    Mutex_Lock_Guard guard(variables_lock);
+    play_mode = PLAY_NOTHING;
+    delete_all_voices();
+    for (Channel_Control& channel : channels) channel.reset();
+    reset();
+}
+
+void Player_Data::play_note(int channel, Note note, bool ignore_mute) {
+    Mutex_Lock_Guard guard(variables_lock);
+    if (!linked() || channel < 0 || channel >= CHANNELS) return;
+    if (play_mode == PLAY_NOTHING) tick_counter = 0;
+    process_note(channel, note);
+    channels[channel].ignore_mute = ignore_mute;
+}
+
+void Player_Data::goto_next_order() {
+    Mutex_Lock_Guard guard(variables_lock);
+    if (!linked() || play_mode != PLAY_SONG) return;
+    int next = song->get_next_order(current_order);
+    if (next < 0) {
+        reset();
+        return;
+    }
+    current_row = 0;
+    current_order = next;
+    current_pattern = song->get_order(next);
+}
+
+void Player_Data::goto_previous_order() {
+    Mutex_Lock_Guard guard(variables_lock);
+    if (!linked() || play_mode != PLAY_SONG) return;
+    int first = song->get_next_order(current_order);
+    if (first < 0) {
+        reset();
+        return;
+    }
+    // Walk forward until the step that comes back to the current order.
+    int previous = current_order;
+    int candidate = first;
+    for (int steps = 0; steps < Song::MAX_ORDERS; steps++) {
+        if (candidate == current_order) break;
+        previous = candidate;
+        candidate = song->get_next_order(candidate);
+    }
+    current_row = 0;
+    current_order = previous;
+    current_pattern = song->get_order(previous);
+}
+
+void Player_Data::get_voice_status_info(std::vector<VoiceStatusInfo>& out) {
+    Mutex_Lock_Guard guard(info_lock);
+    out = voice_status;
+}
+
+void Player_Data::stop_at_end_of_song() {
+    play_mode = PLAY_NOTHING;
+    reset();
+    reached_end = 1;
+}
+
+void Player_Data::start_row() {
+    tick_counter = 0;
+    if (row_repeats_left > 0) {
+        // SEx: play the row again; its notes are not struck again but its effects run on.
+        row_repeats_left--;
+        repeating_row = 1;
+        for (Channel_Control& channel : channels) channel.new_note = 0;
+        return;
+    }
+    repeating_row = 0;
+    row_repeat_set = 0;
+    row_extra_ticks = 0;
+
+    if (forced_next_order >= 0) {
+        // A jump back to the order of the jumping row or an earlier one is the song looping.
+        if (song_mode() && forced_next_order <= row_start_snapshot.order) reached_end = 1;
+        current_order = forced_next_order;
+    }
+    row_start_snapshot = {current_order, current_pattern, current_row, -1, loop_jumped};
+    loop_jumped = 0;
+    forced_next_order = -1;
+
+    for (Channel_Control& channel : channels) {
+        // A note delayed past the end of its row is dropped, as a delay beyond the row's
+        // ticks never comes due; leaving it pending would hold back every later note.
+        if (channel.note_delay == 0) continue;
+        channel.note_delay = 0;
+        channel.nna_pending = 0;
+        for (Channel_Control::Layer_Slot& slot : channel.slot) slot.start_state = 0;
+    }
+
+    Pattern* pattern = pattern_at(current_pattern);
+    for (int c = 0; c < CHANNELS; c++) {
+        Note cell = pattern->get_note(c, current_row);
+        if (cell.note != EMPTY_FIELD) channels[c].ignore_mute = 0;
+        process_note(c, cell);
+    }
+    advance_row();
+}
+
+void Player_Data::advance_row() {
+    current_row++;
+    if (current_row < pattern_at(current_pattern)->get_length()) return;
+    current_row = 0;
+    if (!song_mode()) return;
+    int next = song->get_next_order(current_order);
+    if (next < 0) {
+        stop_at_end_of_song();
+        return;
+    }
+    current_pattern = song->get_order(next);
+    if (next <= current_order) reached_end = 1;
+    current_order = next;
+}
+
+void Player_Data::handle_tick() {
+    if (!linked()) return;
+    if (tick_counter >= speed + row_extra_ticks && play_mode != PLAY_NOTHING) start_row();
+    pre_process_effects();
+    process_NNAs();
+    setup_voices();
+    update_mixer();
+    tick_counter++;
+    set_tick_size();
+}
+
+void Player_Data::pre_process_effects() {
+    for (int c = 0; c < CHANNELS; c++) {
+        Channel_Control& channel = channels[c];
+        channel.pitch_modulated = 0;
+        channel.volume_modulated = 0;
+        if (tick_counter < speed + row_extra_ticks) {
+            run_effects(c);
+            run_volume_column_effects(c);
+        }
+        for (Channel_Control::Layer_Slot& slot : channel.slot) {
+            if (!channel.pitch_modulated) slot.period = slot.base_period;
+            if (!channel.volume_modulated) slot.volume = slot.base_volume;
+            if (!slot.sample || !slot.layer) continue;
+            int final_volume = slot.volume * slot.sample->glb_volume * slot.layer->volume_amount / 2048;
+            final_volume = final_volume * slot.volume_variation / 100;
+            slot.final_volume = (int16_t)std::clamp(final_volume, 0, 256);
+        }
+    }
+}
+
+int Player_Data::random() {
+    // A private generator: deterministic and free of the C library's lock.
+    random_state = random_state * 1103515245u + 12345u;
+    return (int)((random_state >> 16) & 0x7FFF);
+}

@@ -1,0 +1,557 @@
+#include <algorithm>
+#include <cstdlib>
+
+#include "trackercore/player_data.h"
+#include "trackercore/tables.h"
+
+// Entry i = round(64 x sin(2 pi i / 256)).
+const int8_t Player_Data::panbrello_table[256] = {
+      0,   2,   3,   5,   6,   8,   9,  11,  12,  14,  16,  17,  19,  20,  22,  23,
+     24,  26,  27,  29,  30,  32,  33,  34,  36,  37,  38,  39,  41,  42,  43,  44,
+     45,  46,  47,  48,  49,  50,  51,  52,  53,  54,  55,  56,  56,  57,  58,  59,
+     59,  60,  60,  61,  61,  62,  62,  62,  63,  63,  63,  64,  64,  64,  64,  64,
+     64,  64,  64,  64,  64,  64,  63,  63,  63,  62,  62,  62,  61,  61,  60,  60,
+     59,  59,  58,  57,  56,  56,  55,  54,  53,  52,  51,  50,  49,  48,  47,  46,
+     45,  44,  43,  42,  41,  39,  38,  37,  36,  34,  33,  32,  30,  29,  27,  26,
+     24,  23,  22,  20,  19,  17,  16,  14,  12,  11,   9,   8,   6,   5,   3,   2,
+      0,  -2,  -3,  -5,  -6,  -8,  -9, -11, -12, -14, -16, -17, -19, -20, -22, -23,
+    -24, -26, -27, -29, -30, -32, -33, -34, -36, -37, -38, -39, -41, -42, -43, -44,
+    -45, -46, -47, -48, -49, -50, -51, -52, -53, -54, -55, -56, -56, -57, -58, -59,
+    -59, -60, -60, -61, -61, -62, -62, -62, -63, -63, -63, -64, -64, -64, -64, -64,
+    -64, -64, -64, -64, -64, -64, -63, -63, -63, -62, -62, -62, -61, -61, -60, -60,
+    -59, -59, -58, -57, -56, -56, -55, -54, -53, -52, -51, -50, -49, -48, -47, -46,
+    -45, -44, -43, -42, -41, -39, -38, -37, -36, -34, -33, -32, -30, -29, -27, -26,
+    -24, -23, -22, -20, -19, -17, -16, -14, -12, -11,  -9,  -8,  -6,  -5,  -3,  -2,
+};
+
+namespace {
+
+enum Effect_Command {
+    CMD_A, CMD_B, CMD_C, CMD_D, CMD_E, CMD_F, CMD_G, CMD_H, CMD_I, CMD_J, CMD_K, CMD_L, CMD_M,
+    CMD_N, CMD_O, CMD_P, CMD_Q, CMD_R, CMD_S, CMD_T, CMD_U, CMD_V, CMD_W, CMD_X, CMD_Y, CMD_Z
+};
+
+enum Volume_Column_Command {
+    VOL_FINE_UP, VOL_FINE_DOWN, VOL_SLIDE_UP, VOL_SLIDE_DOWN, VOL_PITCH_DOWN, VOL_PITCH_UP,
+    VOL_PORTAMENTO, VOL_VIBRATO
+};
+
+const uint8_t volume_column_portamento_speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
+
+// A non-zero parameter is remembered; zero recalls the memory.
+uint8_t remember(uint8_t& memory, uint8_t parameter) {
+    if (parameter) memory = parameter;
+    return memory;
+}
+
+}  // namespace
+
+void Player_Data::set_all_pans(int channel, int pan) {
+    Channel_Control& ch = channels[channel];
+    ch.channel_pan = (int16_t)pan;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) slot.pan = (int16_t)pan;
+}
+
+void Player_Data::set_all_base_volumes(int channel, int volume) {
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot) slot.base_volume = (int16_t)volume;
+}
+
+void Player_Data::run_effects(int channel) {
+    Channel_Control& ch = channels[channel];
+    const uint8_t xx = ch.parameter;
+    const int x = xx >> 4, y = xx & 15;
+    switch (ch.command) {
+        case CMD_A:
+            if (t0() && (xx & 127)) {
+                speed = xx & 127;
+                tick_counter = 0;
+            }
+            break;
+        case CMD_B:
+            if (!t0() || loop_jumped || repeating_row) break;
+            current_row = 0;
+            if (song_mode()) {
+                int next = song->get_next_order(xx - 1);
+                if (next < 0) {
+                    stop_at_end_of_song();
+                    break;
+                }
+                current_pattern = song->get_order(next);
+                forced_next_order = next;
+            }
+            break;
+        case CMD_C:
+            if (!t0() || loop_jumped || repeating_row) break;
+            current_row = xx;
+            if (song_mode()) {
+                // From the order this row belongs to: on a pattern's last row the position
+                // has already moved on to the next order.
+                int next = song->get_next_order(row_start_snapshot.order);
+                if (next < 0) {
+                    stop_at_end_of_song();
+                    break;
+                }
+                current_pattern = song->get_order(next);
+                forced_next_order = next;
+            }
+            if (current_row >= pattern_at(current_pattern)->get_length()) current_row = 0;
+            break;
+        case CMD_D: do_volume_slide(channel, remember(ch.volume_slide_memory, xx)); break;
+        case CMD_E: do_pitch_slide_down(channel, xx); break;
+        case CMD_F: do_pitch_slide_up(channel, xx); break;
+        case CMD_G:
+            remember(ch.portamento_speed, xx);
+            do_portamento(channel);
+            break;
+        case CMD_H:
+        case CMD_U:
+            if (t0()) {
+                if (y) ch.vibrato_depth = (uint8_t)y;
+                if (x) ch.vibrato_speed = (uint8_t)(x * 4);
+            }
+            if (!force_external_vibratos) {
+                do_vibrato(channel, ch.command == CMD_U);
+                ch.pitch_modulated = 1;
+            }
+            break;
+        case CMD_I:
+            do_tremor(channel);
+            ch.volume_modulated = 1;
+            break;
+        case CMD_J:
+            remember(ch.arpeggio_memory, xx);
+            do_arpegio(channel);
+            break;
+        case CMD_K:
+            do_volume_slide(channel, remember(ch.volume_slide_memory, xx));
+            if (!force_external_vibratos) {
+                do_vibrato(channel, false);
+                ch.pitch_modulated = 1;
+            }
+            break;
+        case CMD_L:
+            do_volume_slide(channel, remember(ch.volume_slide_memory, xx));
+            do_portamento(channel);
+            break;
+        case CMD_M: ch.channel_volume = (int16_t)std::min<int>(xx, 64); break;
+        case CMD_N: do_channel_volume_slide(channel); break;
+        case CMD_O:
+            if (!t0()) break;
+            if (xx) ch.sample_offset_low = xx * 256;
+            ch.sample_offset = ch.sample_offset_high | ch.sample_offset_low;
+            break;
+        case CMD_P: do_pan_slide(channel); break;
+        case CMD_Q: do_retrig(channel); break;
+        case CMD_R:
+            remember(ch.tremolo_memory, xx);
+            if (t0() && ch.tremolo_memory) {
+                if (ch.tremolo_memory & 15) ch.tremolo_depth = ch.tremolo_memory & 15;
+                if (ch.tremolo_memory >> 4) ch.tremolo_speed = (uint8_t)((ch.tremolo_memory >> 4) * 4);
+            }
+            do_tremolo(channel);
+            ch.volume_modulated = 1;
+            break;
+        case CMD_S: do_effect_S(channel); break;
+        case CMD_T: {
+            int value = remember(ch.tempo_memory, xx);
+            if (value >= 32) {
+                if (t0()) tempo = value;
+            } else if (!t0()) {
+                int step = value & 15;
+                tempo = std::clamp((value >> 4) ? tempo + step : tempo - step, 32, 255);
+            }
+            break;
+        }
+        case CMD_V: global_volume = std::min<int>(xx, 128); break;
+        case CMD_W: do_global_volume_slide(channel); break;
+        case CMD_X: set_all_pans(channel, xx); break;
+        case CMD_Y: do_panbrello(channel); break;
+        case CMD_Z:
+            for (Channel_Control::Layer_Slot& slot : ch.slot) {
+                if (xx < 0x80) {
+                    int cutoff = xx * 2;
+                    slot.filter.cutoff = cutoff > 128 ? cutoff + 1 : cutoff;
+                } else if (xx <= 0x8F) {
+                    // Z88..Z8F would pass the damping table's end; hold them at its last entry.
+                    slot.filter.resonance = std::min((xx - 0x80) * 16, Filter_Control::RESONANCE_STEPS - 1);
+                }
+            }
+            break;
+        default: break;
+    }
+}
+
+void Player_Data::do_effect_S(int channel) {
+    Channel_Control& ch = channels[channel];
+    if (ch.parameter) {
+        ch.s_memory_high = ch.parameter >> 4;
+        ch.s_memory_low = ch.parameter & 15;
+    }
+    const int y = ch.s_memory_low;
+    switch (ch.s_memory_high) {
+        case 0x3:
+            if (y <= 3) ch.vibrato_waveform = (uint8_t)y;
+            break;
+        case 0x4:
+            if (y <= 3) ch.tremolo_waveform = (uint8_t)y;
+            break;
+        case 0x5:
+            if (y <= 3) ch.panbrello_waveform = (uint8_t)y;
+            break;
+        case 0x6:
+            if (t0() && !repeating_row) row_extra_ticks += y;
+            break;
+        case 0x7:
+            if (!t0()) break;
+            if (y <= 2)
+                do_past_note_action(channel, y);
+            else if (y <= 6)
+                for (Channel_Control::Layer_Slot& slot : ch.slot) slot.nna = (uint8_t)(y - 3);
+            else if (y <= 0xC)
+                set_envelope_switch(channel, (y - 7) / 2, (y - 7) % 2 == 1);
+            break;
+        case 0x8: set_all_pans(channel, y <= 8 ? y * 16 : y * 17); break;
+        case 0x9: set_all_pans(channel, 512); break;
+        case 0xA:
+            if (ch.parameter) ch.sample_offset_high = y * 65536;
+            ch.sample_offset = ch.sample_offset_high | ch.sample_offset_low;
+            break;
+        case 0xB:
+            if (!t0() || repeating_row) break;
+            if (y == 0) {
+                ch.loop_row = row_start_snapshot.row;
+                break;
+            }
+            if (ch.loop_count < 1)
+                ch.loop_count = (int8_t)y;
+            else
+                ch.loop_count--;
+            if (ch.loop_count >= 1) {
+                current_order = row_start_snapshot.order;
+                current_pattern = row_start_snapshot.pattern;
+                forced_next_order = row_start_snapshot.forced_next_order;
+                current_row = ch.loop_row;
+                loop_jumped = 1;
+            }
+            break;
+        case 0xC:
+            if (tick_counter >= y) set_all_base_volumes(channel, 0);
+            break;
+        case 0xD:
+            if (t0())
+                ch.note_delay = (uint8_t)y;
+            else if (ch.note_delay > 0)
+                ch.note_delay--;
+            break;
+        case 0xE:
+            // The first SEx of a row counts; the repeats do not set it again.
+            if (t0() && !repeating_row && !row_repeat_set) {
+                row_repeats_left = y;
+                row_repeat_set = 1;
+            }
+            break;
+        default: break;  // S0x, S1x, S2x, SFx
+    }
+}
+
+void Player_Data::do_past_note_action(int channel, int action) {
+    const Channel_Control* ch = &channels[channel];
+    for (Voice_Control* voice : voice_list) {
+        if (voice->get_channel() != ch || voice->is_foreground()) continue;
+        switch (action) {
+            case 0: voice->cut(); break;
+            case 1: voice->release_key(); break;
+            default: voice->start_fade(); break;
+        }
+    }
+}
+
+void Player_Data::set_envelope_switch(int channel, int envelope, bool on) {
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot) {
+        int& envelope_switch = envelope == 0   ? slot.volume_envelope_on
+                               : envelope == 1 ? slot.pan_envelope_on
+                                               : slot.pitch_envelope_on;
+        envelope_switch = on;
+    }
+}
+
+void Player_Data::run_volume_column_effects(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int v = ch.volume_parameter;
+    switch (ch.volume_command) {
+        case VOL_FINE_UP: do_volume_slide(channel, remember(ch.volume_column_memory, v) * 16 + 15); break;
+        case VOL_FINE_DOWN: do_volume_slide(channel, 0xF0 + remember(ch.volume_column_memory, v)); break;
+        case VOL_SLIDE_UP: do_volume_slide(channel, remember(ch.volume_column_memory, v) * 16); break;
+        case VOL_SLIDE_DOWN: do_volume_slide(channel, remember(ch.volume_column_memory, v)); break;
+        case VOL_PITCH_DOWN: do_pitch_slide_down(channel, (uint8_t)((v & 63) * 4)); break;
+        case VOL_PITCH_UP: do_pitch_slide_up(channel, (uint8_t)((v & 63) * 4)); break;
+        case VOL_PORTAMENTO:
+            if (v) ch.portamento_speed = volume_column_portamento_speeds[v];
+            do_portamento(channel);
+            break;
+        case VOL_VIBRATO:
+            if (t0() && v) ch.vibrato_depth = (uint8_t)v;
+            if (!force_external_vibratos) {
+                do_vibrato(channel, false);
+                ch.pitch_modulated = 1;
+            }
+            break;
+        default: break;
+    }
+}
+
+void Player_Data::do_volume_slide(int channel, int parameter) {
+    const int x = (parameter >> 4) & 15, y = parameter & 15;
+    int change = 0;
+    if (y == 0)
+        change = t0() ? 0 : x;
+    else if (x == 0)
+        change = t0() ? 0 : -y;
+    else if (y == 15)
+        change = t0() ? x : 0;
+    else if (x == 15)
+        change = t0() ? -y : 0;
+    if (!change) return;
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
+        slot.base_volume = (int16_t)std::clamp(slot.base_volume + change, 0, 64);
+}
+
+void Player_Data::do_pitch_slide(int channel, int amount) {
+    // Held within the period's 16 bits: a slide past the top or bottom stays there
+    // instead of wrapping round to the opposite end of the range.
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
+        slot.base_period = (uint16_t)std::clamp(slot.base_period + amount, 1, 65535);
+}
+
+void Player_Data::do_pitch_slide_down(int channel, unsigned char parameter) {
+    Channel_Control& ch = channels[channel];
+    const int p = remember(ch.pitch_slide_memory, parameter);
+    const int x = p >> 4, y = p & 15;
+    if (x == 15) {
+        if (t0()) do_pitch_slide(channel, y * 4);
+    } else if (x == 14) {
+        if (t0()) do_pitch_slide(channel, y);
+    } else if (!t0())
+        do_pitch_slide(channel, p * 4);
+}
+
+void Player_Data::do_pitch_slide_up(int channel, unsigned char parameter) {
+    Channel_Control& ch = channels[channel];
+    const int p = remember(ch.pitch_slide_memory, parameter);
+    const int x = p >> 4, y = p & 15;
+    if (x == 15) {
+        if (t0()) do_pitch_slide(channel, -y * 4);
+    } else if (x == 14) {
+        if (t0()) do_pitch_slide(channel, -y);
+    } else if (!t0())
+        do_pitch_slide(channel, -p * 4);
+}
+
+void Player_Data::do_portamento(int channel) {
+    Channel_Control& ch = channels[channel];
+    if (ch.previous_note > 120) return;  // nothing sounded before: the note simply plays
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        if (slot.period == 0) continue;
+        if (t0() && slot.sample_changed)
+            ch.sample_offset = 0;
+        else
+            slot.start_state = 0;
+    }
+    do_pitch_slide_to_note(channel);
+    ch.pitch_modulated = 1;
+}
+
+void Player_Data::do_pitch_slide_to_note(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int step = ch.portamento_speed * 4;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        // A layer that was not sounding has nothing to slide from: it plays its own note.
+        if (slot.period == 0) {
+            slot.period = slot.base_period;
+            continue;
+        }
+        if (t0()) {
+            slot.base_period = (uint16_t)(slot.period & 0xFFFF);
+            continue;
+        }
+        int d = slot.period - slot.target_period;
+        if (d == 0 || std::abs(d) < step)
+            slot.period = slot.target_period;
+        else
+            slot.period += d > 0 ? -step : step;
+        slot.base_period = (uint16_t)slot.period;
+    }
+}
+
+void Player_Data::do_vibrato(int channel, bool fine) {
+    Channel_Control& ch = channels[channel];
+    const bool old_effects = song->get_variables()->old_effects;
+    if (t0() && ch.new_note) ch.vibrato_position = 0;
+    const int p = ch.vibrato_position;
+    const int i = (p >> 2) & 31;
+    int w = 0;
+    switch (ch.vibrato_waveform) {
+        case 0: w = vibrato_table[i]; break;
+        case 1: w = 255; break;
+        case 2: w = p < 0 ? (i * 8) ^ 255 : i * 8; break;
+        case 3: w = random() % 256; break;
+        default: break;
+    }
+    int delta = ((w * ch.vibrato_depth) & 0xFFFF) >> (old_effects ? 7 : 8);
+    if (!fine) delta *= 4;
+    for (Channel_Control::Layer_Slot& slot : ch.slot)
+        slot.period = p >= 0 ? slot.base_period + delta : slot.base_period - delta;
+    if (!(t0() && old_effects)) ch.vibrato_position = (int8_t)(ch.vibrato_position + ch.vibrato_speed);
+}
+
+void Player_Data::do_tremor(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int parameter = remember(ch.tremor_memory, ch.parameter);
+    if (!parameter) return;
+    const int on = parameter >> 4, off = parameter & 15;
+    ch.tremor_counter = (int8_t)(ch.tremor_counter % (on + off));
+    for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = ch.tremor_counter < on ? slot.base_volume : 0;
+    ch.tremor_counter++;
+}
+
+void Player_Data::do_pan_slide(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int p = remember(ch.pan_slide_memory, ch.parameter);
+    const int x = p >> 4, y = p & 15;
+    int change = 0;
+    if (x == 0)
+        change = y * 4;
+    else if (y == 0)
+        change = -x * 4;
+    else if (x == 15)
+        change = t0() ? y * 4 : 0;
+    else if (y == 15)
+        change = t0() ? -x * 4 : 0;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        int pan = slot.pan == 512 ? 128 : slot.pan;
+        slot.pan = (int16_t)std::clamp(pan + change, 0, 255);
+    }
+    ch.channel_pan = ch.slot[0].pan;
+}
+
+void Player_Data::do_channel_volume_slide(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int p = remember(ch.channel_volume_slide_memory, ch.parameter);
+    const int x = p >> 4, y = p & 15;
+    int change = 0;
+    if (x == 0)
+        change = -y;
+    else if (y == 0)
+        change = x;
+    else if (x == 15)
+        change = t0() ? -y : 0;
+    else if (y == 15)
+        change = t0() ? x : 0;
+    ch.channel_volume = (int16_t)std::clamp(ch.channel_volume + change, 0, 64);
+}
+
+void Player_Data::do_global_volume_slide(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int p = remember(ch.global_volume_slide_memory, ch.parameter);
+    const int x = p >> 4, y = p & 15;
+    int change = 0;
+    if (y == 0)
+        change = t0() ? 0 : x;
+    else if (x == 0)
+        change = t0() ? 0 : -y;
+    else if (y == 15)
+        change = t0() ? x : 0;
+    else if (x == 15)
+        change = t0() ? -y : 0;
+    global_volume = std::clamp(global_volume + change, 0, 128);
+}
+
+void Player_Data::do_tremolo(int channel) {
+    Channel_Control& ch = channels[channel];
+    if (t0() && ch.new_note) ch.tremolo_position = 0;
+    const int p = ch.tremolo_position;
+    const int i = (p >> 2) & 31;
+    int w = 0;
+    switch (ch.tremolo_waveform) {
+        case 0: w = vibrato_table[i]; break;
+        case 1: w = p < 0 ? (i * 8) ^ 255 : i * 8; break;
+        case 2: w = 255; break;
+        case 3: w = random() % 256; break;
+        default: break;
+    }
+    const int delta = (int16_t)((w * ch.tremolo_depth) >> 7);
+    for (Channel_Control::Layer_Slot& slot : ch.slot)
+        slot.volume = (int16_t)(p >= 0 ? std::min(slot.base_volume + delta, 64) : std::max(slot.base_volume - delta, 0));
+    ch.tremolo_position = (int8_t)(ch.tremolo_position + ch.tremolo_speed);
+}
+
+void Player_Data::do_arpegio(int channel) {
+    Channel_Control& ch = channels[channel];
+    if (!ch.arpeggio_memory) return;
+    const int step = tick_counter % 3;
+    const int n = step == 0 ? 0 : step == 1 ? ch.arpeggio_memory >> 4 : ch.arpeggio_memory & 15;
+    const bool linear = song->get_variables()->use_linear_slides;
+    const int semitone = std::abs((int)get_period(46, 0, true) - (int)get_period(44, 0, true));
+    for (Channel_Control::Layer_Slot& slot : ch.slot)
+        slot.period = linear ? slot.base_period - semitone * n : (int)get_period((slot.note + n) * 2, 0, false);
+    ch.pitch_modulated = 1;
+}
+
+void Player_Data::do_retrig(int channel) {
+    Channel_Control& ch = channels[channel];
+    if (ch.parameter) {
+        ch.retrig_volume = ch.parameter >> 4;
+        ch.retrig_interval = ch.parameter & 15;
+    }
+    if (!ch.retrig_interval) return;
+    if (ch.retrig_counter == 0) {
+        ch.retrig_counter = ch.retrig_interval;
+        // Only layers with a sample restart; without an instrument there is nothing to restart.
+        if (ch.instrument_index != EMPTY_FIELD)
+            for (Channel_Control::Layer_Slot& slot : ch.slot)
+                if (slot.sample && slot.layer) slot.start_state = 1;
+        if (!t0()) {
+            for (Channel_Control::Layer_Slot& slot : ch.slot) {
+                int v = slot.base_volume;
+                switch (ch.retrig_volume) {
+                    case 1: case 2: case 3: case 4: case 5: v -= 1 << (ch.retrig_volume - 1); break;
+                    case 6: v = v * 2 / 3; break;
+                    case 7: v = v / 2; break;
+                    case 9: case 10: case 11: case 12: case 13: v += 1 << (ch.retrig_volume - 9); break;
+                    case 14: v = v * 3 / 2; break;
+                    case 15: v = v * 2; break;
+                    default: break;
+                }
+                slot.base_volume = (int16_t)std::clamp(v, 0, 64);
+            }
+        }
+    }
+    ch.retrig_counter--;
+}
+
+void Player_Data::do_panbrello(int channel) {
+    Channel_Control& ch = channels[channel];
+    remember(ch.panbrello_memory, ch.parameter);
+    if (t0()) {
+        if (ch.panbrello_memory & 15) ch.panbrello_depth = ch.panbrello_memory & 15;
+        if (ch.panbrello_memory >> 4) ch.panbrello_speed = ch.panbrello_memory >> 4;
+    }
+    int q = ch.panbrello_position;
+    int w = 0;
+    switch (ch.panbrello_waveform) {
+        case 0: w = panbrello_table[q]; break;
+        case 1: w = q < 128 ? 64 : 0; break;
+        case 2: w = (q & 31) * 8; break;
+        case 3:
+            if (q >= ch.panbrello_speed) {
+                q = 0;
+                w = random() % 256;
+            }
+            break;
+        default: break;
+    }
+    const int pan = (w * ch.panbrello_depth / 15) * 2 + ch.channel_pan;
+    for (Channel_Control::Layer_Slot& slot : ch.slot)
+        if (slot.pan != 512) slot.pan = (int16_t)std::clamp(pan, 0, 255);
+    ch.panbrello_position = (uint8_t)(q + ch.panbrello_speed);
+}

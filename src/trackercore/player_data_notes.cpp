@@ -1,0 +1,175 @@
+#include <algorithm>
+#include <string>
+
+#include "common/components/data/error_line.h"
+#include "trackercore/player_data.h"
+#include "trackercore/tables.h"
+
+void Player_Data::process_note(int channel, Note note) {
+    process_note_and_instrument(channel, note.note, note.instrument);
+    process_volume_column(channel, note.volume);
+    channels[channel].command = note.command;
+    channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
+}
+
+void Player_Data::process_new_note(int channel, unsigned char note) {
+    Channel_Control& ch = channels[channel];
+    if (ch.note != EMPTY_FIELD) ch.previous_note = ch.note;
+    ch.note = note;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) slot.start_state = 1;
+    ch.sample_offset = -1;
+    ch.new_note = 1;
+    if (ch.panbrello_waveform != 0) ch.panbrello_position = 0;
+}
+
+void Player_Data::process_new_instrument(int channel, unsigned char instrument) {
+    if (instrument > 98) {
+        ERROR_LINE("trackercore/player_data_notes", 61,
+                   "warning: track " + std::to_string(channel) +
+                       " attempted to play an undefined instrument:" + std::string(1, (char)instrument));
+        return;
+    }
+    Channel_Control& ch = channels[channel];
+    Instrument* target = song->get_instrument(instrument);
+    for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) ch.slot[i].layer = target->get_layer(i);
+    ch.instrument_index = instrument;
+    ch.tremor_counter = 0;
+    ch.retrig_counter = 0;
+    ch.instrument = target;
+}
+
+int Player_Data::process_note_and_instrument(int channel, int note, int instrument) {
+    Channel_Control& ch = channels[channel];
+    ch.new_note = 0;
+    if (note == EMPTY_FIELD && instrument == EMPTY_FIELD) return 0;
+
+    if (note >= 0 && note < NOTE_COUNT) {
+        process_new_note(channel, (unsigned char)note);
+        if (instrument >= 0 && instrument < Song::MAX_INSTRUMENTS)
+            process_new_instrument(channel, (unsigned char)instrument);
+        if (ch.instrument_index == EMPTY_FIELD) {
+            for (Channel_Control::Layer_Slot& slot : ch.slot) slot.start_state = 0;
+            return 0;
+        }
+        ch.nna_pending = 1;
+        bool linear = song->get_variables()->use_linear_slides;
+        bool any_start = false;
+        for (Channel_Control::Layer_Slot& slot : ch.slot) {
+            Instrument::Layer* layer = slot.layer;
+            int number = layer ? layer->sample_table[ch.note] : EMPTY_FIELD;
+            if (number >= Song::MAX_SAMPLES) {
+                slot.start_state = 0;
+                continue;
+            }
+            slot.note = std::min<int>(layer->note_table[ch.note], NOTE_COUNT - 1);
+            Sample* sample = song->get_sample(number);
+            slot.sample_changed = (sample == slot.sample) ? 0 : (slot.period != 0);
+            slot.sample = sample;
+            slot.pan = ch.channel_pan;
+            if (sample->def_panning_active)
+                slot.pan = (int16_t)(sample->def_panning * 255 / 64);
+            else if (layer->pan_use_default)
+                slot.pan = (int16_t)(layer->pan_default * 255 / 64);
+
+            if (ch.channel_pan != 512 && layer->pitch_separation != 0)
+                slot.pan = (int16_t)std::clamp(
+                    slot.pan + (ch.note - layer->pitch_center) * layer->pitch_separation / 8, 0, 255);
+            slot.volume_variation = (int16_t)(layer->volume_random < 1 ? 100 : 100 - random() % layer->volume_random);
+            if (layer->pan_random > 0 && slot.pan != 512) {
+                int d = random() % (layer->pan_random * 4);
+                if (random() & 1) d = -d;
+                slot.pan = (int16_t)std::clamp(slot.pan + d, 0, 255);
+            }
+            if (layer->pitch_use_default_cutoff) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
+            // Resonance beyond the damping table is held at its last entry.
+            if (layer->pitch_use_default_Q)
+                slot.filter.resonance = std::min(layer->pitch_default_Q * 2, Filter_Control::RESONANCE_STEPS - 1);
+            slot.volume_envelope_on = layer->volume_envelope.is_enabled();
+            slot.pan_envelope_on = layer->panning_envelope.is_enabled();
+            slot.pitch_envelope_on = layer->pitch_envelope.is_enabled();
+            slot.nna = (uint8_t)layer->nna_type;
+            slot.dct = (uint8_t)layer->dc_type;
+            slot.dca = (uint8_t)layer->dc_action;
+            if (instrument < 100) slot.volume = slot.base_volume = (int16_t)sample->def_volume;
+            slot.note_off_flags = 0;
+            slot.base_period = slot.target_period = (uint16_t)get_period(slot.note * 2, 0, linear);
+            any_start = true;
+        }
+        return any_start ? 1 : 0;
+    }
+    if (note == NOTE_CUT) {
+        for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
+    } else if (note == NOTE_OFF) {
+        for (Channel_Control::Layer_Slot& slot : ch.slot) {
+            if (!slot.layer) continue;
+            slot.note_off_flags |= NOTE_OFF_KEY_RELEASED;
+            if (!slot.layer->volume_envelope.is_enabled() || slot.layer->volume_envelope.is_loop_enabled())
+                slot.note_off_flags |= NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING;
+        }
+    }
+    return 0;
+}
+
+void Player_Data::process_volume_column(int channel, unsigned char volume) {
+    Channel_Control& ch = channels[channel];
+    ch.volume_command = ch.volume_parameter = EMPTY_FIELD;
+    if (volume <= 64) {
+        set_all_base_volumes(channel, volume);
+    } else if (volume <= 124) {
+        ch.volume_command = (uint8_t)((volume - 65) / 10);
+        ch.volume_parameter = (uint8_t)((volume - 65) % 10);
+    } else if (volume <= 192) {
+        // 125..127 sit just left of the range and come out negative; hold them at the left edge.
+        set_all_pans(channel, std::max(0, (volume - 128) * 255 / 64));
+    } else if (volume <= 212) {
+        ch.volume_command = (uint8_t)(6 + (volume - 193) / 10);
+        ch.volume_parameter = (uint8_t)((volume - 193) % 10);
+    }
+}
+
+void Player_Data::apply_nna(Voice_Control* voice, int action) {
+    switch (action) {
+        case NNA_CUT: voice->cut(); break;
+        case NNA_NOTE_OFF: voice->release_key(); break;
+        case NNA_NOTE_FADE: voice->start_fade(); break;
+        default: break;  // continue
+    }
+}
+
+void Player_Data::apply_duplicate_action(Voice_Control* voice, int action) {
+    switch (action) {
+        case DCA_CUT: voice->silence(); break;
+        case DCA_NOTE_OFF: voice->release_key(); break;
+        case DCA_NOTE_FADE: voice->start_fade(); break;
+        default: break;
+    }
+}
+
+void Player_Data::process_NNAs() {
+    for (int c = 0; c < CHANNELS; c++) {
+        Channel_Control& ch = channels[c];
+        // A delayed note acts on the sounding voices when it actually starts.
+        if (!ch.nna_pending || ch.note_delay > 0) continue;
+        ch.nna_pending = 0;
+        for (Channel_Control::Layer_Slot& slot : ch.slot) {
+            // Only a slot that will get a new voice pushes its old one into the background:
+            // a slide to note (G) keeps the sounding voice in the foreground.
+            if (slot.start_state != 1) continue;
+            if (slot.voice) {
+                Voice_Control* previous = slot.voice;
+                slot.voice = nullptr;
+                apply_nna(previous, previous->get_nna());
+            }
+            if (slot.dct == DCT_OFF) continue;
+            for (Voice_Control* voice : voice_list) {
+                if (voice->get_voice().has_stopped() || voice->get_channel() != &ch ||
+                    voice->get_layer() != slot.layer)
+                    continue;
+                bool duplicate = slot.dct == DCT_INSTRUMENT ||
+                                 (slot.dct == DCT_NOTE && voice->get_note() == slot.note) ||
+                                 (slot.dct == DCT_SAMPLE && voice->get_sample() == slot.sample);
+                if (duplicate) apply_duplicate_action(voice, slot.dca);
+            }
+        }
+    }
+}

@@ -1,0 +1,375 @@
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "loaders/it_builder.h"
+#include "support/scratch_dir.h"
+#include "tracker/tracker_instance.h"
+
+namespace {
+
+class LoaderIT : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.ok()); }
+
+    std::string write(const std::string& name, const std::string& bytes) {
+        std::string path = dir.file(name);
+        Scratch_Dir::write(path, bytes);
+        return path;
+    }
+    Loader::Error load(const IT_Module_Builder& layout) {
+        return ti.file_format_manager.load_module(write("m.it", layout.build()).c_str());
+    }
+
+    Scratch_Dir dir;
+    Tracker_Instance ti;
+    Song& song = ti.song;
+};
+
+}  // namespace
+
+TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
+    IT_Module_Builder layout;
+    layout.title = "A title of exactly thirty chars";
+    layout.hilight_minor = 0;
+    layout.hilight_major = 0;
+    layout.flags = 1 | 16 | 32;  // stereo, old effects, compatible gxx; no linear slides
+    layout.global_volume = 100;
+    layout.mixing_volume = 80;
+    layout.speed = 3;
+    layout.tempo = 150;
+    layout.separation = 64;
+    layout.orders = {0, 254, 150, 200, 1, 255};
+    layout.pan[0] = 100;   // surround
+    layout.pan[1] = 0xA0;  // muted, centre
+    layout.pan[2] = 0x90;  // muted; 16 is not taken as the pan
+    layout.pan[3] = 10;
+    layout.volume[3] = 70;
+    layout.special = 1;
+    layout.message = std::string("line one\rline two\0garbage", 26);
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    const Song::Song_Variables& v = *song.get_variables();
+    EXPECT_EQ(v.name, "A title of exactly thirty");  // the model holds 25 characters
+    EXPECT_EQ(v.row_hilight_minor, 4);
+    EXPECT_EQ(v.row_hilight_major, 16);
+    EXPECT_TRUE(v.use_stereo);
+    EXPECT_FALSE(v.use_linear_slides);
+    EXPECT_TRUE(v.old_effects);
+    EXPECT_TRUE(v.compatible_gxx);
+    EXPECT_EQ(v.mixing_volume, 80);
+    EXPECT_EQ(v.stereo_separation, 64);
+    EXPECT_EQ(v.message, "line one\nline two");
+    EXPECT_EQ(v.filename, dir.file("m.it"));
+    const Song::Initial_Variables& init = *song.get_initial_variables();
+    EXPECT_EQ(init.global_volume, 100);
+    EXPECT_EQ(init.speed, 3);
+    EXPECT_EQ(init.tempo, 150);
+    EXPECT_EQ(song.get_order(0), 0);
+    EXPECT_EQ(song.get_order(1), 253);
+    EXPECT_EQ(song.get_order(2), 150);  // patterns up to 199 exist in the song
+    EXPECT_EQ(song.get_order(3), 255);
+    EXPECT_EQ(song.get_order(4), 1);
+    EXPECT_EQ(song.get_order(5), 255);
+    EXPECT_TRUE(init.channel[0].surround);
+    EXPECT_EQ(init.channel[0].pan, 32);
+    EXPECT_TRUE(init.channel[1].mute);
+    EXPECT_EQ(init.channel[1].pan, 32);
+    EXPECT_TRUE(init.channel[2].mute);
+    EXPECT_EQ(init.channel[2].pan, 32);
+    EXPECT_FALSE(init.channel[3].mute);
+    EXPECT_EQ(init.channel[3].pan, 10);
+    EXPECT_EQ(init.channel[3].volume, 64);
+}
+
+TEST_F(LoaderIT, WrongMagicAndTruncatedFilesFailWithoutTouchingTheSong) {
+    song.get_variables()->name = "kept";
+    song.set_order(0, 9);
+    IT_Module_Builder layout;
+    std::string good = layout.build();
+    std::string wrong = good;
+    wrong[3] = 'X';
+    EXPECT_EQ(ti.file_format_manager.load_module(write("a.it", wrong).c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    EXPECT_EQ(ti.file_format_manager.load_module(write("b.it", good.substr(0, 100)).c_str()), Loader::HEADER_CORRUPT);
+    // Counts promising offset tables that the file does not hold.
+    std::string big_counts = good;
+    big_counts[36] = (char)0xFF;
+    big_counts[37] = (char)0x7F;
+    EXPECT_EQ(ti.file_format_manager.load_module(write("c.it", big_counts).c_str()), Loader::HEADER_CORRUPT);
+    EXPECT_EQ(ti.file_format_manager.load_module(dir.file("missing.it").c_str()), Loader::FILE_CANNOT_OPEN);
+    EXPECT_EQ(song.get_variables()->name, "kept");
+    EXPECT_EQ(song.get_order(0), 9);
+    EXPECT_FALSE(ti.loader_it.is_busy());
+}
+
+TEST_F(LoaderIT, TruncatedMessageIsAFileError) {
+    IT_Module_Builder layout;
+    layout.special = 1;
+    layout.message = "hello";
+    std::string bytes = layout.build();
+    bytes.resize(bytes.size() - 2);
+    EXPECT_EQ(ti.file_format_manager.load_module(write("m.it", bytes).c_str()), Loader::FILE_ERROR);
+}
+
+TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
+    IT_Module_Builder layout;
+    Byte_Builder p;
+    // Row 0: channel 0 full cell; channel 1 odd values; channel 2 note off, 3 note cut.
+    p.byte(0x81).byte(0x0F).byte(48).byte(5).byte(64).byte(1).byte(0x06);
+    p.byte(0x82).byte(0x0F).byte(130).byte(0).byte(213).byte(0).byte(0x33);
+    p.byte(0x83).byte(0x01).byte(255);
+    p.byte(0x84).byte(0x03).byte(254).byte(100);
+    p.byte(0);
+    // Row 1: channel 0 repeats everything from memory; channel 5 has a command out of range.
+    p.byte(0x81).byte(0xF0);
+    p.byte(0x86).byte(0x08).byte(213).byte(7);
+    p.byte(0);
+    // Row 2: channel byte 0x41 (65) is channel 0, reusing its last mask (0xF0).
+    p.byte(0x41);
+    p.byte(0);
+    layout.patterns.push_back({4, p.str(), false});
+    layout.patterns.push_back({32, "", true});  // offset 0
+    layout.orders = {0, 1, 255};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    Pattern& pat = *song.get_pattern(0);
+    EXPECT_EQ(pat.get_length(), 4);
+    Note full = pat.get_note(0, 0);
+    EXPECT_EQ(full.note, 48);
+    EXPECT_EQ(full.instrument, 4);
+    EXPECT_EQ(full.volume, 64);
+    EXPECT_EQ(full.command, 0);
+    EXPECT_EQ(full.parameter, 6);
+    Note odd = pat.get_note(1, 0);
+    EXPECT_EQ(odd.note, 255);
+    EXPECT_EQ(odd.instrument, 255);
+    EXPECT_EQ(odd.volume, 255);
+    EXPECT_EQ(odd.command, 255);
+    EXPECT_EQ(odd.parameter, 0x33);
+    EXPECT_EQ(pat.get_note(2, 0).note, NOTE_OFF);
+    EXPECT_EQ(pat.get_note(3, 0).note, NOTE_CUT);
+    EXPECT_EQ(pat.get_note(3, 0).instrument, 255);
+    EXPECT_EQ(pat.get_note(0, 1), full);
+    EXPECT_EQ(pat.get_note(5, 1).command, 255);
+    EXPECT_EQ(pat.get_note(5, 1).parameter, 7);
+    EXPECT_EQ(pat.get_note(0, 2), full);
+    EXPECT_EQ(pat.get_note(0, 3), Pattern::empty_note);
+    EXPECT_EQ(pat.get_note_count(), 7);
+    EXPECT_EQ(song.get_pattern(1)->get_length(), 64);
+    EXPECT_TRUE(song.get_pattern(1)->check_for_empty_pattern());
+}
+
+TEST_F(LoaderIT, TruncatedPatternKeepsWhatWasReadAndLoadingGoesOn) {
+    IT_Module_Builder layout;
+    Byte_Builder p;
+    p.byte(0x81).byte(0x01).byte(60).byte(0);  // row 0
+    p.byte(0x81).byte(0x01).byte(61);          // row 1, never ended
+    layout.patterns.push_back({64, p.str(), false});
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Warning: Pattern 0is corrupted"), std::string::npos) << out;
+    EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).note, 60);
+    EXPECT_EQ(song.get_pattern(0)->get_note(0, 1).note, 61);
+}
+
+TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
+    IT_Module_Builder layout;
+    layout.flags = 1 | 8;  // sample mode: instruments are made from the samples
+    IT_Sample_Spec s8;
+    s8.name = "eight";
+    s8.flags = 1 | 16 | 64;
+    s8.length = 4;
+    s8.loop_begin = 1;
+    s8.loop_end = 3;
+    s8.c5 = 22050;
+    s8.default_pan = 0x80 | 20;
+    s8.global_volume = 50;
+    s8.default_volume = 40;
+    s8.vibrato[0] = 1, s8.vibrato[1] = 2, s8.vibrato[2] = 3, s8.vibrato[3] = 2;
+    s8.data = std::string("\x01\xFF\x7F\x80", 4);
+    IT_Sample_Spec s16;
+    s16.flags = 1 | 2;
+    s16.length = 2;
+    s16.data = std::string("\x01\x00\xFE\xFF", 4);
+    IT_Sample_Spec empty;
+    empty.flags = 0;
+    empty.length = 100;
+    IT_Sample_Spec cut;  // claims 1000 frames, the file ends after 3
+    cut.length = 1000;
+    cut.data = "abc";
+    layout.samples = {s8, s16, empty, cut};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    Sample& a = *song.get_sample(0);
+    EXPECT_TRUE(a.in_use);
+    EXPECT_EQ(a.name, "eight");
+    EXPECT_EQ(a.glb_volume, 50);
+    EXPECT_EQ(a.def_volume, 40);
+    EXPECT_TRUE(a.def_panning_active);
+    EXPECT_EQ(a.def_panning, 20);
+    EXPECT_EQ(a.vibrato_speed, 1);
+    EXPECT_EQ(a.vibrato_depth, 2);
+    EXPECT_EQ(a.vibrato_rate, 3);
+    EXPECT_EQ(a.vibrato_type, 2);
+    EXPECT_EQ(a.data.get_size(), 4);
+    EXPECT_FALSE(a.data.is_16bit());
+    EXPECT_TRUE(a.data.is_loop_enabled());
+    EXPECT_TRUE(a.data.is_loop_ping_pong());
+    EXPECT_EQ(a.data.get_loop_begin(), 1);
+    EXPECT_EQ(a.data.get_loop_end(), 3);
+    EXPECT_EQ(a.data.get_c5_freq(), 22050);
+    const signed char* f8 = static_cast<const signed char*>(a.data.get_data_ptr());
+    EXPECT_EQ(f8[0], 1);
+    EXPECT_EQ(f8[1], -1);
+    EXPECT_EQ(f8[3], -128);
+    Sample& b = *song.get_sample(1);
+    ASSERT_TRUE(b.data.is_16bit());
+    const short* f16 = static_cast<const short*>(b.data.get_data_ptr());
+    EXPECT_EQ(f16[0], 1);
+    EXPECT_EQ(f16[1], -2);
+    EXPECT_FALSE(song.get_sample(2)->in_use);
+    EXPECT_EQ(song.get_sample(2)->data.get_data_ptr(), nullptr);
+    EXPECT_EQ(song.get_sample(3)->data.get_size(), 3);
+    // Sample mode: instrument i plays sample i.
+    EXPECT_EQ(song.get_instrument(1)->layers[0].sample_table[60], 1);
+}
+
+TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
+    IT_Module_Builder layout;
+    IT_Sample_Spec s;
+    s.length = 2;
+    s.data = "xy";
+    layout.samples = {s, s};
+    std::string bytes = layout.build();
+    size_t second = bytes.find("IMPS", bytes.find("IMPS") + 1);
+    bytes.replace(second, 4, "JUNK");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ti.file_format_manager.load_module(write("m.it", bytes).c_str()), Loader::SUCCESS);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Error reading sample1"), std::string::npos) << out;
+    EXPECT_TRUE(song.get_sample(0)->in_use);
+    EXPECT_FALSE(song.get_sample(1)->in_use);
+}
+
+TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
+    IT_Module_Builder layout;
+    IT_Instrument_Spec ins;
+    ins.name = "lead";
+    ins.nna = 3, ins.dct = 1, ins.dca = 2, ins.fadeout = 200;
+    ins.pps = -8, ins.ppc = 50, ins.global_volume = 100, ins.default_pan = 40;
+    ins.random_volume = 10, ins.random_pan = 20;
+    ins.cutoff = 0x80 | 90, ins.resonance = 30;
+    ins.note[60] = 72;
+    ins.sample[60] = 2;
+    ins.env[0] = {1 | 2, 0, 1, 1, 2, {{0, 64}, {10, 32}, {20, 0}}};
+    ins.env[1] = {4, 0, 0, 0, 0, {{0, (int)(unsigned char)-32}, {5, 32}}};
+    ins.env[2] = {1 | 128, 0, 0, 0, 0, {{0, 0}, {7, (int)(unsigned char)-10}}};
+    IT_Instrument_Spec many;
+    many.env[0].count_override = 200;  // more nodes than the layout holds
+    for (int i = 0; i < 25; i++) many.env[0].nodes.push_back({i * 2, 10});
+    layout.instruments = {it_instrument(ins), it_instrument(ins, "JUNK"), it_instrument(many)};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    Instrument& a = *song.get_instrument(0);
+    EXPECT_EQ(a.name, "lead");
+    const Instrument::Layer& l = a.layers[0];
+    EXPECT_EQ(l.nna_type, 3);
+    EXPECT_EQ(l.dc_type, 1);
+    EXPECT_EQ(l.dc_action, 2);
+    EXPECT_EQ(l.volume_fadeout, 200);
+    EXPECT_EQ(l.pitch_separation, -8);
+    EXPECT_EQ(l.pitch_center, 50);
+    EXPECT_EQ(l.volume_amount, 100);
+    EXPECT_EQ(l.volume_random, 10);
+    EXPECT_EQ(l.pan_random, 20);
+    EXPECT_TRUE(l.pan_use_default);
+    EXPECT_EQ(l.pan_default, 40);
+    EXPECT_TRUE(l.pitch_use_default_cutoff);
+    EXPECT_EQ(l.pitch_default_cutoff, 90);
+    EXPECT_FALSE(l.pitch_use_default_Q);
+    EXPECT_EQ(l.pitch_default_Q, 30);
+    EXPECT_EQ(l.note_table[60], 72);
+    EXPECT_EQ(l.sample_table[60], 1);
+    EXPECT_EQ(l.sample_table[61], 255);
+    EXPECT_TRUE(l.volume_envelope.is_enabled());
+    EXPECT_TRUE(l.volume_envelope.is_loop_enabled());
+    EXPECT_EQ(l.volume_envelope.get_node_count(), 3);
+    EXPECT_EQ(l.volume_envelope.get_node_height(1), 32);
+    EXPECT_EQ(l.volume_envelope.get_loop_begin(), 0);
+    EXPECT_EQ(l.volume_envelope.get_loop_end(), 1);
+    EXPECT_TRUE(l.panning_envelope.is_sustain_loop_enabled());
+    EXPECT_EQ(l.panning_envelope.get_node_height(0), -32);
+    EXPECT_TRUE(l.pitch_use_as_filter);
+    EXPECT_EQ(l.pitch_envelope.get_node_height(1), -10);
+    // The unreadable instrument is empty, not garbage.
+    Instrument& junk = *song.get_instrument(1);
+    EXPECT_EQ(junk.name, "");
+    EXPECT_EQ(junk.layers[0].sample_table[60], 255);
+    EXPECT_EQ(song.get_instrument(2)->layers[0].volume_envelope.get_node_count(), 25);
+}
+
+TEST_F(LoaderIT, InstrumentFilesPlaceTheirSamplesInFreeSlots) {
+    song.get_sample(0)->in_use = true;  // slot 0 is taken
+    IT_Instrument_Spec ins;
+    ins.name = "kit";
+    ins.number_of_samples = 2;
+    for (int n = 0; n < 120; n++) ins.sample[n] = n < 40 ? 1 : n < 80 ? 2 : 9;  // 9: beyond the file's samples
+    Byte_Builder file;
+    file.raw(it_instrument(ins));
+    IT_Sample_Spec a, b;
+    a.name = "kick";
+    a.length = 3;
+    a.data = "abc";
+    b.name = "snare";
+    b.flags = 1 | 2;
+    b.length = 1;
+    b.data = std::string("\x10\x20", 2);
+    unsigned data_at = 554 + 160;
+    file.raw(it_sample_header(a, data_at)).raw(it_sample_header(b, data_at + 3)).raw(a.data).raw(b.data);
+    std::string path = write("kit.iti", file.str());
+
+    ASSERT_EQ(ti.loader_it.load_samples_from_instrument(path.c_str()), Loader::SUCCESS);
+    ASSERT_EQ(ti.loader_it.get_amount_of_samples(), 2);
+    EXPECT_EQ(ti.loader_it.get_sample_name(1), "snare");
+    EXPECT_EQ(ti.loader_it.get_sample_name(2), "");
+    EXPECT_EQ(ti.loader_it.get_sample_data(5), nullptr);
+    EXPECT_EQ(ti.loader_it.get_sample_data(1)->get_size(), 1);
+    ti.loader_it.add_sample_to_song(1, 10, true);
+    EXPECT_EQ(song.get_sample(10)->name, "snare");
+    EXPECT_EQ(song.get_sample(10)->data.get_size(), 1);
+    ti.loader_it.free_info(true);
+
+    ASSERT_EQ(ti.file_format_manager.load_instrument(path.c_str(), 4), Loader::SUCCESS);
+    Instrument& kit = *song.get_instrument(4);
+    EXPECT_EQ(kit.name, "kit");
+    EXPECT_EQ(song.get_sample(1)->name, "kick");
+    EXPECT_EQ(song.get_sample(2)->name, "snare");
+    EXPECT_EQ(kit.layers[0].sample_table[0], 1);
+    EXPECT_EQ(kit.layers[0].sample_table[50], 2);
+    EXPECT_EQ(kit.layers[0].sample_table[100], 255);
+    EXPECT_EQ(ti.file_format_manager.load_instrument(write("bad.iti", "IMPX").c_str(), 4),
+              Loader::FILE_FORMAT_NOT_RECOGNIZED);
+}
+
+TEST_F(LoaderIT, SampleFilesLoadIntoASlotOrAsPreview) {
+    IT_Sample_Spec s;
+    s.name = "single";
+    s.length = 4;
+    s.c5 = 44100;
+    s.data = "wxyz";
+    std::string path = write("one.its", it_sample_header(s, 80) + s.data);
+    ASSERT_EQ(ti.file_format_manager.load_sample(path.c_str(), 7), Loader::SUCCESS);
+    EXPECT_EQ(song.get_sample(7)->name, "single");
+    EXPECT_EQ(static_cast<const char*>(song.get_sample(7)->data.get_data_ptr())[2], 'y');
+    Sample_Data* preview = ti.file_format_manager.load_sample(path.c_str());
+    ASSERT_NE(preview, nullptr);
+    EXPECT_EQ(preview->get_size(), 4);
+    EXPECT_EQ(preview->get_c5_freq(), 44100);
+    delete preview;
+    EXPECT_EQ(ti.loader_it.load_sample(path.c_str(), 99), Loader::FILE_ERROR);
+    EXPECT_EQ(ti.file_format_manager.load_sample(write("x.its", "IMPS").c_str(), 1),
+              Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    EXPECT_EQ(ti.file_format_manager.load_sample(write("y.its", "IMPS").c_str()), nullptr);
+}

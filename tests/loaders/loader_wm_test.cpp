@@ -1,0 +1,363 @@
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "../common/plugins/effects/ladspa/ladspa_test_support.h"
+#include "common/components/audio/dds_helpers.h"
+#include "common/components/audio/resampler.h"
+#include "common/components/audio/resampler_manager.h"
+#include "common/components/data/dds_packer.h"
+#include "loaders/loader_wm.h"
+#include "savers/saver_wm.h"
+#include "support/native_song.h"
+#include "support/scratch_dir.h"
+#include "support/song_compare.h"
+#include "tracker/audio_components.h"
+#include "tracker/tracker_instance.h"
+
+namespace {
+
+// The identifier of the installed LADSPA amplifier, or "" when it is not installed.
+std::string ladspa_amp_name(Audio_Components& components) {
+    LADSPA_Effect_Source& src = components.ladspa_effects;
+    for (int i = 0; i < src.get_effect_count(); i++)
+        if (src.get_effect_display_name(i).find("Amplifier") != std::string::npos) return src.get_effect_name(i);
+    return "";
+}
+
+std::vector<std::int16_t> render(Tracker_Instance& ti, int frames) {
+    ti.mixer.set_mix_frequency(44100.0f);
+    ti.player.play_start_song();
+    std::vector<std::int16_t> out;
+    while ((int)out.size() < 2 * frames) {
+        int n = ti.mixer.write_samples(std::min(4096, frames - (int)out.size() / 2));
+        if (n <= 0) break;
+        const int* mix = ti.mixer.get_mixdown_buffer_ptr();
+        for (int i = 0; i < 2 * n; i++) out.push_back(mixer_sample_to_16bit(mix[i]));
+    }
+    return out;
+}
+
+// A container around an arbitrary packed tree, with the stated sizes given explicitly.
+std::string container(const char* magic, int major, int minor, const std::vector<unsigned char>& packed,
+                      long stated_u = -1, long stated_z = -1) {
+    uLongf z = compressBound((uLong)packed.size());
+    std::vector<unsigned char> stream(z);
+    compress(stream.data(), &z, packed.data(), (uLong)packed.size());
+    std::string out(magic, 4);
+    out += (char)major;
+    out += (char)minor;
+    auto dword = [&](std::uint32_t v) {
+        for (int i = 0; i < 4; i++) out += (char)((v >> (8 * i)) & 0xFF);
+    };
+    dword(stated_u < 0 ? (std::uint32_t)packed.size() : (std::uint32_t)stated_u);
+    dword(stated_z < 0 ? (std::uint32_t)z : (std::uint32_t)stated_z);
+    out.append((const char*)stream.data(), z);
+    return out;
+}
+
+std::vector<unsigned char> pack(const DDS& tree) {
+    std::vector<unsigned char> out;
+    DDSPacker::pack(&tree, out, 0);
+    return out;
+}
+
+}  // namespace
+
+TEST(LoaderWM, SongRoundTripKeepsEveryFieldAndTheMixer) {
+    Ladspa_Path_Override path("/usr/lib/ladspa");
+    Audio_Components components;
+    std::string ladspa = ladspa_amp_name(components);
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    std::string file = dir.file("song.wm");
+
+    auto original = std::make_unique<Tracker_Instance>();
+    build_rich_song(original->song);
+    build_rich_mixer(original->mixer, ladspa);
+    ASSERT_EQ(original->file_format_manager.save_module(file.c_str()), 0);
+
+    auto loaded = std::make_unique<Tracker_Instance>();
+    ASSERT_EQ(loaded->file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+    expect_songs_equal(original->song, loaded->song);
+    for (int p = 0; p < Song::MAX_PATTERNS; p++)
+        EXPECT_EQ(original->song.get_pattern(p)->get_note_count() > 0, loaded->song.get_pattern(p)->get_note_count() > 0);
+    EXPECT_EQ(loaded->song.get_pattern(150)->get_length(), 99);
+    expect_mixers_equal(original->mixer, loaded->mixer);
+    if (ladspa.empty()) {
+        std::printf("LADSPA amplifier not installed; the plug-in part was not checked\n");
+    } else {
+        EXPECT_EQ(loaded->mixer.get_channel_effect_chain(1)->get_effect(0)->get_name(), ladspa);
+    }
+
+    // The loaded song sounds the same as the one that was saved.
+    Resampler_Linear linear;
+    Resampler_Manager resamplers;
+    resamplers.register_resampler(&linear);
+    std::vector<std::int16_t> a = render(*original, 3 * 44100), b = render(*loaded, 3 * 44100);
+    ASSERT_EQ(a.size(), b.size());
+    bool audible = false;
+    for (std::int16_t s : a) audible |= s != 0;
+    EXPECT_TRUE(audible);
+    EXPECT_TRUE(a == b);
+}
+
+TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {
+    Audio_Components components;
+    Scratch_Dir dir;
+    std::string file = dir.file("plain.wm");
+    Tracker_Instance saver;
+    saver.mixer.add_buffer();
+    saver.mixer.get_buffer_effect_chain(0)->add_effect(make_effect("echo"));
+    ASSERT_EQ(saver.file_format_manager.save_module(file.c_str()), 0);
+
+    Tracker_Instance ti;
+    build_rich_mixer(ti.mixer);
+    // Twice: the second load must not add to what the first one made.
+    for (int round = 0; round < 2; round++) {
+        ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+        EXPECT_EQ(ti.mixer.get_buffer_count(), 1);
+        EXPECT_EQ(ti.mixer.get_buffer_effect_chain(0)->get_effect_count(), 1);
+        for (int c = 0; c < ti.mixer.get_channel_count(); c++) {
+            EXPECT_EQ(ti.mixer.get_channel_effect_chain(c)->get_effect_count(), 0);
+            ASSERT_EQ(ti.mixer.get_channel_output_count(c), 1);
+            EXPECT_EQ(ti.mixer.get_channel_output_buffer_index(c, 0), -1);
+            EXPECT_EQ(ti.mixer.get_channel_output_send_level(c, 0), 127);
+        }
+    }
+}
+
+TEST(LoaderWM, RecognitionAndVersions) {
+    Scratch_Dir dir;
+    Tracker_Instance ti;
+    DDS tree;
+    tree.set_int_var("x", 1);
+    std::string v2 = dir.file("v2.wm"), v13 = dir.file("v13.wm"), sample = dir.file("s.wm");
+    Scratch_Dir::write(v2, container("WDMM", 2, 0, pack(tree)));
+    Scratch_Dir::write(v13, container("WDMM", 1, 3, pack(tree)));
+    Scratch_Dir::write(sample, container("WDMS", 1, 1, pack(tree)));
+    EXPECT_FALSE(ti.loader_wm.test(v2.c_str()));
+    EXPECT_EQ(ti.loader_wm.load(v2.c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    EXPECT_FALSE(ti.loader_wm.test(sample.c_str()));
+    EXPECT_EQ(ti.loader_wm.load(sample.c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(ti.loader_wm.test(v13.c_str()));
+    EXPECT_EQ(ti.loader_wm.load(v13.c_str(), true), Loader::SUCCESS);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("sightly newer version of this program, consider upgrading"), std::string::npos);
+    EXPECT_EQ(ti.loader_wm.get_staged_tree().get_int_var("x"), 1);
+    EXPECT_EQ(ti.loader_wm.load(dir.file("missing.wm").c_str(), true), Loader::FILE_CANNOT_OPEN);
+    EXPECT_FALSE(ti.loader_wm.is_busy());
+}
+
+TEST(LoaderWM, SizeClaimsAreCheckedBeforeAnythingIsRead) {
+    Scratch_Dir dir;
+    Tracker_Instance ti;
+    DDS tree;
+    tree.set_str_var("text", std::string(3000, 'a'));
+    std::vector<unsigned char> packed = pack(tree);
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* line;
+    } cases[] = {
+        {"huge", container("WDMM", 1, 1, packed, 60000000), "uncompressed file is just too big"},
+        {"z_over_u", container("WDMM", 1, 1, packed, 10, 5000), "File compressed cant be greater than uncompressed"},
+        {"ratio", container("WDMM", 1, 1, packed, 40000000, 20), "uncompressed size cant come from"},
+        {"truncated", container("WDMM", 1, 1, packed).substr(0, 30), "shorter than its compressed data"},
+        {"u_too_small", container("WDMM", 1, 1, packed, (long)packed.size() - 1), "Couldnt decompress buffer!"},
+        {"header_only", std::string("WDMM\x01\x01", 6), nullptr},
+    };
+    for (const Case& c : cases) {
+        std::string path = dir.file(std::string(c.name) + ".wm");
+        Scratch_Dir::write(path, c.bytes);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED) << c.name;
+        std::string out = testing::internal::GetCapturedStdout();
+        if (c.line) {
+            EXPECT_NE(out.find(c.line), std::string::npos) << c.name << ": " << out;
+        }
+    }
+    // The stream garbled in the middle fails zlib's check.
+    std::string bad = container("WDMM", 1, 1, packed);
+    bad[bad.size() / 2] ^= 0x55;
+    std::string path = dir.file("garbled.wm");
+    Scratch_Dir::write(path, bad);
+    EXPECT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+}
+
+TEST(LoaderWM, AMissingSectionEndsTheTransferKeepingWhatCameBefore) {
+    Scratch_Dir dir;
+    std::string file = dir.file("song.wm");
+    Tracker_Instance source;
+    build_rich_song(source.song);
+    DDS tree;
+    source.saver_wm.get_dds_from_song(&tree);
+    tree.delete_var("samples");
+    Scratch_Dir::write(file, container("WDMM", 1, 1, pack(tree)));
+
+    Tracker_Instance ti;
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("Broken file on purpose, samples?!!!"), std::string::npos);
+    EXPECT_EQ(out.find("loader finished"), std::string::npos);
+    EXPECT_EQ(ti.song.get_variables()->name, "Native round trip");
+    EXPECT_EQ(ti.song.get_order(4), Song::ORDER_SEPARATOR);
+    EXPECT_FALSE(ti.song.get_sample(1)->in_use);
+    EXPECT_EQ(ti.song.get_instrument(0)->name, "");
+    EXPECT_TRUE(ti.song.get_pattern(0)->check_for_empty_pattern());
+}
+
+TEST(LoaderWM, HostileValuesAreKeptInRange) {
+    Tracker_Instance ti;
+    DDS tree;
+    DDS vars;
+    vars.set_str_var("title", std::string(100, 'x'));
+    vars.set_int_var("mixing_volume", 100000);
+    vars.set_str_var("stereo_separation", "not a number");
+    tree.set_dynamic_data_struct_var("variables", vars);
+    DDS initial;
+    initial.set_int_var("speed", -4);
+    VectorPointer<DDS> channels;
+    for (int i = 0; i < 70; i++) {
+        DDS* c = new DDS;
+        c->set_int_var("pan", 1000);
+        channels.push_back(c);
+    }
+    initial.set_dynamic_data_struct_array_var("channel", channels);
+    tree.set_dynamic_data_struct_var("initial_variables", initial);
+    tree.set_int_array_var("order_list", std::vector<int>(400, 9999));
+    VectorPointer<DDS> samples;
+    DDS* s = new DDS;
+    s->set_int_var("index", 99);
+    samples.push_back(s);
+    s = new DDS;
+    s->set_int_var("index", 3);
+    s->set_int_var("in_use", 1);
+    s->set_int_var("vibrato_type", 77);
+    DDS data;
+    data.set_int_var("is_16bits", 1);
+    data.set_data_var("data", "\x01\x02\x03", 3);  // an odd byte count: one whole frame
+    s->set_dynamic_data_struct_var("data", data);
+    samples.push_back(s);
+    tree.set_dynamic_data_struct_array_var("samples", samples);
+
+    Scratch_Dir dir;
+    std::string file = dir.file("hostile.wm");
+    Scratch_Dir::write(file, container("WDMM", 1, 1, pack(tree)));
+    ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+    EXPECT_EQ(ti.song.get_variables()->name.size(), 25u);
+    EXPECT_EQ(ti.song.get_variables()->mixing_volume, 128);
+    EXPECT_EQ(ti.song.get_variables()->stereo_separation, 128);
+    EXPECT_EQ(ti.song.get_initial_variables()->speed, 1);
+    EXPECT_EQ(ti.song.get_initial_variables()->channel[63].pan, 64);
+    EXPECT_EQ(ti.song.get_order(0), Song::ORDER_EMPTY);
+    const Sample& smp = *ti.song.get_sample(3);
+    EXPECT_TRUE(smp.in_use);
+    EXPECT_EQ(smp.vibrato_type, 77);
+    ASSERT_EQ(smp.data.get_size(), 1);
+    EXPECT_EQ(static_cast<const std::int16_t*>(smp.data.get_data_ptr())[0], 0x0102);
+}
+
+TEST(LoaderWM, SampleFilesRoundTripAndPreview) {
+    Tracker_Instance ti;
+    Scratch_Dir dir;
+    std::string file = dir.file("one.ws");
+    fill_sample(*ti.song.get_sample(7), 5000, true, 99);
+    Sample& src = *ti.song.get_sample(7);
+    src.name = "noise";
+    src.vibrato_depth = 9;
+    src.data.set_loop_enabled(true);
+    src.data.set_loop_ping_pong(true);
+    src.data.set_loop_begin(3);
+    src.data.set_loop_end(4000);
+    // Noise does not compress: the stream is larger than the packed tree and must still save.
+    ASSERT_EQ(ti.file_format_manager.save_sample(file.c_str(), 7), 0);
+    EXPECT_EQ(ti.file_format_manager.save_sample(dir.file("empty.ws").c_str(), 8), -1);
+    EXPECT_EQ(ti.file_format_manager.save_sample(dir.file("x.Ws").c_str(), 7), -2);
+
+    ASSERT_EQ(ti.file_format_manager.load_sample(file.c_str(), 20), Loader::SUCCESS);
+    Sample& dst = *ti.song.get_sample(20);
+    EXPECT_EQ(dst.name, "noise");
+    EXPECT_EQ(dst.vibrato_depth, 9);
+    EXPECT_TRUE(dst.data.is_loop_ping_pong());
+    EXPECT_EQ(dst.data.get_loop_end(), 4000);
+    ASSERT_EQ(dst.data.get_size(), 5000);
+    EXPECT_EQ(std::memcmp(dst.data.get_data_ptr(), src.data.get_data_ptr(), 10000), 0);
+
+    std::unique_ptr<Sample_Data> preview(ti.file_format_manager.load_sample(file.c_str()));
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->get_size(), 5000);
+    EXPECT_EQ(std::memcmp(preview->get_data_ptr(), src.data.get_data_ptr(), 10000), 0);
+    // A song file is no sample file, and the sample browser does not read native files.
+    EXPECT_EQ(ti.loader_wm.load_sample(dir.file("missing.ws").c_str(), 1), Loader::FILE_CANNOT_OPEN);
+    EXPECT_EQ(ti.loader_wm.load_samples_from_instrument(file.c_str()), Loader::FILE_ERROR);
+    EXPECT_EQ(ti.loader_wm.load_instrument(file.c_str(), 0), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+}
+
+TEST(LoaderWM, InstrumentFileTakesOnlyTheFreeSampleSlots) {
+    Tracker_Instance source;
+    Instrument& ins = *source.song.get_instrument(4);
+    ins.name = "three samples";
+    for (int s : {10, 20, 30}) fill_sample(*source.song.get_sample(s), 100 + s, s == 20, (unsigned)s);
+    for (int n = 0; n < NOTE_COUNT; n++) {
+        ins.layers[0].sample_table[n] = n < 40 ? 20 : (n < 80 ? 10 : 30);
+        ins.layers[3].sample_table[n] = n % 2 ? 30 : 255;
+    }
+    Scratch_Dir dir;
+    std::string file = dir.file("ins.wi");
+    ASSERT_EQ(source.file_format_manager.save_instrument(file.c_str(), 4), 0);
+
+    // The file names its samples by position in order of first use: 20, 10, 30.
+    DDS tree;
+    {
+        Tracker_Instance probe;
+        ASSERT_EQ(probe.loader_wm.load_instrument(file.c_str(), 0), Loader::SUCCESS);
+        EXPECT_EQ(probe.song.get_instrument(0)->layers[0].sample_table[0], 0);   // first free slot took 20
+        EXPECT_EQ(probe.song.get_instrument(0)->layers[0].sample_table[50], 1);  // then 10
+        EXPECT_EQ(probe.song.get_instrument(0)->layers[3].sample_table[1], 2);   // then 30
+        EXPECT_EQ(probe.song.get_sample(0)->data.get_size(), 120);
+        EXPECT_TRUE(probe.song.get_sample(0)->data.is_16bit());
+        EXPECT_EQ(probe.song.get_sample(1)->data.get_size(), 110);
+    }
+
+    Tracker_Instance ti;
+    for (int s = 0; s < Song::MAX_SAMPLES; s++)
+        if (s != 42) fill_sample(*ti.song.get_sample(s), 10, false, (unsigned)s);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ti.file_format_manager.load_instrument(file.c_str(), 9), Loader::SUCCESS);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_NE(out.find("includes samples.. 3"), std::string::npos);
+    const Instrument& got = *ti.song.get_instrument(9);
+    EXPECT_EQ(got.name, "three samples");
+    EXPECT_EQ(ti.song.get_sample(42)->data.get_size(), 120);
+    for (int n = 0; n < NOTE_COUNT; n++) {
+        EXPECT_EQ(got.layers[0].sample_table[n], n < 40 ? 42 : 255) << n;
+        EXPECT_EQ(got.layers[3].sample_table[n], 255) << n;
+    }
+    EXPECT_EQ(ti.song.get_sample(0)->data.get_size(), 10);  // the song's own samples are untouched
+}
+
+TEST(LoaderWM, PatternDecodingStopsAtTheEndOfTheBlockOrTheRows) {
+    Loader_WM loader;
+    Pattern p;
+    DDS t;
+    t.set_int_var("rows", 256 + 3);  // only the low byte counts
+    // Channel 1 with a full mask, then a repeat with the remembered mask, then a cut-short cell.
+    t.set_int_array_var("compressed_block", {129, 15, 255, 5, 64, 1, 0x22, 0, 129, 240, 0, 0x1FF});
+    loader.set_dds_to_pattern(&t, &p);
+    EXPECT_EQ(p.get_length(), 3);
+    Note a = p.get_note(0, 0);
+    EXPECT_EQ(a.note, NOTE_OFF);
+    EXPECT_EQ(a.instrument, 4);
+    EXPECT_EQ(a.volume, 64);
+    EXPECT_EQ(a.command, 0);
+    EXPECT_EQ(a.parameter, 0x22);
+    EXPECT_TRUE(p.get_note(0, 1) == a);
+    EXPECT_TRUE(p.get_note(0, 2) == Pattern::empty_note);
+}

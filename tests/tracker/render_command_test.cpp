@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/scratch_dir.h"
+
+namespace {
+
+std::string corpus(const std::string& name) { return std::string(WENDMOOR_SHARED_DIR) + "/corpus/" + name; }
+
+int run(const std::string& args, std::string* output = nullptr) {
+    std::string cmd = std::string(WENDMOOR_CLI_PATH) + " " + args + " 2>&1";
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return -1;
+    std::string text;
+    char buf[512];
+    while (size_t n = fread(buf, 1, sizeof buf, p)) text.append(buf, n);
+    int status = pclose(p);
+    if (output) *output = text;
+    return WEXITSTATUS(status);
+}
+
+std::vector<unsigned char> read_all(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::uint32_t u32(const std::vector<unsigned char>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | (std::uint32_t)b[at + 3] << 24;
+}
+
+unsigned u16(const std::vector<unsigned char>& b, size_t at) { return b[at] | b[at + 1] << 8; }
+
+} // namespace
+
+TEST(RenderCommand, WritesAWavThatEndsWithTheSong) {
+    const std::string song = corpus("features/break_to_row.it");
+    if (!std::filesystem::exists(song)) GTEST_SKIP() << "module corpus not found at " << song;
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string out = dir.file("out.wav");
+    ASSERT_EQ(run("render \"" + song + "\" -o " + out + " --quiet --max-seconds 600"), 0);
+    std::vector<unsigned char> wav = read_all(out);
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u16(wav, 20), 1u);
+    EXPECT_EQ(u16(wav, 22), 2u);
+    EXPECT_EQ(u32(wav, 24), 44100u);
+    EXPECT_EQ(u16(wav, 34), 16u);
+    EXPECT_EQ(u32(wav, 40), wav.size() - 44);
+    EXPECT_EQ(u32(wav, 4), wav.size() - 8);
+    const double seconds = (wav.size() - 44) / 4.0 / 44100;
+    EXPECT_GT(seconds, 0.5);
+    EXPECT_LT(seconds, 590.0);  // stopped by the song, not by the cap
+
+    // Mono at another rate, with a tail: same song length in frames, plus the tail.
+    const std::string mono = dir.file("mono.wav");
+    ASSERT_EQ(run("render \"" + song + "\" -o " + mono + " --quiet --mono --rate 22050 --resampler raw --tail 1"), 0);
+    std::vector<unsigned char> m = read_all(mono);
+    ASSERT_GE(m.size(), 44u);
+    EXPECT_EQ(u16(m, 22), 1u);
+    EXPECT_EQ(u32(m, 24), 22050u);
+    const double mono_seconds = (m.size() - 44) / 2.0 / 22050;
+    EXPECT_NEAR(mono_seconds, seconds + 1.0, 0.2);
+}
+
+TEST(RenderCommand, CapBenchAndBadArguments) {
+    const std::string song = corpus("songs/Fight2.it");
+    if (!std::filesystem::exists(song)) GTEST_SKIP() << "module corpus not found at " << song;
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string out = dir.file("capped.wav");
+    ASSERT_EQ(run("render \"" + song + "\" -o " + out + " --quiet --max-seconds 2"), 0);
+    std::vector<unsigned char> wav = read_all(out);
+    EXPECT_EQ(wav.size(), 44u + 2 * 44100 * 4);
+    bool sound = false;
+    for (size_t i = 44; i + 1 < wav.size() && !sound; i += 2) sound = wav[i] || wav[i + 1];
+    EXPECT_TRUE(sound);
+
+    std::string text;
+    ASSERT_EQ(run("render \"" + song + "\" --bench --max-seconds 3", &text), 0);
+    EXPECT_NE(text.find("x realtime"), std::string::npos) << text;
+
+    EXPECT_EQ(run("render \"" + song + "\"", &text), 2);  // no output named
+    EXPECT_EQ(run("render \"" + song + "\" -o x.wav --resampler cubic", &text), 2);
+    EXPECT_EQ(run("render \"" + song + "\" -o x.wav --rate 12", &text), 2);
+    EXPECT_EQ(run("render " + dir.file("missing.it") + " -o " + dir.file("x.wav"), &text), 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("x.wav")));
+}

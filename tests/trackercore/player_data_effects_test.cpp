@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include "support/player_fixture.h"
+#include "trackercore/tables.h"
+
+namespace {
+
+class Player_Effects : public Player_Fixture {
+protected:
+    // Plays row 0 (note 48, instrument 0 and the given cell fields on channel 0) and row 1
+    // (the second effect), returning the probe after each of the 12 ticks.
+    std::vector<int> run(Note row0, Note row1, const std::function<int()>& probe, int count = 12) {
+        put(0, 0, row0);
+        put(0, 1, row1);
+        player.play_start_pattern(0);
+        return trace(count, probe);
+    }
+    int base_volume() { return channel(0).slot[0].base_volume; }
+    int volume() { return channel(0).slot[0].volume; }
+    int period() { return channel(0).slot[0].period; }
+    int pan() { return channel(0).slot[0].pan; }
+};
+
+using V = std::vector<int>;
+
+TEST_F(Player_Effects, VolumeSlidesNormalFineAndMemory) {
+    EXPECT_EQ(run(cell(48, 0, 32, 'D', 0x20), effect('D', 0), [&] { return base_volume(); }),
+              (V{32, 34, 36, 38, 40, 42, 42, 44, 46, 48, 50, 52}));
+    EXPECT_EQ(run(cell(48, 0, 32, 'D', 0x3F), effect('D', 0xF2), [&] { return base_volume(); }, 8),
+              (V{35, 35, 35, 35, 35, 35, 33, 33}));
+    // D0F and DF0 are normal slides by 15, not fine ones.
+    EXPECT_EQ(run(cell(48, 0, 60, 'D', 0x0F), effect('D', 0xF0), [&] { return base_volume(); }, 8),
+              (V{60, 45, 30, 15, 0, 0, 0, 15}));
+}
+
+TEST_F(Player_Effects, PitchSlidesShareMemoryAndHoldAtTheEnds) {
+    const int p = linear_period(48);
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'E', 0x02), effect('F', 0), [&] { return period(); }, 8),
+              (V{p, p + 8, p + 16, p + 24, p + 32, p + 40, p + 40, p + 32}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'F', 0xF3), effect('E', 0xE5), [&] { return period(); }, 8),
+              (V{p - 12, p - 12, p - 12, p - 12, p - 12, p - 12, p - 7, p - 7}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'E', 0xFF), effect('E', 0xFF), [&] { return period(); }, 8).back(),
+              p + 120);
+    // Sliding down past the lowest period stops there instead of wrapping round.
+    song.get_initial_variables()->speed = 80;
+    std::vector<int> low = run(cell(48, 0, EMPTY_FIELD, 'E', 0xDF), effect('E', 0xDF), [&] { return period(); }, 80);
+    EXPECT_EQ(low.back(), 65535);
+    EXPECT_EQ(played_period(), Voice_Control::MAX_PERIOD);
+}
+
+TEST_F(Player_Effects, SlideToNoteMovesTheSoundingVoice) {
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(49, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x04));  // 16 period units a tick
+    put(0, 2, effect('G', 0));
+    player.play_start_pattern(0);
+    ticks(6);
+    Voice_Control* voice = foreground(0);
+    std::vector<int> periods = trace(12, [&] { return played_period(); });
+    const int from = linear_period(48), to = linear_period(49);
+    EXPECT_EQ(periods, (V{from, from - 16, from - 32, from - 48, to, to, to, to, to, to, to, to}));
+    EXPECT_EQ(foreground(0), voice);  // no restart
+    EXPECT_EQ(mixer.allocated.size(), 1u);
+    EXPECT_EQ(voice->get_note(), 49);
+}
+
+TEST_F(Player_Effects, SlideToNoteWithoutEarlierNotePlaysAtOnce) {
+    put(0, 0, cell(60, 0, EMPTY_FIELD, 'G', 0x01));
+    player.play_start_pattern(0);
+    ticks(3);
+    EXPECT_EQ(played_period(), linear_period(60));
+    EXPECT_EQ(mixer.allocated.size(), 1u);
+}
+
+TEST_F(Player_Effects, SlideToNoteWithOtherSampleRestartsAndSlides) {
+    make_sample(1, 500, true);
+    make_instrument(1, 1);
+    song.instrument[0].layers[0].nna_type = NNA_CONTINUE;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(60, 1, EMPTY_FIELD, 'G', 0x10));
+    player.play_start_pattern(0);
+    ticks(7);
+    EXPECT_EQ(mixer.allocated.size(), 2u);
+    EXPECT_EQ(foreground(0)->get_sample(), &song.sample[1]);
+    EXPECT_EQ(played_period(), linear_period(48));  // starts from the sounding pitch
+    ticks(1);
+    EXPECT_EQ(played_period(), linear_period(48) - 64);
+}
+
+TEST_F(Player_Effects, VolumeColumnSlideToNoteUsesItsSpeedTable) {
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, EMPTY_FIELD, 193 + 3));  // speed 8: 32 units a tick
+    player.play_start_pattern(0);
+    ticks(8);
+    EXPECT_EQ(played_period(), linear_period(48) - 32);
+    EXPECT_EQ(channel(0).portamento_speed, 8);
+}
+
+TEST_F(Player_Effects, CompatibleGxxSwitchLeavesSlidesAlone) {
+    for (bool compatible : {false, true}) {
+        song.variables.compatible_gxx = compatible;
+        put(0, 0, cell(48, 0, EMPTY_FIELD, 'E', 0x10));
+        put(0, 1, cell(50, EMPTY_FIELD, EMPTY_FIELD, 'G', 0));
+        player.play_start_pattern(0);
+        ticks(8);
+        EXPECT_EQ(channel(0).portamento_speed, 0) << compatible;
+        EXPECT_EQ(channel(0).pitch_slide_memory, 0x10) << compatible;
+        EXPECT_EQ(played_period(), linear_period(48) + 5 * 64) << compatible;
+    }
+}
+
+TEST_F(Player_Effects, VibratoDepthPositionAndOldEffects) {
+    // Speed 4 x 4 = 16 a tick: table index advances 4 a tick.
+    V normal = run(cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), [&] { return period() - linear_period(48); }, 8);
+    EXPECT_EQ(normal, (V{0, 97 * 8 / 256 * 4, 180 * 8 / 256 * 4, 235 * 8 / 256 * 4, 255 * 8 / 256 * 4,
+                         235 * 8 / 256 * 4, 180 * 8 / 256 * 4, 97 * 8 / 256 * 4}));
+    song.variables.old_effects = true;
+    V old = run(cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), [&] { return period() - linear_period(48); }, 8);
+    // Double depth, and the position holds on each row tick.
+    EXPECT_EQ(old, (V{0, 0, 97 * 8 / 128 * 4, 180 * 8 / 128 * 4, 235 * 8 / 128 * 4, 255 * 8 / 128 * 4,
+                      235 * 8 / 128 * 4, 235 * 8 / 128 * 4}));
+}
+
+TEST_F(Player_Effects, FineVibratoAndExternalVibratos) {
+    V fine = run(cell(48, 0, EMPTY_FIELD, 'U', 0x48), effect('U', 0), [&] { return period() - linear_period(48); }, 3);
+    EXPECT_EQ(fine, (V{0, 97 * 8 / 256, 180 * 8 / 256}));
+    player.set_force_external_vibratos(true);
+    V external = run(cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), [&] { return period() - linear_period(48); }, 3);
+    EXPECT_EQ(external, (V{0, 0, 0}));
+    EXPECT_EQ(channel(0).vibrato_depth, 8);
+}
+
+TEST_F(Player_Effects, VibratoWaveformsAndVolumeColumnVibrato) {
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0x31));  // square
+    put(1, 0, cell(48, 0, 203 + 4, 'H', 0x40));    // volume-column depth 4
+    put(0, 1, effect('H', 0x44));
+    put(1, 1, cell(EMPTY_FIELD, EMPTY_FIELD, 203 + 4, 'H', 0));
+    player.play_start_pattern(0);
+    ticks(7);
+    EXPECT_EQ(channel(0).vibrato_waveform, 1);
+    EXPECT_EQ(period() - linear_period(48), 255 * 4 / 256 * 4);
+    EXPECT_EQ(channel(1).vibrato_depth, 4);
+    EXPECT_NE(channel(1).slot[0].period, linear_period(48));
+    ticks(6);  // no vibrato on row 2: the pitch returns
+    EXPECT_EQ(period(), linear_period(48));
+    EXPECT_EQ(channel(1).slot[0].period, linear_period(48));
+}
+
+TEST_F(Player_Effects, TremorAlternatesAndTremoloSwings) {
+    EXPECT_EQ(run(cell(48, 0, 40, 'I', 0x21), effect('I', 0), [&] { return volume(); }),
+              (V{40, 40, 0, 40, 40, 0, 40, 40, 0, 40, 40, 0}));
+    V tremolo = run(cell(48, 0, 40, 'R', 0x48), effect('R', 0), [&] { return volume(); }, 5);
+    EXPECT_EQ(tremolo, (V{40, 40 + 97 * 8 / 128, 40 + 180 * 8 / 128, 40 + 235 * 8 / 128, 40 + 255 * 8 / 128}));
+    put(0, 0, cell(48, 0, 40, 'S', 0x42));  // tremolo square
+    put(0, 1, effect('R', 0x48));
+    player.play_start_pattern(0);
+    ticks(7);
+    EXPECT_EQ(volume(), 40 + 255 * 8 / 128);
+}
+
+TEST_F(Player_Effects, ArpeggioLinearAndAmiga) {
+    const int p = linear_period(48);
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), [&] { return period(); }, 6),
+              (V{p, p - 4 * 64, p - 7 * 64, p, p - 4 * 64, p - 7 * 64}));
+    song.variables.use_linear_slides = false;
+    V amiga = run(cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), [&] { return period(); }, 3);
+    EXPECT_EQ(amiga, (V{(int)get_period(96, 0, false), (int)get_period(104, 0, false), (int)get_period(110, 0, false)}));
+}
+
+TEST_F(Player_Effects, VibratoAndPortamentoWithVolumeSlide) {
+    V k = run(cell(48, 0, 30, 'H', 0x48), effect('K', 0x01), [&] { return base_volume() * 1000 + period() - linear_period(48); }, 8);
+    EXPECT_EQ(k[6], 30 * 1000 + 180 * 8 / 256 * 4);  // row tick: vibrato goes on, no slide
+    EXPECT_EQ(k[7], 29 * 1000 + 97 * 8 / 256 * 4);
+    put(0, 0, cell(48, 0, 30));
+    put(0, 1, cell(50, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x02));
+    put(0, 2, effect('L', 0x10));
+    player.play_start_pattern(0);
+    ticks(12 + 2);
+    EXPECT_EQ(base_volume(), 31);
+    EXPECT_EQ(played_period(), linear_period(48) - 6 * 8);
+}
+
+TEST_F(Player_Effects, ChannelAndGlobalVolumes) {
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'M', 0x50), effect('N', 0x02), [&] { return (int)channel(0).channel_volume; }, 9),
+              (V{64, 64, 64, 64, 64, 64, 62, 60, 58}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'M', 0x20), effect('N', 0xF4), [&] { return (int)channel(0).channel_volume; }, 8),
+              (V{32, 32, 32, 32, 32, 32, 28, 28}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x90), effect('W', 0x0A), [&] { return player.get_global_volume(); }, 8),
+              (V{128, 128, 128, 128, 128, 128, 128, 118}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x10), effect('W', 0x3F), [&] { return player.get_global_volume(); }, 8),
+              (V{16, 16, 16, 16, 16, 16, 19, 19}));
+    EXPECT_EQ(played_volume(), (int)(((int64_t)512 * 64 * 256 * 48 * 19 * 64) >> 28));
+}
+
+TEST_F(Player_Effects, SampleOffsetStartsTheVoiceThere) {
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'O', 0x10));
+    put(0, 1, cell(48, 0, EMPTY_FIELD, 'S', 0xA0));
+    put(1, 1, cell(48, 0, EMPTY_FIELD, 'O', 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(foreground(0)->get_voice().get_current_sample_pos(), 0x1000);
+    ticks(6);
+    EXPECT_EQ(foreground(0)->get_voice().get_current_sample_pos(), 0x1000);  // high 0, low kept
+    EXPECT_EQ(channel(1).sample_offset, 0);                                 // nothing remembered there
+}
+
+TEST_F(Player_Effects, PanSlidesSetPansSurroundAndPanbrello) {
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'X', 0x80), effect('P', 0x02), [&] { return pan(); }, 8),
+              (V{128, 128, 128, 128, 128, 128, 136, 144}));
+    EXPECT_EQ(channel(0).channel_pan, 144);
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'S', 0x91), effect('P', 0xF1), [&] { return pan(); }, 8),
+              (V{512, 512, 512, 512, 512, 512, 128 + 4, 132}));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'S', 0x84), effect('S', 0x8F), [&] { return pan(); }, 7),
+              (V{64, 64, 64, 64, 64, 64, 255}));
+    V panbrello = run(cell(48, 0, EMPTY_FIELD, 'Y', 0x4F), effect('Y', 0), [&] { return pan(); }, 3);
+    EXPECT_EQ(panbrello, (V{127, 127 + (Player_Data::panbrello_table[4] * 15 / 15) * 2,
+                            127 + (Player_Data::panbrello_table[8] * 15 / 15) * 2}));
+}
+
+TEST_F(Player_Effects, RetriggerRestartsOnItsTicksAndChangesVolume) {
+    put(0, 0, cell(48, 0, 32, 'Q', 0x13));  // -1 every 3 ticks
+    player.play_start_pattern(0);
+    ticks(6);
+    EXPECT_EQ(mixer.started_on(0).size(), 1u);
+    EXPECT_EQ(mixer.started_on(3).size(), 1u);
+    EXPECT_EQ(mixer.allocated.size(), 2u);
+    EXPECT_EQ(base_volume(), 31);
+    // The replaced voice stops rather than piling up.
+    EXPECT_EQ(voices_on(0), 1);
+    EXPECT_EQ(mixer.voices.size(), 1u);
+}
+
+TEST_F(Player_Effects, RetriggerVolumeSteps) {
+    const int expected[16] = {40, 39, 38, 36, 32, 24, 26, 20, 40, 41, 42, 44, 48, 56, 60, 64};
+    for (int step = 0; step < 16; step++) {
+        put(0, 0, cell(48, 0, 40, 'Q', step * 16 + 1));
+        player.play_start_pattern(0);
+        ticks(2);
+        EXPECT_EQ(base_volume(), expected[step]) << step;
+    }
+}
+
+TEST_F(Player_Effects, NoteCutAfterTicks) {
+    EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC3), effect('S', 0), [&] { return base_volume(); }, 6), (V{40, 40, 40, 0, 0, 0}));
+    EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC0), effect('S', 0), [&] { return base_volume(); }, 1), (V{0}));
+}
+
+TEST_F(Player_Effects, SZeroRepeatsTheLastSCommand) {
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0x84));
+    put(0, 1, effect('X', 0x00));
+    put(0, 2, effect('S', 0x00));
+    player.play_start_pattern(0);
+    ticks(13);
+    EXPECT_EQ(pan(), 64);
+}
+
+TEST_F(Player_Effects, PastNoteActionsTouchOnlyBackgroundVoices) {
+    song.instrument[0].layers[0].nna_type = NNA_CONTINUE;
+    song.instrument[0].layers[0].volume_fadeout = 16;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0));
+    put(0, 2, effect('S', 0x72));  // fade the background
+    put(0, 3, effect('S', 0x70));  // cut it
+    player.play_start_pattern(0);
+    ticks(6 * 2);
+    ticks(1);
+    ASSERT_EQ(voices_on(0), 2);
+    Voice_Control* background = player.get_voice_list()[0];
+    EXPECT_EQ(background->get_note_off_flags(), NOTE_OFF_FADING);
+    EXPECT_EQ(foreground(0)->get_note_off_flags(), 0);
+    ticks(6);
+    EXPECT_EQ(voices_on(0), 1);
+    EXPECT_EQ(foreground(0)->get_note(), 50);
+}
+
+TEST_F(Player_Effects, NewNoteActionOverrideAppliesToTheCurrentNote) {
+    // The layer cuts, but S74 lets this note continue when the next arrives.
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0x74));
+    put(0, 1, cell(50, 0));
+    put(0, 2, cell(52, 0, EMPTY_FIELD, 'S', 0x75));
+    put(0, 3, cell(53, 0));
+    player.play_start_pattern(0);
+    ticks(6 + 1);
+    EXPECT_EQ(voices_on(0), 2);
+    ticks(5 + 1);
+    EXPECT_EQ(voices_on(0), 2);  // note 50 used the layer's cut
+    ticks(5 + 1);
+    ASSERT_EQ(voices_on(0), 3);
+    EXPECT_EQ(player.get_voice_list()[1]->get_note(), 52);
+    EXPECT_TRUE(player.get_voice_list()[1]->get_note_off_flags() & NOTE_OFF_KEY_RELEASED);
+}
+
+TEST_F(Player_Effects, EnvelopeSwitchesTurnEnvelopesOffAndOn) {
+    Envelope& envelope = song.instrument[0].layers[0].volume_envelope;
+    envelope.set_node_offset(1, 20, 0);
+    envelope.set_enabled(true);
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0x77));
+    put(0, 1, effect('S', 0x78));
+    player.play_start_pattern(0);
+    ticks(2);
+    EXPECT_EQ(foreground(0)->get_volume_envelope().value, 64);
+    EXPECT_FALSE(foreground(0)->get_volume_envelope().enabled);
+    ticks(6);
+    EXPECT_TRUE(foreground(0)->get_volume_envelope().enabled);
+    EXPECT_LT(foreground(0)->get_volume_envelope().value, 64);
+}
+
+TEST_F(Player_Effects, FilterCutoffAndResonance) {
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x40));
+    put(1, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x7F));
+    put(2, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x8F));
+    put(3, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x84));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].filter.cutoff, 128);
+    EXPECT_TRUE(foreground(0)->get_filter().is_active());
+    EXPECT_EQ(channel(1).slot[0].filter.cutoff, 255);
+    EXPECT_FALSE(foreground(1)->get_filter().is_active());
+    EXPECT_EQ(channel(2).slot[0].filter.resonance, 127);
+    EXPECT_EQ(channel(3).slot[0].filter.resonance, 64);
+    player.set_filters_enabled(false);
+    ticks(1);
+    EXPECT_EQ(foreground(0)->filters_enabled, 0);
+}
+
+TEST_F(Player_Effects, SpeedEffect) {
+    put(0, 0, effect('A', 3));
+    put(0, 1, effect('A', 0x80));  // 0 after masking: ignored
+    player.play_start_pattern(0);
+    ticks(3);
+    EXPECT_EQ(player.get_current_row(), 1);
+    ticks(1);
+    EXPECT_EQ(player.get_current_row(), 2);
+    EXPECT_EQ(player.get_speed(), 3);
+}
+
+TEST_F(Player_Effects, VolumeColumnSlidesShareTheirMemory) {
+    // C2 slides up 2 a tick; a later D0 recalls the 2 and slides down.
+    EXPECT_EQ(run(cell(48, 0, 85 + 2), cell(EMPTY_FIELD, EMPTY_FIELD, 95), [&] { return base_volume(); }, 8),
+              (V{64, 64, 64, 64, 64, 64, 64, 62}));
+    EXPECT_EQ(run(cell(48, 0, 65 + 3), cell(EMPTY_FIELD, EMPTY_FIELD, 75), [&] { return base_volume(); }, 7),
+              (V{64, 64, 64, 64, 64, 64, 61}));
+    // With nothing remembered, a fine slide up by 0 slides down by 15 a tick.
+    EXPECT_EQ(run(cell(48, 0, 65), effect('D', 0), [&] { return base_volume(); }, 3), (V{64, 49, 34}));
+}
+
+TEST_F(Player_Effects, VolumeColumnPitchSlidesUseTheEffectMemory) {
+    const int p = linear_period(48);
+    EXPECT_EQ(run(cell(48, 0, 105 + 2), cell(EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 'F', 0), [&] { return period(); }, 8),
+              (V{p, p + 32, p + 64, p + 96, p + 128, p + 160, p + 160, p + 128}));
+}
+
+}  // namespace

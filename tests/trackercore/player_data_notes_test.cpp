@@ -1,0 +1,281 @@
+#include <gtest/gtest.h>
+
+#include "support/player_fixture.h"
+
+namespace {
+
+class Player_Notes : public Player_Fixture {
+protected:
+    void play_rows(int rows) { ticks(6 * rows); }
+    void start() { player.play_start_pattern(0); }
+};
+
+TEST_F(Player_Notes, FourMappedLayersStartFourVoicesUnmappedNone) {
+    for (int layer = 1; layer < 4; layer++) make_instrument(0, 0, layer);
+    song.instrument[0].layers[3].sample_table[50] = 99;  // no sample for note 50 on layer 3
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(50, 0));
+    start();
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 4);
+    EXPECT_EQ(voices_on(1), 3);
+    EXPECT_EQ(foreground(1, 3), nullptr);
+}
+
+TEST_F(Player_Notes, NoteWithoutInstrumentNeedsAnEarlierOne) {
+    put(0, 0, cell(48));
+    put(1, 0, cell(48, 0, 20));
+    put(1, 1, cell(55));  // same instrument, volume kept
+    put(1, 2, cell(EMPTY_FIELD, 0));  // instrument alone: nothing
+    start();
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 0);
+    ticks(6);
+    ASSERT_NE(foreground(1), nullptr);
+    EXPECT_EQ(foreground(1)->get_note(), 55);
+    EXPECT_EQ(channel(1).slot[0].base_volume, 20);
+    size_t started = mixer.allocated.size();
+    ticks(6);
+    EXPECT_EQ(mixer.allocated.size(), started);
+    EXPECT_EQ(channel(1).slot[0].base_volume, 20);
+}
+
+TEST_F(Player_Notes, NoteCutSilencesButKeepsTheVoice) {
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(NOTE_CUT));
+    start();
+    play_rows(1);
+    ticks(1);
+    ASSERT_NE(foreground(0), nullptr);
+    EXPECT_EQ(played_volume(), 0);
+}
+
+TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain) {
+    Instrument::Layer& plain = song.instrument[0].layers[0];
+    plain.volume_fadeout = 128;
+    Instrument::Layer& looping = make_instrument(1, 0);
+    looping.volume_envelope.reset();
+    looping.volume_envelope.add_node_at_offset(0, 64);
+    looping.volume_envelope.add_node_at_offset(4, 32);
+    looping.volume_envelope.set_enabled(true);
+    looping.volume_envelope.set_loop_enabled(true);
+    looping.volume_envelope.set_loop_begin(0);
+    looping.volume_envelope.set_loop_end(1);
+    Instrument::Layer& sustained = make_instrument(2, 0);
+    sustained.volume_envelope.reset();
+    sustained.volume_envelope.add_node_at_offset(0, 64);
+    sustained.volume_envelope.add_node_at_offset(2, 64);
+    sustained.volume_envelope.add_node_at_offset(50, 0);
+    sustained.volume_envelope.set_enabled(true);
+    sustained.volume_envelope.set_sustain_loop_enabled(true);
+    sustained.volume_envelope.set_sustain_loop_begin(1);
+    sustained.volume_envelope.set_sustain_loop_end(1);
+    for (int c = 0; c < 3; c++) {
+        put(c, 0, cell(48, c));
+        put(c, 1, cell(NOTE_OFF));
+    }
+    start();
+    play_rows(1);
+    ticks(1);
+    EXPECT_EQ(foreground(0)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+    EXPECT_EQ(foreground(1)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+    EXPECT_EQ(foreground(2)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED);
+    // Fade 512 loses 128 a tick: the plain voice ends on the tick after it reaches 0.
+    Voice_Control* plain_voice = foreground(0);
+    EXPECT_EQ(plain_voice->get_fadeout(), 384);
+    ticks(3);
+    EXPECT_EQ(plain_voice->get_fadeout(), 0);
+    EXPECT_EQ(voices_on(0), 1);
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 0);
+}
+
+TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
+    for (int action : {NNA_CUT, NNA_CONTINUE, NNA_NOTE_OFF, NNA_NOTE_FADE}) {
+        SCOPED_TRACE(action);
+        Instrument::Layer& layer = song.instrument[0].layers[0];
+        layer.nna_type = action;
+        layer.volume_fadeout = 64;
+        put(0, 0, cell(48, 0));
+        put(0, 1, cell(50, 0));
+        start();
+        play_rows(1);
+        Voice_Control* first = foreground(0);
+        ticks(1);
+        Voice_Control* second = foreground(0);
+        ASSERT_NE(second, first);
+        EXPECT_EQ(second->get_note(), 50);
+        EXPECT_EQ(second->get_voice().get_priority(), 3);
+        bool first_alive = mixer.holds(&first->get_voice());
+        switch (action) {
+            case NNA_CUT: EXPECT_FALSE(first_alive); break;
+            case NNA_CONTINUE:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), 0);
+                EXPECT_EQ(first->get_voice().get_priority(), 2);
+                EXPECT_EQ(first->get_note(), 48);
+                break;
+            case NNA_NOTE_OFF:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+                break;
+            case NNA_NOTE_FADE:
+                ASSERT_TRUE(first_alive);
+                EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_FADING);
+                EXPECT_LT(first->get_fadeout(), Voice_Control::FADEOUT_FULL);
+                break;
+        }
+    }
+}
+
+TEST_F(Player_Notes, DuplicateNoteCheckCutsSameNoteOnly) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.nna_type = NNA_CONTINUE;
+    layer.dc_type = DCT_NOTE;
+    layer.dc_action = DCA_CUT;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0));  // a different note rings on
+    put(0, 2, cell(48, 0));  // the same note: the first is silenced at once
+    start();
+    play_rows(1);
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 2);
+    ticks(5);
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 2);  // notes 50 and the new 48
+    for (Voice_Control* v : player.get_voice_list()) EXPECT_TRUE(v->get_note() == 50 || v->get_voice().get_priority() == 3);
+}
+
+TEST_F(Player_Notes, DuplicateChecksBySampleAndInstrument) {
+    make_sample(1, 100, true);
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.nna_type = NNA_CONTINUE;
+    layer.dc_type = DCT_SAMPLE;
+    layer.dc_action = DCA_NOTE_OFF;
+    layer.sample_table[60] = 1;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(60, 0));  // other sample: untouched
+    put(0, 2, cell(50, 0));  // sample 0 again: the note-48 voice is released
+    start();
+    play_rows(2);
+    ticks(1);
+    ASSERT_EQ(voices_on(0), 3);
+    const auto& list = player.get_voice_list();
+    EXPECT_EQ(list[0]->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+    EXPECT_EQ(list[1]->get_note_off_flags(), 0);
+
+    layer.dc_type = DCT_INSTRUMENT;
+    layer.dc_action = DCA_NOTE_FADE;
+    put(0, 3, cell(70, 0));
+    ticks(5 + 6);
+    for (size_t i = 0; i + 1 < list.size(); i++) EXPECT_TRUE(list[i]->get_note_off_flags() & NOTE_OFF_FADING);
+    EXPECT_EQ(list.back()->get_note_off_flags(), 0);
+}
+
+TEST_F(Player_Notes, VolumeColumnVolumesAndPans) {
+    put(0, 0, cell(48, 0, 64));
+    put(1, 0, cell(48, 0, 128));
+    put(2, 0, cell(48, 0, 192));
+    put(3, 0, cell(48, 0, 160));
+    put(4, 0, cell(48, 0, 125));
+    start();
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].base_volume, 64);
+    EXPECT_EQ(channel(1).slot[0].pan, 0);
+    EXPECT_EQ(channel(2).slot[0].pan, 255);
+    EXPECT_EQ(channel(3).slot[0].pan, 127);
+    EXPECT_EQ(channel(4).slot[0].pan, 0);  // just left of the range: held at the edge
+}
+
+TEST_F(Player_Notes, SampleAndLayerDefaultPans) {
+    song.sample[0].def_panning_active = true;
+    song.sample[0].def_panning = 64;
+    put(0, 0, cell(48, 0));
+    start();
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].pan, 255);
+    song.sample[0].def_panning_active = false;
+    song.instrument[0].layers[0].pan_use_default = true;
+    song.instrument[0].layers[0].pan_default = 0;
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].pan, 0);
+}
+
+TEST_F(Player_Notes, PitchPanSeparationAndRandomPanStayInRangeAndSpareSurround) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.pitch_separation = 32;
+    layer.pitch_center = 0;
+    layer.pan_random = 64;
+    song.get_initial_variables()->channel[1].surround = true;
+    for (int row = 0; row < 16; row++) {
+        put(0, row, cell(row * 7, 0));
+        put(1, row, cell(row * 7, 0));
+    }
+    start();
+    for (int row = 0; row < 16; row++) {
+        ticks(6);
+        EXPECT_GE(channel(0).slot[0].pan, 0);
+        EXPECT_LE(channel(0).slot[0].pan, 255);
+        EXPECT_EQ(channel(1).slot[0].pan, 512);
+    }
+    EXPECT_EQ(played_pan(1), 512);
+}
+
+TEST_F(Player_Notes, RandomVolumeLowersFinalVolume) {
+    song.instrument[0].layers[0].volume_random = 50;
+    put(0, 0, cell(48, 0));
+    start();
+    ticks(1);
+    int variation = channel(0).slot[0].volume_variation;
+    EXPECT_GT(variation, 50);
+    EXPECT_LE(variation, 100);
+    EXPECT_EQ(channel(0).slot[0].final_volume, 256 * variation / 100);
+}
+
+TEST_F(Player_Notes, LayerFilterDefaultsAreDoubledAndResonanceHeldInTable) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.pitch_use_default_cutoff = true;
+    layer.pitch_default_cutoff = 100;
+    layer.pitch_use_default_Q = true;
+    layer.pitch_default_Q = 127;
+    put(0, 0, cell(48, 0));
+    start();
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].filter.cutoff, 200);
+    EXPECT_EQ(channel(0).slot[0].filter.resonance, 127);
+    EXPECT_TRUE(foreground(0)->get_filter().is_active());
+}
+
+TEST_F(Player_Notes, NoteDelayKeepsTheOldNoteUntilTheNewOneStarts) {
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD3));
+    start();
+    play_rows(1);
+    Voice_Control* first = foreground(0);
+    std::vector<int> notes = trace(6, [&] { return (int)foreground(0)->get_note(); });
+    EXPECT_EQ(notes, (std::vector<int>{48, 48, 48, 50, 50, 50}));
+    EXPECT_FALSE(mixer.holds(&first->get_voice()));  // cut when the delayed note started
+    EXPECT_EQ(first->get_played_period(), 0);        // pooled and reset
+}
+
+TEST_F(Player_Notes, DelayBeyondTheRowDropsTheNoteButNotLaterOnes) {
+    put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0xD9));
+    put(0, 1, cell(50, 0));
+    start();
+    play_rows(1);
+    EXPECT_EQ(voices_on(0), 0);
+    ticks(1);
+    ASSERT_EQ(voices_on(0), 1);
+    EXPECT_EQ(foreground(0)->get_note(), 50);
+}
+
+TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {
+    testing::internal::CaptureStdout();
+    player.process_new_instrument(2, 120);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("Error: trackercore/player_data_notes:61: warning: track 2 attempted to play an undefined instrument:", 0), 0u);
+    EXPECT_EQ(channel(2).instrument, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,364 @@
+#include <gtest/gtest.h>
+
+#include "common/components/audio/mutex_lock.h"
+#include "support/player_fixture.h"
+
+namespace {
+
+class Player_Core : public Player_Fixture {
+protected:
+    // Which row each row tick of the next count ticks reads (current_row moves past it).
+    std::vector<int> rows_played(int row_ticks) {
+        std::vector<int> rows;
+        int speed = player.get_speed();
+        for (int i = 0; i < row_ticks; i++) {
+            int order_before = player.get_current_order();
+            (void)order_before;
+            rows.push_back(player.get_current_pattern() * 1000 + player.get_current_row());
+            ticks(speed);
+        }
+        return rows;
+    }
+};
+
+TEST_F(Player_Core, TickLengthFollowsTempoFromTheNextTick) {
+    player.play_start_pattern(0);
+    EXPECT_EQ(mixer.intervals.back(), 882);  // 2.5 x 44100 / 125
+    put(0, 0, effect('T', 0xFA));            // 250 bpm on tick 0
+    ticks(1);
+    EXPECT_EQ(player.get_tempo(), 250);
+    EXPECT_EQ(mixer.intervals.back(), 441);
+}
+
+TEST_F(Player_Core, TempoSlidesStayWithinRange) {
+    song.get_initial_variables()->tempo = 40;
+    player.play_start_pattern(0);
+    put(0, 0, effect('T', 0x05));  // down by 5 on each later tick
+    ticks(6);
+    EXPECT_EQ(player.get_tempo(), 32);
+    put(0, 1, effect('T', 0x1F));
+    put(0, 2, effect('T', 0x00));  // recalls 1F
+    song.get_initial_variables()->tempo = 250;
+    player.play_start_pattern(0);
+    ticks(6);
+    ticks(6);
+    EXPECT_EQ(player.get_tempo(), 255);
+    EXPECT_EQ(mixer.intervals.back(), (int)((float)(44100 * 125.0) / (float)(255 * 50)));
+}
+
+TEST_F(Player_Core, NewNoteStartsVoiceWithSampleVolumePanAndPeriod) {
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    ASSERT_EQ(mixer.started_on(0).size(), 1u);
+    Voice_Control* voice = foreground(0);
+    ASSERT_NE(voice, nullptr);
+    EXPECT_EQ(&voice->get_voice(), mixer.started_on(0)[0]);
+    EXPECT_EQ(voice->get_sample(), &song.sample[0]);
+    EXPECT_EQ(played_volume(), 48 * 256);  // default mixing volume, everything else full
+    EXPECT_EQ(played_pan(), 127);          // initial pan 32
+    EXPECT_EQ(played_period(), linear_period(48));
+    EXPECT_EQ(voice->get_played_frequency(), 8363u);
+    ticks(5);
+    EXPECT_EQ(mixer.allocated.size(), 1u);
+}
+
+TEST_F(Player_Core, SpeedOneMakesEveryTickARowTick) {
+    song.get_initial_variables()->speed = 1;
+    put(0, 0, cell(48, 0, 32));
+    put(0, 1, effect('D', 0x01));  // normal slide: acts only on later ticks, so never
+    put(0, 2, effect('D', 0x2F));  // fine slide: once per row
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(player.get_current_row(), 1);
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].base_volume, 32);
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].base_volume, 34);
+    EXPECT_EQ(player.get_current_row(), 3);
+}
+
+TEST_F(Player_Core, OrdersAtOrAbove200AreSkippedAndASingleOrderLoops) {
+    song.set_order(0, 254);
+    song.set_order(1, 253);
+    song.set_order(5, 3);
+    song.get_pattern(3)->set_length(2);
+    player.play_start_song_from_order(1);
+    EXPECT_EQ(player.get_current_order(), 5);
+    EXPECT_EQ(player.get_current_pattern(), 3);
+    ticks(6);
+    EXPECT_FALSE(player.reached_end_of_song());
+    ticks(6);  // second row read: the order wraps to itself
+    EXPECT_TRUE(player.reached_end_of_song());
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_SONG);
+    EXPECT_EQ(player.get_current_order(), 5);
+}
+
+TEST_F(Player_Core, SongWithoutPatternOrdersDoesNotStart) {
+    song.set_order(0, 255);
+    player.play_start_song();
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_NOTHING);
+}
+
+TEST_F(Player_Core, PatternModeLoopsWithoutReachingTheEnd) {
+    song.get_pattern(0)->set_length(2);
+    player.play_start_pattern(0);
+    ticks(6 * 5);
+    EXPECT_FALSE(player.reached_end_of_song());
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_PATTERN);
+    EXPECT_EQ(player.get_current_row(), 1);
+}
+
+TEST_F(Player_Core, SongEndsWhenOrdersRunOutAfterBreak) {
+    song.get_pattern(0)->set_length(4);
+    song.set_order(1, 1);
+    song.get_pattern(1)->set_length(4);
+    put(0, 0, effect('C', 2));
+    player.play_start_song();
+    ticks(6);
+    EXPECT_EQ(player.get_current_pattern(), 1);
+    EXPECT_EQ(player.get_current_row(), 2);
+    ticks(6);
+    EXPECT_EQ(player.get_current_order(), 1);
+}
+
+TEST_F(Player_Core, BackwardJumpCountsAsTheSongLooping) {
+    song.set_order(1, 1);
+    song.get_pattern(0)->set_length(2);
+    song.get_pattern(1)->set_length(2);
+    put(0, 1, effect('B', 0), 1);
+    player.play_start_song();
+    ticks(6 * 3);
+    EXPECT_FALSE(player.reached_end_of_song());
+    ticks(6);  // row 0 of order 0 again
+    EXPECT_TRUE(player.reached_end_of_song());
+    EXPECT_EQ(player.get_current_order(), 0);
+}
+
+TEST_F(Player_Core, ForwardJumpFromLastRowIsNotTheEnd) {
+    song.set_order(1, 1);
+    song.set_order(2, 2);
+    song.get_pattern(0)->set_length(2);
+    put(0, 1, effect('B', 1));
+    player.play_start_song();
+    ticks(6 * 3);
+    EXPECT_EQ(player.get_current_order(), 1);
+    EXPECT_FALSE(player.reached_end_of_song());
+}
+
+TEST_F(Player_Core, BreakOnLastRowGoesToTheNextOrderNotTheOneAfter) {
+    song.set_order(1, 1);
+    song.set_order(2, 2);
+    song.get_pattern(0)->set_length(2);
+    put(0, 1, effect('C', 1));
+    player.play_start_song();
+    ticks(6 * 3);
+    EXPECT_EQ(player.get_current_order(), 1);
+    EXPECT_EQ(player.get_current_row(), 2);  // row 1 was read
+}
+
+TEST_F(Player_Core, BreakAfterJumpOnTheSameRowEndsInTheNextOrder) {
+    song.set_order(1, 1);
+    song.set_order(2, 2);
+    put(0, 0, effect('B', 2));
+    put(1, 0, effect('C', 3));
+    player.play_start_song();
+    ticks(6);
+    ticks(1);
+    EXPECT_EQ(player.get_current_order(), 1);
+    EXPECT_EQ(player.get_current_pattern(), 1);
+    EXPECT_EQ(player.get_current_row(), 4);
+}
+
+TEST_F(Player_Core, PatternLoopPlaysTheLoopThreeTimes) {
+    song.get_pattern(0)->set_length(10);
+    put(0, 4, effect('S', 0xB0));
+    put(0, 7, effect('S', 0xB2));
+    player.play_start_pattern(0);
+    std::vector<int> rows;
+    for (int i = 0; i < 18; i++) {
+        rows.push_back(player.get_current_row());
+        ticks(6);
+    }
+    std::vector<int> expected = {0, 1, 2, 3, 4, 5, 6, 7, 4, 5, 6, 7, 4, 5, 6, 7, 8, 9};
+    EXPECT_EQ(rows, expected);
+}
+
+TEST_F(Player_Core, LoopJumpOverridesJumpAndBreakOnItsRow) {
+    song.set_order(1, 1);
+    put(0, 0, effect('S', 0xB0));
+    put(0, 1, effect('S', 0xB1));
+    put(1, 1, effect('B', 1));  // ignored while the loop jumps
+    put(2, 1, effect('C', 5));
+    player.play_start_song();
+    ticks(6 * 2);
+    EXPECT_EQ(player.get_current_order(), 0);
+    EXPECT_EQ(player.get_current_row(), 0);
+    ticks(6 * 2);  // the loop is done: now the break wins
+    EXPECT_EQ(player.get_current_pattern(), 1);
+    EXPECT_EQ(player.get_current_row(), 5);
+}
+
+TEST_F(Player_Core, LoopOnLastRowUndoesTheMoveToTheNextOrder) {
+    song.set_order(1, 1);
+    song.get_pattern(0)->set_length(3);
+    put(0, 1, effect('S', 0xB0));
+    put(0, 2, effect('S', 0xB1));
+    player.play_start_song();
+    ticks(6 * 3);
+    EXPECT_EQ(player.get_current_order(), 0);
+    EXPECT_EQ(player.get_current_row(), 1);
+}
+
+TEST_F(Player_Core, RowDelayAddsTicksAndRowRepeatReplaysWithoutStriking) {
+    put(0, 0, effect('S', 0x63));
+    player.play_start_pattern(0);
+    ticks(6 + 3);
+    EXPECT_EQ(player.get_current_row(), 1);
+    ticks(1);
+    EXPECT_EQ(player.get_current_row(), 2);  // row 1 read after 9 ticks
+
+    put(0, 0, cell(48, 0, 10, 'D', 0x10));  // +1 volume on each later tick
+    put(1, 0, effect('S', 0xE2));
+    player.play_start_pattern(0);
+    ticks(6 * 3);
+    EXPECT_EQ(mixer.started_on(mixer.tick - 18).size(), 1u);
+    EXPECT_EQ(player.get_current_row(), 1);  // still repeating row 0
+    EXPECT_EQ(channel(0).slot[0].base_volume, 10 + 5 * 3);
+    size_t voices_started = mixer.allocated.size();
+    ticks(1);
+    EXPECT_EQ(player.get_current_row(), 2);
+    EXPECT_EQ(mixer.allocated.size(), voices_started);
+}
+
+TEST_F(Player_Core, PlayNoteWhileStoppedGetsOneRowOfEffects) {
+    player.play_note(0, cell(48, 0, EMPTY_FIELD, 'H', 0x88), false);
+    std::vector<int> periods = trace(8, [&] { return played_period(); });
+    EXPECT_EQ(periods[0], linear_period(48));  // position 0: no offset yet
+    EXPECT_NE(periods[1], linear_period(48));
+    EXPECT_EQ(periods[6], linear_period(48));  // after six ticks the pitch holds
+    EXPECT_EQ(periods[7], linear_period(48));
+}
+
+TEST_F(Player_Core, StopDeletesEveryVoiceAtOnce) {
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(50, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(mixer.voices.size(), 2u);
+    player.play_stop();
+    EXPECT_TRUE(mixer.voices.empty());
+    EXPECT_TRUE(player.get_voice_list().empty());
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_NOTHING);
+}
+
+TEST_F(Player_Core, StartTakesChannelStateFromInitialVariables) {
+    song.get_initial_variables()->channel[3].pan = 64;
+    song.get_initial_variables()->channel[4].surround = true;
+    song.get_initial_variables()->channel[5].volume = 20;
+    put(0, 0, effect('V', 0x20));
+    put(5, 0, effect('M', 0x30));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(player.get_global_volume(), 0x20);
+    EXPECT_EQ(channel(5).channel_volume, 0x30);
+    player.play_start_pattern(0);
+    EXPECT_EQ(player.get_global_volume(), 128);
+    EXPECT_EQ(channel(3).channel_pan, 255);
+    EXPECT_EQ(channel(4).channel_pan, 512);
+    EXPECT_EQ(channel(5).channel_volume, 20);
+}
+
+TEST_F(Player_Core, NextAndPreviousOrderWrapOverPatternOrders) {
+    song.set_order(1, 255);
+    song.set_order(2, 2);
+    song.set_order(3, 3);
+    player.play_start_song();
+    player.goto_next_order();
+    EXPECT_EQ(player.get_current_order(), 2);
+    player.goto_previous_order();
+    EXPECT_EQ(player.get_current_order(), 0);
+    player.goto_previous_order();
+    EXPECT_EQ(player.get_current_order(), 3);
+    EXPECT_EQ(player.get_current_pattern(), 3);
+    EXPECT_EQ(player.get_current_row(), 0);
+}
+
+TEST_F(Player_Core, MutedChannelPlaysSilentlyUnlessIgnoringMute) {
+    song.get_initial_variables()->channel[0].mute = true;
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(played_volume(), 0);
+    player.play_note(0, cell(50, 0), true);
+    ticks(1);
+    EXPECT_GT(played_volume(), 0);
+}
+
+class Counting_Lock : public Mutex_Lock {
+public:
+    void grab() override { grabs++; held = true; }
+    bool try_grab() override {
+        if (held) return true;
+        grabs++;
+        held = true;
+        return false;
+    }
+    void release() override { held = false; }
+    Mutex_Lock* create_mutex_type() override { return new Counting_Lock; }
+    int grabs = 0;
+    bool held = false;
+};
+
+TEST_F(Player_Core, VoiceStatusIsPublishedUnderTheInfoLock) {
+    Counting_Lock info;
+    player.set_info_lock(&info);
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(60, 0, EMPTY_FIELD, 'X', 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    std::vector<Player_Data::VoiceStatusInfo> status;
+    player.get_voice_status_info(status);
+    ASSERT_EQ(status.size(), 2u);
+    EXPECT_EQ(status[0].sample, &song.sample[0]);
+    EXPECT_EQ(status[0].frequency, 8363);
+    EXPECT_EQ(status[1].frequency, 16726);
+    EXPECT_EQ(status[1].pan, 0);
+    EXPECT_EQ(status[0].volume_envelope_pos, 0);
+    EXPECT_GE(info.grabs, 2);
+
+    // While the interface holds the lock, the tick does not wait for it.
+    info.held = true;
+    player.play_stop();
+    ticks(1);
+    info.held = false;
+    player.get_voice_status_info(status);
+    EXPECT_EQ(status.size(), 2u);
+    ticks(1);
+    player.get_voice_status_info(status);
+    EXPECT_TRUE(status.empty());
+}
+
+TEST_F(Player_Core, NothingPlaysWithoutSongOrMixer) {
+    Player_Data lonely;
+    lonely.link_to_song(&song);
+    lonely.play_start_song();
+    EXPECT_EQ(lonely.get_play_mode(), Player_Data::PLAY_NOTHING);
+    lonely.handle_tick();
+    EXPECT_TRUE(lonely.get_voice_list().empty());
+}
+
+TEST_F(Player_Core, EraseVoicesUsingSampleRemovesOnlyThose) {
+    make_sample(1, 100, true);
+    make_instrument(1, 1);
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(48, 1));
+    player.play_start_pattern(0);
+    ticks(1);
+    player.erase_voices_using_sample(&song.sample[0]);
+    ASSERT_EQ(player.get_voice_list().size(), 1u);
+    EXPECT_EQ(player.get_voice_list()[0]->get_sample(), &song.sample[1]);
+    EXPECT_EQ(foreground(0), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,225 @@
+#include <gtest/gtest.h>
+
+#include "support/player_fixture.h"
+#include "trackercore/filter_control.h"
+#include "trackercore/tables.h"
+
+namespace {
+
+// Replaces the layer's default two-node envelope with the given nodes and enables it.
+Envelope& set_nodes(Envelope& envelope, std::initializer_list<std::pair<int, int>> nodes) {
+    envelope.reset();
+    for (auto [offset, height] : nodes) envelope.add_node_at_offset(offset, height);
+    envelope.set_enabled(true);
+    return envelope;
+}
+
+TEST(Tables, LinearAndOldPeriodsAndFrequencies) {
+    EXPECT_EQ(Tables::get_linear_period(96, 0), 6144u);
+    EXPECT_EQ(Tables::get_linear_frequency(Tables::get_linear_period(96, 0)), 8363u);
+    EXPECT_EQ(Tables::get_linear_frequency(Tables::get_linear_period(120, 0)), 16726u);
+    EXPECT_EQ(Tables::get_linear_frequency(6144 - 768), 16726u);  // an octave up doubles
+    EXPECT_EQ(Tables::get_linear_period(96, 8), 6140u);
+    // Old periods: table entry scaled by 8363/8368 and halved per octave.
+    EXPECT_EQ(Tables::get_old_period(0, 0), 27392u * 8363u / 8368u);
+    EXPECT_EQ(Tables::get_old_period(24 * 5, 0), ((27392u * 8363u) >> 5) / 8368u);
+    EXPECT_EQ(Tables::get_old_frequency(428), 14317456u / 428u);
+    EXPECT_EQ(Tables::get_old_frequency(0), 14317456u);
+    EXPECT_EQ(get_period(96, 0, true), 6144u);
+    EXPECT_EQ(get_frequency(1712, false), 14317456u / 1712u);
+}
+
+TEST(Filter_Control, OpenCutoffLeavesTheFilterOff) {
+    Filter_Control filter;
+    filter.recalculate_coheficients(44100.0f);
+    EXPECT_FALSE(filter.is_active());
+    filter.cutoff = 100;
+    filter.recalculate_coheficients(44100.0f);
+    EXPECT_TRUE(filter.is_active());
+    EXPECT_GT(filter.a0, 0);
+    EXPECT_LT(filter.b1, 0);
+    // A low-pass passes DC: the three coefficients sum to unity.
+    EXPECT_NEAR(filter.a0 + filter.b0 + filter.b1, 4096, 3);
+}
+
+TEST(Filter_Control, EnvelopeScalesCutoffAndIsIdempotent) {
+    Filter_Control filter;
+    filter.envelope = 32;
+    filter.recalculate_coheficients(44100.0f);
+    EXPECT_EQ(filter.effective_cutoff, 255 * 127 / 255);
+    int a0 = filter.a0;
+    filter.recalculate_coheficients(44100.0f);
+    EXPECT_EQ(filter.a0, a0);
+    filter.envelope = 64;
+    filter.recalculate_coheficients(44100.0f);
+    EXPECT_EQ(filter.effective_cutoff, 254);  // capped: the envelope always filters
+}
+
+TEST(Filter_Control, OutOfRangeSettingsStayInTheTables) {
+    Filter_Control filter;
+    filter.cutoff = 10;
+    filter.resonance = 240;
+    filter.recalculate_coheficients(44100.0f);
+    Filter_Control held;
+    held.cutoff = 10;
+    held.resonance = 127;
+    held.recalculate_coheficients(44100.0f);
+    EXPECT_EQ(filter.a0, held.a0);
+    EXPECT_EQ(filter.b0, held.b0);
+    filter.recalculate_coheficients(0.0f);
+    EXPECT_FALSE(filter.is_active());
+}
+
+class Voice_Envelopes : public Player_Fixture {
+protected:
+    Envelope& volume_envelope(std::initializer_list<std::pair<int, int>> nodes) {
+        return set_nodes(song.instrument[0].layers[0].volume_envelope, nodes);
+    }
+    int envelope_value() { return foreground(0) ? foreground(0)->get_volume_envelope().value : -1; }
+};
+
+TEST_F(Voice_Envelopes, NoEnvelopeMeansFullVolume) {
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(envelope_value(), 64);
+}
+
+TEST_F(Voice_Envelopes, EnvelopeEndingAtZeroEndsTheVoice) {
+    volume_envelope({{0, 64}, {4, 0}});
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    std::vector<int> values = trace(7, [&] { return envelope_value(); });
+    // The tick that reaches the zero node silences and ends the voice.
+    EXPECT_EQ(values, (std::vector<int>{64, 48, 32, 16, -1, -1, -1}));
+    EXPECT_TRUE(mixer.voices.empty());
+}
+
+TEST_F(Voice_Envelopes, EnvelopeEndingAboveZeroHoldsAndFades) {
+    volume_envelope({{0, 64}, {2, 32}});
+    song.instrument[0].layers[0].volume_fadeout = 0;  // fading at rate 0 never ends
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(40);
+    ASSERT_NE(foreground(0), nullptr);
+    EXPECT_EQ(envelope_value(), 32);
+    EXPECT_TRUE(foreground(0)->get_note_off_flags() & NOTE_OFF_FADING);
+    EXPECT_EQ(foreground(0)->get_fadeout(), 512);
+    EXPECT_EQ(played_volume(), 48 * 256 / 2);
+}
+
+TEST_F(Voice_Envelopes, LoopRepeats) {
+    Envelope& envelope = volume_envelope({{0, 0}, {2, 64}, {4, 0}, {10, 0}});
+    envelope.set_loop_enabled(true);
+    envelope.set_loop_begin(1);
+    envelope.set_loop_end(2);
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    std::vector<int> values = trace(9, [&] { return envelope_value(); });
+    // The loop's end node plays, then the position returns to its begin node.
+    EXPECT_EQ(values, (std::vector<int>{0, 32, 64, 32, 0, 64, 32, 0, 64}));
+}
+
+TEST_F(Voice_Envelopes, SustainLoopHoldsUntilNoteOff) {
+    Envelope& envelope = volume_envelope({{0, 64}, {2, 48}, {3, 40}, {5, 0}});
+    envelope.set_sustain_loop_enabled(true);
+    envelope.set_sustain_loop_begin(1);
+    envelope.set_sustain_loop_end(2);
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(NOTE_OFF));
+    player.play_start_pattern(0);
+    std::vector<int> held = trace(6, [&] { return envelope_value(); });
+    EXPECT_EQ(held, (std::vector<int>{64, 56, 48, 40, 48, 40}));
+    std::vector<int> released = trace(4, [&] { return envelope_value(); });
+    EXPECT_EQ(released, (std::vector<int>{48, 40, 20, -1}));
+    EXPECT_EQ(voices_on(0), 0);
+}
+
+TEST_F(Voice_Envelopes, PanEnvelopeSwingIsLimitedByTheNearerEdge) {
+    set_nodes(song.instrument[0].layers[0].panning_envelope, {{0, 32}, {1, 32}});
+    song.get_initial_variables()->channel[0].pan = 48;  // 191
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(48, 0));
+    song.get_initial_variables()->channel[1].surround = true;
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(played_pan(0), 255);  // 191 + 32 x 65 / 32
+    EXPECT_EQ(played_pan(1), 512);
+    song.variables.use_stereo = false;
+    ticks(1);
+    EXPECT_EQ(played_pan(0), 128);
+    EXPECT_EQ(played_pan(1), 128);
+}
+
+TEST_F(Voice_Envelopes, PitchEnvelopeShiftsByNotesAndHoldsPeriodAboveZero) {
+    set_nodes(song.instrument[0].layers[0].pitch_envelope, {{0, 24}, {1, 24}});  // 12 semitones up
+    put(0, 0, cell(48, 0));
+    put(1, 0, cell(119, 0, EMPTY_FIELD, 'F', 0x7F));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(played_period(0), linear_period(60));
+    EXPECT_EQ(foreground(0)->get_played_frequency(), 16726u);
+    ticks(5);  // channel 1 slid far past the top; the shifted period stays positive
+    EXPECT_EQ(played_period(1), 1);
+}
+
+TEST_F(Voice_Envelopes, PitchEnvelopeAsFilterAlwaysFilters) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    set_nodes(layer.pitch_envelope, {{0, 32}, {1, 32}});
+    layer.pitch_use_as_filter = true;
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(foreground(0)->get_filter().effective_cutoff, 254);
+    EXPECT_TRUE(foreground(0)->get_filter().is_active());
+    EXPECT_EQ(played_period(0), linear_period(48));
+}
+
+TEST_F(Voice_Envelopes, AutoVibratoSweepsInAndDoesNotDriftInTheBackground) {
+    Sample& sample = song.sample[0];
+    sample.vibrato_type = 1;  // square: +64 / -64
+    sample.vibrato_depth = 4;
+    sample.vibrato_speed = 64;
+    sample.vibrato_rate = 128;
+    song.instrument[0].layers[0].nna_type = NNA_CONTINUE;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(60, 0));
+    player.play_start_pattern(0);
+    std::vector<int> periods = trace(6, [&] { return played_period(); });
+    const int base = linear_period(48);
+    // Depth factor grows by 64 a tick up to 4 x 256; the square flips every tick.
+    EXPECT_EQ(periods[0], base - ((64 * 64) >> 16));
+    EXPECT_EQ(periods[1], base - ((-64 * 128) >> 16));
+    EXPECT_EQ(periods[5], base - ((-64 * 384) >> 16));
+    Voice_Control* first = foreground(0);
+    ticks(6 * 8);
+    int low = first->get_played_period(), high = low;
+    for (int i = 0; i < 8; i++) {
+        ticks(1);
+        low = std::min(low, first->get_played_period());
+        high = std::max(high, first->get_played_period());
+    }
+    EXPECT_GE(low, base - 4);
+    EXPECT_LE(high, base + 4);
+}
+
+TEST_F(Voice_Envelopes, MissingSampleDataEndsTheVoice) {
+    make_instrument(1, 5);  // slot 5 holds no data
+    put(0, 0, cell(48, 1));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 0);
+    EXPECT_TRUE(mixer.voices.empty());
+}
+
+TEST_F(Voice_Envelopes, OldPeriodsGiveAmigaFrequencies) {
+    song.variables.use_linear_slides = false;
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(1);
+    int period = (int)Tables::get_old_period(96, 0);
+    EXPECT_EQ(played_period(), period);
+    EXPECT_EQ(foreground(0)->get_played_frequency(), 14317456u / (unsigned)period);
+}
+
+}  // namespace
