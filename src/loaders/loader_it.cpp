@@ -32,7 +32,8 @@ constexpr unsigned short FLAG_OLD_EFFECTS = 1 << 4;
 constexpr unsigned short FLAG_COMPATIBLE_GXX = 1 << 5;
 constexpr unsigned short SPECIAL_MESSAGE = 1 << 0;
 
-constexpr int MAX_NAME = 25;  // the song model's names hold at most 25 characters
+constexpr int MAX_NAME = 25;         // song and instrument names hold at most 25 characters
+constexpr int MAX_SAMPLE_NAME = 26;  // sample names are unlimited: keep all the field holds
 
 std::string read_text(File_Reader& reader, int size, int keep) {
     char buf[32] = {};
@@ -40,6 +41,17 @@ std::string read_text(File_Reader& reader, int size, int keep) {
     size_t len = strnlen(buf, (size_t)size);
     if (len > (size_t)keep) len = (size_t)keep;
     return std::string(buf, len);
+}
+
+// Hands the block and its format over; the staging forgets the block.
+void move_sample_data(Sample_Data& from, Sample_Data& to) {
+    to.set_loop_enabled(from.is_loop_enabled());
+    to.set_loop_ping_pong(from.is_loop_ping_pong());
+    to.set_loop_begin(from.get_loop_begin());
+    to.set_loop_end(from.get_loop_end());
+    to.set_c5_freq(from.get_c5_freq());
+    to.set_data_ptr(from.get_data_ptr(), from.get_size(), from.is_16bit());
+    from.release_data_ptr();
 }
 
 }  // namespace
@@ -134,6 +146,13 @@ unsigned Loader_IT::table_offset(int table) const {
     return offset;
 }
 
+std::vector<unsigned> Loader_IT::read_offset_table(int table, int count, int limit) {
+    std::vector<unsigned> offsets((size_t)(count < limit ? count : limit));
+    reader.seek(table_offset(table));
+    for (unsigned& o : offsets) o = reader.get_dword();
+    return offsets;
+}
+
 Loader::Error Loader_IT::load_body() {
     Error e = load_samples();
     if (e != SUCCESS) return e;
@@ -149,11 +168,8 @@ Loader::Error Loader_IT::load_body() {
 
 Loader::Error Loader_IT::load_samples() {
     // Only the song's 99 slots can receive samples; the rest are never read.
-    int count = header.sample_count < Song::MAX_SAMPLES ? header.sample_count : Song::MAX_SAMPLES;
-    std::vector<unsigned> offsets((size_t)count);
-    reader.seek(table_offset(1));
-    for (unsigned& o : offsets) o = reader.get_dword();
-    for (int i = 0; i < count; i++) {
+    std::vector<unsigned> offsets = read_offset_table(1, header.sample_count, Song::MAX_SAMPLES);
+    for (int i = 0; i < (int)offsets.size(); i++) {
         samples.push_back(std::make_unique<IT_Sample>());
         // A header outside the file is as unreadable as one with the wrong magic.
         bool inside = (unsigned long)offsets[i] + SAMPLE_HEADER_SIZE <= reader.get_file_size();
@@ -175,7 +191,7 @@ Loader::Error Loader_IT::load_sample_info(IT_Sample& s) {
     s.global_volume = reader.get_byte();
     s.flags = reader.get_byte();
     s.default_volume = reader.get_byte();
-    s.name = read_text(reader, 26, MAX_NAME);
+    s.name = read_text(reader, 26, MAX_SAMPLE_NAME);
     s.convert_flags = reader.get_byte();
     s.default_pan = reader.get_byte();
     s.length = reader.get_dword();
@@ -202,11 +218,8 @@ Loader::Error Loader_IT::load_sample_info(IT_Sample& s) {
 }
 
 Loader::Error Loader_IT::load_instruments() {
-    int count = header.instrument_count < Song::MAX_INSTRUMENTS ? header.instrument_count : Song::MAX_INSTRUMENTS;
-    std::vector<unsigned> offsets((size_t)count);
-    reader.seek(table_offset(0));
-    for (unsigned& o : offsets) o = reader.get_dword();
-    for (int i = 0; i < count; i++) {
+    std::vector<unsigned> offsets = read_offset_table(0, header.instrument_count, Song::MAX_INSTRUMENTS);
+    for (int i = 0; i < (int)offsets.size(); i++) {
         instruments.push_back(std::make_unique<IT_Instrument>());
         // An unreadable instrument is staged empty; the rest of the module still loads.
         if ((unsigned long)offsets[i] + INSTRUMENT_HEADER_SIZE > reader.get_file_size()) continue;
@@ -427,11 +440,8 @@ Loader::Error Loader_IT::load_message() {
 }
 
 void Loader_IT::load_patterns() {
-    int count = header.pattern_count < Song::MAX_PATTERNS ? header.pattern_count : Song::MAX_PATTERNS;
-    std::vector<unsigned> offsets((size_t)count);
-    reader.seek(table_offset(2));
-    for (unsigned& o : offsets) o = reader.get_dword();
-    for (int p = 0; p < count; p++) {
+    std::vector<unsigned> offsets = read_offset_table(2, header.pattern_count, Song::MAX_PATTERNS);
+    for (int p = 0; p < (int)offsets.size(); p++) {
         patterns.push_back(std::make_unique<IT_Pattern>());
         if (offsets[p] == 0) continue;  // an empty 64-row pattern
         if (load_pattern(offsets[p], *patterns.back()) != SUCCESS)
@@ -564,15 +574,7 @@ void Loader_IT::transfer_sample_to_song(IT_Sample& s, Sample& target) {
     target.vibrato_speed = s.vibrato_speed;
     target.vibrato_depth = s.vibrato_depth;
     target.vibrato_rate = s.vibrato_rate;
-    Sample_Data& d = target.data;
-    d.set_loop_enabled(s.data.is_loop_enabled());
-    d.set_loop_ping_pong(s.data.is_loop_ping_pong());
-    d.set_loop_begin(s.data.get_loop_begin());
-    d.set_loop_end(s.data.get_loop_end());
-    d.set_c5_freq(s.data.get_c5_freq());
-    // The song takes the block; the staging forgets it.
-    d.set_data_ptr(s.data.get_data_ptr(), s.data.get_size(), s.data.is_16bit());
-    s.data.release_data_ptr();
+    move_sample_data(s.data, target.data);
     target.in_use = (s.flags & SAMPLE_PRESENT) != 0;
 }
 
@@ -724,13 +726,7 @@ Sample_Data* Loader_IT::load_sample(const char* file) {
     }
     reader.close();
     Sample_Data* result = new Sample_Data;
-    result->set_loop_enabled(s.data.is_loop_enabled());
-    result->set_loop_ping_pong(s.data.is_loop_ping_pong());
-    result->set_loop_begin(s.data.get_loop_begin());
-    result->set_loop_end(s.data.get_loop_end());
-    result->set_c5_freq(s.data.get_c5_freq());
-    result->set_data_ptr(s.data.get_data_ptr(), s.data.get_size(), s.data.is_16bit());
-    s.data.release_data_ptr();
+    move_sample_data(s.data, *result);
     return result;
 }
 

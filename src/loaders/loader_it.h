@@ -132,6 +132,8 @@ private:
     Error load_instrument_info(IT_Instrument& instrument);
     Error load_sample_data(IT_Sample& sample, bool it215);
     unsigned table_offset(int table) const;
+    // The first min(count, limit) entries of offset table 0 (instruments), 1 (samples) or 2 (patterns).
+    std::vector<unsigned> read_offset_table(int table, int count, int limit);
 
     void transfer_info();
     void transfer_sample_to_song(IT_Sample& staged, Sample& target);

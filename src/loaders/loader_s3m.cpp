@@ -197,7 +197,7 @@ void Loader_S3M::load_pattern(Bounded_Reader& in, long offset, Pattern& pattern)
 void Loader_S3M::transfer_data_to_song() {
     if (!song) return;
     Song::Song_Variables& vars = *song->get_variables();
-    vars.name = header.name;
+    vars.name_prop.set(header.name);  // the song keeps at most 25 characters
     vars.message.clear();
     vars.row_hilight_minor = 4;
     vars.row_hilight_major = 16;

@@ -10,8 +10,13 @@ Tracker_Instance::Tracker_Instance() {
     // The order of registration is the order in which files are tried.
     file_format_manager.register_loader(&loader_wm);
     file_format_manager.register_loader(&loader_it);
+    file_format_manager.register_loader(&loader_xm);
+    file_format_manager.register_loader(&loader_s3m);
+    file_format_manager.register_loader(&loader_wav);
     file_format_manager.register_saver(&saver_wm);
     file_format_manager.register_saver(&saver_it);
+    file_format_manager.register_saver(&saver_wav);
+    file_format_manager.register_saver(&saver_raw);
     player.link_to_song(&song);
     player.link_to_mixer(&mixer);
     editor.link_to_song(&song);

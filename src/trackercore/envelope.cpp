@@ -59,28 +59,29 @@ void Envelope::delete_node(int node) {
     nodes.erase(nodes.begin() + node);
 }
 
-void Envelope::set_loop_begin(int node) {
-    if (node < 0 || node >= get_node_count()) return;
-    loop_begin = node;
-    if (loop_end < node) loop_end = node;
+// Moving one end of a loop past the other pulls the other along, so begin never passes end.
+static void move_loop_begin(int node, int count, int& begin, int& end) {
+    if (node < 0 || node >= count) return;
+    begin = node;
+    if (end < node) end = node;
 }
 
-void Envelope::set_loop_end(int node) {
-    if (node < 0 || node >= get_node_count()) return;
-    loop_end = node;
-    if (node < loop_begin) loop_begin = node;
+static void move_loop_end(int node, int count, int& begin, int& end) {
+    if (node < 0 || node >= count) return;
+    end = node;
+    if (node < begin) begin = node;
 }
+
+void Envelope::set_loop_begin(int node) { move_loop_begin(node, get_node_count(), loop_begin, loop_end); }
+
+void Envelope::set_loop_end(int node) { move_loop_end(node, get_node_count(), loop_begin, loop_end); }
 
 void Envelope::set_sustain_loop_begin(int node) {
-    if (node < 0 || node >= get_node_count()) return;
-    sustain_loop_begin = node;
-    if (sustain_loop_end < node) sustain_loop_end = node;
+    move_loop_begin(node, get_node_count(), sustain_loop_begin, sustain_loop_end);
 }
 
 void Envelope::set_sustain_loop_end(int node) {
-    if (node < 0 || node >= get_node_count()) return;
-    sustain_loop_end = node;
-    if (node < sustain_loop_begin) sustain_loop_begin = node;
+    move_loop_end(node, get_node_count(), sustain_loop_begin, sustain_loop_end);
 }
 
 void Envelope::set_max_nodes(int count) {

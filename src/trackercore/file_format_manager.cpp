@@ -52,28 +52,26 @@ Loader* File_Format_Manager::check_file_in_loaders(const char* file) {
     return nullptr;
 }
 
-int File_Format_Manager::save_module(const char* file) {
+// The first saver that claims the name answers; -2 when none does.
+template <typename Save>
+static int ask_savers(const std::vector<Saver*>& savers, Save save) {
     for (Saver* saver : savers) {
-        int result = saver->save(file);
+        int result = save(*saver);
         if (result != -2) return result;
     }
     return -2;
+}
+
+int File_Format_Manager::save_module(const char* file) {
+    return ask_savers(savers, [&](Saver& saver) { return saver.save(file); });
 }
 
 int File_Format_Manager::save_sample(const char* file, int slot) {
-    for (Saver* saver : savers) {
-        int result = saver->save_sample(file, slot);
-        if (result != -2) return result;
-    }
-    return -2;
+    return ask_savers(savers, [&](Saver& saver) { return saver.save_sample(file, slot); });
 }
 
 int File_Format_Manager::save_instrument(const char* file, int slot) {
-    for (Saver* saver : savers) {
-        int result = saver->save_instrument(file, slot);
-        if (result != -2) return result;
-    }
-    return -2;
+    return ask_savers(savers, [&](Saver& saver) { return saver.save_instrument(file, slot); });
 }
 
 Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {

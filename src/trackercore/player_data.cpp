@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/components/audio/mixer_base.h"
+#include "common/components/data/audio_thread_log.h"
 
 const uint8_t Player_Data::vibrato_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
                                                 224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
@@ -77,6 +78,9 @@ void Player_Data::reset() {
 
 void Player_Data::play_start(int pattern, int order, int row) {
     if (play_mode != PLAY_NOTHING) play_stop();
+    // Play control runs on the interface thread: print what the audio thread held back.
+    Audio_Thread_Log::flush();
+    Audio_Thread_Log::forget_repeats();
     Mutex_Lock_Guard guard(variables_lock);
     if (!linked()) return;
     reset();
@@ -99,6 +103,7 @@ void Player_Data::play_start(int pattern, int order, int row) {
 }
 
 void Player_Data::play_stop() {
+    Audio_Thread_Log::flush();
     Mutex_Lock_Guard guard(variables_lock);
     play_mode = PLAY_NOTHING;
     delete_all_voices();

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "common/components/audio/mixer_base.h"
+#include "common/components/data/audio_thread_log.h"
 #include "common/components/data/error_line.h"
 #include "trackercore/player_data.h"
 
@@ -57,7 +58,7 @@ void Player_Data::setup_voices() {
                 continue;
             }
             if (!ch.instrument) {
-                ERROR_LINE("trackercore/player_data_events", 71, "No instrument on channel " + std::to_string(c));
+                Audio_Thread_Log::post("trackercore/player_data_events", 71, "No instrument on channel %d", c);
                 slot.start_state = 0;
                 continue;
             }

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/components/data/audio_thread_log.h"
 #include "common/components/data/error_line.h"
 #include "trackercore/player_data.h"
 #include "trackercore/tables.h"
@@ -24,9 +25,8 @@ void Player_Data::process_new_note(int channel, unsigned char note) {
 
 void Player_Data::process_new_instrument(int channel, unsigned char instrument) {
     if (instrument > 98) {
-        ERROR_LINE("trackercore/player_data_notes", 61,
-                   "warning: track " + std::to_string(channel) +
-                       " attempted to play an undefined instrument:" + std::string(1, (char)instrument));
+        Audio_Thread_Log::post("trackercore/player_data_notes", 61,
+                               "warning: track %d attempted to play an undefined instrument:%c", channel, (char)instrument);
         return;
     }
     Channel_Control& ch = channels[channel];

@@ -180,7 +180,8 @@ void Song::make_instrument_out_of_sample_at(int sample_index, int instrument_ind
     Instrument* target = get_instrument(instrument_index);
     if (!source || !target) return;
     target->reset();
-    target->name = source->name;
+    // Through the property, which keeps the instrument name within its 25 characters.
+    target->name_prop.set(source->name);
     Instrument::Layer& layer = target->layers[0];
     for (int n = 0; n < NOTE_COUNT; n++) {
         layer.sample_table[n] = (unsigned char)sample_index;

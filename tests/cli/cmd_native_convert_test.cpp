@@ -68,7 +68,13 @@ TEST(CmdNativeConvert, CorpusModulesSurviveNativeAndBack) {
                 ASSERT_EQ(run_quiet("convert '" + wm + "' '" + it + "'"), 0) << src;
                 std::string original = info(src);
                 EXPECT_EQ(info(wm), original) << src;
-                EXPECT_EQ(info(it), original) << src;
+                // IT has one kind of skipped order entry, so "---" comes back as "+++".
+                std::string via_it = info(it), expected = original;
+                size_t line = expected.find("Order list:");
+                size_t end = line == std::string::npos ? line : expected.find('\n', line);
+                for (size_t p = line; p != std::string::npos && (p = expected.find(" ---", p)) < end; p += 4)
+                    expected.replace(p, 4, " +++");
+                EXPECT_EQ(via_it, expected) << src;
             } else {
                 testing::internal::CaptureStdout();
                 int saved = probe.file_format_manager.save_module(wm.c_str());

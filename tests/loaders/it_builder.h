@@ -104,7 +104,7 @@ struct IT_Module_Builder {
         for (unsigned char v : volume) b.byte(v);
         for (unsigned o : orders) b.byte(o);
         size_t tables = b.size();
-        b.fill(0, 4 * (instruments.size() + samples.size() + patterns.size()));
+        b.fill(4 * (instruments.size() + samples.size() + patterns.size()));
         size_t slot = tables;
         b.put_dword(56, (unsigned)b.size());
         b.raw(message);

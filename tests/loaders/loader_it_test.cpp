@@ -190,6 +190,7 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     s8.vibrato[0] = 1, s8.vibrato[1] = 2, s8.vibrato[2] = 3, s8.vibrato[3] = 2;
     s8.data = std::string("\x01\xFF\x7F\x80", 4);
     IT_Sample_Spec s16;
+    s16.name = "abcdefghijklmnopqrstuvwxyz";  // fills the field, no NUL
     s16.flags = 1 | 2;
     s16.length = 2;
     s16.data = std::string("\x01\x00\xFE\xFF", 4);
@@ -225,6 +226,7 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     EXPECT_EQ(f8[1], -1);
     EXPECT_EQ(f8[3], -128);
     Sample& b = *song.get_sample(1);
+    EXPECT_EQ(b.name, "abcdefghijklmnopqrstuvwxyz");
     ASSERT_TRUE(b.data.is_16bit());
     const short* f16 = static_cast<const short*>(b.data.get_data_ptr());
     EXPECT_EQ(f16[0], 1);

@@ -5,24 +5,32 @@
 #include <vector>
 
 // Builds little-endian binary files for loader tests.
-class Byte_Builder {
-public:
+struct Byte_Builder {
+    std::string bytes;
+
     Byte_Builder& byte(unsigned v) {
         bytes.push_back((char)(v & 0xFF));
         return *this;
     }
     Byte_Builder& word(unsigned v) { return byte(v).byte(v >> 8); }
     Byte_Builder& dword(unsigned v) { return word(v & 0xFFFF).word(v >> 16); }
+    Byte_Builder& u8(int v) { return byte((unsigned)v); }
+    Byte_Builder& u16(int v) { return word((unsigned)v & 0xFFFF); }
+    Byte_Builder& u32(unsigned v) { return dword(v); }
+    // Exactly `size` bytes: the text, zero-padded or cut.
     Byte_Builder& text(const std::string& s, size_t size) {
-        for (size_t i = 0; i < size; i++) byte(i < s.size() ? (unsigned char)s[i] : 0);
+        std::string field = s.substr(0, size);
+        field.resize(size, '\0');
+        bytes += field;
         return *this;
     }
-    Byte_Builder& raw(const std::string& s) {
+    Byte_Builder& text(const std::string& s) {
         bytes += s;
         return *this;
     }
-    Byte_Builder& fill(unsigned v, size_t n) {
-        for (size_t i = 0; i < n; i++) byte(v);
+    Byte_Builder& raw(const std::string& s) { return text(s); }
+    Byte_Builder& fill(size_t count, int v = 0) {
+        bytes.append(count, (char)(unsigned char)v);
         return *this;
     }
     size_t size() const { return bytes.size(); }
@@ -31,9 +39,6 @@ public:
     }
     void put_byte(size_t at, unsigned v) { bytes[at] = (char)(v & 0xFF); }
     const std::string& str() const { return bytes; }
-
-private:
-    std::string bytes;
 };
 
 // Writes bits least-significant first, as the IT sample compressor does.

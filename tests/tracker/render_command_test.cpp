@@ -9,10 +9,11 @@
 #include <vector>
 
 #include "support/scratch_dir.h"
+#include "support/shared_dir.h"
 
 namespace {
 
-std::string corpus(const std::string& name) { return std::string(WENDMOOR_SHARED_DIR) + "/corpus/" + name; }
+std::string corpus(const std::string& name) { return shared_dir() + "/corpus/" + name; }
 
 int run(const std::string& args, std::string* output = nullptr) {
     std::string cmd = std::string(WENDMOOR_CLI_PATH) + " " + args + " 2>&1";

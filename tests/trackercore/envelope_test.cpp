@@ -137,6 +137,7 @@ TEST(Envelope, LoopSettersKeepBeginNotAfterEnd) {
     EXPECT_EQ(envelope.get_loop_begin(), 1);
     EXPECT_EQ(envelope.get_loop_end(), 1);
     envelope.set_sustain_loop_begin(2);
+    EXPECT_EQ(envelope.get_sustain_loop_end(), 2);
     envelope.set_sustain_loop_end(0);
     EXPECT_EQ(envelope.get_sustain_loop_begin(), 0);
     EXPECT_EQ(envelope.get_sustain_loop_end(), 0);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/components/data/audio_thread_log.h"
 #include "support/player_fixture.h"
 
 namespace {
@@ -271,8 +272,11 @@ TEST_F(Player_Notes, DelayBeyondTheRowDropsTheNoteButNotLaterOnes) {
 }
 
 TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {
+    Audio_Thread_Log::flush();
+    Audio_Thread_Log::forget_repeats();
     testing::internal::CaptureStdout();
     player.process_new_instrument(2, 120);
+    EXPECT_GT(Audio_Thread_Log::flush(), 0);  // held back on the audio thread until now
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("Error: trackercore/player_data_notes:61: warning: track 2 attempted to play an undefined instrument:", 0), 0u);
     EXPECT_EQ(channel(2).instrument, nullptr);

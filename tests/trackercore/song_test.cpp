@@ -135,6 +135,14 @@ TEST(Song, RecreateAllInstrumentsRewritesOnlyUsedSlots) {
     EXPECT_EQ(song->get_instrument(1)->name, "kept");
 }
 
+TEST(Song, InstrumentFromLongSampleNameKeepsTheNameLimit) {
+    auto song = new_song();
+    give_sample_data(song->get_sample(4), "a sample name of thirty chars");
+    song->make_instrument_out_of_sample_at(4, 7);
+    EXPECT_EQ(song->get_instrument(7)->name, "a sample name of thirty c");
+    EXPECT_EQ(song->get_sample(4)->name, "a sample name of thirty chars");
+}
+
 TEST(Song, MakeInstrumentUsesFirstUnusedSlot) {
     auto song = new_song();
     give_sample_data(song->get_sample(0), "a");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/components/audio/voice.h"
+#include "common/components/data/audio_thread_log.h"
 #include "common/components/data/error_line.h"
 
 namespace {
@@ -52,7 +53,7 @@ int Mixer::write_samples(int frames) {
     int rendered = write_samples_internal(frames);
     samples_to_callback -= rendered;
     if (samples_to_callback <= 0) {
-        if (samples_to_callback < 0) ERROR_LINE(SOURCE, __LINE__, "Some problem here!");
+        if (samples_to_callback < 0) Audio_Thread_Log::post(SOURCE, __LINE__, "Some problem here!");
         process_callback.emit_on_audio_thread();
         samples_to_callback = callback_interval;
     }
@@ -147,7 +148,7 @@ void Mixer::process_buffer_effects_and_outputs(Buffer& bus, int frames) {
             if (!target.in_use) start_bus(target, frames);
             dst = target.buffer.data();
         } else {
-            ERROR_LINE(SOURCE, __LINE__, "Something wrong mixing this buffer!");
+            Audio_Thread_Log::post(SOURCE, __LINE__, "Something wrong mixing this buffer!");
             continue;
         }
         if (out.send_level >= 127) {
@@ -187,7 +188,7 @@ int Mixer::find_aviable_voice() {
 void Mixer::replace_voice(Voice* old_voice, Voice* new_voice) {
     int slot = get_voice_index(old_voice);
     if (slot < 0) {
-        ERROR_LINE(SOURCE, __LINE__, "Tryin to replace unexisting voice!");
+        Audio_Thread_Log::post(SOURCE, __LINE__, "Tryin to replace unexisting voice!");
         return;
     }
     eliminate_voice(slot);
@@ -201,7 +202,7 @@ void Mixer::replace_voice(Voice* old_voice, Voice* new_voice) {
 void Mixer::eliminate_voice(Voice* voice) {
     int slot = get_voice_index(voice);
     if (slot < 0) {
-        ERROR_LINE(SOURCE, __LINE__, "Tryin to eliminate unexisting voice!");
+        Audio_Thread_Log::post(SOURCE, __LINE__, "Tryin to eliminate unexisting voice!");
         return;
     }
     eliminate_voice(slot);

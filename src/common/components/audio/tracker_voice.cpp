@@ -4,7 +4,7 @@
 
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/sample_data.h"
-#include "common/components/data/error_line.h"
+#include "common/components/data/audio_thread_log.h"
 
 namespace {
 
@@ -70,18 +70,19 @@ bool Tracker_Voice::can_mix() {
     return volume != 0 || previous_left != 0 || previous_right != 0;
 }
 
+// Runs on the audio thread: its error lines go through the deferred log.
 void Tracker_Voice::setup_sample(Sample_Data* data, int start) {
     if (data == nullptr) {
-        ERROR_LINE(SOURCE, 287, "p_sample_data is null!!");
+        Audio_Thread_Log::post(SOURCE, 287, "p_sample_data is null!!");
         return;
     }
     if (start < 0) {
-        ERROR_LINE(SOURCE, 292, "start index < 0???");
+        Audio_Thread_Log::post(SOURCE, 292, "start index < 0???");
         return;
     }
     if (start >= data->get_size()) {
         if (!data->is_loop_enabled()) return;
-        ERROR_LINE(SOURCE, 300, "Sample offset in loop not implemented!");
+        Audio_Thread_Log::post(SOURCE, 300, "Sample offset in loop not implemented!");
     }
     start_index = start;
     sample_data = data;
@@ -196,6 +197,9 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
     std::int64_t pos = (std::int64_t)position;
     Resampler* rs = current_resampler();
     Resampler::Mix_Data& md = resampler.mix_data;
+    // A block at zero volume on both sides adds nothing: only the position moves. Voices
+    // continued at zero volume would otherwise cost as much as audible ones.
+    const bool silent = left_volume == 0 && right_volume == 0 && previous_left == 0 && previous_right == 0;
     int done = 0;
     while (done < frames) {
         if (!resolve_boundaries(pos)) {
@@ -220,7 +224,7 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
         const float n = (float)frames;
         const float s = (float)done;
         const float e = (float)(done + run);
-        if (rs != nullptr) {
+        if (rs != nullptr && !silent) {
             md.dest = buffer + 2 * done;
             md.sample_data = sample_data;
             md.frame = pos >> 11;

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/components/data/audio_thread_log.h"
 #include "common/components/audio/effect.h"
 #include "common/components/audio/mixer.h"
 #include "common/components/audio/voice.h"
@@ -224,9 +225,12 @@ TEST(Mixer, ReplaceEliminateAndKill) {
     m.replace_voice(&a, &b);
     EXPECT_EQ(m.get_voice_index(&b), 0);
     EXPECT_TRUE(a.was_removed_from_mixer());
+    Audio_Thread_Log::flush();
+    Audio_Thread_Log::forget_repeats();
     testing::internal::CaptureStdout();
     m.replace_voice(&stranger, &a);
     m.eliminate_voice(&stranger);
+    EXPECT_GT(Audio_Thread_Log::flush(), 0);  // held back on the audio thread until now
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Error: common/components/audio/mixer.cpp:"), std::string::npos);
     EXPECT_NE(out.find(": Tryin to replace unexisting voice!\n"), std::string::npos);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "common/components/data/audio_thread_log.h"
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/tracker_voice.h"
@@ -210,9 +211,12 @@ TEST(TrackerVoice, SamplesLongerThanAMillionFramesPlayToTheEnd) {
 TEST(TrackerVoice, SetupRefusesBadStarts) {
     Voice_Rig rig;
     auto sd = make_sample_16(counting(8));
+    Audio_Thread_Log::flush();
+    Audio_Thread_Log::forget_repeats();
     testing::internal::CaptureStdout();
     rig.voice.setup_sample(nullptr, 0);
     rig.voice.setup_sample(sd.get(), -1);
+    EXPECT_GT(Audio_Thread_Log::flush(), 0);  // held back on the audio thread until now
     std::string printed = testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed,
               "Error: trackercore/tracker_voice:287: p_sample_data is null!!\n"
@@ -225,9 +229,22 @@ TEST(TrackerVoice, SetupRefusesBadStarts) {
     set_loop(*sd, 2, 6, false);
     testing::internal::CaptureStdout();
     rig.voice.setup_sample(sd.get(), 20);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // nothing printed on the audio thread
+    EXPECT_TRUE(rig.voice.is_active());
+    // The same fault on every tick reports once until playback starts again.
+    for (int i = 0; i < 50; i++) rig.voice.setup_sample(sd.get(), 20);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Audio_Thread_Log::flush(), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "Error: trackercore/tracker_voice:300: Sample offset in loop not implemented!\n");
-    EXPECT_TRUE(rig.voice.is_active());
+    rig.voice.setup_sample(sd.get(), 20);
+    EXPECT_EQ(Audio_Thread_Log::flush(), 0);
+    Audio_Thread_Log::forget_repeats();
+    rig.voice.setup_sample(sd.get(), 20);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(Audio_Thread_Log::flush(), 1);
+    testing::internal::GetCapturedStdout();
+    rig.voice.setup_sample(sd.get(), 20);
     std::vector<int> out = rig.block(4);  // lands inside the loop
     for (int v : out) {
         EXPECT_GE(v, 255 * 3);

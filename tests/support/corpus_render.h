@@ -1,0 +1,72 @@
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <string>
+#include <utility>
+
+#include "common/components/audio/mixer.h"
+#include "tracker/tracker_instance.h"
+
+// Plays a loaded module through its tracker instance's player and mixer, the way the render
+// command does, until the song ends or a cap is reached.
+struct Corpus_Render {
+    Loader::Error error = Loader::SUCCESS;
+    double seconds = 0;
+    bool ended = false;     // reached its end, stopped, or jumped back to where it had been
+    int peak = 0;           // loudest 16-bit sample
+    double loud_seconds = 0;  // audio with a sample above a whisper in it
+    int most_voices = 0;
+};
+
+// A jump back into another order to a row already played means the song is looping; pattern
+// loops stay inside their order and do not count. The render command uses the same rule.
+class Song_Loop_Watch {
+public:
+    bool looped(int order, int row) {
+        std::pair<int, int> now{order, row};
+        if (now == last) return false;
+        bool changed_order = order != last.first;
+        last = now;
+        return !seen.insert(now).second && changed_order;
+    }
+
+private:
+    std::set<std::pair<int, int>> seen;
+    std::pair<int, int> last{-1, -1};
+};
+
+inline Corpus_Render render_corpus_module(Tracker_Instance& ti, const std::string& path, int rate,
+                                          double cap_seconds) {
+    Corpus_Render r;
+    r.error = ti.file_format_manager.load_module(path.c_str());
+    if (r.error != Loader::SUCCESS) return r;
+    ti.mixer.set_mix_frequency((float)rate);
+    ti.player.play_start_song();
+    Song_Loop_Watch watch;
+    const long cap = (long)(cap_seconds * rate);
+    const int block = 1024;
+    long frames = 0;
+    long loud_frames = 0;
+    while (frames < cap) {
+        int n = ti.mixer.write_samples(block);
+        if (n <= 0) break;
+        const int* mix = ti.mixer.get_mixdown_buffer_ptr();
+        int block_peak = 0;
+        for (int i = 0; i < 2 * n; i++) block_peak = std::max(block_peak, std::abs((int)mixer_sample_to_16bit(mix[i])));
+        r.peak = std::max(r.peak, block_peak);
+        if (block_peak > 64) loud_frames += n;
+        r.most_voices = std::max(r.most_voices, ti.mixer.get_active_voices_count());
+        frames += n;
+        if (ti.player.reached_end_of_song() || ti.player.get_play_mode() == Player_Data::PLAY_NOTHING ||
+            watch.looped(ti.player.get_current_order(), ti.player.get_current_row())) {
+            r.ended = true;
+            break;
+        }
+    }
+    ti.player.play_stop();
+    r.seconds = (double)frames / rate;
+    r.loud_seconds = (double)loud_frames / rate;
+    return r;
+}
