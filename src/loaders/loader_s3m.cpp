@@ -89,6 +89,9 @@ bool Loader_S3M::test(const char* file) {
     return e != FILE_FORMAT_NOT_RECOGNIZED;
 }
 
+// Header: 0 name (28), 28 0x1A, 29 type, 32 orders, 34 samples, 36 patterns, 38 flags, 40 version,
+// 42 sample format (16-bit each), 44 "SCRM", 48 global volume, 49 speed, 50 tempo, 51 master volume,
+// 52 click removal, 53 pan marker, 64 channel settings (32), 96 orders, then the paragraph pointers.
 Loader::Error Loader_S3M::load_header(Bounded_Reader& in) {
     header = Header();
     orders.clear();
@@ -139,6 +142,8 @@ Loader::Error Loader_S3M::load(const char* file, bool load_patterns) {
     return SUCCESS;
 }
 
+// Sample header: 0 type, 1 file name (12), 13 segment high byte, 14 segment, 16 length, 20 loop begin,
+// 24 loop end (32-bit), 28 volume, 30 pack, 31 flags, 32 C2 speed (32-bit), 48 name (28), 76 "SCRS".
 // A faulty sample stays without data; loading goes on.
 void Loader_S3M::load_sample(Bounded_Reader& in, long offset, S3M_Sample& sample) {
     unsigned char h[S3M_SAMPLE_HEADER];

@@ -37,7 +37,7 @@ static std::string trim_right(std::string text) {
 static unsigned read_le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
 static unsigned read_le32(const unsigned char* p) { return read_le16(p) | (read_le16(p + 2) << 16); }
 
-Loader_XM::Loader_XM() { format_name = "Fast Tracker"; }
+Loader_XM::Loader_XM() { format_name = "FastTracker 2"; }
 
 Loader_XM::~Loader_XM() { free_info(true); }
 
@@ -214,6 +214,39 @@ int Loader_XM::c5_frequency(int relative_note, int finetune) {
     return (int)(k > 0 ? f >> k : f << -k);
 }
 
+// One sample header as stored; lengths in bytes.
+struct XM_Sample_Header {
+    unsigned length, loop_start, loop_length;
+    int volume, finetune, type, panning, relative_note;
+    bool adpcm;  // ModPlug's 4-bit compression, marked in the reserved byte
+    std::string name;
+};
+
+// 0 length, 4 loop start, 8 loop length (32-bit), 12 volume, 13 finetune, 14 type, 15 panning,
+// 16 relative note, 17 reserved, 18 name (22).
+static XM_Sample_Header parse_sample_header(const unsigned char* h) {
+    XM_Sample_Header s;
+    s.length = read_le32(h);
+    s.loop_start = read_le32(h + 4);
+    s.loop_length = read_le32(h + 8);
+    s.volume = h[12];
+    s.finetune = (signed char)h[13];
+    s.type = h[14];
+    s.panning = h[15];
+    s.relative_note = (signed char)h[16];
+    s.adpcm = h[17] == 0xAD && !(s.type & 0x10);
+    s.name = trim_right(std::string((const char*)h + 18, strnlen((const char*)h + 18, 22)));
+    return s;
+}
+
+// An instrument whose sample data is still to be read: right after its headers, or, in files
+// older than version 1.04, after all the patterns.
+struct Loader_XM::Pending_Instrument {
+    Instrument* instrument = nullptr;
+    unsigned char keyboard[XM_KEYS] = {};
+    std::vector<XM_Sample_Header> headers;
+};
+
 // ---- module ----
 
 bool Loader_XM::test(const char* file) {
@@ -240,6 +273,9 @@ Loader::Error Loader_XM::load(const char* file, bool) {
     return SUCCESS;
 }
 
+// Module header: 0 id (17), 17 name (20), 37 0x1A, 38 tracker name (20), 58 version, 60 header size
+// (32-bit, counted from 60), 64 song length, 66 restart, 68 channels, 70 patterns, 72 instruments,
+// 74 flags, 76 speed, 78 tempo (16-bit each), 80 orders.
 Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
     unsigned char top[XM_ORDERS];
     if (!in.get_bytes(top, XM_MARKER + 1) || top[XM_MARKER] != 0x1A) return FILE_FORMAT_NOT_RECOGNIZED;
@@ -262,29 +298,49 @@ Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
     if (!in.get_bytes(header.orders, std::min<long>(orders_stored, 256))) return HEADER_CORRUPT;
     if (!in.seek(XM_HEADER_SIZE + header_size)) return HEADER_CORRUPT;
 
-    patterns.assign(STAGED_PATTERNS, Pattern());
-    for (int p = 0; p < header.patterns; ++p) {
-        Error result = load_pattern(in, p < STAGED_PATTERNS ? &patterns[p] : nullptr);
+    // Before version 1.04 the instrument headers come first and all sample data comes last.
+    int version = read_le16(top + 58);
+    bool old_layout = version < 0x0104;
+    std::vector<Pending_Instrument> pending;
+    if (old_layout) {
+        Error result = load_module_instruments(in, pending, true);
         if (result != SUCCESS) return result;
     }
+    patterns.assign(STAGED_PATTERNS, Pattern());
+    for (int p = 0; p < header.patterns; ++p) {
+        Error result = load_pattern(in, p < STAGED_PATTERNS ? &patterns[p] : nullptr, version <= 0x0102);
+        if (result != SUCCESS) return result;
+    }
+    if (!old_layout) return load_module_instruments(in, pending, false);
+    for (Pending_Instrument& instrument : pending) stage_samples(in, instrument, samples);
+    return SUCCESS;
+}
+
+Loader::Error Loader_XM::load_module_instruments(Bounded_Reader& in, std::vector<Pending_Instrument>& pending,
+                                                 bool defer_data) {
     // Trackers leave trailing empty instruments out of the file, so an instrument that does not fit
     // ends the list; those before it are sound and stay.
     for (int i = 0; i < header.instruments; ++i) {
-        Error result = load_module_instrument(in);
+        Pending_Instrument instrument;
+        Error result = load_module_instrument(in, instrument);
         if (result == FILE_FORMAT_NOT_RECOGNIZED) return result;
         if (result != SUCCESS) break;
+        if (defer_data)
+            pending.push_back(std::move(instrument));
+        else
+            stage_samples(in, instrument, samples);
     }
     return SUCCESS;
 }
 
-Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern) {
+Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern, bool byte_rows) {
     long start = in.tell();
     long header_length = in.get_dword();
     in.get_byte();  // packing type
-    int rows = in.get_word();
+    int rows = byte_rows ? in.get_byte() + 1 : in.get_word();
     long packed_size = in.get_word();
     if (in.failed()) return FILE_ERROR;
-    if (header_length < XM_PATTERN_HEADER) header_length = XM_PATTERN_HEADER;
+    header_length = std::max(header_length, in.tell() - start);
     if (header_length > in.get_size() || !in.seek(start + header_length)) return FILE_ERROR;
     if (!pattern) return in.skip(packed_size) ? SUCCESS : FILE_ERROR;
     std::vector<unsigned char> packed((size_t)packed_size);
@@ -311,7 +367,7 @@ Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern) {
     return SUCCESS;
 }
 
-Loader::Error Loader_XM::load_module_instrument(Bounded_Reader& in) {
+Loader::Error Loader_XM::load_module_instrument(Bounded_Reader& in, Pending_Instrument& pending) {
     long start = in.tell();
     long header_length = in.get_dword();
     if (in.failed() || header_length < 4 || header_length > in.remaining() + 4) return HEADER_CORRUPT;
@@ -328,9 +384,11 @@ Loader::Error Loader_XM::load_module_instrument(Bounded_Reader& in) {
     if (sample_count == 0)
         result = in.seek(header_end) ? SUCCESS : HEADER_CORRUPT;
     else
-        result = load_instrument_internal(in, *instrument, sample_count, header_end, samples);
-    if (result == SUCCESS) instruments.push_back(std::move(instrument));
-    return result;
+        result = load_instrument_internal(in, *instrument, sample_count, header_end, pending);
+    if (result != SUCCESS) return result;
+    pending.instrument = instrument.get();
+    instruments.push_back(std::move(instrument));
+    return SUCCESS;
 }
 
 static void set_envelope(Envelope& envelope, const unsigned char* points, int count, int type, int sustain,
@@ -356,29 +414,6 @@ enum {
     BLOCK_COUNTS = 192,  // point counts, then the sustain and loop bytes, then the two types
     BLOCK_FADEOUT = 206,
 };
-
-// One sample header as stored; lengths in bytes.
-struct XM_Sample_Header {
-    unsigned length, loop_start, loop_length;
-    int volume, finetune, type, panning, relative_note;
-    bool adpcm;  // ModPlug's 4-bit compression, marked in the reserved byte
-    std::string name;
-};
-
-static XM_Sample_Header parse_sample_header(const unsigned char* h) {
-    XM_Sample_Header s;
-    s.length = read_le32(h);
-    s.loop_start = read_le32(h + 4);
-    s.loop_length = read_le32(h + 8);
-    s.volume = h[12];
-    s.finetune = (signed char)h[13];
-    s.type = h[14];
-    s.panning = h[15];
-    s.relative_note = (signed char)h[16];
-    s.adpcm = h[17] == 0xAD && !(s.type & 0x10);
-    s.name = trim_right(std::string((const char*)h + 18, strnlen((const char*)h + 18, 22)));
-    return s;
-}
 
 // 4-bit compressed frames: a 16-byte table of deltas, then one nibble per frame, low nibble first.
 static void* read_adpcm_frames(Bounded_Reader& in, unsigned length, int& frames) {
@@ -448,7 +483,7 @@ static std::unique_ptr<Sample> make_sample(const XM_Sample_Header& h, void* bloc
 }
 
 Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument& instrument, int sample_count,
-                                                  long header_end, std::vector<std::unique_ptr<Sample>>& staging) {
+                                                  long header_end, Pending_Instrument& pending) {
     bool xi = header_end < 0;
     unsigned char block[XM_INSTRUMENT_BLOCK] = {};
     long available = xi ? XM_INSTRUMENT_BLOCK : std::clamp<long>(header_end - in.tell(), 0, XM_INSTRUMENT_BLOCK);
@@ -472,9 +507,17 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
     unsigned char headers[MAX_SAMPLES_PER_INSTRUMENT * XM_SAMPLE_HEADER];
     if (!in.get_bytes(headers, (long)sample_count * XM_SAMPLE_HEADER)) return HEADER_CORRUPT;
 
-    std::vector<int> staged_index((size_t)sample_count, -1);
-    for (int s = 0; s < sample_count; ++s) {
-        XM_Sample_Header h = parse_sample_header(headers + s * XM_SAMPLE_HEADER);
+    pending.instrument = &instrument;
+    std::memcpy(pending.keyboard, block, XM_KEYS);
+    for (int s = 0; s < sample_count; ++s) pending.headers.push_back(parse_sample_header(headers + s * XM_SAMPLE_HEADER));
+    return SUCCESS;
+}
+
+void Loader_XM::stage_samples(Bounded_Reader& in, Pending_Instrument& pending,
+                              std::vector<std::unique_ptr<Sample>>& staging) {
+    std::vector<int> staged_index(pending.headers.size(), -1);
+    for (size_t s = 0; s < pending.headers.size(); ++s) {
+        const XM_Sample_Header& h = pending.headers[s];
         if (h.length == 0) continue;
         int frames = 0;
         void* frames_block = h.adpcm ? read_adpcm_frames(in, h.length, frames)
@@ -483,8 +526,7 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
         staged_index[s] = (int)staging.size();
         staging.push_back(make_sample(h, frames_block, frames));
     }
-    map_keyboard(layer, block, staged_index);
-    return SUCCESS;
+    if (pending.instrument) map_keyboard(pending.instrument->layers[0], pending.keyboard, staged_index);
 }
 
 void Loader_XM::map_keyboard(Instrument::Layer& layer, const unsigned char* keyboard,
@@ -550,9 +592,11 @@ Loader::Error Loader_XM::load_instrument(const char* file, int slot) {
     instrument.name = trim_right(in.get_string(22));
     in.seek(XI_BLOCK);
     if (in.failed()) return abort_load(HEADER_CORRUPT);
-    Error result = load_instrument_internal(in, instrument, 0, -1, staging);
+    Pending_Instrument pending;
+    Error result = load_instrument_internal(in, instrument, 0, -1, pending);
+    if (result != SUCCESS) return abort_load(result);
+    stage_samples(in, pending, staging);
     reader.close();
-    if (result != SUCCESS) return result;
 
     // Each sample goes to the first free song slot; a sample that finds none is dropped.
     std::vector<int> slot_of(staging.size(), -1);

@@ -66,15 +66,24 @@ private:
         unsigned char orders[256] = {};
     };
 
+    struct Pending_Instrument;
+
     Error load_module(Bounded_Reader& in);
-    // Decodes into `pattern`, or skips the pattern's data when it is null.
-    Error load_pattern(Bounded_Reader& in, Pattern* pattern);
-    Error load_module_instrument(Bounded_Reader& in);
-    // The part shared by modules and .xi files, from the keyboard table on: envelopes, sample headers
-    // and sample data. `header_end` is where a module's sample headers start; -1 in .xi mode, where
-    // the sample count follows the block instead.
+    // Decodes into `pattern`, or skips the pattern's data when it is null. Version 1.02 files
+    // store the row count in one byte, minus one.
+    Error load_pattern(Bounded_Reader& in, Pattern* pattern, bool byte_rows);
+    // Stages the header's instruments; their sample data is read at once, or left in `pending`
+    // when it comes later in the file.
+    Error load_module_instruments(Bounded_Reader& in, std::vector<Pending_Instrument>& pending, bool defer_data);
+    Error load_module_instrument(Bounded_Reader& in, Pending_Instrument& pending);
+    // The part shared by modules and .xi files, from the keyboard table on: envelopes and sample
+    // headers. `header_end` is where a module's sample headers start; -1 in .xi mode, where the
+    // sample count follows the block instead.
     Error load_instrument_internal(Bounded_Reader& in, Instrument& instrument, int sample_count,
-                                   long header_end, std::vector<std::unique_ptr<Sample>>& staging);
+                                   long header_end, Pending_Instrument& pending);
+    // Reads the sample data of one instrument, stages its samples and maps its keyboard.
+    static void stage_samples(Bounded_Reader& in, Pending_Instrument& pending,
+                              std::vector<std::unique_ptr<Sample>>& staging);
     static void map_keyboard(Instrument::Layer& layer, const unsigned char* keyboard,
                              const std::vector<int>& staged_index);
 

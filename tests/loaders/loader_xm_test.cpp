@@ -532,6 +532,28 @@ TEST_F(LoaderXmFile, TrailingInstrumentsMissingFromTheFile) {
     EXPECT_TRUE(song.get_sample(1)->in_use);
 }
 
+TEST_F(LoaderXmFile, OldLayoutKeepsSampleDataAfterThePatterns) {
+    // Version 1.02: instruments first, then patterns with a one-byte row count (minus one), then
+    // the sample data of every instrument.
+    Byte_Builder b = xm_header(1, 1, 1, {0});
+    b.bytes[58] = 0x02;
+    b.u32(263).text("Old", 22).u8(0).u16(1).u32(40);
+    add_instrument_block(b, {});
+    b.fill(20);
+    b.u32(3).u32(0).u32(0).u8(64).u8(0).u8(0).u8(128).u8(0).u8(0).text("old", 22);
+    Byte_Builder cells;
+    cells.u8(0x81).u8(30);
+    for (int row = 1; row < 32; ++row) cells.u8(0x80);
+    b.u32(8).u8(0).u8(31).u16((int)cells.size()).text(cells.bytes);
+    b.u8(4).u8(4).u8(4);
+    ASSERT_EQ(load_into_song(write("old.xm", b.bytes)), Loader::SUCCESS);
+    EXPECT_EQ(song.get_pattern(0)->get_length(), 32);
+    EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).note, 30);
+    ASSERT_EQ(song.get_sample(0)->data.get_size(), 3);
+    EXPECT_EQ(static_cast<const signed char*>(song.get_sample(0)->data.get_data_ptr())[2], 12);
+    EXPECT_EQ(song.get_instrument(0)->layers[0].sample_table[1], 0);
+}
+
 TEST_F(LoaderXmFile, AdpcmCompressedSamples) {
     Byte_Builder b = xm_header(1, 0, 1, {0});
     b.u32(263).text("Packed", 22).u8(0).u16(1).u32(40);
