@@ -208,7 +208,7 @@ TEST(LoaderXmSamples, C5FrequencyFoldsRelativeNoteAndFinetune) {
 
 namespace {
 
-struct Xm_Sample_Spec {
+struct Xm_Sample_Layout {
     std::vector<int> deltas;  // stored values (already delta-coded)
     bool sixteen_bit = false;
     int relative_note = 0;
@@ -235,17 +235,17 @@ void add_instrument_block(Byte_Builder& b, const std::vector<int>& keyboard) {
     b.u16(0x400).u16(0);      // fade-out, reserved
 }
 
-void add_samples(Byte_Builder& b, const std::vector<Xm_Sample_Spec>& samples) {
-    for (const Xm_Sample_Spec& s : samples) {
+void add_samples(Byte_Builder& b, const std::vector<Xm_Sample_Layout>& samples) {
+    for (const Xm_Sample_Layout& s : samples) {
         unsigned bytes = (unsigned)s.deltas.size() * (s.sixteen_bit ? 2 : 1);
         b.u32(bytes).u32(s.loop_start).u32(s.loop_length).u8(s.volume).u8(s.finetune);
         b.u8(s.type_loop | (s.sixteen_bit ? 0x10 : 0)).u8(s.panning).u8(s.relative_note).u8(0).text(s.name, 22);
     }
-    for (const Xm_Sample_Spec& s : samples)
+    for (const Xm_Sample_Layout& s : samples)
         for (int v : s.deltas) s.sixteen_bit ? b.u16(v & 0xFFFF) : b.u8(v & 0xFF);
 }
 
-void add_instrument(Byte_Builder& b, const std::string& name, const std::vector<Xm_Sample_Spec>& samples,
+void add_instrument(Byte_Builder& b, const std::string& name, const std::vector<Xm_Sample_Layout>& samples,
                     const std::vector<int>& keyboard) {
     b.u32(263).text(name, 22).u8(0).u16((int)samples.size());
     if (samples.empty()) {
@@ -291,13 +291,13 @@ struct Xm_Fixture {
         cells.u8(0x98).u8(20).u8(0).u8(0x80);           // row 3 ch 0: key off alone
         add_pattern(file, {4, cells.bytes});
         instruments_start = file.size();
-        Xm_Sample_Spec eight;
+        Xm_Sample_Layout eight;
         eight.deltas = {10, 10, -30, 1};
         eight.type_loop = 1;
         eight.loop_start = 1;
         eight.loop_length = 2;
         eight.name = "eight";
-        Xm_Sample_Spec sixteen;
+        Xm_Sample_Layout sixteen;
         sixteen.sixteen_bit = true;
         sixteen.deltas = std::vector<int>(100, 300);
         sixteen.relative_note = 12;
@@ -466,7 +466,7 @@ TEST_F(LoaderXmFile, SampleLibraryHandsSamplesToTheSong) {
 
 TEST_F(LoaderXmFile, TooManySamplesInAnInstrument) {
     Byte_Builder b = xm_header(1, 0, 1, {0});
-    std::vector<Xm_Sample_Spec> samples(17);
+    std::vector<Xm_Sample_Layout> samples(17);
     for (auto& s : samples) s.deltas = {1};
     add_instrument(b, "Many", samples, {});
     EXPECT_EQ(loader.load(write("many.xm", b.bytes).c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
@@ -575,7 +575,7 @@ TEST_F(LoaderXmFile, AdpcmCompressedSamples) {
 
 TEST_F(LoaderXmFile, TruncatedSampleDataKeepsWhatIsThere) {
     Byte_Builder b = xm_header(1, 0, 1, {0});
-    Xm_Sample_Spec s;
+    Xm_Sample_Layout s;
     s.deltas = std::vector<int>(50, 1);
     s.type_loop = 1;
     s.loop_start = 10;
@@ -618,7 +618,7 @@ TEST_F(LoaderXmFile, XiInstrumentGoesToFreeSampleSlots) {
     keyboard[50] = 1;
     add_instrument_block(b, keyboard);
     b.fill(20).u16(2);
-    Xm_Sample_Spec low, high;
+    Xm_Sample_Layout low, high;
     low.deltas = {5, 5};
     high.deltas = {1, 2, 3};
     high.name = "high";
