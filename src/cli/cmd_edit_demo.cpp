@@ -91,7 +91,7 @@ static void build_orders(Editor& editor) {
 
 static int run_edit_demo(const std::vector<std::string>& args) {
     if (args.size() != 1) {
-        std::fprintf(stderr, "usage: wendmoor_cli edit-demo OUT.it\n");
+        std::fprintf(stderr, "usage: wendmoor_cli edit-demo OUT.wm\n");
         return 2;
     }
     Keyboard_Input keys;
@@ -120,5 +120,5 @@ static int run_edit_demo(const std::vector<std::string>& args) {
     return 0;
 }
 
-WENDMOOR_CLI_COMMAND(edit_demo, "edit-demo", "edit-demo OUT.it",
+WENDMOOR_CLI_COMMAND(edit_demo, "edit-demo", "edit-demo OUT.wm",
                      "build a short song through the pattern editor and save it", run_edit_demo);

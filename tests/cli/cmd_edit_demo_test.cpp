@@ -12,7 +12,7 @@
 TEST(CmdEditDemo, SavesASongBuiltByTheEditor) {
     Scratch_Dir dir;
     ASSERT_TRUE(dir.ok());
-    std::string out = dir.file("demo.it");
+    std::string out = dir.file("demo.wm");
     std::string cmd = std::string(WENDMOOR_CLI_PATH) + " edit-demo " + out + " > /dev/null";
     int status = std::system(cmd.c_str());
     ASSERT_TRUE(WIFEXITED(status));
