@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <type_traits>
 
 #include "common/components/audio/sample_data.h"
@@ -26,57 +27,134 @@ struct Run_State {
 inline int to_16bit(std::int8_t s) { return s * 256; }
 inline int to_16bit(std::int16_t s) { return s; }
 
+// Branch-free, so the mixing loops vectorise: a sum can only overflow when both terms
+// share a sign, and then it clips towards that sign.
 inline int add_saturating(int a, int b) {
-    int sum;
-    // Overflow is rare: one flag test per add keeps the inner loop short.
-    if (__builtin_expect(__builtin_add_overflow(a, b, &sum), 0)) return b > 0 ? INT32_MAX : INT32_MIN;
-    return sum;
+    int sum = (int)((unsigned)a + (unsigned)b);
+    int overflow = ((a ^ sum) & (b ^ sum)) >> 31;
+    int limit = (a >> 31) ^ INT32_MAX;
+    return (sum & ~overflow) | (limit & overflow);
+}
+
+template <typename T, Interpolation INTERPOLATION>
+inline int read_frame(const T* base, int a) {
+    const T* p = base + (a >> 11);
+    if constexpr (INTERPOLATION == Interpolation::Raw) {
+        return to_16bit(p[0]);
+    } else {
+        int s0 = to_16bit(p[0]);
+        int s1 = to_16bit(p[1]);
+        return s0 + (((s1 - s0) * (a & 2047)) >> 11);
+    }
+}
+
+// Both frames a linear step reads, packed low/high into one int (the raw resampler
+// only reads the first).
+template <typename T, Interpolation INTERPOLATION>
+inline int read_pair(const T* p) {
+    if constexpr (INTERPOLATION == Interpolation::Raw) {
+        return sizeof(T) == 1 ? (std::uint8_t)p[0] : (std::uint16_t)p[0];
+    } else if constexpr (sizeof(T) == 1) {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    } else {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return (int)v;
+    }
 }
 
 // The inner loop; eight instantiations (sample type x interpolation x filter) so nothing
-// is decided per frame.
+// is decided per frame. Everything lives in locals and dest cannot alias the data, so the
+// unfiltered loops vectorise; the filter is a recurrence and stays one frame at a time.
 template <typename T, Interpolation INTERPOLATION, bool FILTERED>
-void mix_frames(const T* base, int increment, int count, const Resampler::Mix_Data& md,
+void mix_frames(const T* __restrict base, int increment, int count, const Resampler::Mix_Data& md,
                 Run_State& st) {
-    int* dest = st.dest;
-    int left = st.left;
-    int right = st.right;
-    int a = st.accumulator;
-    int y1 = st.y1;
-    int y2 = st.y2;
-    for (int i = 0; i < count; i++) {
-        left += st.left_step;
-        right += st.right_step;
-        const T* p = base + (a >> 11);
-        int s;
-        if constexpr (INTERPOLATION == Interpolation::Raw) {
-            s = to_16bit(p[0]);
-        } else {
-            int s0 = to_16bit(p[0]);
-            int s1 = to_16bit(p[1]);
-            s = s0 + (((s1 - s0) * (a & 2047)) >> 11);
-        }
-        if constexpr (FILTERED) {
-            std::int64_t y = ((std::int64_t)s * md.a0 + (std::int64_t)y1 * md.b0 +
-                              (std::int64_t)y2 * md.b1) >> 12;
+    int* __restrict dest = st.dest;
+    const int left_step = st.left_step;
+    const int right_step = st.right_step;
+    const int left0 = st.left;
+    const int right0 = st.right;
+    const int a0 = st.accumulator;
+    if constexpr (FILTERED) {
+        const std::int64_t c0 = md.a0;
+        const std::int64_t c1 = md.b0;
+        const std::int64_t c2 = md.b1;
+        int y1 = st.y1;
+        int y2 = st.y2;
+        int left = left0;
+        int right = right0;
+        int a = a0;
+        for (int i = 0; i < count; i++) {
+            left += left_step;
+            right += right_step;
+            int s = read_frame<T, INTERPOLATION>(base, a);
+            std::int64_t y = (s * c0 + y1 * c1 + y2 * c2) >> 12;
             // A resonant filter can overshoot; keep it within 16 bits like the data.
             if (y > 32767) y = 32767;
             if (y < -32768) y = -32768;
             y2 = y1;
             y1 = (int)y;
             s = (int)y;
+            dest[2 * i] = add_saturating(dest[2 * i], (left >> 11) * s);
+            dest[2 * i + 1] = add_saturating(dest[2 * i + 1], (right >> 11) * s);
+            a += increment;
         }
-        dest[0] = add_saturating(dest[0], (left >> 11) * s);
-        dest[1] = add_saturating(dest[1], (right >> 11) * s);
-        dest += 2;
-        a += increment;
+        st.y1 = y1;
+        st.y2 = y2;
+    } else {
+        // Reading the data is scalar (no gathers on plain x86-64): one load fetches both
+        // frames a linear step needs. The interpolation, volume and saturating sums then
+        // run over the chunk in vector registers.
+        constexpr int CHUNK = 256;
+        int pairs[CHUNK];
+        int s[CHUNK];
+        for (int done = 0; done < count; done += CHUNK) {
+            const int n = count - done < CHUNK ? count - done : CHUNK;
+            const int start = a0 + done * increment;
+            int a = start;
+            for (int i = 0; i < n; i++) {
+                pairs[i] = read_pair<T, INTERPOLATION>(base + (a >> 11));
+                a += increment;
+            }
+            for (int i = 0; i < n; i++) {
+                const int v = pairs[i];
+                int s0, s1;
+                if constexpr (sizeof(T) == 1) {
+                    s0 = (int)(std::int8_t)(v & 0xFF) * 256;
+                    s1 = (int)(std::int8_t)((v >> 8) & 0xFF) * 256;
+                } else {
+                    s0 = (int)(std::int16_t)(v & 0xFFFF);
+                    s1 = v >> 16;
+                }
+                if constexpr (INTERPOLATION == Interpolation::Raw)
+                    s[i] = s0;
+                else
+                    s[i] = s0 + (((s1 - s0) * ((start + i * increment) & 2047)) >> 11);
+            }
+            int* __restrict d = dest + 2 * done;
+            if (left_step == 0 && right_step == 0) {
+                const int lv = left0 >> 11;
+                const int rv = right0 >> 11;
+                for (int i = 0; i < n; i++) {
+                    d[2 * i] = add_saturating(d[2 * i], lv * s[i]);
+                    d[2 * i + 1] = add_saturating(d[2 * i + 1], rv * s[i]);
+                }
+            } else {
+                const int l = left0 + done * left_step;
+                const int r = right0 + done * right_step;
+                for (int i = 0; i < n; i++) {
+                    d[2 * i] = add_saturating(d[2 * i], ((l + (i + 1) * left_step) >> 11) * s[i]);
+                    d[2 * i + 1] = add_saturating(d[2 * i + 1], ((r + (i + 1) * right_step) >> 11) * s[i]);
+                }
+            }
+        }
     }
-    st.dest = dest;
-    st.left = left;
-    st.right = right;
-    st.accumulator = a;
-    st.y1 = y1;
-    st.y2 = y2;
+    st.dest = dest + 2 * count;
+    st.left = left0 + count * left_step;
+    st.right = right0 + count * right_step;
+    st.accumulator = a0 + count * increment;
 }
 
 // Frames near the end of the data that linear interpolation must render raw, since it
