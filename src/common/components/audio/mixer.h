@@ -10,11 +10,13 @@
 
 // Mixer sums saturate at the 32-bit range instead of wrapping, so an overloaded mix clips
 // at -32768..32767 rather than flipping sign. Drivers that sum several mixers use this too.
+// Branch-free so loops over buffers vectorise: only terms of one sign can overflow, and
+// then the sum clips towards that sign.
 inline int mixer_add_saturating(int a, int b) {
-    std::int64_t sum = (std::int64_t)a + b;
-    if (sum > INT32_MAX) return INT32_MAX;
-    if (sum < INT32_MIN) return INT32_MIN;
-    return (int)sum;
+    int sum = (int)((unsigned)a + (unsigned)b);
+    int overflow = ((a ^ sum) & (b ^ sum)) >> 31;
+    int limit = (a >> 31) ^ INT32_MAX;
+    return (sum & ~overflow) | (limit & overflow);
 }
 
 // The audible 16-bit value of a mixer sample (its upper half).

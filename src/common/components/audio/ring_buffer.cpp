@@ -14,12 +14,24 @@ void Ring_Buffer::request_buffer_size(int n) {
     data_remaining = 0;
 }
 
+// Calls f(ring_offset, buffer_offset, length) for the one or two contiguous stretches that
+// n entries from the read position cover, so the loops run without index masking.
+template <typename F>
+static void for_each_stretch(int pos, int size, int n, F f) {
+    if (n > size) n = size;
+    int first = std::min(n, size - pos);
+    f(pos, 0, first);
+    if (first < n) f(0, first, n - first);
+}
+
 void Ring_Buffer::mix_from_buffer(int n, const int* src) {
     if (data.empty()) return;
-    for (int i = 0; i < n; i++) {
-        int& entry = data[(pos + i) & size_mask];
-        entry = mixer_add_saturating(entry, src[i]);
-    }
+    int* ring = data.data();
+    for_each_stretch(pos, (int)data.size(), n, [&](int at, int from, int len) {
+        int* __restrict d = ring + at;
+        const int* __restrict s = src + from;
+        for (int i = 0; i < len; i++) d[i] = mixer_add_saturating(d[i], s[i]);
+    });
     data_remaining = std::max(data_remaining, n);
 }
 
@@ -31,7 +43,12 @@ void Ring_Buffer::paste_from_buffer(int n, const int* src) {
 
 void Ring_Buffer::mix_to_buffer(int n, int* dst, bool advance_after) {
     if (data.empty()) return;
-    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], data[(pos + i) & size_mask]);
+    const int* ring = data.data();
+    for_each_stretch(pos, (int)data.size(), n, [&](int at, int from, int len) {
+        const int* __restrict s = ring + at;
+        int* __restrict d = dst + from;
+        for (int i = 0; i < len; i++) d[i] = mixer_add_saturating(d[i], s[i]);
+    });
     if (advance_after) advance(n);
 }
 
@@ -43,7 +60,9 @@ void Ring_Buffer::paste_to_buffer(int n, int* dst, bool advance_after) {
 
 void Ring_Buffer::write_zero(int n) {
     if (data.empty()) return;
-    for (int i = 0; i < n; i++) data[(pos + i) & size_mask] = 0;
+    int* ring = data.data();
+    for_each_stretch(pos, (int)data.size(), n,
+                     [&](int at, int, int len) { std::fill(ring + at, ring + at + len, 0); });
 }
 
 void Ring_Buffer::advance(int n) {
