@@ -1,5 +1,7 @@
 #include "common/components/audio/resampler.h"
 
+#include <atomic>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -134,14 +136,15 @@ bool detect_avx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
 }
-const bool cpu_has_avx2 = detect_avx2();
+const bool cpu_supports_avx2 = detect_avx2();
+std::atomic<bool> cpu_has_avx2{cpu_supports_avx2};
 #endif
 
 template <typename T, Interpolation INTERPOLATION>
 inline void mix_chunk(const int* pairs, int* s, int n, int start, int increment, int* d, int l, int r,
                       int left_step, int right_step, Chunk_Filter* filter) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (cpu_has_avx2) {
+    if (cpu_has_avx2.load(std::memory_order_relaxed)) {
         mix_chunk_avx2<T, INTERPOLATION>(pairs, s, n, start, increment, d, l, r, left_step, right_step, filter);
         return;
     }
@@ -266,3 +269,13 @@ void mix_any(Resampler::Mix_Data* md) {
 void Resampler_Raw::mix(Mix_Data* data) { mix_any<Interpolation::Raw>(data); }
 
 void Resampler_Linear::mix(Mix_Data* data) { mix_any<Interpolation::Linear>(data); }
+
+bool resampler_use_cpu_extensions(bool on) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    cpu_has_avx2.store(on && cpu_supports_avx2);
+    return cpu_has_avx2.load();
+#else
+    (void)on;
+    return false;
+#endif
+}

@@ -59,3 +59,8 @@ public:
     std::string get_name() override { return "None"; }
     bool has_interpolation() override { return false; }
 };
+
+// Turns the CPU-specific inner loops (AVX2) on or off; on by default where the CPU has them.
+// Both paths give the same output; this exists so each can be checked. Returns whether the
+// extensions are now in use.
+bool resampler_use_cpu_extensions(bool on);

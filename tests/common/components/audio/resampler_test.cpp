@@ -202,3 +202,54 @@ TEST(ResamplerManager, FirstManagerIsTheProcessWideOne) {
     }
     EXPECT_EQ(Resampler_Manager::get_resampler_manager(), before);
 }
+
+// The CPU-specific inner loops must give exactly what the portable ones give, for every
+// instantiation, with ramps, steady volumes, the filter and loud sums that saturate.
+TEST(Resampler, CpuSpecificLoopsMatchThePortableOnes) {
+    std::vector<std::int16_t> d16(5000);
+    std::vector<std::int8_t> d8(5000);
+    for (size_t i = 0; i < d16.size(); i++) {
+        d16[i] = (std::int16_t)(((i * 7919) % 65536) - 32768);
+        d8[i] = (std::int8_t)(((i * 31) % 256) - 128);
+    }
+    auto s16 = make_sample_16(d16);
+    auto s8 = make_sample_8(d8);
+    Resampler_Raw raw;
+    Resampler_Linear linear;
+
+    auto render = [&](Resampler& r, const Sample_Data& sd, bool filter, int volume_end, int increment) {
+        std::vector<int> out(2 * 3000, 1 << 30);  // near the top, so sums saturate
+        Resampler::Mix_Data md;
+        md.dest = out.data();
+        md.sample_data = &sd;
+        md.frame = 3;
+        md.fraction = 517;
+        md.increment = increment;
+        md.frames = 1900;
+        md.left_volume_start = 120;
+        md.left_volume_end = volume_end;
+        md.right_volume_start = 4000;
+        md.right_volume_end = volume_end == 120 ? 4000 : 7;
+        md.filter_on = filter ? 1 : 0;
+        md.a0 = 2100;
+        md.b0 = 3000;
+        md.b1 = -900;
+        r.mix(&md);
+        return out;
+    };
+
+    for (Resampler* r : {(Resampler*)&raw, (Resampler*)&linear})
+        for (const Sample_Data* sd : {s16.get(), s8.get()})
+            for (bool filter : {false, true})
+                for (int volume_end : {120, 900})
+                    for (int increment : {2048, 1333, 5100}) {
+                        resampler_use_cpu_extensions(false);
+                        std::vector<int> portable = render(*r, *sd, filter, volume_end, increment);
+                        ASSERT_NE(portable, std::vector<int>(portable.size(), 1 << 30)) << "nothing was mixed";
+                        bool extensions = resampler_use_cpu_extensions(true);
+                        std::vector<int> fast = render(*r, *sd, filter, volume_end, increment);
+                        ASSERT_EQ(portable, fast) << r->get_name() << " 16-bit " << sd->is_16bit() << " filter "
+                                                  << filter << " ramp " << (volume_end != 120) << " step "
+                                                  << increment << " extensions " << extensions;
+                    }
+}
