@@ -125,24 +125,6 @@ bool parse(const std::vector<std::string>& args, Render_Options& o) {
     return !o.input.empty() && (o.bench || !o.output.empty());
 }
 
-// Tells when playback has come back to where it has already been through a jump. The player's
-// next position changes once per row; a change into another order that lands on a position
-// already reached is a jump back (pattern loops stay inside their order and do not count).
-class Loop_Detector {
-public:
-    bool song_looped(int order, int row) {
-        std::pair<int, int> now{order, row};
-        if (now == last) return false;
-        bool changed_order = order != last.first;
-        last = now;
-        return !seen.insert(now).second && changed_order;
-    }
-
-private:
-    std::set<std::pair<int, int>> seen;
-    std::pair<int, int> last{-1, -1};
-};
-
 void draw_progress(const Tracker_Instance& ti, int used_orders, double seconds) {
     const int width = 30;
     int order = ti.player.get_current_order();
@@ -187,7 +169,7 @@ int run_render(const std::vector<std::string>& args) {
     const long cap_frames = (long)(o.max_seconds * o.rate);
     long frames_done = 0;
     long end_frame = -1;  // set once the song has ended: where the tail stops
-    Loop_Detector loops;
+    Song_Loop_Watch loops;
     Song_End_Watch end_watch;
     std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
@@ -227,7 +209,7 @@ int run_render(const std::vector<std::string>& args) {
             bool ended = end_watch.finished(ti.player.reached_end_of_song(),
                                             ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
                                             ti.player.get_current_order(), ti.player.get_current_row()) ||
-                         loops.song_looped(ti.player.get_current_order(), ti.player.get_current_row());
+                         loops.looped(ti.player.get_current_order(), ti.player.get_current_row());
             if (ended) {
                 ti.player.play_stop();
                 end_frame = frames_done + (long)(o.tail_seconds * o.rate);

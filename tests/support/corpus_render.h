@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/components/audio/mixer.h"
+#include "tracker/song_end_watch.h"
 #include "tracker/tracker_instance.h"
 
 // Plays a loaded module through its tracker instance's player and mixer, the way the render
@@ -18,23 +19,6 @@ struct Corpus_Render {
     int peak = 0;           // loudest 16-bit sample
     double loud_seconds = 0;  // audio with a sample above a whisper in it
     int most_voices = 0;
-};
-
-// A jump back into another order to a row already played means the song is looping; pattern
-// loops stay inside their order and do not count. The render command uses the same rule.
-class Song_Loop_Watch {
-public:
-    bool looped(int order, int row) {
-        std::pair<int, int> now{order, row};
-        if (now == last) return false;
-        bool changed_order = order != last.first;
-        last = now;
-        return !seen.insert(now).second && changed_order;
-    }
-
-private:
-    std::set<std::pair<int, int>> seen;
-    std::pair<int, int> last{-1, -1};
 };
 
 inline Corpus_Render render_corpus_module(Tracker_Instance& ti, const std::string& path, int rate,
