@@ -154,6 +154,7 @@ private:
     void set_all_pans(int channel, int pan);
     void set_all_base_volumes(int channel, int volume);
     bool t0() const { return tick_counter == 0; }
+    int volume_slide_change(int x, int y) const;
     int random();
 
     Song* song = nullptr;

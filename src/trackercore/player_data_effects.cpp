@@ -300,17 +300,18 @@ void Player_Data::run_volume_column_effects(int channel) {
     }
 }
 
+// Dxy and Wxy: x0 up and 0y down on later ticks, xF up and Fy down once on tick 0.
+int Player_Data::volume_slide_change(int x, int y) const {
+    if (y == 0) return t0() ? 0 : x;
+    if (x == 0) return t0() ? 0 : -y;
+    if (y == 15) return t0() ? x : 0;
+    if (x == 15) return t0() ? -y : 0;
+    return 0;
+}
+
 void Player_Data::do_volume_slide(int channel, int parameter) {
     const int x = (parameter >> 4) & 15, y = parameter & 15;
-    int change = 0;
-    if (y == 0)
-        change = t0() ? 0 : x;
-    else if (x == 0)
-        change = t0() ? 0 : -y;
-    else if (y == 15)
-        change = t0() ? x : 0;
-    else if (x == 15)
-        change = t0() ? -y : 0;
+    const int change = volume_slide_change(x, y);
     if (!change) return;
     for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
         slot.base_volume = (int16_t)std::clamp(slot.base_volume + change, 0, 64);
@@ -454,15 +455,7 @@ void Player_Data::do_global_volume_slide(int channel) {
     Channel_Control& ch = channels[channel];
     const int p = remember(ch.global_volume_slide_memory, ch.parameter);
     const int x = p >> 4, y = p & 15;
-    int change = 0;
-    if (y == 0)
-        change = t0() ? 0 : x;
-    else if (x == 0)
-        change = t0() ? 0 : -y;
-    else if (y == 15)
-        change = t0() ? x : 0;
-    else if (x == 15)
-        change = t0() ? -y : 0;
+    const int change = volume_slide_change(x, y);
     global_volume = std::clamp(global_volume + change, 0, 128);
 }
 
