@@ -34,6 +34,9 @@ public:
     virtual std::string get_disk_writer_file() { return ""; }
     virtual void set_disk_writer_file(const std::string&) {}
 
+    // Why the last init() failed, for the user; empty after a successful start.
+    const std::string& get_last_error() const { return last_error; }
+
     std::vector<Mixer_Base*>* get_mixer_list() { return mixer_list; }
     bool is_callback_driven() const { return uses_callback != 0; }
 
@@ -50,4 +53,5 @@ protected:
     bool mix_stereo = true;
     int buffer_size = 4096;
     int uses_callback = 0;
+    std::string last_error;
 };

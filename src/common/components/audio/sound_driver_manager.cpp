@@ -39,6 +39,11 @@ bool Sound_Driver_Manager::is_active_driver_active() {
     return d && d->is_active();
 }
 
+std::string Sound_Driver_Manager::get_active_driver_error() {
+    Sound_Driver* d = selected();
+    return d ? d->get_last_error() : std::string();
+}
+
 void Sound_Driver_Manager::set_active_driver(int index) {
     if (index < 0 || index >= (int)drivers.size() || index == active_driver) return;
     Mutex_Lock_Guard guard(variables_lock);

@@ -27,6 +27,8 @@ public:
     std::string get_driver_name(int index);
     int get_active_driver() const { return active_driver; }
     bool is_active_driver_active();
+    // Why the active driver could not start; empty when it started or was never tried.
+    std::string get_active_driver_error();
 
     void set_active_driver(int index);
     void stop_active_driver(bool take_lock);

@@ -69,10 +69,12 @@ int Sound_Driver_RtAudio::init() {
         device->startStream();
     } catch (RtAudioError& e) {
         e.printMessage();
+        last_error = e.getMessage();
         device.reset();
         stream_id = -1;
         return -2;
     }
+    last_error.clear();
     active = true;
     return 0;
 }
