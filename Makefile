@@ -5,10 +5,16 @@ ASAN_BUILD ?= build-asan
 TSAN_BUILD ?= build-tsan
 CMAKE_GEN := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 
-.PHONY: run test setup build build-asan build-tsan unit-test asan-test tsan-test bench fuzz clean
+.PHONY: run screenshots test setup build build-asan build-tsan unit-test asan-test tsan-test bench fuzz clean
 
+# With no ARGS the tracker opens on the demo song; `wendmoor_qt` alone opens no song window.
 run: build
-	./$(BUILD)/wendmoor_qt $(ARGS)
+	./$(BUILD)/wendmoor_qt $(or $(ARGS),$(BUILD)/demo.wm)
+
+# Pictures of each page and of the settings window, in $(BUILD)/screenshots/.
+SCREENSHOT_SONG ?= ../shared/corpus/songs/Fight2.it
+screenshots: build
+	bash scripts/screenshots.sh "$(SCREENSHOT_SONG)" $(BUILD)/screenshots $(BUILD)
 
 test: build build-asan
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -29,7 +35,7 @@ $(ASAN_BUILD)/.configured: CMakeLists.txt | setup
 
 $(TSAN_BUILD)/.configured: CMakeLists.txt | setup
 	cmake -S . -B $(TSAN_BUILD) $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWENDMOOR_TSAN=ON \
-		-DWENDMOOR_GUI=OFF -DWENDMOOR_BENCH=OFF -DWENDMOOR_WERROR=ON
+		-DWENDMOOR_GUI=ON -DWENDMOOR_BENCH=OFF -DWENDMOOR_WERROR=ON
 	@touch $@
 
 build: setup $(BUILD)/.configured
@@ -47,9 +53,10 @@ asan-test: build-asan
 build-tsan: setup $(TSAN_BUILD)/.configured
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 
-# The tests where two threads meet (the audio thread against the interface, the drivers'
-# own threads, the command-line player), under ThreadSanitizer: any report fails the test.
-TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry
+# The tests where two threads meet (the audio thread against the interface and the song
+# windows' timers, the drivers' own threads, the command-line player), under
+# ThreadSanitizer: any report fails the test.
+TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry|GuiAudioThread
 tsan-test: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'

@@ -7,7 +7,7 @@ packages=(
   ladspa-sdk swh-plugins cmt
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  pulseaudio pulseaudio-utils alsa-utils sox xvfb xauth
+  pulseaudio pulseaudio-utils alsa-utils sox xvfb xauth xdotool imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

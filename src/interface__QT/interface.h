@@ -1,13 +1,133 @@
 #pragma once
 
+#include <QString>
 #include <QTabWidget>
+#include <QTimer>
 
-// The song editor: six pages over one tracker instance.
+#include <vector>
+
+#include "tracker/tracker_instance.h"
+
+class Mutex_Lock;
+class QKeyEvent;
+
+// The song editor: six pages over one tracker instance, which it owns. Keys that belong to
+// the whole song window (page keys, play keys, the editing octave, live notes on the sample
+// and instrument pages) are taken here before the focused page sees them.
 class Interface : public QTabWidget {
     Q_OBJECT
 public:
+    enum Page { PAGE_PATTERNS, PAGE_SAMPLES, PAGE_INSTRUMENTS, PAGE_ORDERS, PAGE_VARIABLES, PAGE_BUFFERS, PAGE_COUNT };
+    static const char* const page_titles[PAGE_COUNT];
+
     // The refresh interval of every song window, in milliseconds ("repaint_interval").
     static int widget_timer_interval;
+    static constexpr int LIVE_NOTE_VOLUME = 64;
 
     explicit Interface(QWidget* parent = nullptr);
+    ~Interface() override;
+
+    Tracker_Instance* get_tracker() { return &tracker; }
+    // The variables lock guards what the player and mixer read; the info lock the status.
+    void set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock);
+
+    Page get_current_page() const { return (Page)currentIndex(); }
+    void set_current_page(Page page);
+    QWidget* get_page(Page page) const;
+    // Puts a page's own widget in place of what is there now (the interface takes it).
+    void set_page_widget(Page page, QWidget* widget);
+
+    // The song's name; its file's name or "New Song" while it has none.
+    QString get_song_name() const;
+    const QString& get_song_path() const { return song_path; }
+
+    // Files. Load failures and save failures are reported in a box.
+    Loader::Error open_song(const QString& path);
+    int save_song();
+    int save_song_as();
+
+    // Play control.
+    void play_song();
+    void stop_song();
+    void play_pattern();
+    void play_from_mark();
+    void play_from_order();
+    void play_from_cursor();
+    void play_next_order();
+    void play_previous_order();
+
+    // The "Pattern" menu.
+    void perform_pattern_action(int action);  // an Editor::Pattern_Actions value
+    void undo_last_action();
+    void volume_amplifier();
+    void toggle_cursor_follows_song() { cursor_follows_song = !cursor_follows_song; }
+    bool is_cursor_following_song() const { return cursor_follows_song; }
+    void clear_all_patterns();
+    void clear_orderlist();
+
+    // The "Sample" menu; copy, cut, paste, delete, load and save belong to the sample page.
+    void sample_copy() {}
+    void sample_cut() {}
+    void sample_paste() {}
+    void sample_delete() {}
+    void sample_load() {}
+    void sample_save() {}
+    void sample_make_instrument();
+    void sample_clear_unused();
+    void sample_clear_default_pannings();
+
+    // The "Instrument" menu; copy, cut, paste, load and save belong to the instrument page.
+    void instrument_copy() {}
+    void instrument_cut() {}
+    void instrument_paste() {}
+    void instrument_delete();
+    void instrument_delete_with_samples();
+    void instrument_load() {}
+    void instrument_save() {}
+    void instrument_recreate_all();
+    void instrument_clear_default_pannings();
+
+    // The slots the live keyboard and the menus act on; the sample and instrument pages
+    // set them as the selection changes.
+    int get_selected_sample() const { return selected_sample; }
+    void set_selected_sample(int sample);
+    int get_selected_instrument() const { return selected_instrument; }
+    void set_selected_instrument(int instrument);
+
+    // What the timer read last: pages draw play positions from it.
+    const Player_Data::Play_Status& get_play_status() const { return play_status; }
+    const std::vector<Player_Data::VoiceStatusInfo>& get_voice_status() const { return voice_status; }
+
+    void update_pattern_editor() { emit patterns_changed(); }
+
+signals:
+    // After each refresh of the play status; pages run their own timer work on it.
+    void timer_tick();
+    // The whole song was replaced (a load): every page rebinds.
+    void song_replaced();
+    void patterns_changed();
+    void orders_changed();
+    void samples_changed();
+    void instruments_changed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void timer_callback();
+    bool key_pressed(QKeyEvent* event);
+    bool key_released(QKeyEvent* event);
+    void watch_keys_of(QWidget* widget);
+    // Runs a change the audio thread could see under the variables lock.
+    template <class Change> void locked(Change change);
+
+    Tracker_Instance tracker;
+    QString song_path;
+    QTimer timer;
+    int timer_interval = 0;
+    bool cursor_follows_song = false;
+    int selected_sample = 0;
+    int selected_instrument = 0;
+    Player_Data::Play_Status play_status;
+    std::vector<Player_Data::VoiceStatusInfo> voice_status;
 };

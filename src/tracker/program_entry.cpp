@@ -59,6 +59,7 @@ int Program_Entry::run(int argc, char** argv) {
     Tracker_Instance::init_keyboard();
     settings_path = get_settings_path();
     load_settings();
+    if (hooks.show_main_window) hooks.show_main_window();
 
     use_scheduling_policy(SCHED_RR);
     if (process_arguments(argc, argv) == Arguments_Result::SHOW_HELP) return HELP_EXIT_STATUS;
@@ -76,7 +77,13 @@ void Program_Entry::load_settings() {
         std::printf("Warning, config file not found at %s. One will be created on exit!\n",
                     settings_path.c_str());
         std::fflush(stdout);
-        driver_manager.set_active_driver(1);
+        // A newcomer should hear the song at once: the sound card, not the silent driver.
+        // When it cannot be opened the program still runs and says why.
+        driver_manager.request_mix_frequency(FIRST_RUN_MIX_FREQUENCY);
+        driver_manager.request_mix_16bits(true);
+        driver_manager.request_mix_stereo(true);
+        driver_manager.request_buffer_size(FIRST_RUN_BUFFER_SIZE);
+        driver_manager.set_active_driver(FIRST_RUN_DRIVER);
         driver_manager.reset_active_driver();
         return;
     }

@@ -28,6 +28,7 @@ void display_help();
 struct Program_Hooks {
     std::function<void(const std::string& path)> open_song;  // a song named on the command line
     std::function<void(ConfigHandler*)> load_settings;       // stored preferences, at start
+    std::function<void()> show_main_window;                  // after the settings, before the songs
     std::function<void(ConfigHandler*)> save_settings;       // preferences to store, at exit
     std::function<int()> run_event_loop;                     // returns the program's status
 };
@@ -38,6 +39,10 @@ public:
     static constexpr const char* SETTINGS_FILE_NAME = ".wendmoor_QT";
     static constexpr const char* SETTINGS_HEADER = "WENDMOOR_CONFIG";
     static constexpr int HELP_EXIT_STATUS = 255;
+    // First run: what plays through an ordinary sound card without dropouts.
+    static constexpr int FIRST_RUN_DRIVER = 0;  // RtAudio
+    static constexpr int FIRST_RUN_MIX_FREQUENCY = 44100;
+    static constexpr int FIRST_RUN_BUFFER_SIZE = 1024;
 
     explicit Program_Entry(Program_Hooks hooks = {});
     ~Program_Entry();

@@ -28,6 +28,7 @@ Loader::Error File_Format_Manager::load_module(const char* file) {
         Loader::Error result = loader->load(file, true);
         if (result == Loader::SUCCESS) {
             if (song) {
+                Mutex_Lock_Guard guard(song_lock);
                 song->reset_data();
                 loader->transfer_data_to_song();
                 loader->free_info(false);

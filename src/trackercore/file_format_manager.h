@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/components/audio/mutex_lock.h"
 #include "trackercore/loader.h"
 #include "trackercore/saver.h"
 
@@ -14,6 +15,9 @@ class File_Format_Manager {
 public:
     void set_song(Song* s) { song = s; }
     Song* get_song() const { return song; }
+    // Held while a loaded module replaces the song, which the audio thread may be reading
+    // (the variables lock); the file itself is read without it.
+    void set_song_lock(Mutex_Lock* lock) { song_lock = lock; }
 
     void register_loader(Loader* loader);
     void register_saver(Saver* saver);
@@ -35,4 +39,5 @@ private:
     std::vector<Loader*> loaders;
     std::vector<Saver*> savers;
     Song* song = nullptr;
+    Mutex_Lock* song_lock = nullptr;
 };

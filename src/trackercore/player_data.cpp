@@ -100,6 +100,7 @@ void Player_Data::play_start(int pattern, int order, int row) {
     if (current_row >= pattern_at(current_pattern)->get_length()) current_row = 0;
     reached_end = 0;
     set_tick_size();
+    publish_play_status();
 }
 
 void Player_Data::play_stop() {
@@ -109,6 +110,7 @@ void Player_Data::play_stop() {
     delete_all_voices();
     for (Channel_Control& channel : channels) channel.reset();
     reset();
+    publish_play_status();
 }
 
 void Player_Data::play_note(int channel, Note note, bool ignore_mute) {
@@ -130,6 +132,7 @@ void Player_Data::goto_next_order() {
     current_row = 0;
     current_order = next;
     current_pattern = song->get_order(next);
+    publish_play_status();
 }
 
 void Player_Data::goto_previous_order() {
@@ -151,11 +154,34 @@ void Player_Data::goto_previous_order() {
     current_row = 0;
     current_order = previous;
     current_pattern = song->get_order(previous);
+    publish_play_status();
 }
 
 void Player_Data::get_voice_status_info(std::vector<VoiceStatusInfo>& out) {
     Mutex_Lock_Guard guard(info_lock);
     out = voice_status;
+}
+
+void Player_Data::get_play_status(Play_Status& out) {
+    Mutex_Lock_Guard guard(info_lock);
+    out = play_status;
+}
+
+Player_Data::Play_Status Player_Data::current_play_status() {
+    Play_Status status;
+    status.play_mode = (Play_Mode)play_mode;
+    status.order = current_order;
+    status.pattern = current_pattern;
+    status.row = current_row;
+    status.voices = mixer ? mixer->get_active_voices_count() : 0;
+    status.buffers = mixer ? mixer->get_active_buffers_count() : 0;
+    return status;
+}
+
+void Player_Data::publish_play_status() {
+    Play_Status status = current_play_status();
+    Mutex_Lock_Guard guard(info_lock);
+    play_status = status;
 }
 
 void Player_Data::stop_at_end_of_song() {

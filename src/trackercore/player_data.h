@@ -33,6 +33,17 @@ public:
         int frequency = 0;
     };
 
+    // Where playback is, for the song windows' status lines: published with the voice
+    // status under the info lock, so the interface never reads the player's own fields.
+    struct Play_Status {
+        Play_Mode play_mode = PLAY_NOTHING;
+        int order = 0;
+        int pattern = 0;
+        int row = 0;  // the row the next row start plays
+        int voices = 0;
+        int buffers = 0;
+    };
+
     static constexpr int CHANNELS = Pattern::CHANNELS;
     // Voices come from a fixed pool so that a tick never allocates. The mixer holds at most
     // 128 voices; the rest covers the voices started in one tick before the mixer steals.
@@ -62,6 +73,7 @@ public:
     void unlock_player_variables();
     void erase_voices_using_sample(Sample* sample);
     void get_voice_status_info(std::vector<VoiceStatusInfo>& out);
+    void get_play_status(Play_Status& out);
 
     void link_to_song(Song* song);
     void link_to_mixer(Mixer_Base* mixer);
@@ -137,6 +149,10 @@ private:
     Pattern* pattern_at(int index);
     bool song_mode() const { return play_mode == PLAY_SONG; }
     void stop_at_end_of_song();
+    Play_Status current_play_status();
+    // Interface thread, under the variables lock: play control shows at once, even when no
+    // driver is running to publish the next tick.
+    void publish_play_status();
 
     // Voice pool.
     Voice_Control* acquire_voice();
@@ -181,6 +197,7 @@ private:
     Mutex_Lock* info_lock = nullptr;
     std::vector<VoiceStatusInfo> voice_status_work;
     std::vector<VoiceStatusInfo> voice_status;
+    Play_Status play_status;
 
     // Row delays: S6x adds ticks to the row, SEx plays it again without its notes.
     int row_extra_ticks = 0;

@@ -110,7 +110,9 @@ void Player_Data::update_mixer() {
         i++;
     }
     // The interface may be copying the list: rather than wait for it, publish next tick.
+    Play_Status status = current_play_status();
     if (info_lock && info_lock->try_grab()) return;
     voice_status.swap(voice_status_work);
+    play_status = status;
     if (info_lock) info_lock->release();
 }

@@ -177,7 +177,9 @@ TEST_F(ProgramEntryRun, SchedFifoWarnsAndStillRunsWithoutPrivileges) {
 }
 
 TEST_F(ProgramEntryRun, UnwritableSettingsFileIsReportedAtExit) {
-    setenv("HOME", scratch.file("missing_dir").c_str(), 1);
+    // A home that is a plain file: nothing can be made inside it.
+    Scratch_Dir::write(scratch.file("not_a_dir"), "");
+    setenv("HOME", scratch.file("not_a_dir").c_str(), 1);
     std::string output;
     EXPECT_EQ(run({}, &output), 0);
     EXPECT_NE(output.find("Error: tracker/program_entry:"), std::string::npos) << output;
@@ -187,30 +189,32 @@ TEST_F(ProgramEntryRun, UnwritableSettingsFileIsReportedAtExit) {
 #ifdef WENDMOOR_QT_PATH
 namespace {
 
-// Runs the program with HOME set to the scratch directory; returns its exit status.
-int run_program(const Scratch_Dir& scratch, const std::string& arguments, std::string* output) {
-    std::string command = "HOME='" + scratch.path() + "' '" WENDMOOR_QT_PATH "' " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) return -1;
-    char buffer[256];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, count);
-    int status = pclose(pipe);
+// Runs the program with HOME set to the scratch directory, on the offscreen platform; with
+// `stop`, ends it with SIGTERM once it has started. Returns its exit status.
+int run_program(const Scratch_Dir& scratch, const std::string& arguments, std::string* output, bool stop) {
+    std::string log = scratch.file("program.log");
+    std::string command = "HOME='" + scratch.path() + "' QT_QPA_PLATFORM=offscreen '" WENDMOOR_QT_PATH "' " +
+                          arguments + " >'" + log + "' 2>&1 & pid=$!; ";
+    if (stop) command += "sleep 1; kill -TERM $pid; ";
+    command += "wait $pid";
+    int status = std::system(command.c_str());
+    *output = Scratch_Dir::read(log);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
 
-TEST(ProgramEntryBinary, HelpExitsWith255AndNormalRunWritesSettings) {
+// Help ends the program before any window shows; SIGTERM (a desktop logging out) ends the
+// event loop like Quit and still stores the settings.
+TEST(ProgramEntryBinary, HelpExitsWith255AndTerminationWritesSettings) {
     Scratch_Dir scratch;
     ASSERT_TRUE(scratch.ok());
     std::string output;
-    EXPECT_EQ(run_program(scratch, "--help", &output), 255);
+    EXPECT_EQ(run_program(scratch, "--help", &output, false), 255);
     EXPECT_NE(output.find("Usage: wendmoor_qt [flags] [songs]"), std::string::npos) << output;
     EXPECT_FALSE(std::filesystem::exists(scratch.file(".wendmoor_QT")));
 
-    output.clear();
-    EXPECT_EQ(run_program(scratch, "", &output), 0);
+    EXPECT_EQ(run_program(scratch, "", &output, true), 0);
     EXPECT_NE(output.find("Saving settings to " + scratch.file(".wendmoor_QT")), std::string::npos) << output;
     EXPECT_TRUE(std::filesystem::exists(scratch.file(".wendmoor_QT")));
 }

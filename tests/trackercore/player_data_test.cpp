@@ -326,10 +326,16 @@ TEST_F(Player_Core, VoiceStatusIsPublishedUnderTheInfoLock) {
     EXPECT_EQ(status[1].pan, 0);
     EXPECT_EQ(status[0].volume_envelope_pos, 0);
     EXPECT_GE(info.grabs, 2);
+    // The position and the voice count go out with the list.
+    Player_Data::Play_Status position;
+    player.get_play_status(position);
+    EXPECT_EQ(position.play_mode, Player_Data::PLAY_PATTERN);
+    EXPECT_EQ(position.row, 1);
+    EXPECT_EQ(position.voices, 2);
 
     // While the interface holds the lock, the tick does not wait for it.
-    info.held = true;
     player.play_stop();
+    info.held = true;
     ticks(1);
     info.held = false;
     player.get_voice_status_info(status);

@@ -89,7 +89,7 @@ public:
     int get_voice_index(Voice* voice);
     int get_max_voices() const { return max_voices; }
     Voice* get_voice(int slot);  // null for a free slot or a bad index
-    int get_active_buffers_count() const { return active_buffers; }
+    int get_active_buffers_count() const override { return active_buffers; }
 
     // Channels, buffers and outputs (interface thread, under the variables lock)
     int get_channel_count() const { return channel_count; }

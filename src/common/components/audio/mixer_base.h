@@ -17,6 +17,8 @@ public:
     virtual int* get_channel_buffer_ptr(int channel) = 0;
     virtual bool is_channel_in_use(int channel) = 0;
     virtual int get_active_voices_count() = 0;
+    // Buses that carried signal in the last block.
+    virtual int get_active_buffers_count() const { return 0; }
     virtual void set_mix_frequency(float hz) = 0;
     virtual float get_mix_frequency() = 0;
     virtual void set_preamp(float preamp) = 0;

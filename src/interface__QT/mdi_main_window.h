@@ -1,0 +1,143 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QTimer>
+
+class Interface;
+class MDI_Sub_Window;
+class Mutex_Lock;
+class QAction;
+class QMdiArea;
+class QMenu;
+class QSpinBox;
+class QToolBar;
+class Settings_Window;
+class Sound_Driver_Manager;
+
+// The application window: a workspace of song windows, the menus and toolbars that act on
+// the active one, the editing octave and the settings window.
+class MDI_Main_Window : public QMainWindow {
+    Q_OBJECT
+public:
+    // The menus' item ids, kept as each action's data.
+    enum Pattern_Menu_Id {
+        PATTERN_UNDO = 100,
+        PATTERN_VOLUME_AMPLIFIER = 101,
+        PATTERN_TOGGLE_FOLLOW = 102,
+        PATTERN_CLEAR_ALL = 103,
+        PATTERN_CLEAR_ORDERLIST = 104,
+    };
+    enum Sample_Menu_Id {
+        SAMPLE_COPY,
+        SAMPLE_CUT,
+        SAMPLE_PASTE,
+        SAMPLE_DELETE,
+        SAMPLE_LOAD,
+        SAMPLE_SAVE,
+        SAMPLE_MAKE_INSTRUMENT,
+        SAMPLE_CLEAR_UNUSED,
+        SAMPLE_CLEAR_DEFAULT_PANNINGS,
+    };
+    enum Instrument_Menu_Id {
+        INSTRUMENT_COPY,
+        INSTRUMENT_CUT,
+        INSTRUMENT_PASTE,
+        INSTRUMENT_DELETE,
+        INSTRUMENT_DELETE_WITH_SAMPLES,
+        INSTRUMENT_LOAD,
+        INSTRUMENT_SAVE,
+        INSTRUMENT_RECREATE_ALL,
+        INSTRUMENT_CLEAR_DEFAULT_PANNINGS,
+    };
+    enum Settings_Menu_Id { SHOW_PLAY_TOOLBAR, SHOW_OCTAVE_TOOLBAR, SHOW_FILE_TOOLBAR, CONFIGURE };
+
+    static constexpr const char* PRODUCT_NAME = "Wendmoor";
+    static constexpr const char* SONG_FILTER = "Module Files (*.wm *.WM *.it *.IT *.xm *.XM *.s3m *.S3M)";
+    // The main window's refresh interval, in milliseconds.
+    static int widget_timer_interval;
+
+    explicit MDI_Main_Window(QWidget* parent = nullptr);
+    ~MDI_Main_Window() override;
+
+    void set_sound_driver_manager(Sound_Driver_Manager* manager);
+    void set_info_lock(Mutex_Lock* lock) { info_lock = lock; }
+    Settings_Window* get_settings_window() const { return settings_window; }
+
+    // A new song window with the song read from the file, stopped.
+    MDI_Sub_Window* open_song(const QString& path);
+
+    MDI_Sub_Window* get_active_song_window() const;
+    QList<MDI_Sub_Window*> get_song_windows() const;
+    QMdiArea* get_workspace() const { return workspace; }
+    QMenu* get_menu(const QString& title) const;
+    QToolBar* get_play_toolbar() const { return play_toolbar; }
+    QToolBar* get_octave_toolbar() const { return octave_toolbar; }
+    QToolBar* get_file_toolbar() const { return file_toolbar; }
+    QSpinBox* get_octave_spin_box() const { return octave_spin_box; }
+
+    // File commands.
+    MDI_Sub_Window* new_doc();
+    void load();
+    void save();
+    void save_as();
+    void close_window();
+
+    // What the 50 ms timer does: status lines, octave, captions, menus.
+    void timer_callback();
+    static QString get_product_caption();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void create_toolbars();
+    void create_menus();
+    void create_file_menu();
+    void create_pattern_menu();
+    void create_sample_menu();
+    void create_instrument_menu();
+    void create_song_menu();
+    void rebuild_windows_menu();
+    void rebuild_settings_menu();
+    void settings_menu_activated(int id);
+    void show_effect_list();
+    void show_about();
+    void default_octave_changed_cbk(int octave);
+    void update_driver_status();
+    void update_menus_for_page();
+    // Runs the command on the active song's editor; nothing without a song window.
+    template <class Command> void on_active(Command command);
+    QAction* add_item(QMenu* menu, const QString& text, int id);
+
+    QMdiArea* workspace;
+    QToolBar* file_toolbar = nullptr;
+    QToolBar* play_toolbar = nullptr;
+    QToolBar* octave_toolbar = nullptr;
+    QSpinBox* octave_spin_box = nullptr;
+    QMenu* pattern_menu = nullptr;
+    QMenu* sample_menu = nullptr;
+    QMenu* instrument_menu = nullptr;
+    QMenu* windows_menu = nullptr;
+    QMenu* settings_menu = nullptr;
+    QAction* new_action = nullptr;
+    QAction* load_action = nullptr;
+    QAction* save_action = nullptr;
+    QAction* save_as_action = nullptr;
+    QAction* close_action = nullptr;
+    QAction* quit_action = nullptr;
+    QAction* previous_order_action = nullptr;
+    QAction* play_song_action = nullptr;
+    QAction* stop_action = nullptr;
+    QAction* next_order_action = nullptr;
+    QAction* play_pattern_action = nullptr;
+    QAction* play_from_cursor_action = nullptr;
+    QAction* follow_song_action = nullptr;
+    Settings_Window* settings_window;
+    Sound_Driver_Manager* sound_driver_manager = nullptr;
+    Mutex_Lock* info_lock = nullptr;
+    QTimer timer;
+    bool updating = false;  // the timer is setting a control, not the user
+    int driver_check_countdown = 0;
+    QString driver_problem;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QMainWindow>
+
+class Interface;
+class Mutex_Lock;
+class Sound_Driver_Manager;
+
+// One song in the workspace: its editor (which owns the song's tracker instance) and a
+// status bar with what the song's player is doing.
+class MDI_Sub_Window : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int STATUS_TEXT_SIZE = 160;
+
+    explicit MDI_Sub_Window(QWidget* parent = nullptr);
+    ~MDI_Sub_Window() override;
+
+    Interface* get_interface() const { return interface; }
+    // Hands the song's mixer to the manager, which plays it with every other open song.
+    void set_sound_driver_manager(Sound_Driver_Manager* manager);
+    void set_info_lock(Mutex_Lock* lock);
+
+    void open_song(const QString& path);
+    // Refreshes the status line from the player's published state; cheap when nothing changed.
+    void update_display_box();
+    const char* get_status_text() const { return status_text; }
+
+    // The status line for a play state (buffer of STATUS_TEXT_SIZE characters).
+    static void format_status(char* buffer, int play_mode, int order, int used_orders, int pattern, int row,
+                              int pattern_length, int voices, int buffers);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    Interface* interface;
+    Sound_Driver_Manager* sound_driver_manager = nullptr;
+    Mutex_Lock* info_lock = nullptr;
+    char status_text[STATUS_TEXT_SIZE] = "";
+};
