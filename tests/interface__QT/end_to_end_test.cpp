@@ -11,6 +11,7 @@
 #include "support/scratch_dir.h"
 #include "support/test_song.h"
 #include "support/xvfb_display.h"
+#include "tracker/audio_components.h"
 #include "tracker/tracker_instance.h"
 
 namespace {
@@ -69,8 +70,10 @@ TEST(EndToEnd, F5PlaysTheSongOnTheDeviceAndQuitWritesTheSettings) {
     EXPECT_NE(log.find("Saving settings to " + dir.file(".wendmoor_QT")), std::string::npos) << log;
 
     std::vector<std::int16_t> got = pulse.captured();
+    // The same file, rendered offline.
+    Audio_Components components;  // the resamplers the voices mix with
     Tracker_Instance reference;
-    build_test_song(reference.song);
+    ASSERT_EQ(reference.file_format_manager.load_module(song.c_str()), Loader::SUCCESS);
     reference.mixer.set_mix_frequency(44100.0f);
     reference.player.play_start_song();
     std::vector<std::int16_t> expected = render_offline(reference.mixer, TEST_SONG_FRAMES + 4096, 1024);
