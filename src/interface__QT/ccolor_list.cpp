@@ -98,8 +98,14 @@ CColor_List::CColor_List(QWidget* parent) : QWidget(parent), preset_choice(new Q
     preset_row->addWidget(apply_button);
     preset_row->addStretch(1);
 
+    // The pattern view's colours on the left, the lists' and the sample view's on the right.
     auto* list = new QWidget;
     auto* columns = new QHBoxLayout(list);
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    columns->addStretch(1);
     QFormLayout* form = nullptr;
     QString group;
     int icon_size = fontMetrics().height();
@@ -109,7 +115,7 @@ CColor_List::CColor_List(QWidget* parent) : QWidget(parent), preset_choice(new Q
             group = entries[i].group;
             auto* box = new QGroupBox(group_caption(group), list);
             form = new QFormLayout(box);
-            columns->addWidget(box, 0, Qt::AlignTop);
+            (group == "pattern_edit" ? left : right)->addWidget(box);
         }
         auto* swatch = new QPushButton(list);
         swatch->setIconSize(QSize(icon_size * 2, icon_size));
@@ -121,7 +127,8 @@ CColor_List::CColor_List(QWidget* parent) : QWidget(parent), preset_choice(new Q
         connect(swatch, &QPushButton::clicked, this, [this, i] { choose_color((int)i); });
         swatches.push_back(swatch);
     }
-    columns->addStretch(1);
+    left->addStretch(1);
+    right->addStretch(1);
     auto* scroll = new QScrollArea(this);
     scroll->setWidgetResizable(true);
     scroll->setWidget(list);

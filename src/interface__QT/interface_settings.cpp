@@ -59,6 +59,7 @@ Interface_Settings::Interface_Settings(QWidget* parent)
 
     auto* drawing = new QGroupBox(tr("Drawing"), this);
     auto* drawing_form = new QFormLayout(drawing);
+    drawing_form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     auto* interval_label = new QLabel(tr("Repaint interval:"), drawing);
     interval_label->setBuddy(repaint_interval);
     drawing_form->addRow(interval_label, repaint_interval);

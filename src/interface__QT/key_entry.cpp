@@ -17,8 +17,9 @@ Key_Entry::Key_Entry(int index, QWidget* parent)
     caption->setBuddy(key_field);
     key_field->setReadOnly(true);
     key_field->setAlignment(Qt::AlignCenter);
-    // Room for one character, measured in the field's own font.
-    key_field->setMaximumWidth(key_field->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 4);
+    // Room for one character, measured in the field's own font, the same in every entry.
+    key_field->setFixedWidth(key_field->fontMetrics().horizontalAdvance(QLatin1Char('W')) * 3);
+    set_button->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     set_button->setAccessibleName(tr("Set %1").arg(name));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

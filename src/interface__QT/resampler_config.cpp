@@ -16,6 +16,7 @@ Resampler_Config::Resampler_Config(QWidget* parent) : QGroupBox(tr("Resampler"),
     auto* label = new QLabel(tr("Interpolation:"), this);
     label->setBuddy(choice);
     auto* layout = new QFormLayout(this);
+    layout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     layout->addRow(label, choice);
     connect(choice, &QComboBox::currentIndexChanged, this, &Resampler_Config::resampler_chosen);
     update();

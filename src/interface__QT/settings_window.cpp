@@ -5,6 +5,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "common/interface__QT/color_theme.h"
 #include "interface__QT/audio_config.h"
 #include "interface__QT/ccolor_list.h"
@@ -36,6 +38,10 @@ Settings_Window::Settings_Window(QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(pages, 1);
     layout->addWidget(buttons);
+    // Room for the colour page's two columns without scrolling sideways, in text units so
+    // that it follows the font and the screen's density.
+    QFontMetrics metrics = fontMetrics();
+    resize(std::max(sizeHint().width(), metrics.averageCharWidth() * 120), metrics.height() * 36);
 }
 
 void Settings_Window::set_sound_driver_manager(Sound_Driver_Manager* manager) {
