@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTest>
 
 #include "interface__QT/get_key_dialog.h"
@@ -14,37 +13,13 @@
 #include "interface__QT/key_entry.h"
 #include "interface__QT/keyboard_input_config.h"
 
-namespace {
-
-class KeyboardPage : public ::testing::Test {
-protected:
-    void SetUp() override { Tracker_Instance::init_keyboard(); }
-
+TEST(KeyboardPage, EscapeKeepsTheKeySpaceIsIgnoredAndShiftedAShowsLowerCase) {
     Keyboard_Input keys;
-};
-
-}  // namespace
-
-TEST_F(KeyboardPage, OneNamedEntryPerBindingInAScrollingList) {
+    Tracker_Instance::init_keyboard();
     Keyboard_Input_Config page;
     ASSERT_EQ(page.get_entry_count(), keys.get_key_bind_count());
-    EXPECT_NE(page.findChild<QScrollArea*>(), nullptr);
-    for (int i = 0; i < page.get_entry_count(); ++i) {
-        const Keyboard_Input::Key_Bind& bind = keys.get_key_bind(i);
-        QLineEdit* field = buddy_of<QLineEdit>(&page, QString::fromStdString(bind.caption));
-        ASSERT_EQ(field, page.get_entry(i)->get_key_field()) << bind.caption;
-        EXPECT_EQ(field->text(), QString(QChar(keys.get_key_bind_key_nocase(i))));
-    }
-    // Bindings changed behind the page's back (loaded from the settings) show after update().
-    keys.set_key_bind_key(0, 'Q');
-    page.update();
-    EXPECT_EQ(page.get_entry(0)->get_key_field()->text(), "q");
-}
-
-TEST_F(KeyboardPage, EscapeKeepsTheKeySpaceIsIgnoredAndShiftedAShowsLowerCase) {
-    Keyboard_Input_Config page;
     Key_Entry* note_cut = page.get_entry(0);
-    ASSERT_EQ(keys.get_key_bind(0).caption, "Note Cut");
+    ASSERT_EQ(buddy_of<QLineEdit>(&page, "Note Cut"), note_cut->get_key_field());
     ASSERT_EQ(note_cut->get_key_field()->text(), "1");
 
     QString title, prompt;
