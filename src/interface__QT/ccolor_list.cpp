@@ -138,15 +138,15 @@ CColor_List::CColor_List(QWidget* parent) : QWidget(parent), preset_choice(new Q
     layout->addWidget(scroll, 1);
 
     connect(apply_button, &QPushButton::clicked, this, &CColor_List::apply_preset);
-    connect(&theme, &Color_Theme::colors_changed, this, &CColor_List::update);
-    update();
+    connect(&theme, &Color_Theme::colors_changed, this, &CColor_List::refresh);
+    refresh();
 }
 
 QPushButton* CColor_List::get_swatch(int index) const {
     return index >= 0 && index < (int)swatches.size() ? swatches[index] : nullptr;
 }
 
-void CColor_List::update() {
+void CColor_List::refresh() {
     const std::vector<Color_Theme::Entry>& entries = Color_Theme::get_singleton_instance().get_entries();
     int icon_size = fontMetrics().height();
     for (size_t i = 0; i < swatches.size() && i < entries.size(); ++i) {

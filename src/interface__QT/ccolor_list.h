@@ -19,7 +19,7 @@ public:
     static QString group_caption(const QString& group);
 
     // Shows the theme's colours on the swatches.
-    void update();
+    void refresh();
     // One swatch per colour, in the theme's order.
     QPushButton* get_swatch(int index) const;
     QComboBox* get_preset_choice() const { return preset_choice; }

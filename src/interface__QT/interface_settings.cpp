@@ -84,11 +84,11 @@ Interface_Settings::Interface_Settings(QWidget* parent)
     connect(pattern_font, &QPushButton::clicked, this, &Interface_Settings::choose_pattern_font);
     connect(orderlist_font, &QPushButton::clicked, this, &Interface_Settings::choose_orderlist_font);
     connect(&Interface_Preferences::get_singleton_instance(), &Interface_Preferences::changed, this,
-            &Interface_Settings::update);
-    update();
+            &Interface_Settings::refresh);
+    refresh();
 }
 
-void Interface_Settings::update() {
+void Interface_Settings::refresh() {
     Interface_Preferences& preferences = Interface_Preferences::get_singleton_instance();
     updating = true;
     repaint_interval->setValue(Interface::widget_timer_interval);
@@ -143,7 +143,7 @@ void Interface_Settings::load_settings(ConfigHandler* config) {
     font = preferences.get_orderlist_font();
     read_font(config, "orderlist_font", &font);
     preferences.set_orderlist_font(font);
-    update();
+    refresh();
 }
 
 void Interface_Settings::save_settings(ConfigHandler* config) {

@@ -22,7 +22,7 @@ public:
     explicit Interface_Settings(QWidget* parent = nullptr);
 
     // Shows the values in force.
-    void update();
+    void refresh();
 
     void load_settings(ConfigHandler* config);
     void save_settings(ConfigHandler* config);

@@ -43,6 +43,12 @@ void Keyboard_Input_Config::rebuild() {
     grid->setRowStretch(rows, 1);
 }
 
+// The page may have been made before the bindings, and a first run loads no settings.
+void Keyboard_Input_Config::showEvent(QShowEvent* event) {
+    update();
+    QWidget::showEvent(event);
+}
+
 void Keyboard_Input_Config::update() {
     Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();
     if (!keys || keys->get_key_bind_count() != (int)entries.size()) rebuild();

@@ -23,6 +23,9 @@ public:
     int get_entry_count() const { return (int)entries.size(); }
     Key_Entry* get_entry(int index) const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void rebuild();
 

@@ -19,10 +19,10 @@ Resampler_Config::Resampler_Config(QWidget* parent) : QGroupBox(tr("Resampler"),
     layout->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     layout->addRow(label, choice);
     connect(choice, &QComboBox::currentIndexChanged, this, &Resampler_Config::resampler_chosen);
-    update();
+    refresh();
 }
 
-void Resampler_Config::update() {
+void Resampler_Config::refresh() {
     updating = true;
     choice->clear();
     Resampler_Manager* manager = Resampler_Manager::get_resampler_manager();
@@ -53,7 +53,7 @@ void Resampler_Config::load_settings(ConfigHandler* config) {
     int index = manager->get_default_resampler();
     if (config->read_int_property(SETTINGS_SECTION, "resampler_index", 0, manager->get_resampler_count() - 1, &index))
         set_default_resampler(index);
-    update();
+    refresh();
 }
 
 void Resampler_Config::save_settings(ConfigHandler* config) {

@@ -17,7 +17,7 @@ public:
 
     // Voices read the choice on the audio thread: it is changed under the manager's variables lock.
     void set_sound_driver_manager(Sound_Driver_Manager* manager) { sound_driver_manager = manager; }
-    void update();
+    void refresh();
 
     void load_settings(ConfigHandler* config);
     void save_settings(ConfigHandler* config);
