@@ -1,5 +1,6 @@
 #include "tracker/config_handler.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -89,6 +90,21 @@ int ConfigHandler::get_int_property(const std::string& section, const std::strin
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
     return static_cast<int>(value);
+}
+
+bool ConfigHandler::read_int_property(const std::string& section, const std::string& name, int min, int max,
+                                     int* value) const {
+    const Property* property = find_property(section, name);
+    if (!property) return false;
+    std::string text = property->value;
+    remove_trailing_space(&text);
+    if (text.empty()) return false;
+    errno = 0;
+    char* end = nullptr;
+    long long number = std::strtoll(text.c_str(), &end, 10);
+    if (errno == ERANGE || *end != '\0' || number < min || number > max) return false;
+    *value = static_cast<int>(number);
+    return true;
 }
 
 const ConfigHandler::Property* ConfigHandler::find_property(const std::string& section,

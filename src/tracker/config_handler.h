@@ -34,6 +34,10 @@ public:
     std::string get_str_property(const std::string& section, const std::string& name) const;
     // 0 when the property is missing; otherwise the leading decimal number, clamped to int.
     int get_int_property(const std::string& section, const std::string& name) const;
+    // For values a hand-edited file may spoil: true and *value set only when the property
+    // exists and is a whole decimal number within [min, max]; otherwise *value is untouched.
+    bool read_int_property(const std::string& section, const std::string& name, int min, int max,
+                           int* value) const;
 
     bool save_to_text(const std::string& path) const;
     bool load_from_text(const std::string& path);

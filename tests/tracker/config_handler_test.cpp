@@ -74,6 +74,29 @@ TEST(ConfigHandler, IntPropertiesConvertLikeAtoiWithoutOverflow) {
     EXPECT_EQ(config.get_int_property("S", "tiny"), -2147483647 - 1);
 }
 
+TEST(ConfigHandler, CheckedIntReadsTakeOnlyWholeNumbersInRange) {
+    const struct {
+        const char* text;
+        bool taken;
+        int value;
+    } cases[] = {
+        {"44100", true, 44100}, {" 8 ", true, 8},   {"-3", false, 7},   {"12abc", false, 7},
+        {"abc", false, 7},      {"", false, 7},     {" ", false, 7},    {"99999999999999999999", false, 7},
+        {"100001", false, 7},   {"0x10", false, 7}, {"100000", true, 100000},
+    };
+    for (const auto& c : cases) {
+        ConfigHandler config;
+        config.add_property("S", "k", c.text, "");
+        int value = 7;
+        EXPECT_EQ(config.read_int_property("S", "k", 0, 100000, &value), c.taken) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.value) << '"' << c.text << '"';
+    }
+    ConfigHandler empty;
+    int value = 7;
+    EXPECT_FALSE(empty.read_int_property("S", "k", 0, 10, &value));
+    EXPECT_EQ(value, 7);
+}
+
 TEST(ConfigHandler, RemoveTrailingSpaceStripsOnlyBlanksAtBothEnds) {
     std::string text = "  some value \t  ";
     ConfigHandler::remove_trailing_space(&text);

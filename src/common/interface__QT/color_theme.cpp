@@ -6,51 +6,87 @@
 
 namespace {
 
-struct Preset_Color {
+struct Color_Name {
     const char* group;
     const char* name;
-    QRgb value;
 };
 
 // Registration order is the order of the settings file and of the colour page.
-constexpr Preset_Color DEFAULT_COLORS[] = {
-    {"pattern_edit", "background", qRgb(0x14, 0x18, 0x20)},
-    {"pattern_edit", "foreground", qRgb(0xc8, 0xd0, 0xdc)},
-    {"pattern_edit", "cursor", qRgb(0x3c, 0x8c, 0xdc)},
-    {"pattern_edit", "hl_maj", qRgb(0x2c, 0x34, 0x44)},
-    {"pattern_edit", "hl_min", qRgb(0x20, 0x26, 0x32)},
-    {"pattern_edit", "background_selected", qRgb(0x3a, 0x48, 0x66)},
-    {"pattern_edit", "foreground_selected", qRgb(0xff, 0xff, 0xff)},
-    {"pattern_edit", "hl_selected", qRgb(0x48, 0x58, 0x7a)},
-    {"pattern_edit", "sep", qRgb(0x34, 0x3c, 0x4c)},
-    {"pattern_edit", "sep_main", qRgb(0x5a, 0x66, 0x7c)},
-    {"pattern_edit", "mask", qRgb(0xe0, 0x9c, 0x3c)},
-    {"pattern_edit", "foreground_inactive", qRgb(0x56, 0x5e, 0x6c)},
-    {"pattern_edit", "played_position", qRgb(0x6c, 0x2c, 0x3c)},
-    {"lists", "background", qRgb(0x1a, 0x1e, 0x26)},
-    {"lists", "foreground", qRgb(0xc8, 0xd0, 0xdc)},
-    {"lists", "cursor", qRgb(0x3c, 0x8c, 0xdc)},
-    {"lists", "being_played", qRgb(0x6c, 0x2c, 0x3c)},
-    {"lists", "separator", qRgb(0x34, 0x3c, 0x4c)},
-    {"sample_edit", "background", qRgb(0x10, 0x14, 0x1a)},
-    {"sample_edit", "foreground", qRgb(0x5c, 0xd0, 0x8c)},
-    {"sample_edit", "center", qRgb(0x34, 0x3c, 0x4c)},
-    {"sample_edit", "loop_background", qRgb(0x1c, 0x24, 0x30)},
-    {"sample_edit", "loop_foreground", qRgb(0x9c, 0xe0, 0xb4)},
-    {"sample_edit", "played_position", qRgb(0xe0, 0x5c, 0x5c)},
-    {"sample_edit", "background_selected", qRgb(0x2c, 0x38, 0x52)},
-    {"sample_edit", "foreground_selected", qRgb(0xa8, 0xf0, 0xc4)},
-    {"sample_edit", "center_selected", qRgb(0x4c, 0x58, 0x70)},
-    {"sample_edit", "loop_background_selected", qRgb(0x34, 0x42, 0x5e)},
-    {"sample_edit", "loop_foreground_selected", qRgb(0xd0, 0xff, 0xe0)},
-    {"sample_edit", "played_position_selected", qRgb(0xff, 0x80, 0x80)},
+constexpr Color_Name COLOR_NAMES[] = {
+    {"pattern_edit", "background"},
+    {"pattern_edit", "foreground"},
+    {"pattern_edit", "cursor"},
+    {"pattern_edit", "hl_maj"},
+    {"pattern_edit", "hl_min"},
+    {"pattern_edit", "background_selected"},
+    {"pattern_edit", "foreground_selected"},
+    {"pattern_edit", "hl_selected"},
+    {"pattern_edit", "sep"},
+    {"pattern_edit", "sep_main"},
+    {"pattern_edit", "mask"},
+    {"pattern_edit", "foreground_inactive"},
+    {"pattern_edit", "played_position"},
+    {"lists", "background"},
+    {"lists", "foreground"},
+    {"lists", "cursor"},
+    {"lists", "being_played"},
+    {"lists", "separator"},
+    {"sample_edit", "background"},
+    {"sample_edit", "foreground"},
+    {"sample_edit", "center"},
+    {"sample_edit", "loop_background"},
+    {"sample_edit", "loop_foreground"},
+    {"sample_edit", "played_position"},
+    {"sample_edit", "background_selected"},
+    {"sample_edit", "foreground_selected"},
+    {"sample_edit", "center_selected"},
+    {"sample_edit", "loop_background_selected"},
+    {"sample_edit", "loop_foreground_selected"},
+    {"sample_edit", "played_position_selected"},
 };
+constexpr size_t COLOR_COUNT = sizeof(COLOR_NAMES) / sizeof(COLOR_NAMES[0]);
+
+struct Preset {
+    const char* name;
+    QRgb colors[COLOR_COUNT];  // in registration order
+};
+
+// Rows of each preset: the pattern view, the lists, the sample view.
+constexpr Preset PRESETS[] = {
+    // Dark blue-grey with a blue cursor.
+    {"default",
+     {0x141820, 0xc8d0dc, 0x3c8cdc, 0x2c3444, 0x202632, 0x3a4866, 0xffffff,
+      0x48587a, 0x343c4c, 0x5a667c, 0xe09c3c, 0x565e6c, 0x6c2c3c,
+      0x1a1e26, 0xc8d0dc, 0x3c8cdc, 0x6c2c3c, 0x343c4c,
+      0x10141a, 0x5cd08c, 0x343c4c, 0x1c2430, 0x9ce0b4, 0xe05c5c, 0x2c3852,
+      0xa8f0c4, 0x4c5870, 0x34425e, 0xd0ffe0, 0xff8080}},
+    // Dark text on warm paper, for bright rooms.
+    {"light",
+     {0xf4f1ea, 0x2b2f36, 0x2f6fd0, 0xe2dccf, 0xebe6dc, 0xc8d8f0, 0x101418,
+      0xb4c8e8, 0xd4cec2, 0xa89f90, 0xc06a10, 0xa0a4aa, 0xf0c8c8,
+      0xf7f5f0, 0x2b2f36, 0x2f6fd0, 0xf0c8c8, 0xd4cec2,
+      0xfbfaf7, 0x1f7a4a, 0xc8c2b6, 0xece6da, 0x2b9a60, 0xd03c3c, 0xd4e0f4,
+      0x10603a, 0xa8b8d4, 0xc4d2ec, 0x187048, 0xb02020}},
+    // Amber phosphor on black.
+    {"amber",
+     {0x120c04, 0xffb000, 0xb36b00, 0x2a1c08, 0x1c1306, 0x4a3210, 0xffe0a0,
+      0x5a3e14, 0x2e2010, 0x6a4a1a, 0xff6a00, 0x6a4a10, 0x5a1e08,
+      0x140e05, 0xffb000, 0xb36b00, 0x5a1e08, 0x2e2010,
+      0x0e0903, 0xffb000, 0x3a2a10, 0x22180a, 0xffd070, 0xff5020, 0x3a2810,
+      0xffe0a0, 0x5a4420, 0x4a3418, 0xfff0c0, 0xff8050}},
+};
+
+const Preset* find_preset(const QString& name) {
+    for (const Preset& preset : PRESETS)
+        if (name == preset.name) return &preset;
+    return nullptr;
+}
 
 }  // namespace
 
 Color_Theme::Color_Theme() {
-    for (const Preset_Color& color : DEFAULT_COLORS)
-        entries.push_back({color.group, color.name, QColor::fromRgb(color.value)});
+    for (size_t i = 0; i < COLOR_COUNT; ++i)
+        entries.push_back({COLOR_NAMES[i].group, COLOR_NAMES[i].name, QColor::fromRgb(PRESETS[0].colors[i])});
 }
 
 Color_Theme& Color_Theme::get_singleton_instance() {
@@ -81,12 +117,15 @@ void Color_Theme::set(const QString& group, const QString& name, const QColor& c
 }
 
 QStringList Color_Theme::get_preset_names() const {
-    return {DEFAULT_PRESET};
+    QStringList names;
+    for (const Preset& preset : PRESETS) names << preset.name;
+    return names;
 }
 
-bool Color_Theme::apply_preset(const QString& preset) {
-    if (preset != DEFAULT_PRESET) return false;
-    for (size_t i = 0; i < entries.size(); ++i) entries[i].color = QColor::fromRgb(DEFAULT_COLORS[i].value);
+bool Color_Theme::apply_preset(const QString& name) {
+    const Preset* preset = find_preset(name);
+    if (!preset) return false;
+    for (size_t i = 0; i < entries.size(); ++i) entries[i].color = QColor::fromRgb(preset->colors[i]);
     emit colors_changed();
     return true;
 }

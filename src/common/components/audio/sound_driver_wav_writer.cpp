@@ -44,18 +44,22 @@ bool Sound_Driver_WAV_Writer::write_header(long long data_bytes) {
 int Sound_Driver_WAV_Writer::init() {
     if (active) return 0;
     if (file_path.empty()) {
-        ERROR_LINE(SOURCE, 52, "No file set for the disk writer");
+        last_error = "No file set for the disk writer";
+        ERROR_LINE(SOURCE, 52, last_error);
         return -2;
     }
     if (mix_frequency <= 0 || buffer_size <= 0) {
-        ERROR_LINE(SOURCE, 56, "Invalid format for the disk writer");
+        last_error = "Invalid format for the disk writer";
+        ERROR_LINE(SOURCE, 56, last_error);
         return -2;
     }
     file = std::fopen(file_path.c_str(), "wb");
     if (!file) {
-        ERROR_LINE(SOURCE, 61, "Cannot open " + file_path + " for writing: " + std::strerror(errno));
+        last_error = "Cannot open " + file_path + " for writing: " + std::strerror(errno);
+        ERROR_LINE(SOURCE, 61, last_error);
         return -2;
     }
+    last_error.clear();
     write_failed = !write_header(0);
     block_frames = buffer_size;
     const size_t block_samples = (size_t)block_frames * channels();

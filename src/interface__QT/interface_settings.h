@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QWidget>
+
+class ConfigHandler;
+class QCheckBox;
+class QPushButton;
+class QSpinBox;
+
+// The "Interface" page: how often the song windows redraw, whether the pattern view draws
+// off-screen, and the fonts of the pattern view and of the order list and tables.
+// Owns the "Misc Interface" settings.
+class Interface_Settings : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr const char* SETTINGS_SECTION = "Misc Interface";
+    static constexpr int MIN_REPAINT_INTERVAL = 5;  // milliseconds
+    static constexpr int MAX_REPAINT_INTERVAL = 1000;
+    static constexpr int MIN_FONT_SIZE = 4;  // points
+    static constexpr int MAX_FONT_SIZE = 96;
+
+    explicit Interface_Settings(QWidget* parent = nullptr);
+
+    // Shows the values in force.
+    void refresh();
+
+    void load_settings(ConfigHandler* config);
+    void save_settings(ConfigHandler* config);
+
+    QSpinBox* get_repaint_interval_box() const { return repaint_interval; }
+    QCheckBox* get_backing_store_box() const { return backing_store; }
+    QPushButton* get_pattern_font_button() const { return pattern_font; }
+    QPushButton* get_orderlist_font_button() const { return orderlist_font; }
+
+signals:
+    // The song windows restart their timers with Interface::widget_timer_interval.
+    void repaint_interval_changed(int milliseconds);
+
+private:
+    void set_repaint_interval(int milliseconds);
+    void repaint_interval_edited(int milliseconds);
+    void backing_store_toggled(bool checked);
+    void choose_pattern_font();
+    void choose_orderlist_font();
+
+    QSpinBox* repaint_interval;
+    QCheckBox* backing_store;
+    QPushButton* pattern_font;
+    QPushButton* orderlist_font;
+    bool updating = false;
+};

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QWidget>
+
+#include <vector>
+
+class Key_Entry;
+class QGridLayout;
+
+// The "Keyboard" page, "Tracker Key Bindings": one Key_Entry per binding, in binding order,
+// in a scrolling list.
+class Keyboard_Input_Config : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int COLUMNS = 2;
+
+    explicit Keyboard_Input_Config(QWidget* parent = nullptr);
+
+    // Shows every binding's key; makes the entries first if the bindings were made after
+    // the page (the program entry creates them at start).
+    void update();
+
+    int get_entry_count() const { return (int)entries.size(); }
+    Key_Entry* get_entry(int index) const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void rebuild();
+
+    QWidget* list;
+    QGridLayout* grid;
+    std::vector<Key_Entry*> entries;
+};
