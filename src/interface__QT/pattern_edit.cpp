@@ -13,6 +13,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "common/interface__QT/color_theme.h"
 #include "common/interface__QT/interface_preferences.h"
@@ -135,11 +136,13 @@ void Pattern_Edit::track_shift(Qt::KeyboardModifiers modifiers) {
 
 bool Pattern_Edit::key_press(QKeyEvent* event) {
     if (!editor || !song) return false;
-    int instrument_before = current_instrument();
+    const int instrument_before = current_instrument();
+    const View_State before = view_state();
     if (variables_lock) variables_lock->grab();
     lock_held = true;
 
     track_shift(event->modifiers());
+    editor->clear_changed_flags();
     bool used;
     if (event->modifiers().testFlag(Qt::ControlModifier))
         used = control_key(event->key());
@@ -152,7 +155,14 @@ bool Pattern_Edit::key_press(QKeyEvent* event) {
     lock_held = false;
     if (variables_lock) variables_lock->release();
 
-    if (used) repaint_after_command();
+    if (used) {
+        // Moving the cursor over an unchanged view redraws only the rows it left and entered.
+        if (is_movement_key(event) && !(editor->get_changed_flags() & Editor::CHANGED_VIEW) &&
+            view_state().same_view(before))
+            update_cursor_rows(before);
+        else
+            repaint_after_command();
+    }
     int instrument = current_instrument();
     if (instrument != instrument_before) {
         if (keyboard && instrument >= 0) keyboard->instrument_set(instrument);
@@ -160,6 +170,34 @@ bool Pattern_Edit::key_press(QKeyEvent* event) {
     }
     emit operation_performed_signal();
     return used;
+}
+
+Pattern_Edit::View_State Pattern_Edit::view_state() const {
+    return {editor->get_current_pattern(), editor->get_row_offset(), editor->get_column_offset(),
+            editor->get_cursor_row(), editor->get_cursor_column()};
+}
+
+bool Pattern_Edit::is_movement_key(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    switch (event->key()) {
+        case Qt::Key_Home:
+        case Qt::Key_End: return !modifiers.testFlag(Qt::AltModifier);
+        case Qt::Key_Left:
+        case Qt::Key_Right: return !modifiers.testFlag(Qt::ControlModifier);
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab: return !(modifiers & (Qt::ControlModifier | Qt::AltModifier));
+        default: return false;
+    }
+}
+
+void Pattern_Edit::update_cursor_rows(const View_State& before) {
+    update_row(before.cursor_row);
+    update_row(editor->get_cursor_row());
+    if (editor->get_cursor_column() != before.cursor_column) update(QRect(0, 0, width(), HEADER_LINES * line_height));
 }
 
 bool Pattern_Edit::control_key(int key) {
@@ -494,11 +532,22 @@ void Pattern_Edit::update_info_areas(int pattern, int row) {
     playing_row = row;
     if (!editor) return;
     if (editor->is_follow_song() && pattern >= 0 && row >= 0) {
+        const View_State before = view_state();
         editor->follow_song_position(pattern, row);
         // Keep the playing row in the middle of the view while following.
-        int rows = (height() - HEADER_LINES * line_height) / line_height;
+        const QRect rows_area(0, HEADER_LINES * line_height, width(), height() - HEADER_LINES * line_height);
+        const int rows = rows_area.height() / line_height;
         editor->set_row_offset(editor->get_cursor_row() - rows / 2);
-        repaint_after_command();
+        const int shift = editor->get_row_offset() - before.row_offset;
+        if (before.pattern != pattern || std::abs(shift) >= rows) {
+            repaint_after_command();
+            return;
+        }
+        // The rows that stay are moved on screen rather than drawn again.
+        if (shift != 0) scroll(0, -shift * line_height, rows_area);
+        if (old_pattern == pattern) update_row(old_row);
+        update_cursor_rows(before);
+        if (shift != 0) view_changed();
         return;
     }
     int current = editor->get_current_pattern();

@@ -89,6 +89,17 @@ private:
             hl_selected, sep, sep_main, mask, foreground_inactive, played_position;
     };
 
+    // What decides how much of the view a change has to redraw.
+    struct View_State {
+        int pattern, row_offset, column_offset, cursor_row, cursor_column;
+        bool same_view(const View_State& other) const {
+            return pattern == other.pattern && row_offset == other.row_offset && column_offset == other.column_offset;
+        }
+    };
+    View_State view_state() const;
+    static bool is_movement_key(const QKeyEvent* event);
+    void update_cursor_rows(const View_State& before);
+
     bool key_press(QKeyEvent* event);
     bool control_key(int key);
     bool alt_key(int key);
@@ -123,7 +134,9 @@ private:
     void paint_rows(QPainter& painter, const QRect& rect, int first_channel, int last_channel);
     void add_text(QPainter& painter, Run_Kind kind, const char* text, int length, int x, int baseline);
     void flush_run(QPainter& painter, Text_Run& run);
-    void flush_runs(QPainter& painter);
+    bool begin_direct_text(QPainter& painter, const QRect& rect);
+    void build_glyph_masks(int ratio);
+    void blit_glyph(const char character, QRgb color, int x, int top);
 
     Song* song = nullptr;
     Editor* editor = nullptr;
@@ -150,5 +163,32 @@ private:
     QRawFont raw_font;
     quint32 glyph_of[128] = {};
     Text_Run runs[RUN_KIND_COUNT];
+
+    // Drawing into our own image, text skips the painter: each character's coverage is kept
+    // at the image's pixel ratio and blended straight into the pixels, which costs a fraction
+    // of a glyph run's per-glyph work.
+    struct Glyph_Pixel {
+        short dx, dy;  // from the character cell's top left, in image pixels
+        unsigned char alpha;
+    };
+    struct Glyph_Mask {
+        // The final pixels of the character in one colour over one background.
+        struct Colored {
+            QRgb color, under;
+            std::vector<QRgb> values;
+        };
+        static constexpr int MAX_COLORED = 16;
+
+        std::vector<Glyph_Pixel> pixels;
+        std::vector<int> offsets;  // the pixels as offsets in an image line of offsets_stride
+        QRect bounds;              // of the pixels, relative to the cell
+        std::vector<Colored> colored;
+    };
+    const Glyph_Mask::Colored* colored_glyph(Glyph_Mask& mask, QRgb color, QRgb under);
+    Glyph_Mask glyph_masks[128];
+    int mask_ratio = 0;           // the pixel ratio the masks were made at; 0 none
+    int offsets_stride = 0;       // the image line length the offsets were made for, in pixels
+    QImage* direct_image = nullptr;  // set while a paint writes text straight into an image
+    QRect direct_clip;            // in image pixels
     QImage backing_store;
 };

@@ -53,6 +53,7 @@ void Pattern_Edit::load_colors() {
     runs[RUN_SELECTED].color = palette.foreground_selected;
     runs[RUN_CURSOR].color = palette.foreground_selected;
     runs[RUN_MASK].color = palette.mask;
+    for (Glyph_Mask& mask : glyph_masks) mask.colored.clear();
 }
 
 void Pattern_Edit::measure_font() {
@@ -75,6 +76,7 @@ void Pattern_Edit::measure_font() {
     if (!raw_font.isValid() || !raw_font.glyphIndexesForChars(characters, 128, glyph_of, &count))
         std::fill(std::begin(glyph_of), std::end(glyph_of), 0);
     for (Text_Run& run : runs) run.run.setRawFont(raw_font);
+    mask_ratio = 0;
 
     if (editor) {
         editor->set_font_size(char_width, line_height - 1);
@@ -83,11 +85,15 @@ void Pattern_Edit::measure_font() {
 }
 
 void Pattern_Edit::paintEvent(QPaintEvent* event) {
-    const QRect rect = event->rect();
+    // Each rectangle of the region on its own: a scrolled view is dirty at both ends, and
+    // their bounding box would be most of the view.
+    const QRegion& region = event->region();
     if (!Interface_Preferences::get_singleton_instance().get_use_backing_store()) {
         QPainter painter(this);
-        painter.setClipRect(rect);
-        render_area(painter, rect);
+        for (const QRect& rect : region) {
+            painter.setClipRect(rect);
+            render_area(painter, rect);
+        }
         return;
     }
     // Draw into our own image and copy the exposed part.
@@ -99,17 +105,22 @@ void Pattern_Edit::paintEvent(QPaintEvent* event) {
     }
     {
         QPainter image_painter(&backing_store);
-        image_painter.setClipRect(rect);
-        render_area(image_painter, rect);
+        for (const QRect& rect : region) {
+            image_painter.setClipRect(rect);
+            render_area(image_painter, rect);
+        }
     }
     QPainter painter(this);
-    const QRectF source(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio);
-    painter.drawImage(QRectF(rect), backing_store, source);
+    for (const QRect& rect : region) {
+        const QRectF source(QPointF(rect.topLeft()) * ratio, QSizeF(rect.size()) * ratio);
+        painter.drawImage(QRectF(rect), backing_store, source);
+    }
 }
 
 void Pattern_Edit::render_area(QPainter& painter, const QRect& rect) {
     painter.fillRect(rect, palette.background);
     if (!editor || !song) return;
+    begin_direct_text(painter, rect);
     const int first_channel = editor->get_column_offset();
     // The last channel may show in part.
     const int last_channel = std::min(
@@ -118,9 +129,130 @@ void Pattern_Edit::render_area(QPainter& painter, const QRect& rect) {
     paint_rows(painter, rect, first_channel, last_channel);
     paint_headers(painter, rect, first_channel, last_channel);
     for (Text_Run& run : runs) flush_run(painter, run);
+    direct_image = nullptr;
+}
+
+// Text goes straight into the pixels when the painter draws on a plain RGB image at a whole
+// pixel ratio without a transformation; anything else takes the glyph runs.
+bool Pattern_Edit::begin_direct_text(QPainter& painter, const QRect& rect) {
+    direct_image = nullptr;
+    if (!painter.device() || painter.device()->devType() != QInternal::Image) return false;
+    auto* image = static_cast<QImage*>(painter.device());
+    const qreal ratio = image->devicePixelRatio();
+    const int whole_ratio = qRound(ratio);
+    if (image->format() != QImage::Format_RGB32 || whole_ratio < 1 || ratio != whole_ratio ||
+        !painter.worldTransform().isIdentity() || !raw_font.isValid())
+        return false;
+    if (mask_ratio != whole_ratio) build_glyph_masks(whole_ratio);
+    const int stride = (int)(image->bytesPerLine() / sizeof(QRgb));
+    if (stride != offsets_stride) {
+        for (Glyph_Mask& mask : glyph_masks) {
+            mask.offsets.resize(mask.pixels.size());
+            for (size_t i = 0; i < mask.pixels.size(); i++)
+                mask.offsets[i] = mask.pixels[i].dy * stride + mask.pixels[i].dx;
+        }
+        offsets_stride = stride;
+    }
+    direct_image = image;
+    const QRect scaled(rect.topLeft() * whole_ratio, rect.size() * whole_ratio);
+    direct_clip = scaled & image->rect();
+    if (painter.hasClipping()) {
+        const QRect clip = painter.clipBoundingRect().toAlignedRect();
+        direct_clip &= QRect(clip.topLeft() * whole_ratio, clip.size() * whole_ratio);
+    }
+    return true;
+}
+
+void Pattern_Edit::build_glyph_masks(int ratio) {
+    // A cell with room on both sides for glyphs that reach past it.
+    const int margin = char_width;
+    QImage cell(QSize(char_width + 2 * margin, line_height) * ratio, QImage::Format_ARGB32_Premultiplied);
+    cell.setDevicePixelRatio(ratio);
+    QGlyphRun run;
+    run.setRawFont(raw_font);
+    for (int c = 0; c < 128; c++) {
+        Glyph_Mask& mask = glyph_masks[c];
+        mask.pixels.clear();
+        mask.colored.clear();
+        mask.bounds = QRect();
+        if (c <= ' ' || c == 127) continue;
+        cell.fill(Qt::transparent);
+        {
+            QPainter painter(&cell);
+            painter.setPen(Qt::white);
+            const quint32 glyph = glyph_of[c];
+            const QPointF position(margin, ascent);
+            run.setRawData(&glyph, &position, 1);
+            painter.drawGlyphRun(QPointF(0, 0), run);
+        }
+        for (int y = 0; y < cell.height(); y++) {
+            const QRgb* line = reinterpret_cast<const QRgb*>(cell.constScanLine(y));
+            for (int x = 0; x < cell.width(); x++) {
+                const int alpha = qAlpha(line[x]);
+                if (alpha == 0) continue;
+                const Glyph_Pixel pixel{(short)(x - margin * ratio), (short)y, (unsigned char)alpha};
+                mask.pixels.push_back(pixel);
+                mask.bounds |= QRect(pixel.dx, pixel.dy, 1, 1);
+            }
+        }
+    }
+    mask_ratio = ratio;
+    offsets_stride = 0;
+}
+
+// color over the pixel by alpha, channel by channel, rounded.
+static inline QRgb blend_pixel(QRgb under, QRgb color, unsigned alpha) {
+    const unsigned inverse = 255 - alpha;
+    unsigned rb = (color & 0xff00ff) * alpha + (under & 0xff00ff) * inverse + 0x800080;
+    rb = ((rb + ((rb >> 8) & 0xff00ff)) >> 8) & 0xff00ff;
+    unsigned g = (color & 0x00ff00) * alpha + (under & 0x00ff00) * inverse + 0x008000;
+    g = ((g + ((g >> 8) & 0x00ff00)) >> 8) & 0x00ff00;
+    return 0xff000000u | rb | g;
+}
+
+// The blended pixels of a character in a colour over a flat background, made on first use.
+const Pattern_Edit::Glyph_Mask::Colored* Pattern_Edit::colored_glyph(Glyph_Mask& mask, QRgb color, QRgb under) {
+    for (const Glyph_Mask::Colored& colored : mask.colored)
+        if (colored.color == color && colored.under == under) return &colored;
+    if ((int)mask.colored.size() == Glyph_Mask::MAX_COLORED) return nullptr;
+    Glyph_Mask::Colored colored{color, under, std::vector<QRgb>(mask.pixels.size())};
+    for (size_t i = 0; i < mask.pixels.size(); i++) colored.values[i] = blend_pixel(under, color, mask.pixels[i].alpha);
+    mask.colored.push_back(std::move(colored));
+    return &mask.colored.back();
+}
+
+void Pattern_Edit::blit_glyph(const char character, QRgb color, int x, int top) {
+    Glyph_Mask& mask = glyph_masks[(unsigned char)character & 127];
+    if (mask.pixels.empty()) return;
+    const QRect bounds = mask.bounds.translated(x, top);
+    if (!direct_clip.intersects(bounds)) return;
+    uchar* bits = direct_image->bits();
+    const qsizetype stride = direct_image->bytesPerLine();
+    QRgb* origin = reinterpret_cast<QRgb*>(bits + top * stride) + x;
+    // A glyph wholly inside lies on the flat background its cell was filled with.
+    if (direct_clip.contains(bounds) && direct_clip.contains(x, top)) {
+        if (const Glyph_Mask::Colored* colored = colored_glyph(mask, color, *origin)) {
+            const int* offsets = mask.offsets.data();
+            const QRgb* values = colored->values.data();
+            for (size_t i = 0, count = mask.offsets.size(); i < count; i++) origin[offsets[i]] = values[i];
+            return;
+        }
+    }
+    for (const Glyph_Pixel& pixel : mask.pixels) {
+        const int px = x + pixel.dx, py = top + pixel.dy;
+        if (!direct_clip.contains(px, py)) continue;
+        QRgb* target = reinterpret_cast<QRgb*>(bits + py * stride) + px;
+        *target = blend_pixel(*target, color, pixel.alpha);
+    }
 }
 
 void Pattern_Edit::add_text(QPainter& painter, Run_Kind kind, const char* text, int length, int x, int baseline) {
+    if (direct_image) {
+        const QRgb color = runs[kind].color.rgb();
+        const int top = (baseline - ascent) * mask_ratio;
+        for (int i = 0; i < length; i++, x += char_width) blit_glyph(text[i], color, x * mask_ratio, top);
+        return;
+    }
     Text_Run& run = runs[kind];
     for (int i = 0; i < length; i++, x += char_width) {
         unsigned char c = (unsigned char)text[i];
