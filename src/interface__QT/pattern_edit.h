@@ -179,7 +179,10 @@ private:
         };
         static constexpr int MAX_COLORED = 16;
 
+        // Pixels a neighbour's glyph may also reach come last and are always blended with
+        // what is there; the others lie on the cell's flat background.
         std::vector<Glyph_Pixel> pixels;
+        size_t inner_count = 0;
         std::vector<int> offsets;  // the pixels as offsets in an image line of offsets_stride
         QRect bounds;              // of the pixels, relative to the cell
         std::vector<Colored> colored;
@@ -188,6 +191,8 @@ private:
     Glyph_Mask glyph_masks[128];
     int mask_ratio = 0;           // the pixel ratio the masks were made at; 0 none
     int offsets_stride = 0;       // the image line length the offsets were made for, in pixels
+    QPoint background_probe{-1, -1};  // a point of the cell no character covers; -1 none
+    int background_offset = 0;        // the probe at offsets_stride
     QImage* direct_image = nullptr;  // set while a paint writes text straight into an image
     QRect direct_clip;            // in image pixels
     QImage backing_store;

@@ -151,6 +151,7 @@ bool Pattern_Edit::begin_direct_text(QPainter& painter, const QRect& rect) {
             for (size_t i = 0; i < mask.pixels.size(); i++)
                 mask.offsets[i] = mask.pixels[i].dy * stride + mask.pixels[i].dx;
         }
+        background_offset = background_probe.y() * stride + background_probe.x();
         offsets_stride = stride;
     }
     direct_image = image;
@@ -196,6 +197,30 @@ void Pattern_Edit::build_glyph_masks(int ratio) {
             }
         }
     }
+
+    // How far any character reaches into its neighbours' cells.
+    const int cell_width = char_width * ratio, cell_height = line_height * ratio;
+    int reach = 0;
+    for (const Glyph_Mask& mask : glyph_masks)
+        if (!mask.bounds.isNull())
+            reach = std::max({reach, -mask.bounds.left(), mask.bounds.right() - (cell_width - 1)});
+    std::vector<bool> covered((size_t)cell_width * cell_height, false);
+    for (Glyph_Mask& mask : glyph_masks) {
+        auto inner = [&](const Glyph_Pixel& pixel) { return pixel.dx >= reach && pixel.dx < cell_width - reach; };
+        auto middle = std::stable_partition(mask.pixels.begin(), mask.pixels.end(), inner);
+        mask.inner_count = (size_t)(middle - mask.pixels.begin());
+        for (const Glyph_Pixel& pixel : mask.pixels)
+            if (pixel.dx >= 0 && pixel.dx < cell_width && pixel.dy >= 0 && pixel.dy < cell_height)
+                covered[(size_t)pixel.dy * cell_width + pixel.dx] = true;
+    }
+    // The line under the text is the likeliest free place.
+    background_probe = QPoint(-1, -1);
+    for (int y = cell_height - 1; y >= 0 && background_probe.x() < 0; y--)
+        for (int x = 0; x < cell_width; x++)
+            if (!covered[(size_t)y * cell_width + x]) {
+                background_probe = QPoint(x, y);
+                break;
+            }
     mask_ratio = ratio;
     offsets_stride = 0;
 }
@@ -210,13 +235,13 @@ static inline QRgb blend_pixel(QRgb under, QRgb color, unsigned alpha) {
     return 0xff000000u | rb | g;
 }
 
-// The blended pixels of a character in a colour over a flat background, made on first use.
+// The blended inner pixels of a character in a colour over a flat background, made on first use.
 const Pattern_Edit::Glyph_Mask::Colored* Pattern_Edit::colored_glyph(Glyph_Mask& mask, QRgb color, QRgb under) {
     for (const Glyph_Mask::Colored& colored : mask.colored)
         if (colored.color == color && colored.under == under) return &colored;
     if ((int)mask.colored.size() == Glyph_Mask::MAX_COLORED) return nullptr;
-    Glyph_Mask::Colored colored{color, under, std::vector<QRgb>(mask.pixels.size())};
-    for (size_t i = 0; i < mask.pixels.size(); i++) colored.values[i] = blend_pixel(under, color, mask.pixels[i].alpha);
+    Glyph_Mask::Colored colored{color, under, std::vector<QRgb>(mask.inner_count)};
+    for (size_t i = 0; i < mask.inner_count; i++) colored.values[i] = blend_pixel(under, color, mask.pixels[i].alpha);
     mask.colored.push_back(std::move(colored));
     return &mask.colored.back();
 }
@@ -229,15 +254,24 @@ void Pattern_Edit::blit_glyph(const char character, QRgb color, int x, int top) 
     uchar* bits = direct_image->bits();
     const qsizetype stride = direct_image->bytesPerLine();
     QRgb* origin = reinterpret_cast<QRgb*>(bits + top * stride) + x;
-    // A glyph wholly inside lies on the flat background its cell was filled with.
-    if (direct_clip.contains(bounds) && direct_clip.contains(x, top)) {
-        if (const Glyph_Mask::Colored* colored = colored_glyph(mask, color, *origin)) {
-            const int* offsets = mask.offsets.data();
-            const QRgb* values = colored->values.data();
-            for (size_t i = 0, count = mask.offsets.size(); i < count; i++) origin[offsets[i]] = values[i];
-            return;
+    if (direct_clip.contains(bounds)) {
+        // Locals, as the stores into the image could otherwise alias the mask for the compiler.
+        const int* offsets = mask.offsets.data();
+        const Glyph_Pixel* pixels = mask.pixels.data();
+        const size_t count = mask.pixels.size(), inner_count = mask.inner_count;
+        size_t first_blended = 0;
+        if (background_probe.x() >= 0 && direct_clip.contains(background_probe + QPoint(x, top))) {
+            if (const Glyph_Mask::Colored* colored = colored_glyph(mask, color, origin[background_offset])) {
+                const QRgb* values = colored->values.data();
+                for (size_t i = 0; i < inner_count; i++) origin[offsets[i]] = values[i];
+                first_blended = inner_count;
+            }
         }
+        for (size_t i = first_blended; i < count; i++)
+            origin[offsets[i]] = blend_pixel(origin[offsets[i]], color, pixels[i].alpha);
+        return;
     }
+    // Cut by the edge of the painted part.
     for (const Glyph_Pixel& pixel : mask.pixels) {
         const int px = x + pixel.dx, py = top + pixel.dy;
         if (!direct_clip.contains(px, py)) continue;

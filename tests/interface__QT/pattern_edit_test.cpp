@@ -2,6 +2,7 @@
 // song, the editor and the player, not on pixels.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -15,7 +16,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QSpinBox>
 #include <QTimer>
 #include <QWheelEvent>
@@ -711,4 +714,67 @@ TEST_F(Pattern_Edit_Test, MouseDragSelectsClickUnmarksWheelScrollsHeaderMutes) {
     send_mouse(view, QEvent::MouseButtonPress, header, Qt::RightButton, Qt::RightButton);
     EXPECT_FALSE(scene.song().initial_variables.channel[2].mute);
     EXPECT_TRUE(scene.song().initial_variables.channel[1].mute);
+}
+
+// The view blends text into its own image itself; it must draw what the painter's glyph runs
+// draw, and nothing outside the part being painted.
+TEST_F(Pattern_Edit_Test, OwnTextBlendingMatchesThePainterAndKeepsToTheClip) {
+    Scene scene;
+    for (int row = 0; row < 40; row++)
+        for (int channel = 0; channel < 12; channel += 1 + row % 3)
+            scene.put(channel, row, cell(row + channel, channel, row % 65, row % 26, row * 7));
+    scene.song().initial_variables.channel[1].mute = true;
+    scene.editor().set_selection(2, 3, 4, 9);
+    scene.cursor(3, 5, 7);
+    scene.view->update_info_areas(0, 6);
+    Pattern_Edit* view = scene.view;
+
+    for (int ratio : {1, 2}) {
+        SCOPED_TRACE(ratio);
+        auto image = [&](QImage::Format format) {
+            QImage result(view->size() * ratio, format);
+            result.setDevicePixelRatio(ratio);
+            result.fill(Qt::red);
+            return result;
+        };
+        QImage own = image(QImage::Format_RGB32);  // the view's own text blending
+        QImage painted = image(QImage::Format_ARGB32_Premultiplied);  // the painter's glyph runs
+        {
+            QPainter painter(&own);
+            view->render_area(painter, view->rect());
+        }
+        {
+            QPainter painter(&painted);
+            view->render_area(painter, view->rect());
+        }
+        painted = painted.convertToFormat(QImage::Format_RGB32);
+        int worst = 0;
+        for (int y = 0; y < own.height(); y++)
+            for (int x = 0; x < own.width(); x++) {
+                QRgb a = own.pixel(x, y), b = painted.pixel(x, y);
+                worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                  std::abs(qBlue(a) - qBlue(b))});
+            }
+        EXPECT_LE(worst, 2);
+
+        // A part that cuts through characters.
+        const QRect part(view->get_char_width() * 9 + 3, view->get_line_height() * 3 + 5, 301, 203);
+        QImage clipped = image(QImage::Format_RGB32);
+        {
+            QPainter painter(&clipped);
+            painter.setClipRect(part);
+            view->render_area(painter, part);
+        }
+        const QRect scaled(part.topLeft() * ratio, part.size() * ratio);
+        int outside = 0, differing_inside = 0;
+        for (int y = 0; y < clipped.height(); y++)
+            for (int x = 0; x < clipped.width(); x++) {
+                if (!scaled.contains(x, y))
+                    outside += clipped.pixel(x, y) != qRgb(255, 0, 0);
+                else
+                    differing_inside += clipped.pixel(x, y) != own.pixel(x, y);
+            }
+        EXPECT_EQ(outside, 0);
+        EXPECT_EQ(differing_inside, 0);
+    }
 }
