@@ -45,6 +45,7 @@ Pattern_Edit::Pattern_Edit(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(200, 120);
+    setAccessibleName(tr("Pattern"));
     for (Text_Run& run : runs) {
         run.glyphs.resize(RUN_CAPACITY);
         run.positions.resize(RUN_CAPACITY);
@@ -98,6 +99,14 @@ bool Pattern_Edit::event(QEvent* event) {
             }
             return QWidget::event(event);
         }
+        case QEvent::ShortcutOverride:
+            // Our keys come to us even where a window shortcut or a menu mnemonic (Alt+letter)
+            // would take them first.
+            if (editor && song && is_view_key(static_cast<QKeyEvent*>(event))) {
+                event->accept();
+                return true;
+            }
+            return QWidget::event(event);
         case QEvent::KeyRelease:
             // Shift going up ends a shift selection even when no other key follows.
             track_shift(static_cast<QKeyEvent*>(event)->modifiers());
@@ -198,6 +207,78 @@ void Pattern_Edit::update_cursor_rows(const View_State& before) {
     update_row(before.cursor_row);
     update_row(editor->get_cursor_row());
     if (editor->get_cursor_column() != before.cursor_column) update(QRect(0, 0, width(), HEADER_LINES * line_height));
+}
+
+bool Pattern_Edit::is_view_key(const QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        switch (key) {
+            case Qt::Key_Backspace:
+            case Qt::Key_Plus:
+            case Qt::Key_Equal:
+            case Qt::Key_Minus:
+            case Qt::Key_Home:
+            case Qt::Key_End:
+            case Qt::Key_F7: return true;
+            default: return false;
+        }
+    }
+    if (modifiers.testFlag(Qt::AltModifier)) {
+        if (key >= Qt::Key_1 && key <= Qt::Key_9) return true;
+        switch (key) {
+            case Qt::Key_A:
+            case Qt::Key_B:
+            case Qt::Key_C:
+            case Qt::Key_E:
+            case Qt::Key_J:
+            case Qt::Key_K:
+            case Qt::Key_L:
+            case Qt::Key_M:
+            case Qt::Key_O:
+            case Qt::Key_P:
+            case Qt::Key_Q:
+            case Qt::Key_S:
+            case Qt::Key_U:
+            case Qt::Key_V:
+            case Qt::Key_W:
+            case Qt::Key_X:
+            case Qt::Key_Z:
+            case Qt::Key_Left:
+            case Qt::Key_Right:
+            case Qt::Key_Backspace: return true;
+            default: return false;
+        }
+    }
+    switch (key) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_Insert:
+        case Qt::Key_Delete:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_F9:
+        case Qt::Key_F10:
+        case Qt::Key_Space:
+        case Qt::Key_Return:
+        case Qt::Key_Enter: return true;
+        default: break;
+    }
+    const QString text = event->text();
+    if (text.isEmpty()) return false;
+    int c = text.at(0).toUpper().unicode();
+    if (is_entry_character(c) || c == '+' || c == '=' || c == '-') return true;
+    const Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();
+    const int lower = text.at(0).toLower().unicode();
+    for (int bind = BIND_NOTE_CUT; keys && bind <= BIND_TOGGLE_MASK && c > 32; bind++)
+        if (keys->get_key_bind_key_nocase(bind) == lower) return true;
+    return false;
 }
 
 bool Pattern_Edit::control_key(int key) {

@@ -98,6 +98,8 @@ private:
     };
     View_State view_state() const;
     static bool is_movement_key(const QKeyEvent* event);
+    // A key the view would act on or swallow.
+    static bool is_view_key(const QKeyEvent* event);
     void update_cursor_rows(const View_State& before);
 
     bool key_press(QKeyEvent* event);

@@ -125,6 +125,8 @@ void Pattern_Edit_Widget::set_variables_lock(Mutex_Lock* lock) {
 }
 
 void Pattern_Edit_Widget::refresh() {
+    // Another pattern or a shorter one may have left the view past its end.
+    if (tracker) tracker->editor.adjust_view_to_cursor();
     refresh_controls();
     pattern_edit->repaint_after_command();
 }

@@ -7,6 +7,7 @@
 #include "tracker/keyboard_input.h"
 #include "tracker/tracker_instance.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QKeyEvent>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include "interface__QT/pattern_edit.h"
@@ -183,4 +185,35 @@ TEST_F(Pattern_Page_Test, TimerMarksThePlayingRowAndFollowsTheSong) {
     page->timer_callback();
     EXPECT_EQ(view->get_playing_pattern(), -1);
     EXPECT_EQ(view->get_playing_row(), -1);
+}
+
+// The window's shortcuts and menu mnemonics must not take the pattern keys from the view,
+// and keys the view does not use must still reach them.
+TEST_F(Pattern_Page_Test, ViewKeysWinOverWindowShortcuts) {
+    QWidget window;
+    page->setParent(&window);
+    int raised_by_window = 0, octave_by_window = 0;
+    auto* alt_q = new QAction(&window);
+    alt_q->setShortcut(QKeySequence(Qt::AltModifier | Qt::Key_Q));
+    window.addAction(alt_q);
+    QObject::connect(alt_q, &QAction::triggered, [&] { raised_by_window++; });
+    auto* slash = new QAction(&window);
+    slash->setShortcut(QKeySequence(Qt::Key_Slash));
+    window.addAction(slash);
+    QObject::connect(slash, &QAction::triggered, [&] { octave_by_window++; });
+    window.show();
+    QApplication::setActiveWindow(&window);
+    page->get_pattern_edit()->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+    pattern(0).get_note_ref(0, 0) = Note{48, 0, EMPTY_FIELD, EMPTY_FIELD, 0};
+    pattern(0).get_note_ref(0, 1);
+    editor().set_selection(0, 0, 0, 1);
+    QTest::keyClick(page->get_pattern_edit(), Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(pattern(0).get_note(0, 0).note, 49);
+    EXPECT_EQ(raised_by_window, 0);
+
+    QTest::keyClick(page->get_pattern_edit(), '/');
+    EXPECT_EQ(octave_by_window, 1);
+    page->setParent(nullptr);
 }
