@@ -190,6 +190,15 @@ void Editor::cursor_goto_pattern(int target) {
     changed_flags |= CHANGED_CURSOR;
 }
 
+void Editor::follow_song_position(int pattern_index, int row) {
+    if (pattern_index < 0 || pattern_index >= Song::MAX_PATTERNS) return;
+    bool pattern_changed = pattern_index != current_pattern;
+    current_pattern = pattern_index;
+    cursor_row = std::clamp(row, 0, pattern_length() - 1);
+    if (pattern_changed) normalize_selection();
+    changed_flags |= CHANGED_CURSOR;
+}
+
 void Editor::cursor_insert() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
     Pattern* p = pattern();

@@ -205,6 +205,14 @@ public:
     void current_channel_mute_toggle();
     void current_channel_solo_toggle();
 
+    // "Cursor Follows Song": while it is on, the view moves the cursor along with playback.
+    bool is_follow_song() const { return follow_song; }
+    void set_follow_song(bool on) { follow_song = on; }
+    void toggle_follow_song() { follow_song = !follow_song; }
+    // Puts the cursor on the playing pattern and row. Following playback is not an edit, so
+    // unlike cursor_goto_pattern it records nothing in the undo history.
+    void follow_song_position(int pattern, int row);
+
     // Mark.
     void set_mark();
     bool is_mark_active() const { return mark_active; }
@@ -236,6 +244,8 @@ public:
     static std::string get_single_note_string(int note);
     // Writes NOTE_STRING_LENGTH characters and a terminating zero.
     void get_note_string(int column, int row, char* buffer);
+    // The same for a given cell, without allocating (the view formats every visible cell).
+    static void write_note_string(const Note& note, char* buffer);
 
 private:
     struct Undo_Entry {
@@ -282,6 +292,8 @@ private:
     bool command_mask = false;
     bool volume_pan_mode = false;
     int edit_step = 1;
+
+    bool follow_song = false;
 
     int mark_pattern = 0;
     int mark_row = 0;

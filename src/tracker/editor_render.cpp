@@ -1,62 +1,99 @@
-// The three-character texts of a cell's columns, as the pattern view draws them.
-#include <cstdio>
+// The three-character texts of a cell's columns, as the pattern view draws them. The
+// writers fill fixed buffers so that a view can format every visible cell without allocating.
 #include <cstring>
 
 #include "tracker/editor.h"
 
 static const char* const note_names[12] = {"C-", "C#", "D-", "D#", "E-", "F-", "F#", "G-", "G#", "A-", "A#", "B-"};
+static const char hex_digits[] = "0123456789ABCDEF";
 
-std::string Editor::get_single_note_string(int note) {
-    if (note < 0 || note >= NOTE_COUNT) return "???";
-    return std::string(note_names[note % 12]) + (char)('0' + note / 12);
+static void write_two_digits(int value, char* out) {
+    out[0] = (char)('0' + value / 10 % 10);
+    out[1] = (char)('0' + value % 10);
 }
 
-std::string Editor::get_pattern_note_string(const Note& note) {
+static void write_text(const char* text, char* out) { std::memcpy(out, text, 3); }
+
+static void write_single_note(int note, char* out) {
+    if (note < 0 || note >= NOTE_COUNT) return write_text("???", out);
+    std::memcpy(out, note_names[note % 12], 2);
+    out[2] = (char)('0' + note / 12);
+}
+
+static void write_note_column(const Note& note, char* out) {
     switch (note.note) {
-        case EMPTY_FIELD: return "...";
-        case NOTE_OFF: return "===";
-        case NOTE_CUT: return "^^^";
-        default: return get_single_note_string(note.note);
+        case EMPTY_FIELD: return write_text("...", out);
+        case NOTE_OFF: return write_text("===", out);
+        case NOTE_CUT: return write_text("^^^", out);
+        default: return write_single_note(note.note, out);
     }
 }
 
-std::string Editor::get_pattern_instrument_string(const Note& note) {
-    if (note.instrument == EMPTY_FIELD) return " ..";
-    if (note.instrument >= 99) return " ??";  // only a damaged file holds these
-    char text[8];
-    std::snprintf(text, sizeof text, " %02i", note.instrument + 1);
-    return text;
+static void write_instrument_column(const Note& note, char* out) {
+    if (note.instrument == EMPTY_FIELD) return write_text(" ..", out);
+    if (note.instrument >= 99) return write_text(" ??", out);  // only a damaged file holds these
+    out[0] = ' ';
+    write_two_digits(note.instrument + 1, out + 1);
 }
 
-std::string Editor::get_pattern_volume_string(const Note& note) {
+static void write_volume_column(const Note& note, char* out) {
     int v = note.volume;
-    char text[8];
-    if (v == EMPTY_FIELD) return " ..";
-    if (v <= 64)
-        std::snprintf(text, sizeof text, " %02i", v);
-    else if (v <= 124)
-        std::snprintf(text, sizeof text, " %c%i", 'A' + (v - 65) / 10, (v - 65) % 10);
-    else if (v >= 128 && v <= 192)
-        std::snprintf(text, sizeof text, "P%02i", v - 128);
-    else if (v >= 193 && v <= 212)
-        std::snprintf(text, sizeof text, " %c%i", 'G' + (v - 193) / 10, (v - 193) % 10);
-    else
-        return " ??";
-    return text;
+    out[0] = ' ';
+    if (v == EMPTY_FIELD) {
+        write_text(" ..", out);
+    } else if (v <= 64) {
+        write_two_digits(v, out + 1);
+    } else if (v <= 124) {
+        out[1] = (char)('A' + (v - 65) / 10);
+        out[2] = (char)('0' + (v - 65) % 10);
+    } else if (v >= 128 && v <= 192) {
+        out[0] = 'P';
+        write_two_digits(v - 128, out + 1);
+    } else if (v >= 193 && v <= 212) {
+        out[1] = (char)('G' + (v - 193) / 10);
+        out[2] = (char)('0' + (v - 193) % 10);
+    } else {
+        write_text(" ??", out);
+    }
 }
 
-std::string Editor::get_pattern_command_string(const Note& note) {
-    char text[8];
+static void write_command_column(const Note& note, char* out) {
     // Commands past 'Z' cannot be typed but may come from a file; show them as unknown.
-    char letter = note.command == EMPTY_FIELD ? '.' : (note.command < 26 ? 'A' + note.command : '?');
-    std::snprintf(text, sizeof text, "%c%02X", letter, note.parameter);
-    return text;
+    out[0] = note.command == EMPTY_FIELD ? '.' : (note.command < 26 ? (char)('A' + note.command) : '?');
+    out[1] = hex_digits[note.parameter >> 4];
+    out[2] = hex_digits[note.parameter & 0x0F];
+}
+
+template <void (*write)(const Note&, char*)>
+static std::string column_string(const Note& note) {
+    char text[3];
+    write(note, text);
+    return std::string(text, 3);
+}
+
+std::string Editor::get_single_note_string(int note) {
+    char text[3];
+    write_single_note(note, text);
+    return std::string(text, 3);
+}
+
+std::string Editor::get_pattern_note_string(const Note& note) { return column_string<write_note_column>(note); }
+std::string Editor::get_pattern_instrument_string(const Note& note) {
+    return column_string<write_instrument_column>(note);
+}
+std::string Editor::get_pattern_volume_string(const Note& note) { return column_string<write_volume_column>(note); }
+std::string Editor::get_pattern_command_string(const Note& note) { return column_string<write_command_column>(note); }
+
+void Editor::write_note_string(const Note& note, char* buffer) {
+    write_note_column(note, buffer);
+    write_instrument_column(note, buffer + 3);
+    write_volume_column(note, buffer + 6);
+    buffer[9] = ' ';
+    write_command_column(note, buffer + 10);
+    buffer[NOTE_STRING_LENGTH] = 0;
 }
 
 void Editor::get_note_string(int column, int row, char* buffer) {
     Pattern* p = pattern();
-    Note note = p ? p->get_note(column, row) : Pattern::empty_note;
-    std::string text = get_pattern_note_string(note) + get_pattern_instrument_string(note) +
-                       get_pattern_volume_string(note) + " " + get_pattern_command_string(note);
-    std::memcpy(buffer, text.c_str(), NOTE_STRING_LENGTH + 1);
+    write_note_string(p ? p->get_note(column, row) : Pattern::empty_note, buffer);
 }

@@ -1,0 +1,201 @@
+#pragma once
+
+#include <QColor>
+#include <QGlyphRun>
+#include <QImage>
+#include <QRawFont>
+#include <QWidget>
+
+#include <vector>
+
+class Editor;
+class Mutex_Lock;
+class Player_Data;
+class Player_Realtime_Keyboard;
+class QKeyEvent;
+class QMouseEvent;
+class QWheelEvent;
+class Song;
+
+// The pattern grid of the "Patterns" page. Keys, mouse and wheel become calls on the editor
+// and the player; the drawing reads the editor and the song and keeps no copy of either.
+class Pattern_Edit : public QWidget {
+    Q_OBJECT
+public:
+    // Row numbers, channel width and header height in characters and lines; the editor's
+    // view geometry counts with the same numbers.
+    static constexpr int ROW_NUMBER_CHARS = 6;
+    static constexpr int CHANNEL_CHARS = 14;
+    static constexpr int HEADER_LINES = 2;
+
+    // The last percentage given to the volume amplifier, shared by every view.
+    static int volume_scale_memory;
+
+    explicit Pattern_Edit(QWidget* parent = nullptr);
+
+    void set_song(Song* song);
+    void set_editor(Editor* editor);
+    void set_player(Player_Data* player);
+    void set_keyboard(Player_Realtime_Keyboard* keyboard);
+    // Held around key handling, released while notes play (the player takes it itself).
+    void set_variables_lock(Mutex_Lock* lock);
+
+    // The playing pattern and row to mark, -1 for none; follows them while the editor's
+    // "Cursor Follows Song" is on.
+    void update_info_areas(int pattern, int row);
+    int get_playing_pattern() const { return playing_pattern; }
+    int get_playing_row() const { return playing_row; }
+
+    void repaint_after_command();
+
+    // Pattern coordinates of a point of the view; false outside the cells. Fields 9 and above
+    // are the blanks between the columns.
+    bool screen_to_pattern_coords(QPoint point, int* channel, int* row, int* field) const;
+    // The channel whose header holds the point, or -1.
+    int header_channel_at(QPoint point) const;
+
+    // Paints the part of the view inside rect (the benchmarks render into an image).
+    void render_area(QPainter& painter, const QRect& rect);
+
+    int get_char_width() const { return char_width; }
+    int get_line_height() const { return line_height; }
+
+signals:
+    void instrument_changed_signal(int instrument);
+    void operation_performed_signal();
+    // The row or column offset changed (the page moves its scroll bars).
+    void view_changed_signal();
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // One colour's glyphs of a paint, drawn as one run.
+    struct Text_Run {
+        std::vector<quint32> glyphs;
+        std::vector<QPointF> positions;
+        int count = 0;
+        QColor color;
+        QGlyphRun run;
+    };
+    enum Run_Kind { RUN_TEXT, RUN_EMPTY, RUN_SELECTED, RUN_CURSOR, RUN_MASK, RUN_KIND_COUNT };
+    static constexpr int RUN_CAPACITY = 4096;  // glyphs; a full run is drawn and reused
+
+    // The "pattern_edit" colours, read once per change of the theme.
+    struct Palette {
+        QColor background, foreground, cursor, hl_maj, hl_min, background_selected, foreground_selected,
+            hl_selected, sep, sep_main, mask, foreground_inactive, played_position;
+    };
+
+    // What decides how much of the view a change has to redraw.
+    struct View_State {
+        int pattern, row_offset, column_offset, cursor_row, cursor_column;
+        bool same_view(const View_State& other) const {
+            return pattern == other.pattern && row_offset == other.row_offset && column_offset == other.column_offset;
+        }
+    };
+    View_State view_state() const;
+    static bool is_movement_key(const QKeyEvent* event);
+    // A key the view would act on or swallow.
+    static bool is_view_key(const QKeyEvent* event);
+    void update_cursor_rows(const View_State& before);
+
+    bool key_press(QKeyEvent* event);
+    bool control_key(int key);
+    bool alt_key(int key);
+    bool plain_key(QKeyEvent* event);
+    bool navigation_key(int key);
+    void track_shift(Qt::KeyboardModifiers modifiers);
+    void play_cell(int channel, int row, bool ignore_mute);
+    void play_row(int row);
+    void ask_volume_scale();
+    void change_instrument(int delta);
+    int current_instrument() const;
+
+    void mouse_press(QMouseEvent* event);
+    void mouse_move(QMouseEvent* event);
+    void mouse_release(QMouseEvent* event);
+    void wheel(QWheelEvent* event);
+    bool can_use_mouse() const;
+
+    void load_colors();
+    void measure_font();
+    void reserve_runs();
+    void update_row(int row);
+    void view_changed();
+    int row_y(int row) const;
+    int channel_x(int channel) const;
+    // A character's offset inside a channel: the volume column and what follows it sit a
+    // little apart, as a panning value starts without a blank ("01P32").
+    int char_x(int character) const { return character * char_width + (character >= 6 ? column_gap : 0); }
+    int separator_x() const { return char_x(CHANNEL_CHARS - 1) + (char_width - column_gap) / 2; }
+
+    void paint_headers(QPainter& painter, const QRect& rect, int first_channel, int last_channel);
+    void paint_rows(QPainter& painter, const QRect& rect, int first_channel, int last_channel);
+    void add_text(QPainter& painter, Run_Kind kind, const char* text, int length, int x, int baseline);
+    void flush_run(QPainter& painter, Text_Run& run);
+    bool begin_direct_text(QPainter& painter, const QRect& rect);
+    void build_glyph_masks(int ratio);
+    void blit_glyph(const char character, QRgb color, int x, int top);
+
+    Song* song = nullptr;
+    Editor* editor = nullptr;
+    Player_Data* player = nullptr;
+    Player_Realtime_Keyboard* keyboard = nullptr;
+    Mutex_Lock* variables_lock = nullptr;
+    bool lock_held = false;
+
+    bool shift_was_down = false;
+    bool mouse_pressed = false;
+    bool mouse_dragging = false;
+    int press_channel = 0;
+    int press_row = 0;
+    int press_field = 0;
+
+    int playing_pattern = -1;
+    int playing_row = -1;
+
+    int char_width = 8;
+    int column_gap = 2;
+    int line_height = 16;
+    int ascent = 12;
+    Palette palette;
+    QRawFont raw_font;
+    quint32 glyph_of[128] = {};
+    Text_Run runs[RUN_KIND_COUNT];
+
+    // Drawing into our own image, text skips the painter: each character's coverage is kept
+    // at the image's pixel ratio and blended straight into the pixels, which costs a fraction
+    // of a glyph run's per-glyph work.
+    struct Glyph_Pixel {
+        short dx, dy;  // from the character cell's top left, in image pixels
+        unsigned char alpha;
+    };
+    struct Glyph_Mask {
+        // The final pixels of the character in one colour over one background.
+        struct Colored {
+            QRgb color, under;
+            std::vector<QRgb> values;
+        };
+        static constexpr int MAX_COLORED = 16;
+
+        // Pixels a neighbour's glyph may also reach come last and are always blended with
+        // what is there; the others lie on the cell's flat background.
+        std::vector<Glyph_Pixel> pixels;
+        size_t inner_count = 0;
+        std::vector<int> offsets;  // the pixels as offsets in an image line of offsets_stride
+        QRect bounds;              // of the pixels, relative to the cell
+        std::vector<Colored> colored;
+    };
+    const Glyph_Mask::Colored* colored_glyph(Glyph_Mask& mask, QRgb color, QRgb under);
+    Glyph_Mask glyph_masks[128];
+    int mask_ratio = 0;           // the pixel ratio the masks were made at; 0 none
+    int offsets_stride = 0;       // the image line length the offsets were made for, in pixels
+    QPoint background_probe{-1, -1};  // a point of the cell no character covers; -1 none
+    int background_offset = 0;        // the probe at offsets_stride
+    QImage* direct_image = nullptr;  // set while a paint writes text straight into an image
+    QRect direct_clip;            // in image pixels
+    QImage backing_store;
+};
