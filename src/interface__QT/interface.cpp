@@ -71,6 +71,7 @@ Interface::~Interface() {
 }
 
 void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {
+    this->variables_lock = variables_lock;
     tracker.player.set_variables_lock(variables_lock);
     tracker.player.set_info_lock(info_lock);
     tracker.file_format_manager.set_song_lock(variables_lock);

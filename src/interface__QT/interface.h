@@ -30,6 +30,8 @@ public:
     Tracker_Instance* get_tracker() { return &tracker; }
     // The variables lock guards what the player and mixer read; the info lock the status.
     void set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock);
+    // Pages hold it while they change what the audio thread reads (null: no locking).
+    Mutex_Lock* get_variables_lock() const { return variables_lock; }
 
     Page get_current_page() const { return (Page)currentIndex(); }
     void set_current_page(Page page);
@@ -122,6 +124,7 @@ private:
     template <class Change> void locked(Change change);
 
     Tracker_Instance tracker;
+    Mutex_Lock* variables_lock = nullptr;
     QString song_path;
     QTimer timer;
     int timer_interval = 0;
