@@ -14,6 +14,7 @@ class Player_Data;
 class Player_Realtime_Keyboard;
 class QKeyEvent;
 class QMouseEvent;
+class QPainter;
 class QWheelEvent;
 class Song;
 
@@ -61,6 +62,7 @@ public:
     int get_line_height() const { return line_height; }
 
 signals:
+    // The current instrument (the one notes are entered with): a slot 0..98, or -1 for none.
     void instrument_changed_signal(int instrument);
     void operation_performed_signal();
     // The row or column offset changed (the page moves its scroll bars).
@@ -122,7 +124,6 @@ private:
 
     void load_colors();
     void measure_font();
-    void reserve_runs();
     void update_row(int row);
     void view_changed();
     int row_y(int row) const;

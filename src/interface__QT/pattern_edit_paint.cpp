@@ -118,8 +118,16 @@ void Pattern_Edit::paintEvent(QPaintEvent* event) {
 }
 
 void Pattern_Edit::render_area(QPainter& painter, const QRect& rect) {
-    painter.fillRect(rect, palette.background);
-    if (!editor || !song) return;
+    Pattern* pattern = editor && song ? song->get_pattern(editor->get_current_pattern()) : nullptr;
+    if (!pattern) {
+        painter.fillRect(rect, palette.background);
+        return;
+    }
+    // Each pixel is filled once: the header, the rows with their bands, and here what lies
+    // below the pattern's last row.
+    const int pattern_end = std::max(row_y(pattern->get_length()), HEADER_LINES * line_height);
+    const QRect below = rect & QRect(0, pattern_end, width(), height() - pattern_end);
+    if (!below.isEmpty()) painter.fillRect(below, palette.background);
     begin_direct_text(painter, rect);
     const int first_channel = editor->get_column_offset();
     // The last channel may show in part.
@@ -333,7 +341,7 @@ void Pattern_Edit::paint_rows(QPainter& painter, const QRect& rect, int first_ch
         const bool highlighted = row % major == 0 || row % minor == 0;
         QColor band = row % major == 0 ? palette.hl_maj : (row % minor == 0 ? palette.hl_min : palette.background);
         if (playing_here && row == playing_row) band = palette.played_position;
-        if (band != palette.background) painter.fillRect(0, y, width(), line_height, band);
+        painter.fillRect(0, y, width(), line_height, band);
         if (row == cursor_row) painter.fillRect(0, y, row_number_width - char_width / 2, line_height, palette.cursor);
         for (int channel = first_channel; channel <= last_channel; channel++) {
             if (!editor->is_in_selection(channel, row)) continue;

@@ -168,128 +168,131 @@ void answer_dialog(int value, std::function<void(QDialog*)> inspect = {}) {
     });
 }
 
+using Step = std::function<void(Scene&)>;
+
 struct Key_Case {
     const char* name;
-    std::function<void(Scene&)> setup;
+    Step setup;
     std::vector<Stroke> strokes;
     bool consumed;
-    std::function<void(Scene&)> check;
+    Step check;
 };
+
+Step cursor_at(int column, int row, int field) {
+    return [=](Scene& s) { s.cursor(column, row, field); };
+}
+// -1 leaves a coordinate unchecked.
+Step cursor_is(int column, int row, int field = -1) {
+    return [=](Scene& s) {
+        if (column >= 0) {
+            EXPECT_EQ(s.editor().get_cursor_column(), column);
+        }
+        if (row >= 0) {
+            EXPECT_EQ(s.editor().get_cursor_row(), row);
+        }
+        if (field >= 0) {
+            EXPECT_EQ(s.editor().get_cursor_field(), field);
+        }
+    };
+}
+Step notes_are(int channel, std::vector<int> notes) {
+    return [=](Scene& s) {
+        for (size_t row = 0; row < notes.size(); row++) EXPECT_EQ(s.at(channel, (int)row).note, notes[row]) << row;
+    };
+}
+Step both(Step first, Step second) {
+    return [=](Scene& s) {
+        first(s);
+        second(s);
+    };
+}
+// Notes 48 and 50 in channel 0, marked.
+void marked_pair(Scene& s) {
+    s.put(0, 0, cell(48));
+    s.put(0, 1, cell(50));
+    s.editor().set_selection(0, 0, 0, 1);
+}
+void raised_once(Scene& s) {
+    marked_pair(s);
+    s.editor().selection_raise();
+}
+Step step_of(int rows) {
+    return [=](Scene& s) {
+        s.cursor(0, 5, 0);
+        s.editor().set_edit_step(rows);
+    };
+}
+Step block(int end_column, int end_row) {
+    return [=](Scene& s) {
+        EXPECT_TRUE(s.editor().is_selection_active());
+        EXPECT_EQ(s.editor().get_selection_end_column(), end_column);
+        EXPECT_EQ(s.editor().get_selection_end_row(), end_row);
+    };
+}
+Step instrument_is(int instrument) {
+    return [=](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), instrument); };
+}
+Step last_instrument(int instrument) {
+    return [=](Scene& s) { s.editor().set_last_instrument(instrument); };
+}
+Step pattern_is(int pattern) {
+    return [=](Scene& s) { EXPECT_EQ(s.editor().get_current_pattern(), pattern); };
+}
+Step orders(int first, int second) {
+    return [=](Scene& s) {
+        s.song().set_order(0, (short)first);
+        s.song().set_order(1, (short)second);
+    };
+}
+Step order_row_is(int row) {
+    return [=](Scene& s) { EXPECT_EQ(s.editor().get_orderlist_row(), row); };
+}
+void untouched(Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }
 
 }  // namespace
 
 TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
+    const Stroke shift_down{Qt::Key_Shift, Qt::ShiftModifier, {}, Stroke::PRESS};
+    const Stroke shift_up{Qt::Key_Shift, Qt::NoModifier, {}, Stroke::RELEASE};
     const Key_Case cases[] = {
         // With Control.
-        {"Ctrl+Backspace undoes the newest entry",
+        {"Ctrl+Backspace undoes", raised_once, {ctrl(Qt::Key_Backspace)}, true, notes_are(0, {48, 50})},
+        {"Ctrl++ follows the order cursor down", orders(5, 7), {ctrl(Qt::Key_Plus)}, true,
+         both(order_row_is(1), pattern_is(7))},
+        {"Ctrl++ onto an end marker keeps the pattern", orders(5, Song::ORDER_SKIP), {ctrl(Qt::Key_Plus)}, true,
+         both(order_row_is(1), pattern_is(0))},
+        {"Ctrl+- follows the order cursor up",
          [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.editor().set_selection(0, 0, 0, 1);
-             s.editor().selection_raise();
-         },
-         {ctrl(Qt::Key_Backspace)}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 0).note, 48); }},
-        {"Ctrl++ moves the order cursor down and edits its pattern",
-         [](Scene& s) {
-             s.song().set_order(0, 5);
-             s.song().set_order(1, 7);
-         },
-         {ctrl(Qt::Key_Plus)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_orderlist_row(), 1);
-             EXPECT_EQ(s.editor().get_current_pattern(), 7);
-         }},
-        {"Ctrl++ onto an end marker keeps the edited pattern",
-         [](Scene& s) {
-             s.song().set_order(0, 5);
-             s.song().set_order(1, Song::ORDER_SKIP);
-         },
-         {ctrl(Qt::Key_Plus)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_orderlist_row(), 1);
-             EXPECT_EQ(s.editor().get_current_pattern(), 0);
-         }},
-        {"Ctrl+- moves the order cursor up",
-         [](Scene& s) {
-             s.song().set_order(0, 3);
+             orders(3, 4)(s);
              s.editor().set_orderlist_cursor(1, 0);
          },
-         {ctrl(Qt::Key_Minus)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_orderlist_row(), 0);
-             EXPECT_EQ(s.editor().get_current_pattern(), 3);
-         }},
-        {"Ctrl+Home moves one row up whatever the step",
-         [](Scene& s) {
-             s.cursor(0, 5, 0);
-             s.editor().set_edit_step(4);
-         },
-         {ctrl(Qt::Key_Home)}, true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 4); }},
-        {"Ctrl+End moves one row down",
-         [](Scene& s) {
-             s.cursor(0, 5, 0);
-             s.editor().set_edit_step(4);
-         },
-         {ctrl(Qt::Key_End)}, true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 6); }},
-        {"Ctrl+F7 sets the mark", [](Scene& s) { s.cursor(0, 9, 0); }, {ctrl(Qt::Key_F7)}, true,
+         {ctrl(Qt::Key_Minus)}, true, both(order_row_is(0), pattern_is(3))},
+        {"Ctrl+Home goes one row up whatever the step", step_of(4), {ctrl(Qt::Key_Home)}, true, cursor_is(0, 4)},
+        {"Ctrl+End goes one row down", step_of(4), {ctrl(Qt::Key_End)}, true, cursor_is(0, 6)},
+        {"Ctrl+F7 sets the mark", cursor_at(0, 9, 0), {ctrl(Qt::Key_F7)}, true,
          [](Scene& s) {
              EXPECT_TRUE(s.editor().is_mark_active());
              EXPECT_EQ(s.editor().get_mark_row(), 9);
          }},
-        {"Ctrl with another key is passed on", nullptr, {ctrl(Qt::Key_Q)}, false,
-         [](Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }},
+        {"Ctrl with another key is passed on", nullptr, {ctrl(Qt::Key_Q)}, false, untouched},
 
         // With Alt.
         {"Alt+digit sets the row step", nullptr, {alt(Qt::Key_4)}, true,
          [](Scene& s) { EXPECT_EQ(s.editor().get_edit_step(), 4); }},
-        {"Alt+A lowers the block",
+        {"Alt+A lowers the block", marked_pair, {alt(Qt::Key_A)}, true, notes_are(0, {47, 49})},
+        {"Alt+Q raises the block", marked_pair, {alt(Qt::Key_Q)}, true, notes_are(0, {49, 51})},
+        {"Alt+B marks the beginning", cursor_at(2, 3, 0), {alt(Qt::Key_B)}, true,
+         both(block(2, 3), [](Scene& s) { EXPECT_EQ(s.editor().get_selection_begin_row(), 3); })},
+        {"Alt+E marks the end",
          [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.put(0, 1, cell(50));
-             s.editor().set_selection(0, 0, 0, 1);
-         },
-         {alt(Qt::Key_A)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).note, 47);
-             EXPECT_EQ(s.at(0, 1).note, 49);
-         }},
-        {"Alt+Q raises the block",
-         [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.put(0, 1, cell(50));
-             s.editor().set_selection(0, 0, 0, 1);
-         },
-         {alt(Qt::Key_Q)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).note, 49);
-             EXPECT_EQ(s.at(0, 1).note, 51);
-         }},
-        {"Alt+B marks the block's beginning", [](Scene& s) { s.cursor(2, 3, 0); }, {alt(Qt::Key_B)}, true,
-         [](Scene& s) {
-             EXPECT_TRUE(s.editor().is_selection_active());
-             EXPECT_EQ(s.editor().get_selection_begin_column(), 2);
-             EXPECT_EQ(s.editor().get_selection_begin_row(), 3);
-             EXPECT_EQ(s.editor().get_selection_end_row(), 3);
-         }},
-        {"Alt+E marks the block's end",
-         [](Scene& s) {
-             s.editor().set_selection(0, 0, 0, 1);
+             marked_pair(s);
              s.cursor(1, 5, 0);
          },
-         {alt(Qt::Key_E)}, true,
+         {alt(Qt::Key_E)}, true, block(1, 5)},
+        {"Alt+C copies the block", marked_pair, {alt(Qt::Key_C)}, true,
          [](Scene& s) {
-             EXPECT_EQ(s.editor().get_selection_end_column(), 1);
-             EXPECT_EQ(s.editor().get_selection_end_row(), 5);
-         }},
-        {"Alt+C copies the block",
-         [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.editor().set_selection(0, 0, 1, 3);
-         },
-         {alt(Qt::Key_C)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_clipboard_width(), 2);
-             EXPECT_EQ(const_cast<Pattern&>(s.editor().get_clipboard()).get_note(0, 0).note, 48);
-             EXPECT_EQ(s.at(0, 0).note, 48);
+             EXPECT_EQ(const_cast<Pattern&>(s.editor().get_clipboard()).get_note(0, 1).note, 50);
+             notes_are(0, {48, 50})(s);
          }},
         {"Alt+J scales the block's volumes by the answer, remembered for next time",
          [](Scene& s) {
@@ -302,9 +305,8 @@ TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
                  EXPECT_EQ(spin->value(), 100);
                  EXPECT_EQ(spin->maximum(), 200);
                  EXPECT_EQ(spin->suffix(), "%");
-                 auto* label = dialog->findChild<QLabel*>();
-                 EXPECT_EQ(label->text(), "Amplify Volume by:");
-                 EXPECT_EQ(label->buddy(), spin);
+                 EXPECT_EQ(dialog->findChild<QLabel*>()->text(), "Amplify Volume by:");
+                 EXPECT_EQ(dialog->findChild<QLabel*>()->buddy(), spin);
              });
          },
          {alt(Qt::Key_J)}, true,
@@ -313,61 +315,38 @@ TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
              EXPECT_EQ(s.at(0, 1).volume, 10);
              EXPECT_EQ(Pattern_Edit::volume_scale_memory, 50);
          }},
-        {"Alt+K ramps the block's volumes",
+        {"Alt+K ramps the volumes",
          [](Scene& s) {
              s.put(0, 0, cell(48, 0, 0));
              s.put(0, 4, cell(48, 0, 64));
              s.editor().set_selection(0, 0, 0, 4);
          },
          {alt(Qt::Key_K)}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 2).volume, 32); }},
-        {"Alt+L marks the cursor's channel", [](Scene& s) { s.cursor(3, 7, 0); }, {alt(Qt::Key_L)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_selection_begin_column(), 3);
-             EXPECT_EQ(s.editor().get_selection_end_column(), 3);
-             EXPECT_EQ(s.editor().get_selection_begin_row(), 0);
-             EXPECT_EQ(s.editor().get_selection_end_row(), 63);
-         }},
-        {"Alt+M pastes into empty cells only", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_M)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(1, 0).note, 60);
-             EXPECT_EQ(s.at(1, 1).note, 50);
-         }},
-        {"Alt+O pastes over the cells", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_O)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(1, 0).note, 48);
-             EXPECT_EQ(s.at(1, 1).note, 50);
-             EXPECT_TRUE(s.at(1, 2).is_empty());
-         }},
-        {"Alt+P pastes and pushes the cells down", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_P)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(1, 0).note, 48);
-             EXPECT_EQ(s.at(1, 1).note, 50);
-             EXPECT_EQ(s.at(1, 2).note, 60);
-         }},
-        {"Alt+S sets the current instrument in the block",
+        {"Alt+L marks the channel", cursor_at(3, 7, 0), {alt(Qt::Key_L)}, true,
+         both(block(3, 63), [](Scene& s) { EXPECT_EQ(s.editor().get_selection_begin_row(), 0); })},
+        {"Alt+M pastes into empty cells", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_M)}, true,
+         notes_are(1, {60, 50})},
+        {"Alt+O pastes over", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_O)}, true,
+         notes_are(1, {48, 50, EMPTY_FIELD})},
+        {"Alt+P pastes and pushes down", [](Scene& s) { s.prepare_paste(); }, {alt(Qt::Key_P)}, true,
+         notes_are(1, {48, 50, 60})},
+        {"Alt+S sets the current instrument",
          [](Scene& s) {
              s.put(0, 0, cell(48, 5));
              s.put(0, 1, cell(50, 5));
              s.editor().set_selection(0, 0, 0, 1);
          },
          {alt(Qt::Key_S)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).instrument, 0);
-             EXPECT_EQ(s.at(0, 1).instrument, 0);
-         }},
-        {"Alt+U unmarks", [](Scene& s) { s.editor().set_selection(0, 0, 0, 1); }, {alt(Qt::Key_U)}, true,
+         [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument + s.at(0, 1).instrument, 0); }},
+        {"Alt+U unmarks", marked_pair, {alt(Qt::Key_U)}, true,
          [](Scene& s) { EXPECT_FALSE(s.editor().is_selection_active()); }},
-        {"Alt+V sets the current volume in the block",
+        {"Alt+V sets the current volume",
          [](Scene& s) {
+             marked_pair(s);
              s.editor().set_last_volume(40);
-             s.put(0, 0, cell(48, 0, 10));
-             s.editor().set_selection(0, 0, 0, 1);
          },
          {alt(Qt::Key_V)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).volume, 40);
-             EXPECT_EQ(s.at(0, 1).volume, 40);
-         }},
+         [](Scene& s) { EXPECT_EQ(s.at(0, 0).volume + s.at(0, 1).volume, 80); }},
         {"Alt+W wipes volumes without a note",
          [](Scene& s) {
              s.put(0, 0, cell(EMPTY_FIELD, EMPTY_FIELD, 30));
@@ -379,222 +358,133 @@ TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
              EXPECT_TRUE(s.at(0, 0).is_empty());
              EXPECT_EQ(s.at(0, 1).volume, 30);
          }},
-        {"Alt+X ramps the block's parameters",
+        {"Alt+X ramps the parameters",
          [](Scene& s) {
              s.put(0, 0, cell(EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 0, 0x00));
              s.put(0, 4, cell(EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 0, 0x40));
              s.editor().set_selection(0, 0, 0, 4);
          },
          {alt(Qt::Key_X)}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 2).parameter, 0x20); }},
-        {"Alt+Z cuts the block",
+        {"Alt+Z cuts the block", marked_pair, {alt(Qt::Key_Z)}, true,
          [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.editor().set_selection(0, 0, 0, 0);
-         },
-         {alt(Qt::Key_Z)}, true,
-         [](Scene& s) {
-             EXPECT_TRUE(s.at(0, 0).is_empty());
+             notes_are(0, {EMPTY_FIELD, EMPTY_FIELD})(s);
              EXPECT_EQ(const_cast<Pattern&>(s.editor().get_clipboard()).get_note(0, 0).note, 48);
          }},
-        {"Alt+Left moves a whole channel", [](Scene& s) { s.cursor(5, 0, 3); }, {alt(Qt::Key_Left)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_column(), 4);
-             EXPECT_EQ(s.editor().get_cursor_field(), 3);
-         }},
-        {"Alt+Right moves a whole channel", [](Scene& s) { s.cursor(5, 0, 3); }, {alt(Qt::Key_Right)}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_column(), 6); }},
-        {"Alt+Backspace is swallowed without an action",
-         [](Scene& s) {
-             s.put(0, 0, cell(48));
-             s.editor().set_selection(0, 0, 0, 1);
-             s.editor().selection_raise();
-         },
-         {alt(Qt::Key_Backspace)}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 0).note, 49); }},
-        {"Alt with another key is passed on", nullptr, {alt(Qt::Key_F)}, false,
-         [](Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }},
+        {"Alt+Left moves a whole channel", cursor_at(5, 0, 3), {alt(Qt::Key_Left)}, true, cursor_is(4, 0, 3)},
+        {"Alt+Right moves a whole channel", cursor_at(5, 0, 3), {alt(Qt::Key_Right)}, true, cursor_is(6, 0, 3)},
+        {"Alt+Backspace is swallowed", raised_once, {alt(Qt::Key_Backspace)}, true, notes_are(0, {49, 51})},
+        {"Alt with another key is passed on", nullptr, {alt(Qt::Key_F)}, false, untouched},
 
         // Navigation.
-        {"Tab goes to the next channel's note", [](Scene& s) { s.cursor(2, 0, 5); }, {key(Qt::Key_Tab)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_column(), 3);
-             EXPECT_EQ(s.editor().get_cursor_field(), 0);
-         }},
-        {"Backtab goes to the note field, then to the channel before", [](Scene& s) { s.cursor(2, 0, 5); },
+        {"Tab", cursor_at(2, 0, 5), {key(Qt::Key_Tab)}, true, cursor_is(3, 0, 0)},
+        {"Backtab goes to the note field, then to the channel before", cursor_at(2, 0, 5),
          {key(Qt::Key_Backtab, Qt::ShiftModifier), key(Qt::Key_Backtab, Qt::ShiftModifier)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_column(), 1);
-             EXPECT_EQ(s.editor().get_cursor_field(), 0);
-         }},
-        {"Insert pushes the channel down from the cursor",
+         cursor_is(1, 0, 0)},
+        {"Insert pushes the channel down",
          [](Scene& s) {
              s.put(0, 3, cell(48));
              s.cursor(0, 3, 0);
          },
-         {key(Qt::Key_Insert)}, true,
-         [](Scene& s) {
-             EXPECT_TRUE(s.at(0, 3).is_empty());
-             EXPECT_EQ(s.at(0, 4).note, 48);
-         }},
-        {"Delete pulls the channel up to the cursor",
+         {key(Qt::Key_Insert)}, true, notes_are(0, {EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 48})},
+        {"Delete pulls the channel up",
          [](Scene& s) {
              s.put(0, 4, cell(48));
              s.cursor(0, 3, 0);
          },
-         {key(Qt::Key_Delete)}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 3).note, 48); }},
-        {"Home goes to the note field first", [](Scene& s) { s.cursor(2, 4, 3); }, {key(Qt::Key_Home)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_field(), 0);
-             EXPECT_EQ(s.editor().get_cursor_column(), 2);
-         }},
-        {"End goes to the last field first", [](Scene& s) { s.cursor(2, 4, 0); }, {key(Qt::Key_End)}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_field(), 8); }},
-        {"Left moves one field", [](Scene& s) { s.cursor(2, 0, 2); }, {key(Qt::Key_Left)}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_field(), 1); }},
-        {"Right moves one field", [](Scene& s) { s.cursor(2, 0, 8); }, {key(Qt::Key_Right)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_column(), 3);
-             EXPECT_EQ(s.editor().get_cursor_field(), 0);
-         }},
-        {"Up moves by the row step",
-         [](Scene& s) {
-             s.cursor(0, 5, 0);
-             s.editor().set_edit_step(2);
-         },
-         {key(Qt::Key_Up)}, true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 3); }},
-        {"Down moves by the row step",
-         [](Scene& s) {
-             s.cursor(0, 5, 0);
-             s.editor().set_edit_step(2);
-         },
-         {key(Qt::Key_Down)}, true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 7); }},
-        {"Page Up moves by the major highlight", [](Scene& s) { s.cursor(0, 20, 0); }, {key(Qt::Key_PageUp)},
-         true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 4); }},
-        {"Page Down moves by the major highlight", [](Scene& s) { s.cursor(0, 20, 0); }, {key(Qt::Key_PageDown)},
-         true, [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 36); }},
-        {"F9 mutes the cursor's channel", [](Scene& s) { s.cursor(4, 0, 0); }, {key(Qt::Key_F9)}, true,
+         {key(Qt::Key_Delete)}, true, notes_are(0, {EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 48})},
+        {"Home goes to the note field first", cursor_at(2, 4, 3), {key(Qt::Key_Home)}, true, cursor_is(2, 4, 0)},
+        {"End goes to the last field first", cursor_at(2, 4, 0), {key(Qt::Key_End)}, true, cursor_is(2, 4, 8)},
+        {"Left", cursor_at(2, 0, 2), {key(Qt::Key_Left)}, true, cursor_is(2, 0, 1)},
+        {"Right from the last field", cursor_at(2, 0, 8), {key(Qt::Key_Right)}, true, cursor_is(3, 0, 0)},
+        {"Up by the row step", step_of(2), {key(Qt::Key_Up)}, true, cursor_is(0, 3)},
+        {"Down by the row step", step_of(2), {key(Qt::Key_Down)}, true, cursor_is(0, 7)},
+        {"Page Up by the major highlight", cursor_at(0, 20, 0), {key(Qt::Key_PageUp)}, true, cursor_is(0, 4)},
+        {"Page Down", cursor_at(0, 20, 0), {key(Qt::Key_PageDown)}, true, cursor_is(0, 36)},
+        {"F9 mutes the channel", cursor_at(4, 0, 0), {key(Qt::Key_F9)}, true,
          [](Scene& s) {
              EXPECT_TRUE(s.song().initial_variables.channel[4].mute);
              EXPECT_FALSE(s.song().initial_variables.channel[3].mute);
          }},
-        {"F10 solos the cursor's channel", [](Scene& s) { s.cursor(4, 0, 0); }, {key(Qt::Key_F10)}, true,
+        {"F10 solos the channel", cursor_at(4, 0, 0), {key(Qt::Key_F10)}, true,
          [](Scene& s) {
              EXPECT_FALSE(s.song().initial_variables.channel[4].mute);
-             EXPECT_TRUE(s.song().initial_variables.channel[3].mute);
              EXPECT_TRUE(s.song().initial_variables.channel[63].mute);
          }},
         {"Shift extends a block from where it went down, until it goes up", nullptr,
-         {{Qt::Key_Shift, Qt::ShiftModifier, {}, Stroke::PRESS}, key(Qt::Key_Down, Qt::ShiftModifier),
-          key(Qt::Key_Down, Qt::ShiftModifier), key(Qt::Key_Right, Qt::ShiftModifier),
-          {Qt::Key_Shift, Qt::NoModifier, {}, Stroke::RELEASE}, key(Qt::Key_Down)},
+         {shift_down, key(Qt::Key_Down, Qt::ShiftModifier), key(Qt::Key_Down, Qt::ShiftModifier),
+          key(Qt::Key_Right, Qt::ShiftModifier), shift_up, key(Qt::Key_Down)},
          true,
-         [](Scene& s) {
-             EXPECT_EQ(s.editor().get_cursor_row(), 3);
-             EXPECT_TRUE(s.editor().is_selection_active());
-             EXPECT_EQ(s.editor().get_selection_begin_column(), 0);
-             EXPECT_EQ(s.editor().get_selection_begin_row(), 0);
-             EXPECT_EQ(s.editor().get_selection_end_column(), 1);
-             EXPECT_EQ(s.editor().get_selection_end_row(), 2);
-         }},
+         both(cursor_is(1, 3), both(block(1, 2), [](Scene& s) {
+                  EXPECT_EQ(s.editor().get_selection_begin_column(), 0);
+                  EXPECT_EQ(s.editor().get_selection_begin_row(), 0);
+              }))},
 
         // The ordered steps of plain keys.
-        {"+ goes to the next pattern", nullptr, {type('+')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_current_pattern(), 1); }},
-        {"= goes to the next pattern", nullptr, {type('=')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_current_pattern(), 1); }},
+        {"+ goes to the next pattern", nullptr, {type('+')}, true, pattern_is(1)},
+        {"= goes to the next pattern", nullptr, {type('=')}, true, pattern_is(1)},
         {"- goes to the previous pattern", [](Scene& s) { s.editor().cursor_goto_pattern(2); }, {type('-')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_current_pattern(), 1); }},
-        {"Toggle Mask switches the command mask on the command field", [](Scene& s) { s.cursor(0, 0, 6); },
-         {type(',')}, true, [](Scene& s) { EXPECT_TRUE(s.editor().is_command_mask_on()); }},
+         pattern_is(1)},
+        {"Toggle Mask on the command field", cursor_at(0, 0, 6), {type(',')}, true,
+         [](Scene& s) { EXPECT_TRUE(s.editor().is_command_mask_on()); }},
         {"Erase Field empties the instrument",
          [](Scene& s) {
              s.put(0, 0, cell(48, 5));
              s.cursor(0, 0, 2);
          },
          {type('.')}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).instrument, EMPTY_FIELD);
-             EXPECT_EQ(s.at(0, 0).note, 48);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-         }},
-        {"Note Off writes ===", nullptr, {type('`')}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).note, NOTE_OFF);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-         }},
-        {"Note Cut writes ^^^ on the note field", nullptr, {type('1')}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 0).note, NOTE_CUT);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-         }},
-        {"Note Cut elsewhere does nothing but is consumed", [](Scene& s) { s.cursor(0, 0, 6); }, {type('1')}, true,
-         [](Scene& s) {
-             EXPECT_TRUE(s.at(0, 0).is_empty());
-             EXPECT_EQ(s.editor().get_cursor_row(), 0);
-             EXPECT_EQ(s.editor().get_cursor_field(), 6);
-         }},
-        {"The Note Cut key types its digit into a number field", [](Scene& s) { s.cursor(0, 0, 2); },
-         {type('1'), type('2')}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument, 11); }},
+         both(cursor_is(0, 1), [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument, EMPTY_FIELD); })},
+        {"Note Off", nullptr, {type('`')}, true, both(notes_are(0, {NOTE_OFF}), cursor_is(0, 1))},
+        {"Note Cut on the note field", nullptr, {type('1')}, true, both(notes_are(0, {NOTE_CUT}), cursor_is(0, 1))},
+        {"Note Cut elsewhere does nothing but is consumed", cursor_at(0, 0, 6), {type('1')}, true,
+         both(untouched, cursor_is(0, 0, 6))},
+        {"The Note Cut key types its digit into a number field", cursor_at(0, 0, 2), {type('1'), type('2')}, true,
+         [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument, 11); }},
         {"Space writes the last value",
          [](Scene& s) {
              s.put(0, 0, cell(48));
              s.editor().get_mask_from_cursor();
              s.cursor(0, 1, 0);
          },
-         {key(Qt::Key_Space)}, true,
-         [](Scene& s) {
-             EXPECT_EQ(s.at(0, 1).note, 48);
-             EXPECT_EQ(s.editor().get_cursor_row(), 2);
-         }},
-        {"Next Instrument", [](Scene& s) { s.editor().set_last_instrument(5); }, {type(']')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), 6); }},
-        {"Next Instrument stays at 98", [](Scene& s) { s.editor().set_last_instrument(98); }, {type(']')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), 98); }},
-        {"Prev Instrument", [](Scene& s) { s.editor().set_last_instrument(5); }, {type('[')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), 4); }},
-        {"Prev Instrument stays at 0", nullptr, {type('[')}, true,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), 0); }},
-        {"Return takes the field's value as the last one",
+         {key(Qt::Key_Space)}, true, both(notes_are(0, {48, 48}), cursor_is(0, 2))},
+        {"Next Instrument", last_instrument(5), {type(']')}, true, instrument_is(6)},
+        {"Next Instrument stays at 98", last_instrument(98), {type(']')}, true, instrument_is(98)},
+        {"Prev Instrument", last_instrument(5), {type('[')}, true, instrument_is(4)},
+        {"Prev Instrument stays at 0", nullptr, {type('[')}, true, instrument_is(0)},
+        {"Return takes the field's value",
          [](Scene& s) {
              s.put(0, 0, cell(48, 5));
              s.cursor(0, 0, 3);
          },
-         {key(Qt::Key_Return)}, true, [](Scene& s) { EXPECT_EQ(s.editor().get_last_instrument(), 5); }},
+         {key(Qt::Key_Return)}, true, instrument_is(5)},
         {"Play Note On Cursor plays the cell and moves down", [](Scene& s) { s.put(2, 0, cell(48, 0)); },
          {key(Qt::Key_Tab), key(Qt::Key_Tab), type('4')}, true,
-         [](Scene& s) {
+         both(cursor_is(2, 1), [](Scene& s) {
              EXPECT_EQ(s.player().get_channel(2).note, 48);
              EXPECT_EQ(s.player().get_channel(2).instrument_index, 0);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-             EXPECT_EQ(s.at(2, 0).note, 48);
-         }},
-        {"Play Note On Cursor's key types a digit off the note field", [](Scene& s) { s.cursor(0, 0, 2); },
-         {type('4')}, true, [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument, 39); }},
-        {"Play Row On Cursor plays every channel of the row",
+         })},
+        {"Play Note On Cursor's key types a digit off the note field", cursor_at(0, 0, 2), {type('4')}, true,
+         [](Scene& s) { EXPECT_EQ(s.at(0, 0).instrument, 39); }},
+        {"Play Row On Cursor plays every channel",
          [](Scene& s) {
              s.put(0, 0, cell(48, 0));
              s.put(5, 0, cell(55, 0));
          },
          {type('8')}, true,
-         [](Scene& s) {
+         both(cursor_is(0, 1), [](Scene& s) {
              EXPECT_EQ(s.player().get_channel(0).note, 48);
              EXPECT_EQ(s.player().get_channel(5).note, 55);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-         }},
+         })},
         {"A note key writes the note with the masked instrument and plays it", nullptr, {type('q')}, true,
-         [](Scene& s) {
+         both(cursor_is(0, 1), [](Scene& s) {
              EXPECT_EQ(s.at(0, 0).note, 60);
              EXPECT_EQ(s.at(0, 0).instrument, 0);
              EXPECT_EQ(s.player().get_channel(0).note, 60);
-             EXPECT_EQ(s.editor().get_cursor_row(), 1);
-         }},
-        {"Capitals are typed as their letters", [](Scene& s) { s.cursor(0, 0, 6); }, {type('A')}, true,
+         })},
+        {"Capitals are typed as their letters", cursor_at(0, 0, 6), {type('A')}, true,
          [](Scene& s) { EXPECT_EQ(s.at(0, 0).command, 0); }},
-        {"A letter that fits no field is still the view's", [](Scene& s) { s.cursor(0, 0, 2); }, {type('k')}, true,
-         [](Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }},
-        {"The octave keys are passed on to the window", nullptr, {type('/')}, false,
-         [](Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }},
-        {"Function keys of the window are passed on", nullptr, {key(Qt::Key_F2)}, false,
-         [](Scene& s) { EXPECT_EQ(s.editor().get_cursor_row(), 0); }},
+        {"A letter that fits no field is still the view's", cursor_at(0, 0, 2), {type('k')}, true, untouched},
+        {"The octave keys are passed on to the window", nullptr, {type('/')}, false, untouched},
+        {"The window's function keys are passed on", nullptr, {key(Qt::Key_F2)}, false, cursor_is(0, 0, 0)},
     };
 
     for (const Key_Case& c : cases) {
