@@ -54,24 +54,27 @@ Loader* File_Format_Manager::check_file_in_loaders(const char* file) {
 
 // The first saver that claims the name answers; -2 when none does.
 template <typename Save>
-static int ask_savers(const std::vector<Saver*>& savers, Save save) {
+int File_Format_Manager::ask_savers(Save save) {
+    save_error.clear();
     for (Saver* saver : savers) {
         int result = save(*saver);
-        if (result != -2) return result;
+        if (result == -2) continue;
+        if (result != 0) save_error = saver->get_error_text().empty() ? "Error saving file" : saver->get_error_text();
+        return result;
     }
     return -2;
 }
 
 int File_Format_Manager::save_module(const char* file) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save(file); });
+    return ask_savers([&](Saver& saver) { return saver.save(file); });
 }
 
 int File_Format_Manager::save_sample(const char* file, int slot) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save_sample(file, slot); });
+    return ask_savers([&](Saver& saver) { return saver.save_sample(file, slot); });
 }
 
 int File_Format_Manager::save_instrument(const char* file, int slot) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save_instrument(file, slot); });
+    return ask_savers([&](Saver& saver) { return saver.save_instrument(file, slot); });
 }
 
 Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
