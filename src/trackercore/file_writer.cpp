@@ -51,14 +51,14 @@ void File_Writer::check_for_errors() {
     if (error_flag) return;
     ERROR_LINE(SOURCE, 92, "Error writing to file!!!");
     error_flag = 1;
-    error_code = file.stream() ? std::ferror(file.stream()) : 0;
+    error_code = file.get_stream() ? std::ferror(file.get_stream()) : 0;
     file.note_error(errno);
 }
 
 void File_Writer::store_byte(unsigned char value) {
     if (!open_flag || error_flag) return;
     errno = 0;
-    if (std::putc(value, file.stream()) == EOF) check_for_errors();
+    if (std::putc(value, file.get_stream()) == EOF) check_for_errors();
 }
 
 void File_Writer::store_word(unsigned short value) {
@@ -94,5 +94,5 @@ void File_Writer::set_file_pos(int pos) {
 
 int File_Writer::get_file_pos() const {
     if (!open_flag) return 0;
-    return (int)std::ftell(file.stream());
+    return (int)std::ftell(file.get_stream());
 }

@@ -88,7 +88,7 @@ std::string Safe_File::temporary_name(const std::string& target, long pid, unsig
 }
 
 bool Safe_File::open(const std::string& path) {
-    if (stream_) return false;
+    if (stream) return false;
     error_text.clear();
     temp_path.clear();
     unnamed = false;
@@ -116,8 +116,8 @@ bool Safe_File::open(const std::string& path) {
     if (fd < 0) return false;
     // The replacement keeps the permissions of the file it replaces.
     if (exists) fchmod(fd, st.st_mode & 07777);
-    stream_ = fdopen(fd, "wb");
-    if (!stream_) {
+    stream = fdopen(fd, "wb");
+    if (!stream) {
         note_error(errno);
         ::close(fd);
         if (!temp_path.empty()) unlink(temp_path.c_str());
@@ -158,7 +158,7 @@ bool Safe_File::open_named(int& fd) {
 }
 
 bool Safe_File::link_into_place() {
-    std::string self = "/proc/self/fd/" + std::to_string(fileno(stream_));
+    std::string self = "/proc/self/fd/" + std::to_string(fileno(stream));
     for (int attempt = 0; attempt < 100; attempt++) {
         temp_path = temporary_name(target, (long)getpid(), next_serial++);
         if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp_path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
@@ -170,17 +170,17 @@ bool Safe_File::link_into_place() {
 }
 
 bool Safe_File::write(const void* data, size_t size) {
-    if (!stream_ || failed()) return false;
+    if (!stream || failed()) return false;
     if (size == 0) return true;
     errno = 0;
-    if (std::fwrite(data, 1, size, stream_) == size) return true;
+    if (std::fwrite(data, 1, size, stream) == size) return true;
     note_error(errno);
     return false;
 }
 
 bool Safe_File::seek(long position) {
-    if (!stream_ || failed()) return false;
-    if (position >= 0 && std::fseek(stream_, position, SEEK_SET) == 0) return true;
+    if (!stream || failed()) return false;
+    if (position >= 0 && std::fseek(stream, position, SEEK_SET) == 0) return true;
     note_error(position < 0 ? EINVAL : errno);
     return false;
 }
@@ -194,10 +194,10 @@ void Safe_File::note_error(const std::string& reason) {
 }
 
 bool Safe_File::commit() {
-    if (!stream_) return false;
+    if (!stream) return false;
     errno = 0;
-    if (!failed() && (std::fflush(stream_) != 0 || std::ferror(stream_))) note_error(errno);
-    if (!failed() && fsync(fileno(stream_)) != 0) note_error(errno);
+    if (!failed() && (std::fflush(stream) != 0 || std::ferror(stream))) note_error(errno);
+    if (!failed() && fsync(fileno(stream)) != 0) note_error(errno);
     if (!failed() && unnamed) link_into_place();
     close_stream();
     if (!failed() && std::rename(temp_path.c_str(), target.c_str()) != 0) note_error(errno);
@@ -212,7 +212,7 @@ bool Safe_File::commit() {
 }
 
 void Safe_File::discard() {
-    if (!stream_) return;
+    if (!stream) return;
     close_stream();
     if (!temp_path.empty()) unlink(temp_path.c_str());
     temp_path.clear();
@@ -220,6 +220,6 @@ void Safe_File::discard() {
 
 void Safe_File::close_stream() {
     errno = 0;
-    if (std::fclose(stream_) != 0) note_error(errno);
-    stream_ = nullptr;
+    if (std::fclose(stream) != 0) note_error(errno);
+    stream = nullptr;
 }

@@ -22,10 +22,10 @@ public:
     // False, with the reason in get_error_text(), when the target is not a regular file, is
     // write-protected, or no temporary file can be made beside it. The target is not touched.
     bool open(const std::string& path);
-    bool is_open() const { return stream_ != nullptr; }
+    bool is_open() const { return stream != nullptr; }
     // Buffered stream of the temporary file. Whoever writes through it directly reports a
     // failure with note_error(errno).
-    FILE* stream() const { return stream_; }
+    FILE* get_stream() const { return stream; }
 
     bool write(const void* data, size_t size);
     bool seek(long position);
@@ -54,7 +54,7 @@ private:
     bool link_into_place();
     void close_stream();
 
-    FILE* stream_ = nullptr;
+    FILE* stream = nullptr;
     bool unnamed = false;
     std::string target;
     std::string temp_path;  // empty while an unnamed temporary file has no name
