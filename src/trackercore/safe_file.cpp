@@ -18,20 +18,25 @@ std::atomic<bool> unnamed_allowed{true};
 std::atomic<unsigned> next_serial{0};
 const char TEMP_MARK[] = ".wendmoor-save-";
 
-// Saving through a symbolic link replaces the file it points to, not the link.
-std::string resolve_target(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved)) return resolved;
-    }
-    return path;
-}
-
 std::string folder_of(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Saving through a symbolic link replaces the file it points to, not the link; also when that
+// file does not exist yet.
+std::string resolve_target(const std::string& path) {
+    std::string target = path;
+    struct stat st;
+    for (int depth = 0; depth < 40 && lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode); depth++) {
+        char link[PATH_MAX];
+        ssize_t length = readlink(target.c_str(), link, sizeof link - 1);
+        if (length <= 0) break;
+        link[length] = '\0';
+        target = link[0] == '/' ? std::string(link) : folder_of(target) + "/" + link;
+    }
+    return target;
 }
 
 bool all_digits(const char* begin, const char* end) {
