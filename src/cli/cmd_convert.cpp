@@ -23,7 +23,7 @@ static int run_convert(const std::vector<std::string>& args) {
         return 1;
     }
     if (result != 0) {
-        std::fprintf(stderr, "%s: Error saving file\n", args[1].c_str());
+        std::fprintf(stderr, "%s: Error saving file: %s\n", args[1].c_str(), ti.file_format_manager.get_save_error().c_str());
         return 1;
     }
     return 0;

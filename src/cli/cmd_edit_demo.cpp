@@ -112,7 +112,7 @@ static int run_edit_demo(const std::vector<std::string>& args) {
         return 1;
     }
     if (result != 0) {
-        std::fprintf(stderr, "%s: Error saving file\n", args[0].c_str());
+        std::fprintf(stderr, "%s: Error saving file: %s\n", args[0].c_str(), ti.file_format_manager.get_save_error().c_str());
         return 1;
     }
     std::printf("Saved %s: %d orders, %d patterns, sample at %d Hz\n", args[0].c_str(),

@@ -254,7 +254,9 @@ int run_play(const std::vector<std::string>& args) {
         chosen->set_disk_writer_file(o.output);
     }
     if (!session.start_driver(driver)) {
-        std::fprintf(stderr, "play: the sound driver \"%s\" could not be started\n", chosen->get_name().c_str());
+        std::string why = chosen->does_perform_disk_write() ? session.wav_writer_driver.get_write_error() : "";
+        std::fprintf(stderr, "play: the sound driver \"%s\" could not be started%s%s\n", chosen->get_name().c_str(),
+                     why.empty() ? "" : ": ", why.c_str());
         return 1;
     }
     for (auto& ti : songs) {
@@ -320,7 +322,15 @@ int run_play(const std::vector<std::string>& args) {
     for (auto& ti : songs) session.remove_song(*ti);
     songs.clear();
     if (interrupted && !o.quiet) std::printf("Stopped.\n");
-    if (chosen->does_perform_disk_write() && !o.quiet) std::printf("Wrote %s\n", o.output.c_str());
+    if (chosen->does_perform_disk_write()) {
+        // The recording is put in place when the driver stops; only then is it known to be whole.
+        const std::string& error = session.wav_writer_driver.get_write_error();
+        if (!error.empty()) {
+            std::fprintf(stderr, "play: writing %s failed: %s\n", o.output.c_str(), error.c_str());
+            return 1;
+        }
+        if (!o.quiet) std::printf("Wrote %s\n", o.output.c_str());
+    }
     return interrupted ? 130 : 0;
 }
 

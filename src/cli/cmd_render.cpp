@@ -17,6 +17,7 @@
 #include "tracker/audio_components.h"
 #include "tracker/song_end_watch.h"
 #include "tracker/tracker_instance.h"
+#include "trackercore/safe_file.h"
 
 // Renders a module offline, as fast as the machine allows, through the same player and mixer
 // that play it live.
@@ -149,15 +150,15 @@ int run_render(const std::vector<std::string>& args) {
         return 1;
     }
 
-    std::FILE* out = nullptr;
+    // The old file stays until the new one is complete.
+    Safe_File out;
     if (!o.bench) {
-        out = std::fopen(o.output.c_str(), "wb");
-        if (!out) {
-            std::fprintf(stderr, "render: cannot write %s\n", o.output.c_str());
+        if (!out.open(o.output)) {
+            std::fprintf(stderr, "render: cannot write %s: %s\n", o.output.c_str(), out.get_error_text().c_str());
             return 1;
         }
         std::vector<unsigned char> header = wav_header(o.mono ? 1 : 2, o.rate, 0);  // sizes patched at the end
-        std::fwrite(header.data(), 1, header.size(), out);
+        out.write(header.data(), header.size());
     }
 
     Mixer& mixer = ti.mixer;
@@ -174,7 +175,6 @@ int run_render(const std::vector<std::string>& args) {
     std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
     std::uint64_t data_bytes = 0;
-    bool write_failed = false;
     double next_progress = 0.0;
     std::clock_t cpu_start = std::clock();
 
@@ -183,7 +183,7 @@ int run_render(const std::vector<std::string>& args) {
         if (end_frame >= 0) want = std::min(want, end_frame - frames_done);
         int n = mixer.write_samples((int)want);
         if (n <= 0) break;
-        if (out) {
+        if (out.is_open()) {
             const int* mix = mixer.get_mixdown_buffer_ptr();
             int count;
             if (o.mono) {
@@ -199,7 +199,8 @@ int run_render(const std::vector<std::string>& args) {
                 bytes[2 * i] = (unsigned char)(pcm[i] & 0xFF);
                 bytes[2 * i + 1] = (unsigned char)(((std::uint16_t)pcm[i]) >> 8);
             }
-            if (std::fwrite(bytes.data(), 2, count, out) != (size_t)count) write_failed = true;
+            // Nothing more can reach the file; the old one stays as it was.
+            if (!out.write(bytes.data(), (size_t)count * 2)) break;
             data_bytes += (std::uint64_t)count * 2;
         }
         frames_done += n;
@@ -228,14 +229,12 @@ int run_render(const std::vector<std::string>& args) {
         std::fprintf(stderr, "\n");
     }
 
-    if (out) {
-        if (data_bytes > 0xFFFFFFFFull - 36) write_failed = true;
+    if (out.is_open()) {
+        if (data_bytes > 0xFFFFFFFFull - 36) out.note_error("longer than a WAV file can hold");
         std::vector<unsigned char> header = wav_header(o.mono ? 1 : 2, o.rate, (std::uint32_t)data_bytes);
-        if (std::fseek(out, 0, SEEK_SET) != 0 || std::fwrite(header.data(), 1, header.size(), out) != header.size())
-            write_failed = true;
-        if (std::fclose(out) != 0) write_failed = true;
-        if (write_failed) {
-            std::fprintf(stderr, "render: writing %s failed\n", o.output.c_str());
+        if (out.seek(0)) out.write(header.data(), header.size());
+        if (!out.commit()) {
+            std::fprintf(stderr, "render: writing %s failed: %s\n", o.output.c_str(), out.get_error_text().c_str());
             return 1;
         }
     }

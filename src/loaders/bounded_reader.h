@@ -21,6 +21,10 @@ public:
     // True once a read or seek ran past the end, or the stream reported an error.
     bool failed() const { return overrun || reader.error_loading(); }
     bool overran() const { return overrun; }
+    // Where data the file promised ends, when the file may not hold all of it.
+    void note_wanted_end(long end) {
+        if (end > 0) reader.note_wanted_end((unsigned long long)end);
+    }
 
     bool seek(long position) {
         if (position < 0 || position > size) {

@@ -288,15 +288,23 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
     s.data.set_data_ptr(nullptr, 0, is_16bit);
     if (!(s.flags & SAMPLE_PRESENT) || (s.flags & SAMPLE_STEREO) || s.length == 0) return SUCCESS;
     unsigned long file_size = reader.get_file_size();
-    if (s.data_offset >= file_size) return FILE_ERROR;
-    unsigned long available = file_size - s.data_offset;
     int bytes_per_frame = is_16bit ? 2 : 1;
     unsigned long frames = s.length;
     if (frames > (unsigned long)INT_MAX / 2) return FILE_ERROR;
+    bool compressed = (s.flags & SAMPLE_COMPRESSED) != 0;
+    if (s.data_offset >= file_size) {
+        // Past the end: a file cut short (the size of a compressed sample is not known).
+        reader.note_wanted_end(s.data_offset + (compressed ? 2 : frames * bytes_per_frame));
+        return FILE_ERROR;
+    }
+    unsigned long available = file_size - s.data_offset;
 
-    if (!(s.flags & SAMPLE_COMPRESSED)) {
+    if (!compressed) {
         // A sample cut short by the end of the file keeps the frames that are there.
-        if (frames * bytes_per_frame > available) frames = available / bytes_per_frame;
+        if (frames * bytes_per_frame > available) {
+            reader.note_wanted_end(s.data_offset + frames * bytes_per_frame);
+            frames = available / bytes_per_frame;
+        }
         if (frames == 0) return FILE_ERROR;
         void* block = std::malloc(frames * bytes_per_frame);
         if (!block) return FILE_ERROR;
@@ -354,8 +362,10 @@ bool Loader_IT::decompress_sample(void* dst, int frames, bool is_16bit, bool it2
     int done = 0;
     bool ok = true;
     while (done < frames) {
+        unsigned long block_start = reader.get_pos();
         unsigned count = reader.get_word();
         if (reader.eof_reached() || reader.error_loading() || count > reader.bytes_left()) {
+            reader.note_wanted_end(block_start + 2 + (reader.eof_reached() ? 0 : count));
             ok = false;
             break;
         }
@@ -450,9 +460,13 @@ void Loader_IT::load_patterns() {
 }
 
 Loader::Error Loader_IT::load_pattern(unsigned offset, IT_Pattern& pattern) {
-    if ((unsigned long)offset + 8 > reader.get_file_size()) return FILE_ERROR;
+    if ((unsigned long)offset + 8 > reader.get_file_size()) {
+        reader.note_wanted_end((unsigned long)offset + 8);
+        return FILE_ERROR;
+    }
     reader.seek(offset);
-    reader.get_word();  // packed length: the rows end the data, not this
+    // The rows end the data, not the packed length; it only tells how much a short file lacks.
+    reader.note_wanted_end((unsigned long)offset + 8 + reader.get_word());
     int rows = reader.get_word();
     reader.get_dword();
     pattern.rows = rows & 0xFF;

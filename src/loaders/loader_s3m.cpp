@@ -162,9 +162,13 @@ void Loader_S3M::load_sample(Bounded_Reader& in, long offset, S3M_Sample& sample
 
     bool sixteen_bit = sample.flags & 4;
     int unit = sixteen_bit ? 2 : 1;
-    if (!in.seek(sample.memory_segment * 16L)) return;
+    if (!in.seek(sample.memory_segment * 16L)) {
+        in.note_wanted_end(sample.memory_segment * 16L + (long)sample.length * unit);
+        return;
+    }
     // A length past the end of the file keeps the frames that are there.
     int frames = (int)std::min<long>(sample.length, in.remaining() / unit);
+    in.note_wanted_end(in.tell() + (long)sample.length * unit);
     if (frames <= 0) return;
     unsigned char* block = static_cast<unsigned char*>(std::malloc((size_t)frames * unit));
     if (!block) return;
@@ -189,6 +193,7 @@ void Loader_S3M::load_pattern(Bounded_Reader& in, long offset, Pattern& pattern)
     long packed_length = in.get_word();
     if (in.failed()) return;
     long size = std::min(packed_length, in.remaining());
+    in.note_wanted_end(in.tell() + packed_length);
     std::vector<unsigned char> bytes((size_t)size);
     in.get_bytes(bytes.data(), size);
     unpack_pattern(bytes.data(), (int)size, pattern);

@@ -73,7 +73,10 @@ static bool load_data(Bounded_Reader& file, Loader_WAV::multi_chunk& mc) {
     if ((int)size < 0) return fail(125, "load chunk fatal: size < 0 loading sample data, that ain't right");
     // A size past the end of the file (a writer that never came back to fix it) keeps the frames
     // that are there.
-    if ((long)size > file.remaining()) size = (unsigned)file.remaining();
+    if ((long)size > file.remaining()) {
+        file.note_wanted_end(file.tell() + (long)size);
+        size = (unsigned)file.remaining();
+    }
     unsigned frames_bytes = mc.bytes_per_sample == 2 ? size & ~1u : size;
     void* buffer = std::malloc(frames_bytes > 0 ? frames_bytes : 1);
     if (!buffer) return fail(131, "load chunk fatal: not enough memory for the sample data");

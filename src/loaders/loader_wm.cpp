@@ -1,8 +1,12 @@
 #include "loaders/loader_wm.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <vector>
+
+#include <unistd.h>
 
 #include <zlib.h>
 
@@ -46,6 +50,24 @@ void broken(int line, const char* what) { ERROR_LINE(SOURCE, line, what); }
 
 Loader_WM::Loader_WM() { format_name = "Wendmoor"; }
 
+const char* Loader_WM::refuse_sizes(unsigned long long packed, unsigned long long compressed,
+                                    unsigned long long memory) {
+    const unsigned long long field_max = 0xFFFFFFFFull;
+    if (packed > field_max || compressed > field_max) return "uncompressed file is just too big, this cant be true";
+    // A stream may exceed the packed size by zlib's worst-case overhead (incompressible data).
+    if (compressed > compressBound((uLong)packed)) return "File compressed cant be greater than uncompressed";
+    if (packed > compressed * MAX_COMPRESSION_RATIO + 64) return "uncompressed size cant come from this compressed size";
+    // The packed tree is held twice (bytes and tree) next to the compressed stream.
+    if (2 * packed + compressed > memory) return "uncompressed file is just too big, this cant be true";
+    return nullptr;
+}
+
+unsigned long long Loader_WM::physical_memory() {
+    long pages = sysconf(_SC_PHYS_PAGES), page_size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || page_size <= 0) return ~0ull;
+    return (unsigned long long)pages * (unsigned long long)page_size;
+}
+
 bool Loader_WM::check_version(unsigned char major, unsigned char minor) {
     if (major >= 2) {
         ERROR_LINE(SOURCE, 62, "File format is too new!! I cant read this");
@@ -78,17 +100,8 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
     if (!check_version(major, minor)) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     unsigned uncompressed_size = reader.get_dword();
     unsigned compressed_size = reader.get_dword();
-    if (uncompressed_size > MAX_UNCOMPRESSED) {
-        ERROR_LINE(SOURCE, 90, "uncompressed file is just too big, this cant be true");
-        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
-    }
-    // A stream may exceed the packed size by zlib's worst-case overhead (incompressible data).
-    if (compressed_size > compressBound(uncompressed_size)) {
-        ERROR_LINE(SOURCE, 95, "File compressed cant be greater than uncompressed");
-        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
-    }
-    if ((unsigned long long)uncompressed_size > (unsigned long long)compressed_size * MAX_COMPRESSION_RATIO + 64) {
-        ERROR_LINE(SOURCE, 99, "uncompressed size cant come from this compressed size");
+    if (const char* refusal = refuse_sizes(uncompressed_size, compressed_size, physical_memory())) {
+        ERROR_LINE(SOURCE, __LINE__, refusal);
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
     if (compressed_size > reader.bytes_left()) {
@@ -96,11 +109,22 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
     std::printf("reading file...\n");
-    std::vector<unsigned char> compressed(compressed_size);
-    reader.get_byte_array(compressed.data(), (int)compressed_size);
+    std::vector<unsigned char> compressed, packed;
+    try {
+        compressed.resize(compressed_size);
+        packed.resize(uncompressed_size);
+    } catch (const std::bad_alloc&) {
+        ERROR_LINE(SOURCE, __LINE__, "Not enough memory!");
+        return abort_load(FILE_ERROR);
+    }
+    // Block reads take an int count; a stream may be up to 4 GiB.
+    for (size_t done = 0; done < compressed.size();) {
+        size_t chunk = std::min<size_t>(compressed.size() - done, 1u << 30);
+        reader.get_byte_array(compressed.data() + done, (int)chunk);
+        done += chunk;
+    }
     if (reader.error_loading()) return abort_load(FILE_ERROR);
     std::printf("decompressing file...\n");
-    std::vector<unsigned char> packed(uncompressed_size);
     uLongf unpacked_size = uncompressed_size;
     // uncompress wants a non-null destination even for an empty tree.
     unsigned char dummy = 0;
@@ -108,6 +132,7 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         ERROR_LINE(SOURCE, 116, "Couldnt decompress buffer!");
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
+    compressed = std::vector<unsigned char>();
     std::printf("unpacking file...\n");
     // A failed unpack keeps what was read before the damage.
     DDSPacker::unpack(&tree, packed.data(), (unsigned)unpacked_size);

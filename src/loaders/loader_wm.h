@@ -11,10 +11,17 @@ class Instrument;
 // A song is staged as its unpacked tree and applied section by section.
 class Loader_WM : public Loader {
 public:
-    // Packed trees larger than this are not believed.
-    static constexpr unsigned MAX_UNCOMPRESSED = 52428800;
     // Deflate cannot expand data by more than about 1032:1, so a larger claim is a lie.
     static constexpr unsigned MAX_COMPRESSION_RATIO = 1032;
+
+    // Why a file whose packed tree of `packed` bytes is compressed into `compressed` bytes
+    // cannot be read on a machine with `memory` bytes; nullptr when it can. Sizes are what the
+    // header's 32-bit fields hold. The saver asks the same before it writes anything.
+    static const char* refuse_sizes(unsigned long long packed, unsigned long long compressed,
+                                    unsigned long long memory);
+    // The machine's physical memory: reading takes the compressed bytes, the packed tree and
+    // the tree built from it.
+    static unsigned long long physical_memory();
 
     Loader_WM();
 

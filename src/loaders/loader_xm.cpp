@@ -421,6 +421,7 @@ static void* read_adpcm_frames(Bounded_Reader& in, unsigned length, int& frames)
     signed char table[16];
     if (!in.get_bytes(reinterpret_cast<unsigned char*>(table), sizeof(table))) return nullptr;
     long packed = std::min<long>(((long)length + 1) / 2, in.remaining());
+    in.note_wanted_end(in.tell() + ((long)length + 1) / 2);
     std::vector<unsigned char> nibbles((size_t)packed);
     in.get_bytes(nibbles.data(), packed);
     frames = (int)std::min<long>(length, packed * 2);
@@ -441,6 +442,7 @@ static void* read_adpcm_frames(Bounded_Reader& in, unsigned length, int& frames)
 // Reads `bytes` bytes of delta-coded frames, or what the file still holds when it ends early.
 static void* read_frames(Bounded_Reader& in, unsigned bytes, bool sixteen_bit, int& frames) {
     long present = std::min<long>((long)bytes, in.remaining());
+    in.note_wanted_end(in.tell() + (long)bytes);
     frames = (int)(sixteen_bit ? present / 2 : present);
     void* block = frames > 0 ? std::malloc((size_t)present) : nullptr;
     if (!block) {

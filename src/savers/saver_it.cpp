@@ -75,7 +75,8 @@ Saver_IT::Counts Saver_IT::calculate_values() {
 
 int Saver_IT::save(const char* file) {
     if (!claims_song_name(file)) return -2;
-    if (!song || writer.open(file) != 0) return -1;
+    if (!song) return refuse_save("no song to save");
+    if (open_for_save(file) != 0) return -1;
     write_song();
     if (finish_save() != 0) return -1;
     song->get_variables()->filename = file;
@@ -328,14 +329,16 @@ void Saver_IT::write_pattern(Pattern& pattern) {
 
 int Saver_IT::save_sample(const char* file, int slot) {
     if (!has_extension(file, ".is", ".IS")) return -2;
-    if (!song || !song->get_sample(slot) || writer.open(file) != 0) return -1;
+    if (!song || !song->get_sample(slot)) return refuse_save("no such sample slot");
+    if (open_for_save(file) != 0) return -1;
     write_sample_internal(*song->get_sample(slot), true);
     return finish_save();
 }
 
 int Saver_IT::save_instrument(const char* file, int slot) {
     if (!has_extension(file, ".ii", ".II")) return -2;
-    if (!song || !song->get_instrument(slot) || writer.open(file) != 0) return -1;
+    if (!song || !song->get_instrument(slot)) return refuse_save("no such instrument slot");
+    if (open_for_save(file) != 0) return -1;
     Instrument copy = *song->get_instrument(slot);
     unsigned char* table = copy.layers[0].sample_table;
     std::vector<int> used;  // song slots, in order of first appearance by note

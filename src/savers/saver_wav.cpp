@@ -5,7 +5,8 @@
 int Saver_Wav::save_sample(const char* file, int slot) {
     if (!has_extension(file, ".wav", ".WAV")) return -2;
     Sample* sample = song ? song->get_sample(slot) : nullptr;
-    if (!sample || !sample->in_use || writer.open(file) != 0) return -1;
+    if (!sample || !sample->in_use) return refuse_save("the sample slot is empty");
+    if (open_for_save(file) != 0) return -1;
     const Sample_Data& data = sample->data;
     unsigned frames = data.get_data_ptr() ? (unsigned)data.get_size() : 0;
     unsigned unit = data.is_16bit() ? 2 : 1;

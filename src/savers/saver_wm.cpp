@@ -1,12 +1,16 @@
 #include "savers/saver_wm.h"
 
 #include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
 
 #include <zlib.h>
 
 #include "common/components/audio/dds_helpers.h"
 #include "common/components/data/dds_packer.h"
 #include "common/components/data/error_line.h"
+#include "loaders/loader_wm.h"
 #include "trackercore/song.h"
 
 namespace {
@@ -250,34 +254,47 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
     dds->set_dynamic_data_struct_var("mixer", std::move(mixer_tree));
 }
 
-int Saver_WM::write_file(const char* magic, const DDS& tree) {
+int Saver_WM::write_file(const char* file, const char* magic, const DDS& tree) {
+    // Everything is packed and checked before the file is touched: a file the loader would
+    // refuse must not replace one it can read.
+    std::vector<unsigned char> packed;
+    std::vector<unsigned char> compressed;
+    uLongf compressed_size = 0;
+    int result = Z_OK;
+    try {
+        DDSPacker::pack(&tree, packed, 0);
+        // Room for zlib's worst case: data that does not compress (noise samples) grows a
+        // little, and refusing to save it would lose the song.
+        compressed_size = compressBound((uLong)packed.size());
+        compressed.resize(compressed_size);
+        result = compress(compressed.data(), &compressed_size, packed.data(), (uLong)packed.size());
+    } catch (const std::bad_alloc&) {
+        result = Z_MEM_ERROR;
+    }
+    if (result != Z_OK) {
+        ERROR_LINE(SOURCE, 170, "cant zlib compress this!");
+        if (result == Z_BUF_ERROR) ERROR_LINE(SOURCE, 172, "DST Buffer is to small?");
+        if (result == Z_MEM_ERROR) ERROR_LINE(SOURCE, 174, "Not enough memory!");
+        return refuse_save(result == Z_MEM_ERROR ? "not enough memory" : "the data could not be compressed");
+    }
+    const size_t packed_size = packed.size();
+    if (const char* refusal = Loader_WM::refuse_sizes(packed_size, compressed_size, Loader_WM::physical_memory())) {
+        std::string why = std::string("it could not be loaded again (") + refusal + ")";
+        ERROR_LINE(SOURCE, __LINE__, std::string("Cannot save ") + file + ": " + why);
+        return refuse_save(why);
+    }
+    packed = std::vector<unsigned char>();
+
+    if (open_for_save(file) != 0) return -1;
+    if (std::strcmp(magic, "WDMM") == 0) std::printf("writer going\n");
     writer.store_byte_array((const unsigned char*)magic, 4);
     writer.store_byte(VERSION_MAJOR);
     writer.store_byte(VERSION_MINOR);
     std::printf("creating file...\n");
-
-    std::vector<unsigned char> packed;
-    DDSPacker::pack(&tree, packed, 0);
-    // Room for zlib's worst case: data that does not compress (noise samples) grows a little,
-    // and refusing to save it would lose the song. Whatever fits the packed size is unchanged.
-    uLongf compressed_size = compressBound((uLong)packed.size());
-    std::vector<unsigned char> compressed(compressed_size);
-    int result = compress(compressed.data(), &compressed_size, packed.data(), (uLong)packed.size());
-    if (result != Z_OK) {
-        writer.discard();
-        ERROR_LINE(SOURCE, 170, "cant zlib compress this!");
-        if (result == Z_BUF_ERROR) ERROR_LINE(SOURCE, 172, "DST Buffer is to small?");
-        if (result == Z_MEM_ERROR) ERROR_LINE(SOURCE, 174, "Not enough memory!");
-        return -1;
-    }
-    writer.store_dword((unsigned)packed.size());
+    writer.store_dword((unsigned)packed_size);
     writer.store_dword((unsigned)compressed_size);
     writer.store_byte_array(compressed.data(), (int)compressed_size);
-    if (writer.error_saving()) {
-        writer.discard();
-        return -1;
-    }
-    std::printf("writer no error\n");
+    if (!writer.error_saving()) std::printf("writer no error\n");
     return finish_save();
 }
 
@@ -285,29 +302,26 @@ int Saver_WM::save(const char* file) {
     if (!has_extension(file, ".wm", ".WM")) return -2;
     std::printf("file is %s\n", file);
     std::printf("type recognized\n");
-    if (!song || writer.open(file) != 0) return -1;
-    std::printf("writer going\n");
+    if (!song) return refuse_save("no song to save");
     DDS tree;
     get_dds_from_song(&tree);
-    return write_file("WDMM", tree);
+    return write_file(file, "WDMM", tree);
 }
 
 int Saver_WM::save_sample(const char* file, int slot) {
     if (!has_extension(file, ".ws", ".WS")) return -2;
     Sample* sample = song ? song->get_sample(slot) : nullptr;
-    if (!sample || !sample->in_use) return -1;
-    if (writer.open(file) != 0) return -1;
+    if (!sample || !sample->in_use) return refuse_save("the sample slot is empty");
     DDS tree;
     get_dds_from_sample(sample, &tree);
-    return write_file("WDMS", tree);
+    return write_file(file, "WDMS", tree);
 }
 
 int Saver_WM::save_instrument(const char* file, int slot) {
     if (!has_extension(file, ".wi", ".WI")) return -2;
     Instrument* instrument = song ? song->get_instrument(slot) : nullptr;
-    if (!instrument) return -1;
-    if (writer.open(file) != 0) return -1;
+    if (!instrument) return refuse_save("no such instrument slot");
     DDS tree;
     get_dds_from_instrument(instrument, &tree, true);
-    return write_file("WDMI", tree);
+    return write_file(file, "WDMI", tree);
 }

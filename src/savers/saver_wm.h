@@ -35,5 +35,5 @@ public:
     static std::vector<int> compress_pattern(Pattern* pattern, bool* has_cells = nullptr);
 
 private:
-    int write_file(const char* magic, const DDS& tree);
+    int write_file(const char* file, const char* magic, const DDS& tree);
 };

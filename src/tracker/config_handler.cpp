@@ -1,35 +1,76 @@
 #include "tracker/config_handler.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <memory>
+#include <cstring>
+
+#include "trackercore/safe_file.h"
 
 namespace {
-
-using File_Ptr = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-File_Ptr open_file(const std::string& path, const char* mode) {
-    return File_Ptr(std::fopen(path.c_str(), mode), &std::fclose);
-}
 
 bool is_white_space(int c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Skips white space (blank lines included), then takes the rest of the line up to
-// a line end or the end of the file. False once nothing but white space is left.
-bool read_next_line(FILE* file, std::string* line) {
-    int c = std::fgetc(file);
-    while (c != EOF && is_white_space(c)) c = std::fgetc(file);
-    if (c == EOF) return false;
-    line->clear();
-    while (c != EOF && c != '\r' && c != '\n') {
-        line->push_back(static_cast<char>(c));
-        c = std::fgetc(file);
-    }
+// Skips white space (blank lines included), then takes the rest of the line up to a line end or
+// the end of the text. False once nothing but white space is left.
+bool read_next_line(const std::string& text, size_t* pos, std::string* line) {
+    while (*pos < text.size() && is_white_space((unsigned char)text[*pos])) ++*pos;
+    if (*pos >= text.size()) return false;
+    size_t end = text.find_first_of("\r\n", *pos);
+    if (end == std::string::npos) end = text.size();
+    line->assign(text, *pos, end - *pos);
+    *pos = end;
     return true;
+}
+
+void set_reason(std::string* why, const std::string& reason) {
+    if (why) *why = reason;
+}
+
+// The whole of a regular file of at most max_bytes. Opened without blocking, so a pipe or a
+// device answers at once instead of holding start-up forever.
+bool read_text_file(const std::string& path, long max_bytes, std::string* text, std::string* why) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        set_reason(why, std::strerror(errno));
+        return false;
+    }
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0;
+    if (!ok) set_reason(why, std::strerror(errno));
+    if (ok && !S_ISREG(st.st_mode)) {
+        set_reason(why, "not a regular file");
+        ok = false;
+    }
+    if (ok && st.st_size > max_bytes) {
+        set_reason(why, "larger than " + std::to_string(max_bytes / 1024) + " KiB");
+        ok = false;
+    }
+    text->clear();
+    char buffer[65536];
+    while (ok) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got == 0) break;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            set_reason(why, std::strerror(errno));
+            ok = false;
+        } else if ((long)(text->size() + (size_t)got) > max_bytes) {
+            // It grew while being read.
+            set_reason(why, "larger than " + std::to_string(max_bytes / 1024) + " KiB");
+            ok = false;
+        } else {
+            text->append(buffer, (size_t)got);
+        }
+    }
+    ::close(fd);
+    return ok;
 }
 
 // Position of the first ";" that is not escaped with a backslash, or npos.
@@ -154,29 +195,41 @@ std::string ConfigHandler::unescape_value(const std::string& text) {
     return value;
 }
 
-bool ConfigHandler::save_to_text(const std::string& path) const {
-    File_Ptr file = open_file(path, "wb");
-    if (!file) return false;
-    std::fprintf(file.get(), "[%s]\n\n", header_check.c_str());
+bool ConfigHandler::save_to_text(const std::string& path, std::string* why) const {
+    std::string text = "[" + header_check + "]\n\n";
     for (const auto& [section_name, section] : sections) {
-        std::fprintf(file.get(), "\n\n[%s]\n\n", section_name.c_str());
+        text += "\n\n[" + section_name + "]\n\n";
         for (const auto& [name, property] : section.properties) {
-            if (!property.comment.empty()) std::fprintf(file.get(), "; %s\n", property.comment.c_str());
-            std::fprintf(file.get(), "%s = %s\n", name.c_str(), escape_value(property.value).c_str());
+            if (!property.comment.empty()) text += "; " + property.comment + "\n";
+            text += name + " = " + escape_value(property.value) + "\n";
         }
     }
-    // A full disk shows up only when the buffered text is written out.
-    bool written = !std::ferror(file.get());
-    return std::fclose(file.release()) == 0 && written;
+    Safe_File file;
+    if (!file.open(path) || !file.write(text.data(), text.size()) || !file.commit()) {
+        set_reason(why, file.get_error_text());
+        return false;
+    }
+    return true;
 }
 
-bool ConfigHandler::load_from_text(const std::string& path) {
-    File_Ptr file = open_file(path, "rb");
-    if (!file) return false;
+bool ConfigHandler::load_from_text(const std::string& path, std::string* why) {
+    std::string text;
+    if (!read_text_file(path, MAX_TEXT_BYTES, &text, why)) return false;
     std::string current_section;
     std::string line;
-    while (read_next_line(file.get(), &line)) parse_line(line, &current_section);
+    size_t pos = 0;
+    while (read_next_line(text, &pos, &line)) parse_line(line, &current_section);
     return true;
+}
+
+void ConfigHandler::add_missing_from(const ConfigHandler& other) {
+    for (const auto& [section_name, section] : other.sections) {
+        // A file's header line reads back as an empty section of that name; it is written anyway.
+        if (section.properties.empty() && section_name == header_check) continue;
+        add_section(section_name);
+        for (const auto& [name, property] : section.properties)
+            if (!property_exists(section_name, name)) add_property(section_name, name, property.value, property.comment);
+    }
 }
 
 void ConfigHandler::parse_line(std::string line, std::string* current_section) {

@@ -7,6 +7,9 @@
 // text settings file ("[section]" lines and "name = value" lines).
 class ConfigHandler {
 public:
+    // A settings file is a few kilobytes; anything near this size is not one.
+    static constexpr long MAX_TEXT_BYTES = 1024 * 1024;
+
     struct Property {
         std::string name;
         std::string value;
@@ -39,11 +42,19 @@ public:
     bool read_int_property(const std::string& section, const std::string& name, int min, int max,
                            int* value) const;
 
-    bool save_to_text(const std::string& path) const;
-    bool load_from_text(const std::string& path);
+    // Writes the whole file or nothing: the old file stays until the new one is complete.
+    // False, with the system's reason in *why, when it cannot be written.
+    bool save_to_text(const std::string& path, std::string* why = nullptr) const;
+    // Reads a regular file of at most MAX_TEXT_BYTES into the handler. False, with the reason in
+    // *why and nothing added, for anything else (a device or pipe would never end).
+    bool load_from_text(const std::string& path, std::string* why = nullptr);
     // Binary settings files are not supported.
     bool save_to_file(const std::string& path) const;
     bool load_from_file(const std::string& path);
+
+    // Adds every section and property of `other` that this handler does not have; those it has
+    // keep their values.
+    void add_missing_from(const ConfigHandler& other);
 
     // Strips the space character (only) from both ends.
     static void remove_trailing_space(std::string* text);

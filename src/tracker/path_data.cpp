@@ -1,5 +1,7 @@
 #include "tracker/path_data.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +12,11 @@ std::string Path_Data::get_home_dir() {
 }
 
 bool Path_Data::file_exists(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) return false;
+    // Opening a pipe would wait for a writer, and a device may never end: they exist, and
+    // whoever reads them finds out they are no files.
+    if (!S_ISREG(st.st_mode)) return true;
     FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) return false;
     std::fclose(file);

@@ -67,9 +67,10 @@ int Program_Entry::run(int argc, char** argv) {
     start_audio_thread();
     int status = hooks.run_event_loop ? hooks.run_event_loop() : 0;
 
-    save_settings();
+    bool settings_saved = save_settings();
     stop_audio_thread();
-    return status;
+    // Settings that could not be kept are a failure the caller must hear of.
+    return status == 0 && !settings_saved ? 1 : status;
 }
 
 void Program_Entry::load_settings() {
@@ -89,20 +90,38 @@ void Program_Entry::load_settings() {
     }
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
-    config.load_from_text(settings_path);
+    if (!config.load_from_text(settings_path, &settings_unread)) {
+        // Nothing of it is used, and nothing of it is lost: it is not written over at exit.
+        print_line("Warning, settings file " + settings_path + " cannot be read (" + settings_unread +
+                   "). Starting with default settings; the file will be left as it is.\n");
+        driver_manager.set_active_driver(1);
+        driver_manager.reset_active_driver();
+        return;
+    }
     keyboard_input.load_settings(&config);
     if (hooks.load_settings) hooks.load_settings(&config);
+    settings_read = std::move(config);
 }
 
-void Program_Entry::save_settings() {
+bool Program_Entry::save_settings() {
+    if (!settings_unread.empty()) {
+        print_line("Settings not saved: " + settings_path + " could not be read at start (" + settings_unread + ")\n");
+        return true;
+    }
     ConfigHandler config;
     config.set_header_check(SETTINGS_HEADER);
     keyboard_input.save_settings(&config);
     if (hooks.save_settings) hooks.save_settings(&config);
-    bool saved = config.save_to_text(settings_path);
+    // Sections and keys that no owner wrote in this run (windows not built, another version's
+    // settings) go back as they were read.
+    config.add_missing_from(settings_read);
+    std::string why;
+    bool saved = config.save_to_text(settings_path, &why);
     std::printf("Saving settings to %s\n", settings_path.c_str());
     std::fflush(stdout);
-    if (!saved) ERROR_LINE("tracker/program_entry", __LINE__, "could not write the settings file " + settings_path);
+    if (!saved)
+        ERROR_LINE("tracker/program_entry", __LINE__, "could not write the settings file " + settings_path + ": " + why);
+    return saved;
 }
 
 void Program_Entry::use_scheduling_policy(int policy) {

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "tracker/audio_session.h"
+#include "tracker/config_handler.h"
 #include "tracker/keyboard_input.h"
-
-class ConfigHandler;
 
 // The shut-down hand-over with the audio thread: the entry writes quit_request once,
 // the audio thread answers with thread_finished as its last act. Atomic so that the
@@ -70,7 +69,8 @@ private:
     enum class Arguments_Result { CONTINUE, SHOW_HELP };
 
     void load_settings();
-    void save_settings();
+    // False when the settings file could not be written.
+    bool save_settings();
     void use_scheduling_policy(int policy);
     Arguments_Result process_arguments(int argc, char** argv);
     void start_audio_thread();
@@ -84,6 +84,8 @@ private:
     Keyboard_Input keyboard_input;  // the tracker key bindings
 
     std::string settings_path;
+    ConfigHandler settings_read;  // as read at start, for what no owner writes back
+    std::string settings_unread;  // why the settings file could not be read; empty when it was
     std::vector<std::string> song_files;
     int audio_thread_policy = 0;
     int audio_thread_priority = 0;

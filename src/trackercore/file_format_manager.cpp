@@ -18,6 +18,12 @@ void File_Format_Manager::register_saver(Saver* saver) {
     savers.push_back(saver);
 }
 
+// A file that ends early loads with what is there; the user must hear that something is missing.
+static void warn_if_cut_short(const Loader& loader, const char* file) {
+    if (unsigned long long missing = loader.get_missing_bytes())
+        std::printf("Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
+}
+
 Loader::Error File_Format_Manager::load_module(const char* file) {
     // The error of the first loader that recognised the file says what is wrong with it;
     // a later loader's "not recognized" would hide that.
@@ -27,6 +33,7 @@ Loader::Error File_Format_Manager::load_module(const char* file) {
         if (!loader->test(file)) continue;
         Loader::Error result = loader->load(file, true);
         if (result == Loader::SUCCESS) {
+            warn_if_cut_short(*loader, file);
             if (song) {
                 Mutex_Lock_Guard guard(song_lock);
                 song->reset_data();
@@ -55,46 +62,61 @@ Loader* File_Format_Manager::check_file_in_loaders(const char* file) {
 
 // The first saver that claims the name answers; -2 when none does.
 template <typename Save>
-static int ask_savers(const std::vector<Saver*>& savers, Save save) {
+int File_Format_Manager::ask_savers(Save save) {
+    save_error.clear();
     for (Saver* saver : savers) {
         int result = save(*saver);
-        if (result != -2) return result;
+        if (result == -2) continue;
+        if (result != 0) save_error = saver->get_error_text().empty() ? "Error saving file" : saver->get_error_text();
+        return result;
     }
     return -2;
 }
 
 int File_Format_Manager::save_module(const char* file) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save(file); });
+    return ask_savers([&](Saver& saver) { return saver.save(file); });
 }
 
 int File_Format_Manager::save_sample(const char* file, int slot) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save_sample(file, slot); });
+    return ask_savers([&](Saver& saver) { return saver.save_sample(file, slot); });
 }
 
 int File_Format_Manager::save_instrument(const char* file, int slot) {
-    return ask_savers(savers, [&](Saver& saver) { return saver.save_instrument(file, slot); });
+    return ask_savers([&](Saver& saver) { return saver.save_instrument(file, slot); });
 }
 
 Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
     for (Loader* loader : loaders)
-        if (loader->load_sample(file, slot) == Loader::SUCCESS) return Loader::SUCCESS;
+        if (loader->load_sample(file, slot) == Loader::SUCCESS) {
+            warn_if_cut_short(*loader, file);
+            return Loader::SUCCESS;
+        }
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
 }
 
 Loader::Error File_Format_Manager::load_instrument(const char* file, int slot) {
     for (Loader* loader : loaders)
-        if (loader->load_instrument(file, slot) == Loader::SUCCESS) return Loader::SUCCESS;
+        if (loader->load_instrument(file, slot) == Loader::SUCCESS) {
+            warn_if_cut_short(*loader, file);
+            return Loader::SUCCESS;
+        }
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
 }
 
 Sample_Data* File_Format_Manager::load_sample(const char* file) {
     for (Loader* loader : loaders)
-        if (Sample_Data* data = loader->load_sample(file)) return data;
+        if (Sample_Data* data = loader->load_sample(file)) {
+            warn_if_cut_short(*loader, file);
+            return data;
+        }
     return nullptr;
 }
 
 Loader* File_Format_Manager::load_sample_library(const char* file) {
     for (Loader* loader : loaders)
-        if (loader->load_samples_from_instrument(file) == Loader::SUCCESS) return loader;
+        if (loader->load_samples_from_instrument(file) == Loader::SUCCESS) {
+            warn_if_cut_short(*loader, file);
+            return loader;
+        }
     return nullptr;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "common/components/audio/mutex_lock.h"
@@ -32,12 +33,19 @@ public:
     Loader* load_sample_library(const char* file);
     Loader* check_file_in_loaders(const char* file);
 
+    // Why the last save that returned -1 failed, in the system's words where it has them.
+    const std::string& get_save_error() const { return save_error; }
+
     const std::vector<Loader*>& get_loaders() const { return loaders; }
     const std::vector<Saver*>& get_savers() const { return savers; }
 
 private:
+    template <typename Save>
+    int ask_savers(Save save);
+
     std::vector<Loader*> loaders;
     std::vector<Saver*> savers;
     Song* song = nullptr;
     Mutex_Lock* song_lock = nullptr;
+    std::string save_error;
 };

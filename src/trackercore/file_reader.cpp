@@ -16,6 +16,7 @@ int File_Reader::open(const char* path) {
         return -1;
     }
     file_size = (unsigned long)st.st_size;
+    wanted_end = 0;
     error_flag = 0;
     error_code = 0;
     open_flag = 1;

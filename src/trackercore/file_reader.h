@@ -34,6 +34,13 @@ public:
 
     void check_for_errors();
 
+    // Loaders that keep what a file cut short still holds note where the data they wanted
+    // ends; the registry then warns how much is missing (0 for a whole file).
+    void note_wanted_end(unsigned long long end) {
+        if (end > wanted_end) wanted_end = end;
+    }
+    unsigned long long get_missing_bytes() const { return wanted_end > file_size ? wanted_end - file_size : 0; }
+
 private:
     void set_error();
 
@@ -42,4 +49,5 @@ private:
     int error_flag = 0;
     int error_code = 0;
     unsigned long file_size = 0;
+    unsigned long long wanted_end = 0;
 };

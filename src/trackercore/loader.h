@@ -47,6 +47,8 @@ public:
     const std::string& get_file_name() const { return file_name; }
     const std::string& get_format_name() const { return format_name; }
     bool is_busy() const { return reader.is_open(); }
+    // What the last file read lacked at its end (see File_Reader::note_wanted_end).
+    unsigned long long get_missing_bytes() const { return reader.get_missing_bytes(); }
 
 protected:
     Error abort_load(Error e) {

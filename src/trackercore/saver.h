@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstring>
+#include <string>
 
 #include "trackercore/file_writer.h"
 
@@ -23,6 +24,8 @@ public:
     void set_song(Song* s) { song = s; }
     Song* get_song() const { return song; }
     void set_mixer(Mixer* m) { mixer = m; }
+    // Why the last save that returned -1 failed ("No space left on device"); empty otherwise.
+    const std::string& get_error_text() const { return error_text; }
 
     // True when the name is longer than four characters and ends in exactly the lower-case or
     // the upper-case spelling of the extension (".wav", ".WAV"; never ".Wav").
@@ -35,9 +38,27 @@ public:
     }
 
 protected:
-    // Ends a save begun with writer.open: 0 when every byte reached the file, else -1 (and the
+    // Begins a save: 0, or -1 with the reason kept when the file cannot be written.
+    int open_for_save(const char* file) {
+        error_text.clear();
+        if (writer.open(file) == 0) return 0;
+        error_text = writer.get_error_text();
+        return -1;
+    }
+    // Ends a save begun with open_for_save: 0 when every byte reached the file, else -1 (and the
     // file that was there before is untouched).
-    int finish_save() { return writer.close() == 0 ? 0 : -1; }
+    int finish_save() {
+        if (writer.close() == 0) return 0;
+        error_text = writer.get_error_text();
+        return -1;
+    }
+    // A save refused before any file was touched.
+    int refuse_save(const std::string& reason) {
+        error_text = reason;
+        return -1;
+    }
+
+    std::string error_text;
 
     Song* song = nullptr;
     Mixer* mixer = nullptr;

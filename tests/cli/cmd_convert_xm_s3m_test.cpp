@@ -28,8 +28,10 @@ std::string run_cli(const std::string& args, int* status) {
 
 std::string shell_quoted(const std::string& path) { return "'" + path + "'"; }
 
-// The description without its first two lines (file name and format).
-std::string body(const std::string& info) {
+// The description without the loader's warnings (a corpus song that ends early says so) and
+// without its first two lines (file name and format).
+std::string body(std::string info) {
+    for (size_t p; (p = info.find("Warning: ")) != std::string::npos;) info.erase(p, info.find('\n', p) + 1 - p);
     size_t second = info.find('\n', info.find('\n') + 1);
     std::string text = second == std::string::npos ? info : info.substr(second + 1);
     // IT keeps one kind of skipped order entry: "---" comes back as "+++".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "loaders/it_builder.h"
+#include "support/full_disk.h"
 #include "support/scratch_dir.h"
 
 namespace {
@@ -145,6 +147,28 @@ TEST(CliPlay, DiskWriterRecordsWhatRenderProducesAndTwoSongsAreSummed) {
     ASSERT_GE(two.size(), rendered_a.size());
     for (size_t i = 0; i < rendered_a.size(); i++)
         ASSERT_EQ(two[i], (short)std::clamp(rendered_a[i] + rendered_b[i], -32768, 32767)) << "sample " << i;
+}
+
+TEST(CliPlay, RecordingsOnAFullDiskFailAndKeepTheOldFile) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string song = dir.file("a.it");
+    Scratch_Dir::write(song, short_module(60));
+    std::filesystem::create_directory(dir.file("disk"));
+    Full_Disk disk(dir.file("disk"));
+    if (!disk.ok()) GTEST_SKIP() << disk.why();
+    const std::string out = disk.file("take.wav");
+    const std::string old = "RIFF....WAVE yesterday's take";
+    Scratch_Dir::write(out, old);
+    ASSERT_TRUE(disk.fill());
+    for (const std::string& args : {"render " + song + " -o " + out, "play " + song + " --driver wav --output " + out + " --fast"}) {
+        Run_Result r = run_cli(args);
+        EXPECT_EQ(r.status, 1) << args << "\n" << r.out;
+        EXPECT_NE(r.out.find(out + " failed: No space left on device"), std::string::npos) << args << "\n" << r.out;
+        EXPECT_EQ(r.out.find("Wrote"), std::string::npos) << args << "\n" << r.out;
+        EXPECT_EQ(Scratch_Dir::read(out), old) << args;
+        EXPECT_EQ(disk.entries(), std::vector<std::string>{"take.wav"}) << args;
+    }
 }
 
 TEST(CliPlay, InterruptStopsCleanly) {

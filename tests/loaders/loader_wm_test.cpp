@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -165,7 +166,9 @@ TEST(LoaderWM, SizeClaimsAreCheckedBeforeAnythingIsRead) {
         std::string bytes;
         const char* line;
     } cases[] = {
-        {"huge", container("WDMM", 1, 1, packed, 60000000), "uncompressed file is just too big"},
+        // The largest claim the header can make is believed only as far as the bytes behind it go.
+        {"huge", container("WDMM", 1, 1, packed, 0xFFFFFFFF, 5000000),
+         Loader_WM::physical_memory() > 9000000000ull ? "shorter than its compressed data" : "just too big"},
         {"z_over_u", container("WDMM", 1, 1, packed, 10, 5000), "File compressed cant be greater than uncompressed"},
         {"ratio", container("WDMM", 1, 1, packed, 40000000, 20), "uncompressed size cant come from"},
         {"truncated", container("WDMM", 1, 1, packed).substr(0, 30), "shorter than its compressed data"},
@@ -188,6 +191,62 @@ TEST(LoaderWM, SizeClaimsAreCheckedBeforeAnythingIsRead) {
     std::string path = dir.file("garbled.wm");
     Scratch_Dir::write(path, bad);
     EXPECT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+}
+
+TEST(LoaderWM, SizeLimitsFollowTheHeaderZlibAndMemory) {
+    const unsigned long long MiB = 1ull << 20, GiB = 1ull << 30, plenty = 64 * GiB;
+    struct Case {
+        unsigned long long packed, compressed, memory;
+        const char* refusal;  // part of the error line, nullptr when the sizes are fine
+    } cases[] = {
+        {60000000, 10000000, plenty, nullptr},  // past the old 50 MiB limit
+        {0xFFFFFFFFull, 0xFFFFFFFFull / 1000, plenty, nullptr},
+        {0x100000000ull, 10 * MiB, plenty, "just too big"},  // more than the header can state
+        {1000, 0x100000000ull, plenty, "just too big"},
+        {100, compressBound(100) + 1, plenty, "cant be greater than uncompressed"},
+        {1000 * 1032 + 65, 1000, plenty, "cant come from this compressed size"},
+        {1000 * 1032 + 64, 1000, plenty, nullptr},
+        {GiB, 2 * MiB, 2 * GiB, "just too big"},  // more than the machine holds
+        {GiB, 2 * MiB, 3 * GiB, nullptr},
+    };
+    for (const Case& c : cases) {
+        const char* refusal = Loader_WM::refuse_sizes(c.packed, c.compressed, c.memory);
+        if (!c.refusal) {
+            EXPECT_EQ(refusal, nullptr) << c.packed << " from " << c.compressed << ": " << refusal;
+        } else {
+            ASSERT_NE(refusal, nullptr) << c.packed << " from " << c.compressed;
+            EXPECT_NE(std::string(refusal).find(c.refusal), std::string::npos) << refusal;
+        }
+    }
+}
+
+TEST(LoaderWM, SongLargerThanFiftyMiBLoadsBack) {
+    // Long 16-bit samples: 28 of a million frames make a packed tree of 56 MB.
+    Scratch_Dir dir;
+    Tracker_Instance ti;
+    for (int s = 0; s < 28; s++) {
+        auto* block = static_cast<std::int16_t*>(std::malloc(2000000));
+        for (int i = 0; i < 1000000; i++) block[i] = (std::int16_t)((i % (300 + s)) * 97 - 15000 + s);
+        ti.song.get_sample(s)->data.set_data_ptr(block, 1000000, true);
+        ti.song.get_sample(s)->in_use = true;
+    }
+    std::string path = dir.file("long samples.wm");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(ti.file_format_manager.save_module(path.c_str()), 0);
+    Tracker_Instance back;
+    Loader::Error loaded = back.file_format_manager.load_module(path.c_str());
+    std::string out = testing::internal::GetCapturedStdout();
+    ASSERT_EQ(loaded, Loader::SUCCESS) << out;
+    std::string header = Scratch_Dir::read(path).substr(0, 14);
+    std::uint32_t packed_size = 0;
+    std::memcpy(&packed_size, header.data() + 6, 4);
+    EXPECT_GT(packed_size, 52428800u);
+    for (int s = 0; s < 28; s++) {
+        const Sample_Data& a = ti.song.get_sample(s)->data;
+        const Sample_Data& b = back.song.get_sample(s)->data;
+        ASSERT_EQ(b.get_size(), a.get_size()) << "sample " << s;
+        EXPECT_EQ(std::memcmp(a.get_data_ptr(), b.get_data_ptr(), 2000000), 0) << "sample " << s;
+    }
 }
 
 TEST(LoaderWM, AMissingSectionEndsTheTransferKeepingWhatCameBefore) {

@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/full_disk.h"
 #include "support/scratch_dir.h"
 #include "tracker/config_handler.h"
 #include "tracker/keyboard_input.h"
@@ -181,9 +185,12 @@ TEST_F(ProgramEntryRun, UnwritableSettingsFileIsReportedAtExit) {
     Scratch_Dir::write(scratch.file("not_a_dir"), "");
     setenv("HOME", scratch.file("not_a_dir").c_str(), 1);
     std::string output;
-    EXPECT_EQ(run({}, &output), 0);
+    EXPECT_EQ(run({}, &output), 1);
     EXPECT_NE(output.find("Error: tracker/program_entry:"), std::string::npos) << output;
-    EXPECT_NE(output.find("could not write the settings file"), std::string::npos) << output;
+    EXPECT_NE(output.find("could not write the settings file " + scratch.file("not_a_dir/.wendmoor_QT") +
+                          ": Not a directory"),
+              std::string::npos)
+        << output;
 }
 
 #ifdef WENDMOOR_QT_PATH
@@ -239,4 +246,99 @@ TEST_F(ProgramEntryRun, KeyBindingsAreStoredAndComeBack) {
     ConfigHandler stored;
     ASSERT_TRUE(stored.load_from_text(settings_file()));
     EXPECT_TRUE(stored.section_exists("Tracker Keys"));
+}
+
+TEST_F(ProgramEntryRun, FullDiskKeepsTheOldSettingsFile) {
+    std::filesystem::create_directory(scratch.file("disk"));
+    Full_Disk disk(scratch.file("disk"));
+    if (!disk.ok()) GTEST_SKIP() << disk.why();
+    setenv("HOME", scratch.file("disk").c_str(), 1);
+    const std::string path = disk.file(".wendmoor_QT");
+    const std::string old = "[WENDMOOR_CONFIG]\n\n[Tracker Keys]\nKEY_NOTE_OFF = 96\n\n[Sound Driver]\nmix_freq = 48000\n";
+    Scratch_Dir::write(path, old);
+    ASSERT_TRUE(disk.fill());
+    std::string output;
+    EXPECT_EQ(run({}, &output), 1);
+    EXPECT_NE(output.find("could not write the settings file " + path + ": No space left on device"), std::string::npos)
+        << output;
+    EXPECT_EQ(Scratch_Dir::read(path), old);
+    EXPECT_EQ(disk.entries(), std::vector<std::string>{".wendmoor_QT"});
+}
+
+TEST_F(ProgramEntryRun, SettingsNoOwnerWroteGoBackAsTheyWereRead) {
+    Scratch_Dir::write(settings_file(),
+                       "[WENDMOOR_CONFIG]\n\n"
+                       "[Sound Driver]\nmix_freq = 48000\naudio_driver_index = 1\n"
+                       "[Color Theme]\npattern_edit:-_-:background = 1,2,3\n"
+                       "[Misc Interface]\nrepaint_interval = 20\nfuture_option = on ; from a newer version\n"
+                       "[Tracker Keys]\nKEY_NOTE_OFF = 96\nKEY_FROM_A_NEWER_VERSION = 7\n"
+                       "[Plug-in Presets]\nlast = Hall \\; big\n");
+    // Only the interface page and the key bindings are there in this run.
+    hooks.save_settings = [](ConfigHandler* config) { config->add_property("Misc Interface", "repaint_interval", 30, ""); };
+    hooks.run_event_loop = [] {
+        Keyboard_Input::get_singleton_instance()->set_key_bind_key(1, '/');
+        return 0;
+    };
+    EXPECT_EQ(run({}), 0);
+
+    ConfigHandler stored;
+    ASSERT_TRUE(stored.load_from_text(settings_file()));
+    struct Expected {
+        const char* section;
+        const char* key;
+        std::string value;
+    } expected[] = {
+        {"Sound Driver", "mix_freq", "48000"},
+        {"Sound Driver", "audio_driver_index", "1"},
+        {"Color Theme", "pattern_edit:-_-:background", "1,2,3"},
+        {"Misc Interface", "repaint_interval", "30"},  // the owner's value wins
+        {"Misc Interface", "future_option", "on"},
+        {"Tracker Keys", "KEY_NOTE_OFF", std::to_string('/')},
+        {"Tracker Keys", "KEY_FROM_A_NEWER_VERSION", "7"},
+        {"Plug-in Presets", "last", "Hall ; big"},
+    };
+    for (const Expected& e : expected) {
+        EXPECT_TRUE(stored.property_exists(e.section, e.key)) << e.section << " / " << e.key;
+        EXPECT_EQ(stored.get_str_property(e.section, e.key), e.value) << e.section << " / " << e.key;
+    }
+    std::string text = Scratch_Dir::read(settings_file());
+    EXPECT_EQ(text.find("[WENDMOOR_CONFIG]", 1), std::string::npos) << "the header is written once\n" << text;
+}
+
+TEST_F(ProgramEntryRun, UnusableSettingsFilesStartWithDefaultsAndAreKept) {
+    const std::string path = settings_file();
+    const std::string big = "[Tracker Keys]\nKEY_NOTE_OFF = 47\n" + std::string(2 << 20, '\n');
+    using Type = std::filesystem::file_type;
+    struct Case {
+        const char* name;
+        std::function<bool()> make;
+        const char* reason;
+        Type type;  // what is still there afterwards
+    } cases[] = {
+        {"larger than 1 MiB", [&] { Scratch_Dir::write(path, big); return true; }, "larger than 1024 KiB", Type::regular},
+        {"link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()) == 0; }, "not a regular file", Type::symlink},
+        {"pipe", [&] { return mkfifo(path.c_str(), 0600) == 0; }, "not a regular file", Type::fifo},
+    };
+    const int default_note_off = 96;
+    for (const Case& c : cases) {
+        std::filesystem::remove(path);
+        ASSERT_TRUE(c.make()) << c.name;
+        int key_during_run = 0;
+        hooks.run_event_loop = [&] {
+            key_during_run = Keyboard_Input::get_singleton_instance()->get_key_bind_key(1);
+            return 0;
+        };
+        std::string output;
+        EXPECT_EQ(run({}, &output), 0) << c.name;
+        EXPECT_NE(output.find("Warning, settings file " + path + " cannot be read (" + c.reason +
+                              "). Starting with default settings; the file will be left as it is.\n"),
+                  std::string::npos)
+            << c.name << ": " << output;
+        EXPECT_NE(output.find("Settings not saved: " + path), std::string::npos) << c.name << ": " << output;
+        EXPECT_EQ(key_during_run, default_note_off) << c.name;
+        EXPECT_EQ(std::filesystem::symlink_status(path).type(), c.type) << c.name;
+        if (c.type == Type::regular) {
+            EXPECT_EQ(Scratch_Dir::read(path), big);
+        }
+    }
 }

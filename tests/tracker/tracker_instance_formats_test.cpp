@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "loaders/it_builder.h"
 #include "support/scratch_dir.h"
 #include "tracker/tracker_instance.h"
 
@@ -66,3 +67,46 @@ TEST_F(TrackerInstanceFormats, WavSamplesLoadPreviewAndSave) {
 }
 
 }  // namespace
+
+TEST(TrackerInstanceCutShort, FilesThatEndEarlyLoadWithAWarningNamingWhatIsMissing) {
+    // A module and a sample file that both end with 10000 16-bit frames, then lose 1000 bytes.
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    IT_Module_Builder module;
+    IT_Sample_Layout sample;
+    sample.flags = 1 | 2;  // present, 16-bit
+    sample.length = 10000;
+    for (int i = 0; i < 10000; i++) sample.data += std::string{(char)(i & 0xFF), (char)(i >> 8)};
+    module.samples = {sample};
+    Scratch_Dir::write(dir.file("whole.it"), module.build());
+    Tracker_Instance source;
+    auto* frames = static_cast<short*>(std::malloc(20000));
+    for (int i = 0; i < 10000; i++) frames[i] = (short)(i * 37);
+    source.song.get_sample(0)->data.set_data_ptr(frames, 10000, true);
+    source.song.get_sample(0)->in_use = true;
+    ASSERT_EQ(source.file_format_manager.save_sample(dir.file("whole.wav").c_str(), 0), 0);
+
+    for (const std::string kind : {"it", "wav"}) {
+        const bool is_module = kind == "it";
+        const std::string whole = dir.file("whole." + kind), cut = dir.file("cut." + kind);
+        std::string bytes = Scratch_Dir::read(whole);
+        Scratch_Dir::write(cut, bytes.substr(0, bytes.size() - 1000));
+        Tracker_Instance target;
+        File_Format_Manager& files = target.file_format_manager;
+        auto load = [&](const std::string& path) {
+            return is_module ? files.load_module(path.c_str()) : files.load_sample(path.c_str(), 1);
+        };
+        testing::internal::CaptureStdout();
+        Loader::Error whole_result = load(whole);
+        std::string whole_out = testing::internal::GetCapturedStdout();
+        testing::internal::CaptureStdout();
+        Loader::Error cut_result = load(cut);
+        std::string cut_out = testing::internal::GetCapturedStdout();
+        EXPECT_EQ(whole_result, Loader::SUCCESS) << kind;
+        EXPECT_EQ(whole_out.find("ends early"), std::string::npos) << kind << ": " << whole_out;
+        ASSERT_EQ(cut_result, Loader::SUCCESS) << kind;
+        EXPECT_NE(cut_out.find("Warning: " + cut + " ends early: at least 1000 bytes are missing\n"), std::string::npos)
+            << kind << ": " << cut_out;
+        EXPECT_EQ(target.song.get_sample(is_module ? 0 : 1)->data.get_size(), 9500) << kind;
+    }
+}

@@ -1,7 +1,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -146,4 +148,23 @@ TEST(FileWriter, DiskFullDuringSaveFailsAndKeepsTheOldFile) {
     }
     EXPECT_EQ(result, -1);
     EXPECT_EQ(Scratch_Dir::read(path), "old contents");
+}
+
+TEST(FileWriter, SavingThroughALinkWritesTheFileItPointsTo) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    std::filesystem::create_directory(dir.file("songs"));
+    Scratch_Dir::write(dir.file("songs/kept.it"), "old");
+    // One link to a file that exists, one (relative) to a file not written yet.
+    ASSERT_EQ(symlink(dir.file("songs/kept.it").c_str(), dir.file("kept link.it").c_str()), 0);
+    ASSERT_EQ(symlink("songs/new.it", dir.file("new link.it").c_str()), 0);
+    for (const char* name : {"kept", "new"}) {
+        std::string link = dir.file(std::string(name) + " link.it");
+        File_Writer w;
+        ASSERT_EQ(w.open(link.c_str()), 0) << name;
+        w.store_byte_array((const unsigned char*)"fresh", 5);
+        ASSERT_EQ(w.close(), 0) << name;
+        EXPECT_TRUE(std::filesystem::is_symlink(link)) << name;
+        EXPECT_EQ(Scratch_Dir::read(dir.file(std::string("songs/") + name + ".it")), "fresh") << name;
+    }
 }

@@ -38,7 +38,7 @@ bool Sound_Driver_WAV_Writer::write_header(long long data_bytes) {
     put_le(h + 34, 16, 2);
     std::memcpy(h + 36, "data", 4);
     put_le(h + 40, data, 4);
-    return std::fseek(file, 0, SEEK_SET) == 0 && std::fwrite(h, 1, 44, file) == 44;
+    return file.seek(0) && file.write(h, 44);
 }
 
 int Sound_Driver_WAV_Writer::init() {
@@ -53,17 +53,20 @@ int Sound_Driver_WAV_Writer::init() {
         ERROR_LINE(SOURCE, 56, last_error);
         return -2;
     }
-    file = std::fopen(file_path.c_str(), "wb");
-    if (!file) {
-        last_error = "Cannot open " + file_path + " for writing: " + std::strerror(errno);
+    // The recording replaces the old file only when it is complete.
+    write_error.clear();
+    if (!file.open(file_path)) {
+        write_error = file.get_error_text();
+        last_error = "Cannot open " + file_path + " for writing: " + write_error;
         ERROR_LINE(SOURCE, 61, last_error);
         return -2;
     }
     last_error.clear();
-    write_failed = !write_header(0);
+    write_header(0);
     block_frames = buffer_size;
     const size_t block_samples = (size_t)block_frames * channels();
     render_buffer.assign(block_samples, 0);
+    block_bytes.assign(block_samples * 2, 0);
     accumulator.assign(block_samples, 0);
     ring.assign(block_samples * RING_BLOCKS, 0);
     ring_head = 0;
@@ -118,13 +121,10 @@ void Sound_Driver_WAV_Writer::writer_loop() {
         }
         unsigned slot = ring_tail.load() % RING_BLOCKS;
         const short* block = &ring[slot * block_samples];
-        unsigned char bytes[2];
         // WAV is little-endian whatever the machine is.
-        for (size_t i = 0; i < block_samples && !write_failed; i++) {
-            put_le(bytes, (unsigned short)block[i], 2);
-            if (std::fwrite(bytes, 1, 2, file) != 2) write_failed = true;
-        }
-        frames_written += block_frames;
+        for (size_t i = 0; i < block_samples; i++) put_le(&block_bytes[2 * i], (unsigned short)block[i], 2);
+        // After a failure the blocks are still taken, so the audio thread never waits on a dead file.
+        if (file.write(block_bytes.data(), block_bytes.size())) frames_written += block_frames;
         ring_tail.fetch_add(1, std::memory_order_release);
         sem_post(&slots_free);
     }
@@ -136,10 +136,11 @@ bool Sound_Driver_WAV_Writer::finish() {
     sem_post(&blocks_queued);
     writer.join();
     long long data_bytes = frames_written * channels() * 2;
-    if (!write_header(data_bytes)) write_failed = true;
-    if (std::fclose(file) != 0) write_failed = true;
-    file = nullptr;
-    if (write_failed) ERROR_LINE(SOURCE, 150, "Error writing to " + file_path);
+    write_header(data_bytes);
+    if (!file.commit()) {
+        write_error = file.get_error_text();
+        ERROR_LINE(SOURCE, 150, "Error writing to " + file_path + ": " + write_error);
+    }
     active = false;
     return true;
 }

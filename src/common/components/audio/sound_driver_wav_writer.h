@@ -3,13 +3,13 @@
 #include <semaphore.h>
 
 #include <atomic>
-#include <cstdio>
 #include <ctime>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "common/components/audio/sound_driver.h"
+#include "trackercore/safe_file.h"
 
 // Records the mixed output into a 16-bit PCM WAV file, paced in real time like a device,
 // so a live session can be captured. The file is written by its own thread: the audio
@@ -37,6 +37,9 @@ public:
     // Real-time pacing can be switched off, e.g. to record faster than real time.
     void set_real_time(bool on) { real_time = on; }
     long long get_frames_written() const { return frames_written; }
+    // Why the last recording did not reach its file ("No space left on device"); empty when it
+    // did. The file that was there before is then left as it was.
+    const std::string& get_write_error() const { return write_error; }
 
 private:
     static constexpr int RING_BLOCKS = 8;
@@ -46,14 +49,15 @@ private:
     int channels() const { return mix_stereo ? 2 : 1; }
 
     std::string file_path;
-    FILE* file = nullptr;
+    Safe_File file;  // written by the writer thread only, between init() and finish()
+    std::string write_error;
     bool active = false;
     bool real_time = true;
-    bool write_failed = false;
     int block_frames = 0;
     std::vector<short> render_buffer;
     std::vector<int> accumulator;
     std::vector<short> ring;  // RING_BLOCKS blocks
+    std::vector<unsigned char> block_bytes;  // one block as the file stores it
     std::atomic<unsigned> ring_head{0};  // next block the audio thread fills
     std::atomic<unsigned> ring_tail{0};  // next block the writer thread writes
     std::atomic<bool> stopping{false};
