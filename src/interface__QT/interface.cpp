@@ -340,7 +340,14 @@ bool Interface::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool Interface::key_pressed(QKeyEvent* event) {
-    // Ctrl, Alt and Meta chords belong to the pages (Ctrl+F7 marks in the pattern view).
+    // Ctrl+PageDown and Ctrl+PageUp step through the pages, as tabs do elsewhere on a desktop.
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
+        int step = event->key() == Qt::Key_PageDown ? 1 : PAGE_COUNT - 1;
+        set_current_page((Page)((currentIndex() + step) % PAGE_COUNT));
+        return true;
+    }
+    // Other Ctrl, Alt and Meta chords belong to the pages (Ctrl+F7 marks in the pattern view).
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     switch (event->key()) {
         case Qt::Key_F2: set_current_page(PAGE_PATTERNS); return true;

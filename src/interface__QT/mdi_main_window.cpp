@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -42,6 +43,11 @@ MDI_Main_Window::MDI_Main_Window(QWidget* parent)
     create_toolbars();
     create_menus();
     statusBar()->showMessage("Ready");
+    // Why there is no sound stays in view; messages come and go beside it.
+    driver_status = new QLabel(this);
+    driver_status->setObjectName("driver_status");
+    driver_status->setVisible(false);
+    statusBar()->addPermanentWidget(driver_status);
     connect(workspace, &QMdiArea::subWindowActivated, this, [this] { update_menus_for_page(); });
     connect(&timer, &QTimer::timeout, this, &MDI_Main_Window::timer_callback);
     timer.start(widget_timer_interval);
@@ -72,8 +78,12 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
     song_window->set_info_lock(info_lock);
     song_window->set_sound_driver_manager(sound_driver_manager);
     QMdiSubWindow* frame = workspace->addSubWindow(song_window);
-    QSize area = workspace->size();
-    frame->resize(std::max(640, area.width() * 9 / 10), std::max(420, area.height() * 9 / 10));
+    // A window just shown may not have laid out its workspace yet.
+    if (layout()) layout()->activate();
+    QSize area = workspace->viewport()->size();
+    // The first song fills the workspace; later ones leave room to see the others behind.
+    if (workspace->subWindowList().size() > 1) area = area * 9 / 10;
+    frame->resize(area.expandedTo(QSize(640, 420)));
     song_window->show();
     workspace->setActiveSubWindow(frame);
     update_menus_for_page();
@@ -423,7 +433,8 @@ void MDI_Main_Window::update_driver_status() {
     }
     if (problem == driver_problem) return;
     driver_problem = problem;
-    statusBar()->showMessage(problem.isEmpty() ? QString("Ready") : problem);
+    driver_status->setText(problem);
+    driver_status->setVisible(!problem.isEmpty());
 }
 
 void MDI_Main_Window::timer_callback() {
