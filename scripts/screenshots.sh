@@ -63,5 +63,6 @@ key F11; shot order-defaults
 key F12; shot variables
 key ctrl+Next; shot buffers
 key F2 F5; sleep 1.5; shot main-window; key F8
-# Settings, Configure Wendmoor: the last item of the menu.
-key alt+t Up Return; shot settings screen
+# Settings, Configure Wendmoor: Alt alone enters the menu bar on File; two menus to the left
+# of it (wrapping round) is Settings, whose last item it is.
+key alt Left Left Down Up Return; shot settings screen

@@ -201,6 +201,7 @@ QAction* MDI_Main_Window::add_item(QMenu* menu, const QString& text, int id) {
     return action;
 }
 
+// The menu titles have no Alt mnemonics: Alt with a letter belongs to the pattern editor.
 void MDI_Main_Window::create_menus() {
     create_file_menu();
     create_pattern_menu();
@@ -208,21 +209,21 @@ void MDI_Main_Window::create_menus() {
     create_instrument_menu();
     create_song_menu();
 
-    windows_menu = menuBar()->addMenu("&Windows");
+    windows_menu = menuBar()->addMenu("Windows");
     connect(windows_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_windows_menu);
-    settings_menu = menuBar()->addMenu("Se&ttings");
+    settings_menu = menuBar()->addMenu("Settings");
     connect(settings_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_settings_menu);
     rebuild_windows_menu();
     rebuild_settings_menu();
 
-    QMenu* help = menuBar()->addMenu("&Help");
+    QMenu* help = menuBar()->addMenu("Help");
     connect(help->addAction("Pattern Edit Effect List"), &QAction::triggered, this,
             &MDI_Main_Window::show_effect_list);
     connect(help->addAction("About Wendmoor!"), &QAction::triggered, this, &MDI_Main_Window::show_about);
 }
 
 void MDI_Main_Window::create_file_menu() {
-    QMenu* file = menuBar()->addMenu("&File");
+    QMenu* file = menuBar()->addMenu("File");
     struct Item {
         QAction* action;
         const char* text;
@@ -244,7 +245,7 @@ void MDI_Main_Window::create_file_menu() {
 }
 
 void MDI_Main_Window::create_pattern_menu() {
-    pattern_menu = menuBar()->addMenu("&Pattern");
+    pattern_menu = menuBar()->addMenu("Pattern");
     connect(add_item(pattern_menu, "Undo/Redo Last Action", PATTERN_UNDO), &QAction::triggered, this,
             [this] { on_active([](Interface& i) { i.undo_last_action(); }); });
     pattern_menu->addSeparator();
@@ -273,7 +274,7 @@ void MDI_Main_Window::create_pattern_menu() {
 }
 
 void MDI_Main_Window::create_sample_menu() {
-    sample_menu = menuBar()->addMenu("&Sample");
+    sample_menu = menuBar()->addMenu("Sample");
     const struct {
         const char* text;
         void (Interface::*command)();
@@ -297,7 +298,7 @@ void MDI_Main_Window::create_sample_menu() {
 }
 
 void MDI_Main_Window::create_instrument_menu() {
-    instrument_menu = menuBar()->addMenu("&Instrument");
+    instrument_menu = menuBar()->addMenu("Instrument");
     const struct {
         const char* text;
         void (Interface::*command)();
@@ -321,7 +322,7 @@ void MDI_Main_Window::create_instrument_menu() {
 }
 
 void MDI_Main_Window::create_song_menu() {
-    QMenu* song = menuBar()->addMenu("S&ong");
+    QMenu* song = menuBar()->addMenu("Song");
     const struct {
         QAction* action;
         const char* text;
