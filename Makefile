@@ -58,7 +58,7 @@ build-tsan: setup $(TSAN_BUILD)/.configured
 # ThreadSanitizer: any report fails the test.
 TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry|GuiAudioThread
 tsan-test: build-tsan
-	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'
 
 bench: build

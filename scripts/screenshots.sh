@@ -17,8 +17,10 @@ done
 mkdir -p "$out"
 work=$(mktemp -d)
 pids=()
+here=$(cd "$(dirname "$0")/.." && pwd)
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  [ -d "$work/pulse" ] && bash "$here/tests/support/private_pulse.sh" stop "$work/pulse" >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,6 +33,10 @@ pids+=($!)
 export DISPLAY=:$display
 for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
 
+# A private sound server when there is one to start, so the song can play while we look.
+if command -v pulseaudio >/dev/null && runtime=$(bash "$here/tests/support/private_pulse.sh" start "$work/pulse" 2>/dev/null); then
+  export XDG_RUNTIME_DIR=$runtime
+fi
 HOME=$work QT_SCALE_FACTOR=$scale "$program" "$song" >"$work/wendmoor.log" 2>&1 &
 pids+=($!)
 window=""
@@ -42,9 +48,10 @@ done
 xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
 sleep 1
 
+# The main window alone, or the whole screen when another window is open over it.
 shot() {
   sleep 0.6
-  import -window root "$out/$1.png"
+  if [ "${2:-}" = screen ]; then import -window root "$out/$1.png"; else import -window "$window" "$out/$1.png"; fi
   echo "$out/$1.png"
 }
 key() { xdotool key --delay 60 -- "$@"; }
@@ -54,7 +61,8 @@ key F3; shot samples
 key F4; shot instruments
 key F11; shot order-defaults
 key F12; shot variables
-key ctrl+Tab; shot buffers
-key F2; shot main-window
-# Settings, Configure Wendmoor: the last item of the menu.
-key alt+t Up Return; shot settings
+key ctrl+Next; shot buffers
+key F2 F5; sleep 1.5; shot main-window; key F8
+# Settings, Configure Wendmoor: Alt alone enters the menu bar on File; two menus to the left
+# of it (wrapping round) is Settings, whose last item it is.
+key alt Left Left Down Up Return; shot settings screen

@@ -10,6 +10,10 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTextEdit>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
 
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/message_boxes.h"
@@ -42,6 +46,39 @@ char live_note_character(const QKeyEvent* event) {
     return 0;
 }
 
+// One clock for all song windows, at Interface::widget_timer_interval: each tick refreshes
+// every window, so open songs cost one wake-up per interval rather than one each.
+class Song_Window_Clock {
+public:
+    static void add(Interface* window) {
+        if (!timer) {
+            timer = new QTimer;
+            QObject::connect(timer, &QTimer::timeout, &tick);
+        }
+        windows().push_back(window);
+        if (!timer->isActive()) timer->start(std::max(1, Interface::widget_timer_interval));
+    }
+    static void remove(Interface* window) {
+        std::erase(windows(), window);
+        if (windows().empty()) {
+            delete timer;
+            timer = nullptr;
+        }
+    }
+
+private:
+    static std::vector<Interface*>& windows() {
+        static std::vector<Interface*> list;
+        return list;
+    }
+    static void tick() {
+        if (Interface::widget_timer_interval > 0 && timer->interval() != Interface::widget_timer_interval)
+            timer->setInterval(Interface::widget_timer_interval);
+        for (size_t i = 0; i < windows().size(); i++) windows()[i]->timer_callback();
+    }
+    static inline QTimer* timer = nullptr;
+};
+
 }  // namespace
 
 Interface::Interface(QWidget* parent) : QTabWidget(parent) {
@@ -59,13 +96,11 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
         if (now && isAncestorOf(now)) watch_keys_of(now);
     });
-    connect(&timer, &QTimer::timeout, this, &Interface::timer_callback);
-    timer_interval = widget_timer_interval;
-    timer.start(timer_interval);
+    Song_Window_Clock::add(this);
 }
 
 Interface::~Interface() {
-    timer.stop();
+    Song_Window_Clock::remove(this);
     tracker.keyboard.instrument_stop_all();
     tracker.keyboard.sample_stop_all();
 }
@@ -322,10 +357,6 @@ void Interface::instrument_clear_default_pannings() {
 // Timer and keys
 
 void Interface::timer_callback() {
-    if (timer_interval != widget_timer_interval && widget_timer_interval > 0) {
-        timer_interval = widget_timer_interval;
-        timer.start(timer_interval);
-    }
     tracker.player.get_voice_status_info(voice_status);
     tracker.player.get_play_status(play_status);
     emit timer_tick();
@@ -341,7 +372,14 @@ bool Interface::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool Interface::key_pressed(QKeyEvent* event) {
-    // Ctrl, Alt and Meta chords belong to the pages (Ctrl+F7 marks in the pattern view).
+    // Ctrl+PageDown and Ctrl+PageUp step through the pages, as tabs do elsewhere on a desktop.
+    if (event->modifiers() == Qt::ControlModifier &&
+        (event->key() == Qt::Key_PageDown || event->key() == Qt::Key_PageUp)) {
+        int step = event->key() == Qt::Key_PageDown ? 1 : PAGE_COUNT - 1;
+        set_current_page((Page)((currentIndex() + step) % PAGE_COUNT));
+        return true;
+    }
+    // Other Ctrl, Alt and Meta chords belong to the pages (Ctrl+F7 marks in the pattern view).
     if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     switch (event->key()) {
         case Qt::Key_F2: set_current_page(PAGE_PATTERNS); return true;

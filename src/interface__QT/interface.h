@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QTabWidget>
-#include <QTimer>
 
 #include <vector>
 
@@ -102,6 +101,10 @@ public:
 
     void update_pattern_editor() { emit patterns_changed(); }
 
+    // What the song window's clock does every interval: read the player's published state
+    // and let the pages refresh from it.
+    void timer_callback();
+
 signals:
     // After each refresh of the play status; pages run their own timer work on it.
     void timer_tick();
@@ -116,7 +119,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void timer_callback();
     bool key_pressed(QKeyEvent* event);
     bool key_released(QKeyEvent* event);
     void watch_keys_of(QWidget* widget);
@@ -126,8 +128,6 @@ private:
     Tracker_Instance tracker;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
-    QTimer timer;
-    int timer_interval = 0;
     bool cursor_follows_song = false;
     int selected_sample = 0;
     int selected_instrument = 0;

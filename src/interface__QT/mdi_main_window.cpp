@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -42,6 +43,11 @@ MDI_Main_Window::MDI_Main_Window(QWidget* parent)
     create_toolbars();
     create_menus();
     statusBar()->showMessage("Ready");
+    // Why there is no sound stays in view; messages come and go beside it.
+    driver_status = new QLabel(this);
+    driver_status->setObjectName("driver_status");
+    driver_status->setVisible(false);
+    statusBar()->addPermanentWidget(driver_status);
     connect(workspace, &QMdiArea::subWindowActivated, this, [this] { update_menus_for_page(); });
     connect(&timer, &QTimer::timeout, this, &MDI_Main_Window::timer_callback);
     timer.start(widget_timer_interval);
@@ -72,8 +78,12 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
     song_window->set_info_lock(info_lock);
     song_window->set_sound_driver_manager(sound_driver_manager);
     QMdiSubWindow* frame = workspace->addSubWindow(song_window);
-    QSize area = workspace->size();
-    frame->resize(std::max(640, area.width() * 9 / 10), std::max(420, area.height() * 9 / 10));
+    // A window just shown may not have laid out its workspace yet.
+    if (layout()) layout()->activate();
+    QSize area = workspace->viewport()->size();
+    // The first song fills the workspace; later ones leave room to see the others behind.
+    if (workspace->subWindowList().size() > 1) area = area * 9 / 10;
+    frame->resize(area.expandedTo(QSize(640, 420)));
     song_window->show();
     workspace->setActiveSubWindow(frame);
     update_menus_for_page();
@@ -191,6 +201,7 @@ QAction* MDI_Main_Window::add_item(QMenu* menu, const QString& text, int id) {
     return action;
 }
 
+// The menu titles have no Alt mnemonics: Alt with a letter belongs to the pattern editor.
 void MDI_Main_Window::create_menus() {
     create_file_menu();
     create_pattern_menu();
@@ -198,21 +209,21 @@ void MDI_Main_Window::create_menus() {
     create_instrument_menu();
     create_song_menu();
 
-    windows_menu = menuBar()->addMenu("&Windows");
+    windows_menu = menuBar()->addMenu("Windows");
     connect(windows_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_windows_menu);
-    settings_menu = menuBar()->addMenu("Se&ttings");
+    settings_menu = menuBar()->addMenu("Settings");
     connect(settings_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_settings_menu);
     rebuild_windows_menu();
     rebuild_settings_menu();
 
-    QMenu* help = menuBar()->addMenu("&Help");
+    QMenu* help = menuBar()->addMenu("Help");
     connect(help->addAction("Pattern Edit Effect List"), &QAction::triggered, this,
             &MDI_Main_Window::show_effect_list);
     connect(help->addAction("About Wendmoor!"), &QAction::triggered, this, &MDI_Main_Window::show_about);
 }
 
 void MDI_Main_Window::create_file_menu() {
-    QMenu* file = menuBar()->addMenu("&File");
+    QMenu* file = menuBar()->addMenu("File");
     struct Item {
         QAction* action;
         const char* text;
@@ -234,7 +245,7 @@ void MDI_Main_Window::create_file_menu() {
 }
 
 void MDI_Main_Window::create_pattern_menu() {
-    pattern_menu = menuBar()->addMenu("&Pattern");
+    pattern_menu = menuBar()->addMenu("Pattern");
     connect(add_item(pattern_menu, "Undo/Redo Last Action", PATTERN_UNDO), &QAction::triggered, this,
             [this] { on_active([](Interface& i) { i.undo_last_action(); }); });
     pattern_menu->addSeparator();
@@ -263,7 +274,7 @@ void MDI_Main_Window::create_pattern_menu() {
 }
 
 void MDI_Main_Window::create_sample_menu() {
-    sample_menu = menuBar()->addMenu("&Sample");
+    sample_menu = menuBar()->addMenu("Sample");
     const struct {
         const char* text;
         void (Interface::*command)();
@@ -287,7 +298,7 @@ void MDI_Main_Window::create_sample_menu() {
 }
 
 void MDI_Main_Window::create_instrument_menu() {
-    instrument_menu = menuBar()->addMenu("&Instrument");
+    instrument_menu = menuBar()->addMenu("Instrument");
     const struct {
         const char* text;
         void (Interface::*command)();
@@ -311,7 +322,7 @@ void MDI_Main_Window::create_instrument_menu() {
 }
 
 void MDI_Main_Window::create_song_menu() {
-    QMenu* song = menuBar()->addMenu("S&ong");
+    QMenu* song = menuBar()->addMenu("Song");
     const struct {
         QAction* action;
         const char* text;
@@ -423,7 +434,8 @@ void MDI_Main_Window::update_driver_status() {
     }
     if (problem == driver_problem) return;
     driver_problem = problem;
-    statusBar()->showMessage(problem.isEmpty() ? QString("Ready") : problem);
+    driver_status->setText(problem);
+    driver_status->setVisible(!problem.isEmpty());
 }
 
 void MDI_Main_Window::timer_callback() {

@@ -8,6 +8,7 @@ class Interface;
 class MDI_Sub_Window;
 class Mutex_Lock;
 class QAction;
+class QLabel;
 class QMdiArea;
 class QMenu;
 class QSpinBox;
@@ -75,6 +76,8 @@ public:
     QToolBar* get_octave_toolbar() const { return octave_toolbar; }
     QToolBar* get_file_toolbar() const { return file_toolbar; }
     QSpinBox* get_octave_spin_box() const { return octave_spin_box; }
+    // Why the sound driver is not running; empty while it runs.
+    QString get_driver_problem() const { return driver_problem; }
 
     // File commands.
     MDI_Sub_Window* new_doc();
@@ -140,4 +143,5 @@ private:
     bool updating = false;  // the timer is setting a control, not the user
     int driver_check_countdown = 0;
     QString driver_problem;
+    QLabel* driver_status = nullptr;
 };

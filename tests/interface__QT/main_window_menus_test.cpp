@@ -222,3 +222,49 @@ TEST_F(Main_Window_Test, HelpShowsTheEffectListAndTheAboutBox) {
     EXPECT_EQ(about.buttons, QStringList({"Ok"}));
     EXPECT_EQ(about.icon, QMessageBox::Information);
 }
+
+namespace {
+
+// A sound card that is not there: init fails and says why.
+class Missing_Device_Driver : public Sound_Driver {
+public:
+    int get_mix_frequency() override { return mix_frequency; }
+    bool get_mix_stereo() override { return mix_stereo; }
+    bool get_mix_16bits() override { return mix_16bits; }
+    int get_mix_buffer_size() override { return buffer_size; }
+    std::string get_name() override { return "Missing Device"; }
+    int init() override {
+        last_error = working ? "" : "no audio output device found";
+        return working ? 0 : -2;
+    }
+    bool finish() override { return false; }
+    bool is_active() override { return working; }
+    int process() override { return 1; }
+    void flush() override {}
+    bool working = false;
+};
+
+}  // namespace
+
+TEST_F(Main_Window_Test, StatusBarSaysWhyThereIsNoSound) {
+    static Missing_Device_Driver missing;  // outlives the session, which lets go of it
+    missing.working = false;
+    driver_manager.register_driver(&missing);
+    driver_manager.set_active_driver(driver_manager.get_amount_of_drivers() - 1);
+    driver_manager.reset_active_driver();
+    window->set_sound_driver_manager(&driver_manager);
+    window->timer_callback();
+    EXPECT_TRUE(window->get_driver_problem().contains("no audio output device found"))
+        << window->get_driver_problem().toStdString();
+    // The program goes on: a song window opens and plays into nothing.
+    Interface* song_window = new_song();
+    song_window->play_song();
+    EXPECT_EQ(window->statusBar()->currentMessage(), "Ready");
+
+    missing.working = true;
+    driver_manager.reset_active_driver();
+    window->set_sound_driver_manager(&driver_manager);
+    window->timer_callback();
+    EXPECT_TRUE(window->get_driver_problem().isEmpty());
+    driver_manager.set_active_driver(1);
+}

@@ -57,6 +57,11 @@ TEST_F(Main_Window_Test, PlayKeysAndPageKeysActOnTheSongWindow) {
         press(song_window, key);
         EXPECT_EQ(song_window->get_current_page(), page) << Interface::page_titles[page];
     }
+    // The buffers page has no key of its own: Ctrl+PageDown and Ctrl+PageUp step through all.
+    press(song_window, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(song_window->get_current_page(), Interface::PAGE_BUFFERS);
+    press(song_window, Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(song_window->get_current_page(), Interface::PAGE_PATTERNS);
 
     Editor::set_default_octave(4);
     press(song_window, Qt::Key_Asterisk);

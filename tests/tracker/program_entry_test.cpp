@@ -197,12 +197,15 @@ TEST_F(ProgramEntryRun, UnwritableSettingsFileIsReportedAtExit) {
 namespace {
 
 // Runs the program with HOME set to the scratch directory, on the offscreen platform; with
-// `stop`, ends it with SIGTERM once it has started. Returns its exit status.
+// `stop`, ends it with SIGTERM once it is running. Returns its exit status.
 int run_program(const Scratch_Dir& scratch, const std::string& arguments, std::string* output, bool stop) {
     std::string log = scratch.file("program.log");
     std::string command = "HOME='" + scratch.path() + "' QT_QPA_PLATFORM=offscreen '" WENDMOOR_QT_PATH "' " +
                           arguments + " >'" + log + "' 2>&1 & pid=$!; ";
-    if (stop) command += "sleep 1; kill -TERM $pid; ";
+    // Stopped once it has read its settings, which it does with its signal handlers in place.
+    if (stop)
+        command += "for i in $(seq 300); do grep -q 'config file' '" + log + "' && break; sleep 0.1; done; "
+                   "kill -TERM $pid; ";
     command += "wait $pid";
     int status = std::system(command.c_str());
     *output = Scratch_Dir::read(log);
