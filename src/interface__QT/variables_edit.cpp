@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 #include "common/interface__QT/property_editor.h"
@@ -18,10 +19,19 @@ using Bridge_Of = Property_Bridge* (*)(Song&);
 
 }  // namespace
 
-Variables_Edit::Variables_Edit(QWidget* parent) : QWidget(parent) {}
+Variables_Edit::Variables_Edit(QWidget* parent) : QWidget(parent), content(new QWidget) {
+    // A small song window scrolls the groups rather than squeezing them.
+    auto* area = new QScrollArea(this);
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(area);
+}
 
 QGroupBox* Variables_Edit::add_group(const QString& title, QFormLayout** form) {
-    auto* group = new QGroupBox(title, this);
+    auto* group = new QGroupBox(title, content);
     *form = new QFormLayout(group);
     (*form)->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     (*form)->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -32,8 +42,8 @@ void Variables_Edit::add_editor(QFormLayout* form, Song* song, Bridge_Of bridge_
     Property_Bridge* bridge = bridge_of(*song);
     Property_Editor* editor =
         multi_line ? new Property_Editor_String(static_cast<String_Property_Bridge*>(bridge),
-                                                Property_Editor_String::Mode::MULTI_LINE, this)
-                   : Property_Editor::create(bridge, this);
+                                                Property_Editor_String::Mode::MULTI_LINE, content)
+                   : Property_Editor::create(bridge, content);
     if (!editor) return;
     editor->set_lock(lock);
     connect(editor, &Property_Editor::property_edited, this, &Variables_Edit::edited);
@@ -42,7 +52,7 @@ void Variables_Edit::add_editor(QFormLayout* form, Song* song, Bridge_Of bridge_
         form->addRow(static_cast<QWidget*>(nullptr), editor);
         return;
     }
-    auto* label = new QLabel(editor->get_caption(), this);
+    auto* label = new QLabel(editor->get_caption(), content);
     label->setBuddy(editor->get_focus_control());
     form->addRow(label, editor);
 }
@@ -80,7 +90,7 @@ void Variables_Edit::build(Song* song) {
     right->addWidget(mixing_group);
     right->addWidget(compatibility_group);
     right->addStretch(1);
-    auto* layout = new QGridLayout(this);
+    auto* layout = new QGridLayout(content);
     layout->addWidget(name_group, 0, 0);
     layout->addLayout(right, 0, 1);
     layout->setColumnStretch(0, 3);

@@ -46,6 +46,7 @@ private:
     void add_editor(QFormLayout* form, Song* song, Property_Bridge* (*bridge_of)(Song&), bool multi_line = false);
     void edited(Property_Bridge* bridge);
 
+    QWidget* content;  // the groups, inside a scroll area
     Song* song = nullptr;
     Mutex_Lock* lock = nullptr;
     std::vector<Binding> bindings;
