@@ -20,6 +20,26 @@
 
 // Channel defaults
 
+namespace {
+
+// "Channel 5 Pan" rather than 64 controls all called "Pan". Binding names the controls after
+// the bridge alone, so this follows every bind.
+void name_for_channel(Property_Editor* editor, const QString& channel) {
+    for (QWidget* control : editor->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (!control->accessibleName().startsWith(channel))
+            control->setAccessibleName(channel + " " + control->accessibleName());
+}
+
+}  // namespace
+
+void Order_And_Defaults_Editor::Defaults::name_entry(int channel) {
+    Entry& entry = entries[channel];
+    const QString name = entry.caption->text();
+    for (Property_Editor* editor :
+         std::initializer_list<Property_Editor*>{entry.pan, entry.surround, entry.volume, entry.mute})
+        name_for_channel(editor, name);
+}
+
 Order_And_Defaults_Editor::Defaults::Defaults(QWidget* parent) : QWidget(parent), grid(new QGridLayout(this)) {
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -44,6 +64,7 @@ void Order_And_Defaults_Editor::Defaults::build(Song* song) {
         grid->addWidget(entry.surround, row, 2);
         grid->addWidget(entry.volume, row, 3);
         grid->addWidget(entry.mute, row, 4);
+        name_entry(channel);
     }
     built = true;
     set_lock(lock);
@@ -62,6 +83,7 @@ void Order_And_Defaults_Editor::Defaults::set_song(Song* song) {
         entry.surround->set_bridge(&state.surround_prop);
         entry.volume->set_bridge(&state.volume_prop);
         entry.mute->set_bridge(&state.mute_prop);
+        name_entry(channel);
     }
 }
 

@@ -46,6 +46,7 @@ public:
 
     private:
         void build(Song* song);
+        void name_entry(int channel);
 
         QGridLayout* grid;
         std::array<Entry, Pattern::CHANNELS> entries;

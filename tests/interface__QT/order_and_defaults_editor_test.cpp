@@ -13,9 +13,11 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QSpinBox>
 #include <QTest>
 
 #include "common/interface__QT/property_editor_bool.h"
+#include "common/interface__QT/property_editor_int.h"
 #include "interface__QT/order_and_defaults_editor.h"
 #include "interface__QT/orderlist_edit.h"
 
@@ -184,6 +186,10 @@ TEST_F(Order_Page_Test, MuteBoxesCatchUpEveryFiftiethTimerCall) {
     EXPECT_EQ(entry->caption->text(), "Channel 6");
     QCheckBox* mute = entry->mute->get_check_box();
     EXPECT_FALSE(mute->isChecked());
+    // Each control says which channel it belongs to, also once bound to a loaded song.
+    page->set_song(&ti->song);
+    EXPECT_EQ(mute->accessibleName(), "Channel 6 Mute");
+    EXPECT_EQ(entry->pan->get_spin_box()->accessibleName(), "Channel 6 Pan");
 
     ti->editor.channel_solo_toggle(2);  // as F10 in the pattern view
     for (int call = 1; call < Order_And_Defaults_Editor::MUTE_REFRESH_CALLS; call++) page->timer_callback();
