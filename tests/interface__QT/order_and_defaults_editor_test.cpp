@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTest>
 
@@ -129,7 +130,14 @@ TEST_F(Order_Page_Test, ClicksPickTheRowAndTheDigit) {
     click(7, row_y(7));
     EXPECT_EQ(ti->editor.get_orderlist_column(), 2);
 
+    // The scroll bar beside the list and the list scroll together.
+    auto* bar = page->findChild<QScrollBar*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(bar, nullptr);
+    bar->setValue(60);
+    EXPECT_EQ(list()->get_first_visible_row(), 60);
     list()->set_first_visible_row(100);
+    EXPECT_EQ(bar->value(), 100);
+    EXPECT_EQ(bar->maximum(), 255 - list()->get_visible_rows());
     click(5, row_y(2));
     EXPECT_EQ(ti->editor.get_orderlist_row(), 102);
 

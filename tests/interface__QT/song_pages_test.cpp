@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QSpinBox>
 
@@ -180,4 +181,24 @@ TEST_F(Song_Pages_Test, FollowSwitchDecidesWhatThePatternViewFollows) {
 
     interface->stop_song();
     tracker->player.link_to_mixer(&tracker->mixer);
+}
+
+TEST_F(Song_Pages_Test, PatternMenuCommandsShowOnThePageAtOnce) {
+    Interface* interface = new_song();
+    Tracker_Instance* tracker = tracker_of(interface);
+    interface->set_current_page(Interface::PAGE_PATTERNS);
+    auto* history = buddy_of<QListWidget>(interface->get_page(Interface::PAGE_PATTERNS), "Undo History:");
+    ASSERT_NE(history, nullptr);
+    tracker->song.pattern[0].get_note_ref(0, 1).note = 48;
+    tracker->song.pattern[0].get_note_ref(0, 1);
+    tracker->editor.set_selection(0, 0, 0, 3);
+
+    // No timer tick in between: the menu's command itself brings the page up to date.
+    item("Pattern", Editor::SELECTION_RAISE)->trigger();
+    EXPECT_EQ(tracker->song.pattern[0].get_note(0, 1).note, 49);
+    ASSERT_GE(history->count(), 1);
+    EXPECT_EQ(history->item(0)->text(), "0- Raise notes on selection");
+    item("Pattern", 100)->trigger();  // undo
+    EXPECT_EQ(tracker->song.pattern[0].get_note(0, 1).note, 48);
+    EXPECT_EQ(history->item(0)->text(), "0- Redo Raise notes on selection");
 }
