@@ -17,6 +17,10 @@
 
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/message_boxes.h"
+#include "interface__QT/order_and_defaults_editor.h"
+#include "interface__QT/orderlist_edit.h"
+#include "interface__QT/pattern_edit_widget.h"
+#include "interface__QT/variables_edit.h"
 #include "tracker/path_data.h"
 
 int Interface::widget_timer_interval = 20;
@@ -90,6 +94,9 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
         addTab(widget, page_titles[page]);
         watch_keys_of(widget);
     }
+    place_pattern_page();
+    place_order_page();
+    place_variables_page();
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -110,6 +117,45 @@ void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {
     tracker.player.set_variables_lock(variables_lock);
     tracker.player.set_info_lock(info_lock);
     tracker.file_format_manager.set_song_lock(variables_lock);
+    emit variables_lock_changed(variables_lock);
+}
+
+// The pages. Each rebinds after a load and takes the lock once the program gives it.
+
+void Interface::place_pattern_page() {
+    auto* page = new Pattern_Edit_Widget(&tracker, variables_lock);
+    set_page_widget(PAGE_PATTERNS, page);
+    connect(this, &Interface::variables_lock_changed, page, &Pattern_Edit_Widget::set_variables_lock);
+    connect(this, &Interface::timer_tick, page, &Pattern_Edit_Widget::timer_callback);
+    connect(this, &Interface::song_replaced, page, [this, page] { page->set_tracker(&tracker); });
+    connect(this, &Interface::patterns_changed, page, &Pattern_Edit_Widget::refresh);
+    connect(this, &Interface::orders_changed, page, &Pattern_Edit_Widget::refresh);
+}
+
+void Interface::place_order_page() {
+    auto* page = new Order_And_Defaults_Editor;
+    page->set_song(&tracker.song);
+    page->set_editor(&tracker.editor);
+    set_page_widget(PAGE_ORDERS, page);
+    connect(this, &Interface::variables_lock_changed, page, &Order_And_Defaults_Editor::set_variables_lock);
+    connect(this, &Interface::timer_tick, page, [this, page] {
+        page->timer_callback();
+        bool song_playing = play_status.play_mode == Player_Data::PLAY_SONG;
+        page->get_orderlist()->set_current_playing_order(song_playing ? play_status.order : -1);
+    });
+    connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(this, &Interface::orders_changed, page->get_orderlist(), qOverload<>(&QWidget::update));
+}
+
+void Interface::place_variables_page() {
+    auto* page = new Variables_Edit;
+    page->set_song(&tracker.song);
+    set_page_widget(PAGE_VARIABLES, page);
+    connect(this, &Interface::variables_lock_changed, page, &Variables_Edit::set_variables_lock);
+    connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(page, &Variables_Edit::song_name_changed, this, &Interface::song_name_changed);
+    connect(page, &Variables_Edit::row_hilights_changed, this, &Interface::patterns_changed);
+    connect(page, &Variables_Edit::update_instrument_list_needed, this, &Interface::instruments_changed);
 }
 
 void Interface::watch_keys_of(QWidget* widget) {

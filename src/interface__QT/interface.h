@@ -61,8 +61,9 @@ public:
     void perform_pattern_action(int action);  // an Editor::Pattern_Actions value
     void undo_last_action();
     void volume_amplifier();
-    void toggle_cursor_follows_song() { cursor_follows_song = !cursor_follows_song; }
-    bool is_cursor_following_song() const { return cursor_follows_song; }
+    // The pattern view follows the playing row while the editor's flag is on.
+    void toggle_cursor_follows_song() { tracker.editor.toggle_follow_song(); }
+    bool is_cursor_following_song() const { return tracker.editor.is_follow_song(); }
     void clear_all_patterns();
     void clear_orderlist();
 
@@ -114,6 +115,10 @@ signals:
     void orders_changed();
     void samples_changed();
     void instruments_changed();
+    // set_locks() gave the pages' lock (the program sets it after the pages exist).
+    void variables_lock_changed(Mutex_Lock* lock);
+    // The song's name was edited: the window takes it as its caption.
+    void song_name_changed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -122,13 +127,15 @@ private:
     bool key_pressed(QKeyEvent* event);
     bool key_released(QKeyEvent* event);
     void watch_keys_of(QWidget* widget);
+    void place_pattern_page();
+    void place_order_page();
+    void place_variables_page();
     // Runs a change the audio thread could see under the variables lock.
     template <class Change> void locked(Change change);
 
     Tracker_Instance tracker;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
-    bool cursor_follows_song = false;
     int selected_sample = 0;
     int selected_instrument = 0;
     Player_Data::Play_Status play_status;

@@ -15,6 +15,7 @@ MDI_Sub_Window::MDI_Sub_Window(QWidget* parent) : QMainWindow(parent), interface
     setWindowTitle("New Song");
     setCentralWidget(interface);
     statusBar()->setObjectName("song_status");
+    connect(interface, &Interface::song_name_changed, this, [this] { setWindowTitle(interface->get_song_name()); });
     update_display_box();
 }
 

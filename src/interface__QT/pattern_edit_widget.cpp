@@ -69,6 +69,8 @@ void Pattern_Edit_Widget::build() {
     view->addWidget(column_scroll, 1, 0);
 
     undo_list = new QListWidget(this);
+    // Room for "12- Selection volume scale"; the pattern grid gets the rest.
+    undo_list->setMaximumWidth(undo_list->fontMetrics().averageCharWidth() * 28);
     undo_button = new QPushButton(tr("Undo"), this);
     auto* history = new QVBoxLayout;
     history->addWidget(caption_for(tr("Undo History:"), undo_list, this));

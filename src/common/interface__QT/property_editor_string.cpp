@@ -79,5 +79,8 @@ void Property_Editor_String::show_value(bool force) {
 void Property_Editor_String::text_edited(const QString& text) {
     if (updating) return;
     std::string value = fit_length(text, string_bridge()->get_max_length());
+    // The field already shows the text: putting it back would move the typing cursor to
+    // the start of a multi-line field. Only text that was cut is shown again.
+    shown = text.toStdString();
     write([this, &value] { string_bridge()->set(value); });
 }
