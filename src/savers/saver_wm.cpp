@@ -294,8 +294,10 @@ int Saver_WM::write_file(const char* file, const char* magic, const DDS& tree) {
     writer.store_dword((unsigned)packed_size);
     writer.store_dword((unsigned)compressed_size);
     writer.store_byte_array(compressed.data(), (int)compressed_size);
-    if (!writer.error_saving()) std::printf("writer no error\n");
-    return finish_save();
+    // Only a file that reached the disk whole is free of errors.
+    if (finish_save() != 0) return -1;
+    std::printf("writer no error\n");
+    return 0;
 }
 
 int Saver_WM::save(const char* file) {
