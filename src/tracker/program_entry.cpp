@@ -73,19 +73,23 @@ int Program_Entry::run(int argc, char** argv) {
     return status == 0 && !settings_saved ? 1 : status;
 }
 
+void Program_Entry::start_default_driver() {
+    // A newcomer should hear the song at once: the sound card, not the silent driver.
+    // When it cannot be opened the program still runs and says why.
+    driver_manager.request_mix_frequency(FIRST_RUN_MIX_FREQUENCY);
+    driver_manager.request_mix_16bits(true);
+    driver_manager.request_mix_stereo(true);
+    driver_manager.request_buffer_size(FIRST_RUN_BUFFER_SIZE);
+    driver_manager.set_active_driver(FIRST_RUN_DRIVER);
+    driver_manager.reset_active_driver();
+}
+
 void Program_Entry::load_settings() {
     if (!Path_Data::file_exists(settings_path)) {
         std::printf("Warning, config file not found at %s. One will be created on exit!\n",
                     settings_path.c_str());
         std::fflush(stdout);
-        // A newcomer should hear the song at once: the sound card, not the silent driver.
-        // When it cannot be opened the program still runs and says why.
-        driver_manager.request_mix_frequency(FIRST_RUN_MIX_FREQUENCY);
-        driver_manager.request_mix_16bits(true);
-        driver_manager.request_mix_stereo(true);
-        driver_manager.request_buffer_size(FIRST_RUN_BUFFER_SIZE);
-        driver_manager.set_active_driver(FIRST_RUN_DRIVER);
-        driver_manager.reset_active_driver();
+        start_default_driver();
         return;
     }
     ConfigHandler config;
@@ -94,8 +98,7 @@ void Program_Entry::load_settings() {
         // Nothing of it is used, and nothing of it is lost: it is not written over at exit.
         print_line("Warning, settings file " + settings_path + " cannot be read (" + settings_unread +
                    "). Starting with default settings; the file will be left as it is.\n");
-        driver_manager.set_active_driver(1);
-        driver_manager.reset_active_driver();
+        start_default_driver();
         return;
     }
     keyboard_input.load_settings(&config);

@@ -69,6 +69,7 @@ private:
     enum class Arguments_Result { CONTINUE, SHOW_HELP };
 
     void load_settings();
+    void start_default_driver();  // no settings to go by
     // False when the settings file could not be written.
     bool save_settings();
     void use_scheduling_policy(int policy);
