@@ -13,6 +13,7 @@
 
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/message_boxes.h"
+#include "interface__QT/sample_edit.h"
 #include "tracker/path_data.h"
 
 int Interface::widget_timer_interval = 20;
@@ -53,6 +54,7 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
         addTab(widget, page_titles[page]);
         watch_keys_of(widget);
     }
+    set_page_widget(PAGE_SAMPLES, sample_edit = new Sample_Edit(this));
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -250,6 +252,13 @@ void Interface::clear_orderlist() {
 }
 
 // The "Sample" menu
+
+void Interface::sample_copy() { sample_edit->copy_sample(); }
+void Interface::sample_cut() { sample_edit->cut_sample(); }
+void Interface::sample_paste() { sample_edit->paste_sample(); }
+void Interface::sample_delete() { sample_edit->delete_sample(); }
+void Interface::sample_load() { sample_edit->load_sample(); }
+void Interface::sample_save() { sample_edit->save_sample(); }
 
 void Interface::sample_make_instrument() {
     if (!Message_Boxes::confirm(this, "This will create a new instrument ouf ot this sample.\nAre you sure?")) return;
