@@ -6,12 +6,14 @@
 
 #include <QAction>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <functional>
 
 #include "common/interface__QT/property_editor.h"
@@ -86,32 +88,45 @@ void Sample_Edit::build() {
         list->addAction(action);
     }
 
-    format = new Sample_Editor_Format(this);
-    auto* defaults_box = new QGroupBox("Defaults", this);
-    defaults = new Property_List_Editor(defaults_box);
-    auto* defaults_layout = new QVBoxLayout(defaults_box);
-    defaults_layout->addWidget(defaults);
-    effects = new Sample_Edit_Effects(this);
-    clipboard = new Sample_Edit_Clipboard(this);
-    viewer = new Sample_Viewer(this);
-    zoom_bar = new Sample_Viewer_Zoom(this);
+    // The panels share tabs above the waveform, so that the page reads well in a small song
+    // window; the splitter gives the waveform what the panels do not need.
+    auto* panels = new QTabWidget(this);
+    panels->setObjectName("sample_panels");
+    panels->setDocumentMode(true);
+    format = new Sample_Editor_Format(panels);
+    panels->addTab(format, "Format && Loop");
+    defaults = new Property_List_Editor(panels);
+    panels->addTab(defaults, "Defaults");
+    auto* editing = new QWidget(panels);
+    effects = new Sample_Edit_Effects(editing);
+    clipboard = new Sample_Edit_Clipboard(editing);
+    auto* editing_layout = new QHBoxLayout(editing);
+    editing_layout->setContentsMargins(0, 0, 0, 0);
+    editing_layout->addWidget(effects, 1);
+    editing_layout->addWidget(clipboard, 0);
+    panels->addTab(editing, "Edit");
+
+    auto* waveform = new QWidget(this);
+    viewer = new Sample_Viewer(waveform);
+    zoom_bar = new Sample_Viewer_Zoom(waveform);
+    auto* waveform_layout = new QVBoxLayout(waveform);
+    waveform_layout->setContentsMargins(0, 0, 0, 0);
+    waveform_layout->addWidget(viewer, 1);
+    waveform_layout->addWidget(zoom_bar);
     zoom_bar->set_sample_viewer(viewer);
     format->set_sample_viewer(viewer);
     effects->set_sample_editor(&editor);
     clipboard->set_sample_editor(&editor);
 
-    auto* panels = new QHBoxLayout;
-    panels->addWidget(format, 3);
-    panels->addWidget(defaults_box, 3);
-    panels->addWidget(effects, 4);
-    panels->addWidget(clipboard, 2);
-    auto* right = new QVBoxLayout;
-    right->addLayout(panels);
-    right->addWidget(viewer, 1);
-    right->addWidget(zoom_bar);
+    right = new QSplitter(Qt::Vertical, this);
+    right->setChildrenCollapsible(false);
+    right->addWidget(panels);
+    right->addWidget(waveform);
+    right->setStretchFactor(0, 0);
+    right->setStretchFactor(1, 1);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 0);
-    layout->addLayout(right, 1);
+    layout->addWidget(right, 1);
     setFocusProxy(list);
 
     connect(list, &Sample_List::current_slot_changed, this, &Sample_Edit::slot_chosen);
@@ -140,6 +155,14 @@ void Sample_Edit::apply_lock() {
 
 void Sample_Edit::showEvent(QShowEvent* event) {
     apply_lock();
+    if (!shown_once) {
+        // The panels as small as they can be; the waveform gets the rest.
+        shown_once = true;
+        QWidget* panels = right->widget(0);
+        int total = right->height() - right->handleWidth();
+        int top = std::min(panels->minimumSizeHint().height(), total / 2);
+        right->setSizes({top, total - top});
+    }
     if (list->get_current_slot() != get_selected_sample()) select_sample(get_selected_sample());
     QWidget::showEvent(event);
 }

@@ -14,6 +14,7 @@ class Interface;
 class Property_List_Editor;
 class QAction;
 class QPushButton;
+class QSplitter;
 class Sample_Edit_Clipboard;
 class Sample_Edit_Effects;
 class Sample_Editor_Format;
@@ -83,10 +84,12 @@ private:
     Sample_Editor editor;
     Sample_Slot_Operations operations;
     bool updating = false;
+    bool shown_once = false;
     std::vector<int> positions;     // reused by every timer tick
     std::vector<bool> playing;      // likewise, one flag per slot
 
     Sample_List* list = nullptr;
+    QSplitter* right = nullptr;
     QPushButton* load_button = nullptr;
     QPushButton* save_button = nullptr;
     Sample_Editor_Format* format = nullptr;

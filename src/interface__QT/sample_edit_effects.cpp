@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "common/interface__QT/property_list_editor.h"
 
@@ -28,10 +31,11 @@ Sample_Edit_Effects::Sample_Edit_Effects(QWidget* parent)
     auto* side = new QVBoxLayout;
     side->addWidget(description);
     side->addWidget(parameters, 1);
+    side->addStretch(0);
     side->addWidget(apply_button, 0, Qt::AlignRight);
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(effect_list, 3);
-    layout->addLayout(side, 4);
+    layout->addWidget(effect_list, 0);
+    layout->addLayout(side, 1);
 
     connect(effect_list, &QListWidget::currentRowChanged, this, &Sample_Edit_Effects::select_effect);
     connect(effect_list, &QListWidget::itemActivated, this, &Sample_Edit_Effects::apply);
@@ -44,6 +48,12 @@ void Sample_Edit_Effects::set_sample_editor(Sample_Editor* to) {
     if (editor)
         for (int i = 0; i < editor->get_effect_count(); i++)
             effect_list->addItem(QString::fromStdString(editor->get_effect(i)->get_name()));
+    // Every name whole.
+    int widest = 0;
+    for (int i = 0; i < effect_list->count(); i++)
+        widest = std::max(widest, effect_list->fontMetrics().horizontalAdvance(effect_list->item(i)->text()));
+    effect_list->setMinimumWidth(widest + effect_list->frameWidth() * 2 + effect_list->fontMetrics().averageCharWidth() * 2 +
+                                 effect_list->verticalScrollBar()->sizeHint().width());
     effect_list->setCurrentRow(editor && editor->get_effect_count() > 0 ? 0 : -1);
     update_enabled();
 }
@@ -63,6 +73,7 @@ void Sample_Edit_Effects::select_effect(int index) {
     }
     description->setText(QString::fromStdString(effect->get_description()));
     parameters->set_properties(editor->select_effect(index));
+    parameters->setVisible(parameters->get_editor_count() > 0);
 }
 
 void Sample_Edit_Effects::apply() {

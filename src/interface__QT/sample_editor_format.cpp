@@ -78,7 +78,6 @@ Sample_Editor_Format::Sample_Editor_Format(QWidget* parent)
     grid->addWidget(loop_end_spin, 4, 3);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
-    grid->setRowStretch(5, 1);
 
     connect(freq_spin, &QSpinBox::valueChanged, this, &Sample_Editor_Format::base_freq_changed);
     connect(loop_combo, &QComboBox::currentIndexChanged, this, &Sample_Editor_Format::loop_type_changed_cbk);

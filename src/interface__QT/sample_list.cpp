@@ -26,6 +26,11 @@ Sample_List::Sample_List(QWidget* parent) : QListView(parent), model(new Sample_
             &Sample_List::apply_look);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now) { emit current_slot_changed(now.isValid() ? now.row() : -1); });
+    // Selected another way (assistive technology selects without moving the cursor), the
+    // cursor follows, and with it the page.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this](const QItemSelection& now) {
+        if (!now.indexes().isEmpty() && now.indexes().first() != currentIndex()) setCurrentIndex(now.indexes().first());
+    });
 }
 
 void Sample_List::apply_look() {
