@@ -4,9 +4,9 @@
 
 #include "interface__QT/sample_edit_clipboard.h"
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QVBoxLayout>
 
 Sample_Edit_Clipboard::Sample_Edit_Clipboard(QWidget* parent)
     : QGroupBox("Selection", parent),
@@ -20,13 +20,13 @@ Sample_Edit_Clipboard::Sample_Edit_Clipboard(QWidget* parent)
     paste_button->setToolTip("Inserts the clipboard's frames at the end of the selection");
     range_label->setAccessibleName("Selected Frames");
     clipboard_label->setAccessibleName("Clipboard");
-    auto* layout = new QGridLayout(this);
-    layout->addWidget(range_label, 0, 0, 1, 3);
-    layout->addWidget(copy_button, 1, 0);
-    layout->addWidget(cut_button, 1, 1);
-    layout->addWidget(paste_button, 1, 2);
-    layout->addWidget(clipboard_label, 2, 0, 1, 3);
-    layout->setRowStretch(3, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(range_label);
+    layout->addWidget(copy_button);
+    layout->addWidget(cut_button);
+    layout->addWidget(paste_button);
+    layout->addWidget(clipboard_label);
+    layout->addStretch(1);
     connect(copy_button, &QPushButton::clicked, this, &Sample_Edit_Clipboard::copy);
     connect(cut_button, &QPushButton::clicked, this, &Sample_Edit_Clipboard::cut);
     connect(paste_button, &QPushButton::clicked, this, &Sample_Edit_Clipboard::paste);
@@ -67,7 +67,7 @@ void Sample_Edit_Clipboard::update_enabled() {
     cut_button->setEnabled(selected);
     paste_button->setEnabled(selected && editor && !editor->get_frame_clipboard().empty());
     if (selected)
-        range_label->setText(QString("Frames %1 - %2 (%3)")
+        range_label->setText(QString("Frames %1 - %2\n(%3 frames)")
                                  .arg(selection->get_begin())
                                  .arg(selection->get_end())
                                  .arg(selection->get_end() - selection->get_begin()));

@@ -38,6 +38,12 @@ Sample_Edit_Effects::Sample_Edit_Effects(QWidget* parent)
     layout->addLayout(side, 1);
 
     connect(effect_list, &QListWidget::currentRowChanged, this, &Sample_Edit_Effects::select_effect);
+    // Selected without moving the cursor (assistive technology): the cursor follows.
+    connect(effect_list, &QListWidget::itemSelectionChanged, this, [this] {
+        QList<QListWidgetItem*> chosen = effect_list->selectedItems();
+        if (!chosen.isEmpty() && effect_list->row(chosen.first()) != effect_list->currentRow())
+            effect_list->setCurrentItem(chosen.first());
+    });
     connect(effect_list, &QListWidget::itemActivated, this, &Sample_Edit_Effects::apply);
     connect(apply_button, &QPushButton::clicked, this, &Sample_Edit_Effects::apply);
 }
@@ -48,12 +54,12 @@ void Sample_Edit_Effects::set_sample_editor(Sample_Editor* to) {
     if (editor)
         for (int i = 0; i < editor->get_effect_count(); i++)
             effect_list->addItem(QString::fromStdString(editor->get_effect(i)->get_name()));
-    // Every name whole.
+    // Every name whole; the parameters get the rest.
     int widest = 0;
     for (int i = 0; i < effect_list->count(); i++)
         widest = std::max(widest, effect_list->fontMetrics().horizontalAdvance(effect_list->item(i)->text()));
-    effect_list->setMinimumWidth(widest + effect_list->frameWidth() * 2 + effect_list->fontMetrics().averageCharWidth() * 2 +
-                                 effect_list->verticalScrollBar()->sizeHint().width());
+    effect_list->setFixedWidth(widest + effect_list->frameWidth() * 2 + effect_list->fontMetrics().averageCharWidth() * 2 +
+                               effect_list->verticalScrollBar()->sizeHint().width());
     effect_list->setCurrentRow(editor && editor->get_effect_count() > 0 ? 0 : -1);
     update_enabled();
 }

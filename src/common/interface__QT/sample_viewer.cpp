@@ -94,10 +94,12 @@ double Sample_Viewer::frames_per_pixel() const {
 
 int Sample_Viewer::get_factor() const { return cache.get_factor(frames_per_pixel()); }
 
+// Only the columns under the old and the new marks are repainted.
 void Sample_Viewer::set_position_list(const std::vector<int>& to) {
     if (to == positions) return;
+    for (int position : positions) update(sample_pos_to_screen_pos(position), 0, 1, height());
     positions = to;
-    update();
+    for (int position : positions) update(sample_pos_to_screen_pos(position), 0, 1, height());
 }
 
 void Sample_Viewer::ensure_cache() {
@@ -228,7 +230,7 @@ void Sample_Viewer::paint_marker(QPainter& painter, int frame, const QColor& col
 }
 
 // Columns left..right: backgrounds and the centre line in runs of one colour, then one
-// vertical line a column from the lowest to the highest frame it covers.
+// column-wide bar from the lowest to the highest frame each column covers.
 void Sample_Viewer::paint_columns(QPainter& painter, const Palette& palette, int left, int right) {
     const int size = data->get_size();
     const int h = height();
@@ -237,10 +239,10 @@ void Sample_Viewer::paint_columns(QPainter& painter, const Palette& palette, int
     const int level = get_factor();
     const bool loop = data->is_loop_enabled();
     const int loop_begin = data->get_loop_begin(), loop_end = data->get_loop_end();
-    for (auto& row : wave_lines)
-        for (std::vector<QLine>& lines : row) {
-            lines.clear();
-            if ((int)lines.capacity() < width()) lines.reserve(width());
+    for (auto& row : wave_columns)
+        for (std::vector<QRect>& columns : row) {
+            columns.clear();
+            if ((int)columns.capacity() < width()) columns.reserve(width());
         }
 
     int run_start = left, run_state = -1;
@@ -268,17 +270,20 @@ void Sample_Viewer::paint_columns(QPainter& painter, const Palette& palette, int
             // From the last frame of the column before, so that the trace has no gaps.
             int begin = level < 0 && previous < first && x > 0 ? first - 1 : first;
             Sample_View_Cache::Peak peak = cache.get_peak(data, level, begin, next);
-            wave_lines[selected][in_loop].emplace_back(x, mid - (int)std::lround(peak.max * scale), x,
-                                                        mid - (int)std::lround(peak.min * scale));
+            int top = mid - (int)std::lround(peak.max * scale);
+            int bottom = mid - (int)std::lround(peak.min * scale);
+            wave_columns[selected][in_loop].emplace_back(x, top, 1, bottom - top + 1);
         }
         previous = first;
     }
     flush_run(right + 1);
+    painter.setPen(Qt::NoPen);
     for (int selected = 0; selected < 2; selected++)
         for (int in_loop = 0; in_loop < 2; in_loop++) {
-            const std::vector<QLine>& lines = wave_lines[selected][in_loop];
-            if (lines.empty()) continue;
-            painter.setPen(palette.foreground[selected][in_loop]);
-            painter.drawLines(lines.data(), (int)lines.size());
+            const std::vector<QRect>& columns = wave_columns[selected][in_loop];
+            if (columns.empty()) continue;
+            painter.setBrush(palette.foreground[selected][in_loop]);
+            painter.drawRects(columns.data(), (int)columns.size());
         }
+    painter.setBrush(Qt::NoBrush);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QColor>
-#include <QLine>
+#include <QRect>
 #include <QWidget>
 
 #include <vector>
@@ -79,6 +79,7 @@ private:
     int drag_mode = 0;   // 0 left, 1 middle, 2 right
     int drag_point = 2;  // which selection point the drag moves
     std::vector<int> positions;
-    // Reused by every paint: one line per column, by colour.
-    std::vector<QLine> wave_lines[2][2];
+    // Reused by every paint: one rectangle a column wide per column, by colour. Filled
+    // rectangles take the raster engine's fast path, where lines would be stroked.
+    std::vector<QRect> wave_columns[2][2];
 };
