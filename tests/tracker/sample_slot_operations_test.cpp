@@ -55,8 +55,6 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.ok());
         build_test_song(ti.song);
-        ti.song.sample[0].name = "Tone";
-        ti.song.sample[0].def_volume = 40;
     }
 
     Scratch_Dir dir;
@@ -68,35 +66,6 @@ protected:
 
 }  // namespace
 
-TEST_F(Sample_Slot_Operations_Test, CutAndPasteMoveTheSampleAndASecondPasteDuplicatesIt) {
-    const std::vector<short> tone = frames_of(ti.song.sample[0]);
-    ASSERT_TRUE(ops.cut(0, clipboard));
-    EXPECT_EQ(players.calls, "stop lock erase unlock");
-    EXPECT_EQ(players.erased, &ti.song.sample[0]);
-    EXPECT_FALSE(ti.song.sample[0].in_use);
-    EXPECT_EQ(ti.song.sample[0].data.get_data_ptr(), nullptr);
-    EXPECT_EQ(ti.song.sample[0].name, "");
-
-    ASSERT_TRUE(ops.paste(5, clipboard));
-    ASSERT_TRUE(ops.paste(6, clipboard));
-    for (int slot : {5, 6}) {
-        const Sample& pasted = ti.song.sample[slot];
-        EXPECT_TRUE(pasted.in_use);
-        EXPECT_EQ(pasted.name, "Tone");
-        EXPECT_EQ(pasted.def_volume, 40);
-        EXPECT_EQ(pasted.data.get_c5_freq(), 44100);
-        EXPECT_TRUE(pasted.data.is_loop_enabled());
-        EXPECT_EQ(frames_of(pasted), tone);
-    }
-    // Each slot owns its block, and so does the clipboard.
-    EXPECT_NE(ti.song.sample[5].data.get_data_ptr(), ti.song.sample[6].data.get_data_ptr());
-    EXPECT_NE(ti.song.sample[5].data.get_data_ptr(), clipboard.data.get_data_ptr());
-
-    EXPECT_FALSE(ops.paste(99, clipboard));
-    EXPECT_FALSE(ops.copy(-1, clipboard));
-    EXPECT_FALSE(ops.remove(99));
-}
-
 TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTouchingTheSlot) {
     const std::string wav = dir.file("tone.wav");
     ASSERT_EQ(ops.save(wav.c_str(), 0), 0);
@@ -107,6 +76,7 @@ TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTou
     EXPECT_TRUE(ti.song.sample[7].in_use);
     EXPECT_EQ(frames_of(ti.song.sample[7]), frames_of(ti.song.sample[0]));
     EXPECT_EQ(ti.song.sample[7].data.get_c5_freq(), 44100);
+    EXPECT_EQ(ti.song.sample[7].name, wav);
 
     std::string header = Scratch_Dir::read(wav).substr(0, 44);
     const struct {
@@ -134,6 +104,12 @@ TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTou
     EXPECT_EQ(ops.save(dir.file("tone.txt").c_str(), 0), -2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("empty.wav")));
     EXPECT_FALSE(std::filesystem::exists(dir.file("tone.txt")));
+
+    // Slots that do not exist.
+    EXPECT_FALSE(ops.paste(99, clipboard));
+    EXPECT_FALSE(ops.copy(-1, clipboard));
+    EXPECT_FALSE(ops.remove(99));
+    EXPECT_EQ(ops.load(wav.c_str(), 99), Loader::FILE_ERROR);
 }
 
 namespace {
