@@ -22,10 +22,10 @@ class Sample_List;
 class Sample_Viewer;
 class Sample_Viewer_Zoom;
 
-// The "Samples" page: the slot list on the left; the selected sample's format and loop, its
-// playback defaults, the edit effects and the frame clipboard above its waveform on the right.
-// The list's selection is the song window's selected sample (the live keys and the menus use
-// it). The whole-slot operations of the "Sample" menu act on it.
+// The "Samples" page: the slot list on the left; on the right the selected sample's waveform
+// under tabs with its format and loop, its playback defaults, and the edit effects with the
+// frame clipboard. The list's selection is the song window's selected sample (the live keys
+// and the menus use it). The whole-slot operations of the "Sample" menu act on it.
 class Sample_Edit : public QWidget {
     Q_OBJECT
 public:
