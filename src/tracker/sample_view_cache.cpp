@@ -22,12 +22,21 @@ template <class Frame> Peak peak_of(const Frame* frames, int begin, int end) {
     return {(std::int16_t)lo, (std::int16_t)hi};
 }
 
-template <class Frame> void reduce_frames(const Frame* frames, int size, int factor, std::vector<Peak>& out) {
-    out.resize((size + factor - 1) / factor);
-    for (size_t i = 0; i < out.size(); i++) {
-        int begin = (int)i * factor;
-        out[i] = peak_of(frames, begin, std::min(begin + factor, size));
+// Whole runs with a fixed count, which the compiler turns into vector minimum and maximum.
+template <class Frame> void reduce_frames(const Frame* frames, int size, std::vector<Peak>& out) {
+    constexpr int run = Sample_View_Cache::FIRST_FACTOR;
+    const int whole = size / run;
+    out.resize((size + run - 1) / run);
+    for (int i = 0; i < whole; i++) {
+        const Frame* first = frames + (size_t)i * run;
+        Frame lo = first[0], hi = first[0];
+        for (int j = 1; j < run; j++) {
+            lo = std::min(lo, first[j]);
+            hi = std::max(hi, first[j]);
+        }
+        out[i] = {(std::int16_t)scaled(lo), (std::int16_t)scaled(hi)};
     }
+    if (whole < (int)out.size()) out[whole] = peak_of(frames, whole * run, size);
 }
 
 Peak merge(Peak a, Peak b) { return {std::min(a.min, b.min), std::max(a.max, b.max)}; }
@@ -55,9 +64,9 @@ void Sample_View_Cache::build(const Sample_Data* data) {
     if (size <= FIRST_FACTOR) return;
     levels.emplace_back();
     if (sixteen_bit)
-        reduce_frames(static_cast<const std::int16_t*>(block), size, FIRST_FACTOR, levels.back());
+        reduce_frames(static_cast<const std::int16_t*>(block), size, levels.back());
     else
-        reduce_frames(static_cast<const std::int8_t*>(block), size, FIRST_FACTOR, levels.back());
+        reduce_frames(static_cast<const std::int8_t*>(block), size, levels.back());
     while (levels.back().size() > 1) {
         const std::vector<Peak>& finer = levels.back();
         std::vector<Peak> coarser((finer.size() + 1) / 2);
