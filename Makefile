@@ -56,7 +56,7 @@ build-tsan: setup $(TSAN_BUILD)/.configured
 # The tests where two threads meet (the audio thread against the interface and the song
 # windows' timers, the drivers' own threads, the command-line player), under
 # ThreadSanitizer: any report fails the test.
-TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry|GuiAudioThread
+TSAN_TESTS := Audio_Thread_Race|LiveOutput|RtAudioDriver|DriverMixdown|WavDiskWriter|DriverManager|MutexLock|AudioThreadSignal|Pattern\.|CliPlay|ProgramEntry|GuiAudioThread|Sample_Slot_Operations_Live
 tsan-test: build-tsan
 	cd $(TSAN_BUILD) && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)'

@@ -20,6 +20,7 @@
 #include "interface__QT/order_and_defaults_editor.h"
 #include "interface__QT/orderlist_edit.h"
 #include "interface__QT/pattern_edit_widget.h"
+#include "interface__QT/sample_edit.h"
 #include "interface__QT/variables_edit.h"
 #include "tracker/path_data.h"
 
@@ -97,6 +98,7 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     place_pattern_page();
     place_order_page();
     place_variables_page();
+    set_page_widget(PAGE_SAMPLES, sample_edit = new Sample_Edit(this));
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -331,6 +333,13 @@ void Interface::clear_orderlist() {
 }
 
 // The "Sample" menu
+
+void Interface::sample_copy() { sample_edit->copy_sample(); }
+void Interface::sample_cut() { sample_edit->cut_sample(); }
+void Interface::sample_paste() { sample_edit->paste_sample(); }
+void Interface::sample_delete() { sample_edit->delete_sample(); }
+void Interface::sample_load() { sample_edit->load_sample(); }
+void Interface::sample_save() { sample_edit->save_sample(); }
 
 void Interface::sample_make_instrument() {
     if (!Message_Boxes::confirm(this, "This will create a new instrument ouf ot this sample.\nAre you sure?")) return;

@@ -9,6 +9,7 @@
 
 class Mutex_Lock;
 class QKeyEvent;
+class Sample_Edit;
 
 // The song editor: six pages over one tracker instance, which it owns. Keys that belong to
 // the whole song window (page keys, play keys, the editing octave, live notes on the sample
@@ -68,12 +69,12 @@ public:
     void clear_orderlist();
 
     // The "Sample" menu; copy, cut, paste, delete, load and save belong to the sample page.
-    void sample_copy() {}
-    void sample_cut() {}
-    void sample_paste() {}
-    void sample_delete() {}
-    void sample_load() {}
-    void sample_save() {}
+    void sample_copy();
+    void sample_cut();
+    void sample_paste();
+    void sample_delete();
+    void sample_load();
+    void sample_save();
     void sample_make_instrument();
     void sample_clear_unused();
     void sample_clear_default_pannings();
@@ -134,6 +135,7 @@ private:
     template <class Change> void locked(Change change);
 
     Tracker_Instance tracker;
+    Sample_Edit* sample_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
     int selected_sample = 0;

@@ -52,12 +52,20 @@ void Sample_Editor::apply_effect(int index) {
     Edit_Effect* effect = get_effect(index);
     int begin, end;
     if (!effect || !effect_range(&begin, &end)) return;
+    // The others change frames and loop points in place: the voices keep playing, but the
+    // audio thread must not read them half-written.
     bool destructive = effect->is_destructive();
-    if (destructive) destructive_operation_begin();
+    if (destructive)
+        destructive_operation_begin();
+    else if (players)
+        players->lock_player_variables();
     data_modification_begin.emit();
     effect->process(data(), begin, end);
     data_modification_end.emit();
-    if (destructive) destructive_operation_end();
+    if (destructive)
+        destructive_operation_end();
+    else if (players)
+        players->unlock_player_variables();
 }
 
 void Sample_Editor::destructive_operation_begin() {
@@ -86,21 +94,28 @@ void Sample_Editor::frame_copy() {
     for (int i = begin; i < end; i++) frame_clipboard.push_back(data()->get_sample(i));
 }
 
-// Takes a new block for the frames and writes them with the new loop, inside a destructive
-// operation since the voices read both.
+// The new frames are written into a block of their own first; the sample takes that block
+// inside a destructive operation, since the voices read both it and the loop.
 bool Sample_Editor::replace_frames(const std::vector<float>& frames, int loop_begin, int loop_end) {
     Sample_Data* d = data();
     size_t bytes = frames.size() * (d->is_16bit() ? 2 : 1);
     void* block = bytes ? std::malloc(bytes) : nullptr;
     if (bytes && !block) return false;  // not enough memory: leave the sample as it was
+    Sample_Data staged;
+    staged.set_data_ptr(block, (int)frames.size(), d->is_16bit());
+    for (int i = 0; i < (int)frames.size(); i++) staged.set_sample(i, frames[i]);
+    staged.release_data_ptr();
+
     destructive_operation_begin();
     data_modification_begin.emit();
+    void* old_block = d->get_data_ptr();
+    d->release_data_ptr();
     d->set_loop_begin(loop_begin);
     d->set_loop_end(loop_end);
     d->set_data_ptr(block, (int)frames.size());
-    for (int i = 0; i < (int)frames.size(); i++) d->set_sample(i, frames[i]);
     data_modification_end.emit();
     destructive_operation_end();
+    std::free(old_block);
     return true;
 }
 

@@ -94,6 +94,24 @@ Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
 }
 
+Loader::Error File_Format_Manager::load_sample_into(const char* file, Song* staging, int slot) {
+    if (!staging || !staging->get_sample(slot)) return Loader::FILE_ERROR;
+    if (FILE* probe = std::fopen(file, "rb"))
+        std::fclose(probe);
+    else
+        return Loader::FILE_CANNOT_OPEN;
+    Loader::Error why = Loader::FILE_FORMAT_NOT_RECOGNIZED;
+    for (Loader* loader : loaders) {
+        loader->set_song(staging);
+        Loader::Error result = loader->load_sample(file, slot);
+        loader->set_song(song);
+        if (result == Loader::SUCCESS) return Loader::SUCCESS;
+        // Loaders without single-sample files answer FILE_ERROR to every file: that says nothing.
+        if (result == Loader::HEADER_CORRUPT) why = Loader::HEADER_CORRUPT;
+    }
+    return why;
+}
+
 Loader::Error File_Format_Manager::load_instrument(const char* file, int slot) {
     for (Loader* loader : loaders)
         if (loader->load_instrument(file, slot) == Loader::SUCCESS) {

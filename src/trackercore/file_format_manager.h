@@ -28,6 +28,10 @@ public:
     int save_sample(const char* file, int slot);
     int save_instrument(const char* file, int slot);
     Loader::Error load_sample(const char* file, int slot);
+    // As load_sample(file, slot), but into a slot of another song (a staging one), so that the
+    // file is read while nothing the player reads is touched. The error says why the file was
+    // refused: FILE_CANNOT_OPEN, HEADER_CORRUPT (recognised but broken) or FILE_FORMAT_NOT_RECOGNIZED.
+    Loader::Error load_sample_into(const char* file, Song* staging, int slot);
     Loader::Error load_instrument(const char* file, int slot);
     Sample_Data* load_sample(const char* file);  // the caller owns the result
     Loader* load_sample_library(const char* file);

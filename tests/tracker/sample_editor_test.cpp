@@ -69,8 +69,9 @@ TEST_F(Sample_Editor_Test, DestructiveEffectIsBracketed) {
     EXPECT_FALSE(sample.data.is_16bit());
 
     players.calls.clear();
+    // In-place effects keep the voices but change nothing while the audio thread reads.
     editor.apply_effect(index_of(editor, "Reverse"));
-    EXPECT_EQ(players.calls, (std::vector<std::string>{"modify", "modified"}));
+    EXPECT_EQ(players.calls, (std::vector<std::string>{"lock", "modify", "modified", "unlock"}));
 }
 
 TEST_F(Sample_Editor_Test, RangeIsTheSelectionOrTheWholeSample) {

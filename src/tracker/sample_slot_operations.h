@@ -1,0 +1,41 @@
+#pragma once
+
+#include "trackercore/loader.h"
+
+class File_Format_Manager;
+class Sample;
+class Sample_Edit_Players;
+class Song;
+
+// Whole-slot operations of the sample page: copy, cut, paste, delete, load and save of one of
+// the song's sample slots. Whatever replaces or frees data that a voice may be reading is done
+// inside the sample guard (live previews stopped, the variables lock taken, the voices of that
+// sample erased). The lock is held only while the slot takes its new block: copies are made
+// and files read before, and the old block is freed after.
+class Sample_Slot_Operations {
+public:
+    Sample_Slot_Operations(Song* song, File_Format_Manager* formats, Sample_Edit_Players* players)
+        : song(song), formats(formats), players(players) {}
+
+    // Each does nothing, and answers false, when the slot does not exist.
+    bool copy(int slot, Sample& clipboard) const;
+    bool cut(int slot, Sample& clipboard);
+    // False, with the slot unchanged, also when memory for the copy ran out.
+    bool paste(int slot, const Sample& clipboard);
+    bool remove(int slot);
+    // A failed load leaves the slot as it was; the error says why.
+    Loader::Error load(const char* file, int slot);
+    // The registry's result (0 written, -1 failed, -2 no saver claims the name); -1 for an unused slot.
+    int save(const char* file, int slot) const;
+
+    void guard_begin(Sample* sample);
+    void guard_end();
+
+private:
+    // Moves `with`'s settings and block into `target` inside the guard.
+    void replace(Sample* target, Sample& with);
+
+    Song* song;
+    File_Format_Manager* formats;
+    Sample_Edit_Players* players;
+};
