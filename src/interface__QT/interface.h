@@ -8,6 +8,7 @@
 
 #include "tracker/tracker_instance.h"
 
+class Instrument_Edit;
 class Mutex_Lock;
 class QKeyEvent;
 
@@ -79,13 +80,13 @@ public:
     void sample_clear_default_pannings();
 
     // The "Instrument" menu; copy, cut, paste, load and save belong to the instrument page.
-    void instrument_copy() {}
-    void instrument_cut() {}
-    void instrument_paste() {}
+    void instrument_copy();
+    void instrument_cut();
+    void instrument_paste();
     void instrument_delete();
     void instrument_delete_with_samples();
-    void instrument_load() {}
-    void instrument_save() {}
+    void instrument_load();
+    void instrument_save();
     void instrument_recreate_all();
     void instrument_clear_default_pannings();
 
@@ -124,6 +125,7 @@ private:
     template <class Change> void locked(Change change);
 
     Tracker_Instance tracker;
+    Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
     QTimer timer;
