@@ -2,6 +2,7 @@
 
 #include "interface__QT/instrument_edit.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -372,7 +373,9 @@ void Instrument_Edit::refresh() {
 
 // Return renames the selected instrument (F2, the usual key, is the song window's).
 bool Instrument_Edit::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list_view && event->type() == QEvent::KeyPress) {
+    // Only while the list itself has the keys: the Return that ends a rename comes back up
+    // from the name's field.
+    if (watched == list_view && event->type() == QEvent::KeyPress && QApplication::focusWidget() == list_view) {
         int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             list_view->edit(list_model->index(selected_instrument, Instrument_List_Model::NAME_COLUMN));
