@@ -56,7 +56,12 @@ bool Instrument_Operations::delete_instrument_with_samples(int slot) {
 bool Instrument_Operations::is_used(int slot) const {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
-    return !instrument->name.empty() || !samples_named_by(slot).empty();
+    if (!instrument->name.empty()) return true;
+    // Asked for every row a list draws: no list is built.
+    for (const Instrument::Layer& layer : instrument->layers)
+        for (unsigned char s : layer.sample_table)
+            if (s < Song::MAX_SAMPLES && tracker.song.sample[s].in_use) return true;
+    return false;
 }
 
 std::vector<int> Instrument_Operations::samples_named_by(int slot) const {
