@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "interface__QT/file_dialog.h"
+#include "interface__QT/instrument_edit.h"
 #include "interface__QT/message_boxes.h"
 #include "interface__QT/order_and_defaults_editor.h"
 #include "interface__QT/orderlist_edit.h"
@@ -36,10 +37,12 @@ const char* const PAGE_NAMES[Interface::PAGE_COUNT] = {
     "patterns_page", "samples_page", "instruments_page", "orders_page", "variables_page", "buffers_page",
 };
 
-// Typing into a text field must not play notes or change the octave.
+// Typing into a text field must not play notes or change the octave; nor into a view that
+// takes typing keys itself (the note/sample table).
 bool is_text_entry(QObject* object) {
     return qobject_cast<QLineEdit*>(object) || qobject_cast<QAbstractSpinBox*>(object) ||
-           qobject_cast<QTextEdit*>(object) || qobject_cast<QPlainTextEdit*>(object);
+           qobject_cast<QTextEdit*>(object) || qobject_cast<QPlainTextEdit*>(object) ||
+           (object && object->property("takes_typing").toBool());
 }
 
 // The character of a live-note key: A-Z or 0-9 once upper-cased, else 0.
@@ -99,6 +102,7 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     place_order_page();
     place_variables_page();
     set_page_widget(PAGE_SAMPLES, sample_edit = new Sample_Edit(this));
+    set_page_widget(PAGE_INSTRUMENTS, instrument_edit = new Instrument_Edit(this));
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -364,33 +368,25 @@ void Interface::sample_clear_default_pannings() {
 
 // The "Instrument" menu
 
+void Interface::instrument_copy() { instrument_edit->copy_instrument(); }
+
+void Interface::instrument_cut() { instrument_edit->cut_instrument(); }
+
+void Interface::instrument_paste() { instrument_edit->paste_instrument(); }
+
 void Interface::instrument_delete() {
     if (!Message_Boxes::confirm(this, "This will erase the instrument.\nAre you sure?")) return;
-    Instrument* instrument = tracker.song.get_instrument(selected_instrument);
-    if (!instrument) return;
-    locked([instrument] { instrument->reset(); });
-    emit instruments_changed();
+    instrument_edit->delete_instrument();
 }
 
 void Interface::instrument_delete_with_samples() {
     if (!Message_Boxes::confirm(this, "This will erase the instrument.\nAre you sure?")) return;
-    Instrument* instrument = tracker.song.get_instrument(selected_instrument);
-    if (!instrument) return;
-    // Voices reading a sample's data are let go before the data is freed.
-    tracker.keyboard.sample_stop_all();
-    for (const Instrument::Layer& layer : instrument->layers)
-        for (unsigned char slot : layer.sample_table) {
-            Sample* sample = tracker.song.get_sample(slot);
-            if (!sample || !sample->in_use) continue;
-            locked([this, sample] {
-                tracker.player.erase_voices_using_sample(sample);
-                sample->reset(true);
-            });
-        }
-    locked([instrument] { instrument->reset(); });
-    emit samples_changed();
-    emit instruments_changed();
+    instrument_edit->delete_instrument_with_samples();
 }
+
+void Interface::instrument_load() { instrument_edit->load_instrument(); }
+
+void Interface::instrument_save() { instrument_edit->save_instrument(); }
 
 void Interface::instrument_recreate_all() {
     if (!Message_Boxes::confirm(

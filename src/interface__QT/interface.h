@@ -7,6 +7,7 @@
 
 #include "tracker/tracker_instance.h"
 
+class Instrument_Edit;
 class Mutex_Lock;
 class QKeyEvent;
 class Sample_Edit;
@@ -80,13 +81,13 @@ public:
     void sample_clear_default_pannings();
 
     // The "Instrument" menu; copy, cut, paste, load and save belong to the instrument page.
-    void instrument_copy() {}
-    void instrument_cut() {}
-    void instrument_paste() {}
+    void instrument_copy();
+    void instrument_cut();
+    void instrument_paste();
     void instrument_delete();
     void instrument_delete_with_samples();
-    void instrument_load() {}
-    void instrument_save() {}
+    void instrument_load();
+    void instrument_save();
     void instrument_recreate_all();
     void instrument_clear_default_pannings();
 
@@ -136,6 +137,7 @@ private:
 
     Tracker_Instance tracker;
     Sample_Edit* sample_edit = nullptr;
+    Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
     int selected_sample = 0;

@@ -773,21 +773,24 @@ Loader::Error Loader_IT::load_samples_from_instrument(const char* file) {
 Loader::Error Loader_IT::load_instrument(const char* file, int slot) {
     if (!song || !song->get_instrument(slot)) return FILE_ERROR;
     if (load_samples_from_instrument(file) != SUCCESS) return FILE_ERROR;
-    for (auto& s : samples) {
-        s->song_slot = -1;
-        if (!(s->flags & SAMPLE_PRESENT)) continue;
-        int target = song->find_unused_sample_slot();
-        if (target < 0) continue;  // its data is freed with the staging
-        transfer_sample_to_song(*s, *song->get_sample(target));
-        s->song_slot = target;
-    }
-    Instrument& target = *song->get_instrument(slot);
-    transfer_instrument_to_song(*instruments[0], target);
-    unsigned char* table = target.layers[0].sample_table;
-    for (int n = 0; n < NOTE_COUNT; n++) {
-        if (table[n] >= Song::MAX_SAMPLES) continue;
-        int slot_of = table[n] < samples.size() ? samples[table[n]]->song_slot : -1;
-        table[n] = slot_of < 0 ? EMPTY_FIELD : (unsigned char)slot_of;
+    {
+        Mutex_Lock_Guard guard(song_lock);
+        for (auto& s : samples) {
+            s->song_slot = -1;
+            if (!(s->flags & SAMPLE_PRESENT)) continue;
+            int target = song->find_unused_sample_slot();
+            if (target < 0) continue;  // its data is freed with the staging
+            transfer_sample_to_song(*s, *song->get_sample(target));
+            s->song_slot = target;
+        }
+        Instrument& target = *song->get_instrument(slot);
+        transfer_instrument_to_song(*instruments[0], target);
+        unsigned char* table = target.layers[0].sample_table;
+        for (int n = 0; n < NOTE_COUNT; n++) {
+            if (table[n] >= Song::MAX_SAMPLES) continue;
+            int slot_of = table[n] < samples.size() ? samples[table[n]]->song_slot : -1;
+            table[n] = slot_of < 0 ? EMPTY_FIELD : (unsigned char)slot_of;
+        }
     }
     clear_structs(true);
     return SUCCESS;

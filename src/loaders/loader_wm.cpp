@@ -430,6 +430,7 @@ Loader::Error Loader_WM::load_instrument(const char* file, int slot) {
     Error e = read_container(file, "WDMI", tree);
     if (e != SUCCESS) return e;
     if (!instrument) return FILE_ERROR;
+    Mutex_Lock_Guard guard(song_lock);
     instrument->reset();
     set_dds_to_instrument(&tree, instrument);
     return SUCCESS;

@@ -601,6 +601,7 @@ Loader::Error Loader_XM::load_instrument(const char* file, int slot) {
     reader.close();
 
     // Each sample goes to the first free song slot; a sample that finds none is dropped.
+    Mutex_Lock_Guard guard(song_lock);
     std::vector<int> slot_of(staging.size(), -1);
     for (size_t s = 0; s < staging.size(); ++s) {
         int free_slot = song->find_unused_sample_slot();

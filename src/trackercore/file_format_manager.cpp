@@ -8,7 +8,13 @@ void File_Format_Manager::register_loader(Loader* loader) {
     if (!loader) return;
     if (!song) std::printf("Trying to link a loader when we dont have a song!\n");
     loader->set_song(song);
+    loader->set_song_lock(song_lock);
     loaders.push_back(loader);
+}
+
+void File_Format_Manager::set_song_lock(Mutex_Lock* lock) {
+    song_lock = lock;
+    for (Loader* loader : loaders) loader->set_song_lock(lock);
 }
 
 void File_Format_Manager::register_saver(Saver* saver) {

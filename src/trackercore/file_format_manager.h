@@ -16,9 +16,9 @@ class File_Format_Manager {
 public:
     void set_song(Song* s) { song = s; }
     Song* get_song() const { return song; }
-    // Held while a loaded module replaces the song, which the audio thread may be reading
-    // (the variables lock); the file itself is read without it.
-    void set_song_lock(Mutex_Lock* lock) { song_lock = lock; }
+    // Held while a loaded module or instrument goes into the song, which the audio thread may
+    // be reading (the variables lock); the file itself is read without it.
+    void set_song_lock(Mutex_Lock* lock);
 
     void register_loader(Loader* loader);
     void register_saver(Saver* saver);

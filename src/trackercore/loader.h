@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/components/audio/mutex_lock.h"
 #include "trackercore/file_reader.h"
 
 class Song;
@@ -44,6 +45,9 @@ public:
     void set_song(Song* s) { song = s; }
     Song* get_song() const { return song; }
     void set_mixer(Mixer* m) { mixer = m; }
+    // Held while load_instrument writes into the song, which the audio thread may be playing;
+    // the file is read without it.
+    void set_song_lock(Mutex_Lock* lock) { song_lock = lock; }
     const std::string& get_file_name() const { return file_name; }
     const std::string& get_format_name() const { return format_name; }
     bool is_busy() const { return reader.is_open(); }
@@ -59,6 +63,7 @@ protected:
     File_Reader reader;
     Song* song = nullptr;
     Mixer* mixer = nullptr;
+    Mutex_Lock* song_lock = nullptr;
     std::string file_name;
     std::string format_name;
 };

@@ -124,3 +124,30 @@ inline void expect_songs_equal(Song& a, Song& b) {
         expect_envelopes_equal(la.pitch_envelope, lb.pitch_envelope, where + " pitch envelope");
     }
 }
+
+// Every field of every layer, for formats that keep all four (the native one, copies).
+inline void expect_instruments_equal(const Instrument& a, const Instrument& b, const std::string& where) {
+    EXPECT_EQ(a.name, b.name) << where;
+    EXPECT_EQ(a.channel_output, b.channel_output) << where;
+    for (int l = 0; l < Instrument::LAYERS; l++) {
+        const Instrument::Layer &la = a.layers[l], &lb = b.layers[l];
+        std::string at = where + " layer " + std::to_string(l);
+        EXPECT_EQ(std::memcmp(la.sample_table, lb.sample_table, NOTE_COUNT), 0) << at;
+        EXPECT_EQ(std::memcmp(la.note_table, lb.note_table, NOTE_COUNT), 0) << at;
+        const Property_Bridge_List &pa = la.get_properties(), &pb = lb.get_properties();
+        auto ia = pa.begin(), ib = pb.begin();
+        for (; ia != pa.end() && ib != pb.end(); ++ia, ++ib) {
+            if (auto* x = dynamic_cast<Int_Property_Bridge*>(*ia)) {
+                EXPECT_EQ(x->get(), static_cast<Int_Property_Bridge*>(*ib)->get()) << at << " " << x->get_name();
+            } else if (auto* y = dynamic_cast<Bool_Property_Bridge*>(*ia)) {
+                EXPECT_EQ(y->get(), static_cast<Bool_Property_Bridge*>(*ib)->get()) << at << " " << y->get_name();
+            }
+        }
+        EXPECT_EQ(la.nna_type, lb.nna_type) << at;
+        EXPECT_EQ(la.dc_type, lb.dc_type) << at;
+        EXPECT_EQ(la.dc_action, lb.dc_action) << at;
+        expect_envelopes_equal(la.volume_envelope, lb.volume_envelope, at + " volume envelope");
+        expect_envelopes_equal(la.panning_envelope, lb.panning_envelope, at + " panning envelope");
+        expect_envelopes_equal(la.pitch_envelope, lb.pitch_envelope, at + " pitch envelope");
+    }
+}

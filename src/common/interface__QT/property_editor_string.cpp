@@ -6,10 +6,7 @@
 
 #include "common/components/data/property_bridge.h"
 
-namespace {
-
-// The bridge counts bytes of UTF-8; cut whole characters so no character is split in two.
-std::string fit_length(QString text, int max_bytes) {
+std::string Property_Editor_String::fit_length(QString text, int max_bytes) {
     std::string value = text.toStdString();
     while (max_bytes >= 0 && (int)value.size() > max_bytes) {
         text.chop(text.size() >= 2 && text.back().isLowSurrogate() ? 2 : 1);
@@ -17,8 +14,6 @@ std::string fit_length(QString text, int max_bytes) {
     }
     return value;
 }
-
-}  // namespace
 
 Property_Editor_String::Property_Editor_String(String_Property_Bridge* bridge, Mode mode, QWidget* parent)
     : Property_Editor(bridge, parent) {

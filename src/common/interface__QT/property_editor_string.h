@@ -18,6 +18,9 @@ public:
 
     Property_Editor_String(String_Property_Bridge* bridge, Mode mode, QWidget* parent = nullptr);
 
+    // Bridges count bytes of UTF-8: the text cut by whole characters to fit (-1: no limit).
+    static std::string fit_length(QString text, int max_bytes);
+
     QWidget* get_focus_control() const override;
     QLineEdit* get_line_edit() const { return line_edit; }            // null in MULTI_LINE
     QPlainTextEdit* get_text_edit() const { return text_edit; }       // null in SINGLE_LINE
