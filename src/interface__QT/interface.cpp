@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QTextEdit>
 
+#include "interface__QT/buffers_page.h"
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/message_boxes.h"
 #include "tracker/path_data.h"
@@ -53,6 +54,7 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
         addTab(widget, page_titles[page]);
         watch_keys_of(widget);
     }
+    set_page_widget(PAGE_BUFFERS, new Buffers_Page(this));
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -75,6 +77,7 @@ void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {
     tracker.player.set_variables_lock(variables_lock);
     tracker.player.set_info_lock(info_lock);
     tracker.file_format_manager.set_song_lock(variables_lock);
+    emit locks_changed();
 }
 
 void Interface::watch_keys_of(QWidget* widget) {

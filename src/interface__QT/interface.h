@@ -103,6 +103,8 @@ public:
     void update_pattern_editor() { emit patterns_changed(); }
 
 signals:
+    // set_locks() gave the song other locks: pages holding the variables lock take it again.
+    void locks_changed();
     // After each refresh of the play status; pages run their own timer work on it.
     void timer_tick();
     // The whole song was replaced (a load): every page rebinds.
