@@ -90,9 +90,13 @@ TEST_F(Buffers_Page_Test, DestinationMenuOffersTheMixdownAndOnlyEarlierBuffers) 
             }
         page->get_destination_menu()->hide();
     }
-    // The selected row is marked in its own list only.
+    // The selected row is marked in its own list only, also when a row is selected without
+    // becoming current (as assistive tools do).
     EXPECT_EQ(page->get_channel_list()->currentRow(), 7);
     EXPECT_EQ(page->get_buffer_list()->currentRow(), -1);
+    page->get_buffer_list()->item(1)->setSelected(true);
+    EXPECT_EQ(page->get_selected_bus(), 17);
+    EXPECT_TRUE(page->get_channel_list()->selectedItems().isEmpty());
 
     // A new buffer leaves the selection where it was.
     select(page->get_buffer_list(), 2);

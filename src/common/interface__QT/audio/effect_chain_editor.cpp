@@ -95,11 +95,16 @@ void Effect_Chain_Editor::update_chain() {
 
 void Effect_Chain_Editor::show_selected_effect() {
     Effect* effect = selected_effect();
-    if (effect == shown_effect) return;
-    shown_effect = effect;
-    property_editor->set_properties(effect ? effect->get_properties() : Property_Bridge_List());
-    if (!effect)
-        parameters_caption->setText(chain ? tr("No effect selected") : tr("No bus selected"));
+    if (effect != shown_effect) {
+        shown_effect = effect;
+        property_editor->set_properties(effect ? effect->get_properties() : Property_Bridge_List());
+    }
+    if (!chain)
+        parameters_caption->setText(tr("No bus selected"));
+    else if (chain->get_effect_count() == 0)
+        parameters_caption->setText(tr("No effects on this bus"));
+    else if (!effect)
+        parameters_caption->setText(tr("No effect selected"));
     else if (property_editor->get_editor_count() == 0)
         parameters_caption->setText(tr("%1 has no parameters").arg(QString::fromStdString(effect->get_display_name())));
     else

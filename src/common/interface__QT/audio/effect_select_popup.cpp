@@ -52,7 +52,7 @@ Effect_Select_Popup::Effect_Select_Popup(QWidget* parent)
 
     // Wide and tall enough for long plug-in names and a screenful of them, in text units.
     const QFontMetrics metrics = fontMetrics();
-    resize(metrics.averageCharWidth() * 60, metrics.height() * 30);
+    resize(metrics.averageCharWidth() * 80, metrics.height() * 30);
 
     connect(search, &QLineEdit::textChanged, this, &Effect_Select_Popup::set_filter);
     connect(tree, &QTreeWidget::currentItemChanged, this, &Effect_Select_Popup::current_changed);

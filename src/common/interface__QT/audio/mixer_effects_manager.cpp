@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
+#include <QPoint>
 #include <QPointF>
 #include <QPushButton>
 #include <QSpinBox>
@@ -28,6 +29,11 @@ const char* const SOURCE = "common/interface__QT/audio/mixer_effects_manager";
 
 // How fast a meter falls back after a peak, in fractions of its range per second (24 dB/s).
 constexpr double METER_FALL_PER_SECOND = 24.0 / Level_Meter_Delegate::RANGE_DB;
+
+int selected_row(const QListWidget* list) {
+    QList<QListWidgetItem*> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.front());
+}
 
 QLabel* caption_for(const QString& text, QWidget* control, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -109,6 +115,7 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
     send_control_spin->setRange(-1, 127);
     send_control_spin->setSpecialValueText(tr("None"));
     send_control_spin->setToolTip(tr("Controller number attached to the send"));
+    output_combo->setAccessibleName(tr("Outputs"));
     output_combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     output_combo->setMinimumContentsLength(16);
     auto* outputs = new QGridLayout(output_group);
@@ -133,8 +140,11 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
     destination_menu->setObjectName("destination_menu");
     destination_menu->setTitle(tr("Send To"));
 
-    connect(channel_list, &QListWidget::currentRowChanged, this, &Mixer_Effects_Manager::channel_selected_slot);
-    connect(buffer_list, &QListWidget::currentRowChanged, this, &Mixer_Effects_Manager::buffer_selected_slot);
+    // Selection rather than the current row: assistive tools select rows without moving it.
+    connect(channel_list, &QListWidget::itemSelectionChanged, this,
+            [this] { channel_selected_slot(selected_row(channel_list)); });
+    connect(buffer_list, &QListWidget::itemSelectionChanged, this,
+            [this] { buffer_selected_slot(selected_row(buffer_list)); });
     connect(create_buffer_button, &QPushButton::clicked, this, &Mixer_Effects_Manager::create_buffer_slot);
     connect(erase_buffer_button, &QPushButton::clicked, this, &Mixer_Effects_Manager::erase_selected_buffer_slot);
     connect(output_combo, &QComboBox::currentIndexChanged, this, &Mixer_Effects_Manager::output_selected_slot);
@@ -323,7 +333,11 @@ void Mixer_Effects_Manager::output_selected_slot(int output) {
 
 void Mixer_Effects_Manager::output_add_slot() {
     if (!selected_operations()) return;
-    destination_menu->popup(QCursor::pos());
+    // At the mouse when it pressed the button; under the button when a key did.
+    QPoint at = QCursor::pos();
+    if (!output_add_button->rect().contains(output_add_button->mapFromGlobal(at)))
+        at = output_add_button->mapToGlobal(QPoint(0, output_add_button->height()));
+    destination_menu->popup(at);
 }
 
 void Mixer_Effects_Manager::at_popup_show_slot() {
