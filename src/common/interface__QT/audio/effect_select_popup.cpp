@@ -99,7 +99,9 @@ void Effect_Select_Popup::fill() {
 
 bool Effect_Select_Popup::run() {
     fill();
+    // The last search stays, selected, so typing starts a new one.
     search->setFocus();
+    search->selectAll();
     return exec() == QDialog::Accepted && chosen_item();
 }
 

@@ -47,13 +47,17 @@ void Level_Meter_Delegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     const int gap = 1;
     const int bar_height = (meter.height() - gap) / 2;
     painter->save();
-    paint_bar(painter, QRect(meter.left(), meter.top(), meter.width(), bar_height), levels.x());
-    paint_bar(painter, QRect(meter.left(), meter.top() + bar_height + gap, meter.width(), bar_height), levels.y());
+    // A groove of the list's own background, so the bars read the same on a selected row.
+    const QColor groove = option.palette.color(QPalette::Base).darker(125);
+    paint_bar(painter, QRect(meter.left(), meter.top(), meter.width(), bar_height), groove, levels.x());
+    paint_bar(painter, QRect(meter.left(), meter.top() + bar_height + gap, meter.width(), bar_height), groove,
+              levels.y());
     painter->restore();
 }
 
-void Level_Meter_Delegate::paint_bar(QPainter* painter, const QRect& groove, double fraction) {
-    painter->fillRect(groove, QColor(0, 0, 0, 48));
+void Level_Meter_Delegate::paint_bar(QPainter* painter, const QRect& groove, const QColor& groove_color,
+                                     double fraction) {
+    painter->fillRect(groove, groove_color);
     const int lit = (int)std::lround(std::clamp(fraction, 0.0, 1.0) * groove.width());
     if (lit <= 0) return;
     const int amber_at = (int)std::lround(fraction_of_db(AMBER_DB) * groove.width());

@@ -20,5 +20,5 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
 private:
-    static void paint_bar(QPainter* painter, const QRect& groove, double fraction);
+    static void paint_bar(QPainter* painter, const QRect& groove, const QColor& groove_color, double fraction);
 };

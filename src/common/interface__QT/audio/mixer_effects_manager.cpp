@@ -93,6 +93,9 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
         list->setItemDelegate(meter_delegate);
         list->setUniformItemSizes(true);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
+        // A bus name and its meter side by side, in text units; the meter narrows, never scrolls.
+        list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        list->setMinimumWidth(fontMetrics().averageCharWidth() * 26);
     }
     buffer_list->setAccessibleName(tr("Global Buffers"));
     channel_list->setAccessibleName(tr("Mixer Channels"));
@@ -102,9 +105,9 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
     buffer_buttons->addWidget(erase_buffer_button);
     auto* buses = new QVBoxLayout;
     buses->addWidget(caption_for(tr("Mixer Channels"), channel_list, this));
-    buses->addWidget(channel_list, 3);
+    buses->addWidget(channel_list, 2);
     buses->addWidget(caption_for(tr("Global Buffers"), buffer_list, this));
-    buses->addWidget(buffer_list, 2);
+    buses->addWidget(buffer_list, 1);
     buses->addLayout(buffer_buttons);
 
     auto* chain_layout = new QVBoxLayout(chain_group);
