@@ -58,6 +58,13 @@ Effect_Chain_Editor::Effect_Chain_Editor(QWidget* parent)
     update_chain();
 }
 
+Effect_Chain_Editor::~Effect_Chain_Editor() {
+    // The chain may already be gone with its song; the list, emptied as it is deleted, must
+    // not reach it.
+    effect_list->disconnect(this);
+    chain = nullptr;
+}
+
 void Effect_Chain_Editor::set_lock(Mutex_Lock* new_lock) {
     lock = new_lock;
     property_editor->set_lock(lock);

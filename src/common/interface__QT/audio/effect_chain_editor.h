@@ -18,6 +18,7 @@ class Effect_Chain_Editor : public QWidget {
     Q_OBJECT
 public:
     explicit Effect_Chain_Editor(QWidget* parent = nullptr);
+    ~Effect_Chain_Editor() override;
 
     // Shows another chain (null: none, and every button is off). The selected effect stays
     // selected when the new chain holds it at the same place (a bus that moved in memory).

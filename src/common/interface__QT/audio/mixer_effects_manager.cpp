@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "common/interface__QT/audio/effect_chain_editor.h"
 #include "common/interface__QT/audio/level_meter_delegate.h"
@@ -160,6 +161,15 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
     connect(destination_menu, &QMenu::triggered, this,
             [this](QAction* action) { popup_selected_buffer_slot(action->data().toInt()); });
     update();
+}
+
+Mixer_Effects_Manager::~Mixer_Effects_Manager() {
+    // The song window lets its song go before its pages: the lists and boxes, emptied as they
+    // are deleted, must not reach the mixer.
+    for (QObject* control : std::initializer_list<QObject*>{channel_list, buffer_list, output_combo, send_level_spin,
+                                                           send_control_spin, destination_menu})
+        control->disconnect(this);
+    mixer = nullptr;
 }
 
 void Mixer_Effects_Manager::set_mixer(Mixer* new_mixer) {

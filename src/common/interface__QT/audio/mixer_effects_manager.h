@@ -22,6 +22,7 @@ class Mixer_Effects_Manager : public QWidget {
     Q_OBJECT
 public:
     explicit Mixer_Effects_Manager(QWidget* parent = nullptr);
+    ~Mixer_Effects_Manager() override;
 
     // Shows a mixer; the same one again after a song was loaded into it.
     void set_mixer(Mixer* mixer);
