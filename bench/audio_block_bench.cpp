@@ -2,7 +2,8 @@
 // reverb and a chorus on a bus that every channel sends to, as a fraction of the block's
 // duration at 44100 Hz ("of_block": 1.0 would use the whole time the block takes to play).
 // Blocks are taken one after another through the whole song, restarting it at its end, so the
-// figure is the song's average; "max_of_block" is the heaviest single block seen.
+// figure is the song's average; "max_of_block" is the heaviest single block seen. The
+// "_meters" variants run the same with the level meters on, as while the Buffers page shows.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -39,7 +40,7 @@ void render_block(Mixer& mixer) {
 
 Audio_Components* components;  // one per process, before any song
 
-void song_block(benchmark::State& state, const std::string& path, bool with_effects) {
+void song_block(benchmark::State& state, const std::string& path, bool with_effects, bool with_meters) {
     Tracker_Instance ti;
     if (ti.file_format_manager.load_module(path.c_str()) != Loader::SUCCESS) {
         state.SkipWithError(("cannot load " + path).c_str());
@@ -47,6 +48,7 @@ void song_block(benchmark::State& state, const std::string& path, bool with_effe
     }
     Mixer& mixer = ti.mixer;
     mixer.set_mix_frequency((float)RATE);
+    mixer.set_level_meters(with_meters);
     if (with_effects) {
         mixer.add_buffer();
         Effect_Chain* chain = mixer.get_buffer_effect_chain(0);
@@ -74,6 +76,17 @@ void song_block(benchmark::State& state, const std::string& path, bool with_effe
     state.counters["max_of_block"] = worst / block_seconds;
 }
 
+// What the meters add per bus and block: one pass over the bus after its effects.
+void peak_meter_pass(benchmark::State& state) {
+    std::vector<int> bus(2 * BLOCK);
+    for (size_t i = 0; i < bus.size(); i++) bus[i] = (int)((i * 2654435761u) >> 1) - (1 << 30);
+    Peak_Meter meter;
+    for (auto _ : state) {
+        meter.measure(bus.data(), BLOCK);
+        benchmark::DoNotOptimize(meter.take());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,12 +103,17 @@ int main(int argc, char** argv) {
     }
     std::sort(songs.begin(), songs.end());
     if (songs.empty()) std::fprintf(stderr, "no songs under %s (set WENDMOOR_SHARED_DIR)\n", songs_dir().c_str());
+    benchmark::RegisterBenchmark("peak_meter/one_bus_4096", peak_meter_pass)->Unit(benchmark::kMicrosecond);
     for (const std::string& path : songs) {
         std::string name = std::filesystem::path(path).filename().string();
-        benchmark::RegisterBenchmark(("block_4096/reverb_chorus/" + name).c_str(), song_block, path, true)
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("block_4096/dry/" + name).c_str(), song_block, path, false)
-            ->Unit(benchmark::kMicrosecond);
+        for (bool meters : {false, true}) {
+            const std::string suffix = meters ? "_meters/" : "/";
+            benchmark::RegisterBenchmark(("block_4096/reverb_chorus" + suffix + name).c_str(), song_block, path, true,
+                                         meters)
+                ->Unit(benchmark::kMicrosecond);
+            benchmark::RegisterBenchmark(("block_4096/dry" + suffix + name).c_str(), song_block, path, false, meters)
+                ->Unit(benchmark::kMicrosecond);
+        }
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "interface__QT/buffers_page.h"
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/instrument_edit.h"
 #include "interface__QT/message_boxes.h"
@@ -103,6 +104,7 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     place_variables_page();
     set_page_widget(PAGE_SAMPLES, sample_edit = new Sample_Edit(this));
     set_page_widget(PAGE_INSTRUMENTS, instrument_edit = new Instrument_Edit(this));
+    set_page_widget(PAGE_BUFFERS, new Buffers_Page(this));
     watch_keys_of(this);
     watch_keys_of(tabBar());
     // Keys reach the focused widget first: watch whichever widget of this window gets focus.
@@ -116,6 +118,14 @@ Interface::~Interface() {
     Song_Window_Clock::remove(this);
     tracker.keyboard.instrument_stop_all();
     tracker.keyboard.sample_stop_all();
+    // The pages point into the tracker, which dies before QWidget would delete them.
+    sample_edit = nullptr;
+    instrument_edit = nullptr;
+    while (count() > 0) {
+        QWidget* page = widget(0);
+        removeTab(0);
+        delete page;
+    }
 }
 
 void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {

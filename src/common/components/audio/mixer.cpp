@@ -83,6 +83,7 @@ int Mixer::write_samples_internal(int frames) {
         b.in_use = false;
         b.idle_time += block_ms;
     }
+    metering = level_meters.load(std::memory_order_relaxed);
 
     int voice_count = 0;
     for (int i = 0; i < max_voices; i++) {
@@ -139,6 +140,7 @@ void Mixer::process_buffer_effects_and_outputs(Buffer& bus, int frames) {
 
     const int count = 2 * frames;
     const int* src = bus.buffer.data();
+    if (metering) bus.peak.measure(src, frames);
     for (const Buffer::Output& out : bus.outputs) {
         int* dst;
         if (out.buffer_index == -1) {
@@ -230,6 +232,25 @@ void Mixer::eliminate_voice(int slot) {
 void Mixer::on_voice_kill(int slot) {
     if (slot < 0 || slot >= max_voices) return;
     voices[slot] = nullptr;
+}
+
+void Mixer::set_level_meters(bool on) {
+    if (on && !get_level_meters()) {
+        // Whatever was measured before they were last switched off is long stale.
+        for (Channel& c : channels) c.peak.take();
+        for (Buffer& b : buffers) b.peak.take();
+    }
+    level_meters.store(on, std::memory_order_relaxed);
+}
+
+Peak_Meter::Levels Mixer::take_channel_peak(int channel) {
+    if (channel < 0 || channel >= channel_count) return {};
+    return channels[channel].peak.take();
+}
+
+Peak_Meter::Levels Mixer::take_buffer_peak(int buffer) {
+    if (buffer < 0 || buffer >= (int)buffers.size()) return {};
+    return buffers[buffer].peak.take();
 }
 
 int Mixer::get_voice_index(Voice* voice) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "common/components/audio/effect_chain.h"
 #include "common/components/audio/mixer_base.h"
+#include "common/components/audio/peak_meter.h"
 #include "common/components/audio/ring_buffer.h"
 
 // Mixer sums saturate at the 32-bit range instead of wrapping, so an overloaded mix clips
@@ -50,6 +52,7 @@ public:
         std::string name;
         std::vector<Output> outputs;
         Effect_Chain effect_chain;
+        Peak_Meter peak;  // after the effects: what the bus sends
     };
 
     class Channel : public Buffer {
@@ -123,6 +126,13 @@ public:
     int get_buffer_output_send_control(int buffer, int output);
     void set_buffer_output_send_control(int buffer, int output, int control);
 
+    // Level meters, for whoever shows them: off, they cost the audio thread nothing. Peaks
+    // are taken from the interface thread without the variables lock; a bad index reads silence.
+    void set_level_meters(bool on);
+    bool get_level_meters() const { return level_meters.load(std::memory_order_relaxed); }
+    Peak_Meter::Levels take_channel_peak(int channel);
+    Peak_Meter::Levels take_buffer_peak(int buffer);
+
 private:
     int write_samples_internal(int frames);
     void process_buffer_effects_and_outputs(Buffer& bus, int frames);
@@ -146,4 +156,6 @@ private:
     int channel_count = 16;
     int max_voices = 128;
     int callback_interval = 0;
+    std::atomic<bool> level_meters{false};
+    bool metering = false;  // level_meters as the block being rendered read it
 };

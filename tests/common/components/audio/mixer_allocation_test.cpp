@@ -12,7 +12,7 @@
 #include "support/sample_data_builder.h"
 
 // A song playing on the audio thread: a tick handler starting and stopping voices, loops,
-// filters, stolen voices with tails, buses with effects. None of it may allocate.
+// filters, stolen voices with tails, buses with effects and level meters. None of it may allocate.
 TEST(MixerAllocation, RenderingDoesNotAllocateAfterWarmUp) {
     Resampler_Manager manager;
     Resampler_Raw raw;
@@ -28,6 +28,7 @@ TEST(MixerAllocation, RenderingDoesNotAllocateAfterWarmUp) {
 
     Mixer mixer;
     mixer.set_mix_frequency(44100);
+    mixer.set_level_meters(true);
     mixer.add_buffer();
     mixer.get_buffer_effect_chain(0)->add_effect(Effect_Echo::create_this());
     mixer.set_channel_output_buffer_index(1, 0, 0);

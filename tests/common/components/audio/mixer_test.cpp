@@ -480,6 +480,62 @@ TEST(Mixer, UntouchedBusesNeverRun) {
     EXPECT_EQ(left(m, 0), 0);
 }
 
+namespace {
+
+// Silences the right side, so a meter that mixed up the sides or ran before the effects shows.
+class Mute_Right_Effect : public Counting_Effect {
+public:
+    void process_buffer(int* buffer, int frames, bool, int) override {
+        for (int i = 0; i < frames; i++) buffer[2 * i + 1] = 0;
+    }
+};
+
+}  // namespace
+
+// Meters show each bus after its effects, per side, the loudest sample since the last take;
+// switched off they measure nothing, and switching them on forgets what was measured before.
+TEST(Mixer, LevelMetersTakeEachBusPeakAfterItsEffects) {
+    Mixer m;
+    m.set_mix_frequency(44100);
+    m.add_buffer();
+    m.add_buffer();
+    m.set_channel_output_buffer_index(3, 0, 1);
+    m.set_buffer_output_buffer_index(1, 0, 0);
+    m.get_buffer_effect_chain(1)->add_effect(new Mute_Right_Effect());
+    m.set_buffer_output_send_level(1, 0, 64);
+    Constant_Voice quiet(3, -2000 * 65536), loud(3, -6000 * 65536, 5);
+
+    m.allocate_voice(&quiet);
+    m.write_samples(64);
+    EXPECT_EQ(m.take_channel_peak(3).left, 0) << "measured while switched off";
+
+    m.set_level_meters(true);
+    m.write_samples(64);
+    m.allocate_voice(&loud);  // a louder block, then a quiet one: the peak stays
+    m.write_samples(64);
+    m.eliminate_voice(&loud);
+    m.write_samples(64);
+    Peak_Meter::Levels channel = m.take_channel_peak(3);
+    EXPECT_NEAR(channel.left, 8000 * 65536, 1);
+    EXPECT_NEAR(channel.right, 8000 * 65536, 1);
+    Peak_Meter::Levels muted = m.take_buffer_peak(1);
+    EXPECT_NEAR(muted.left, 8000 * 65536, 1);
+    EXPECT_EQ(muted.right, 0);
+    Peak_Meter::Levels sent = m.take_buffer_peak(0);  // level 64 from buffer 1
+    EXPECT_NEAR(sent.left, 8000 * 33025, 1);
+    EXPECT_EQ(sent.right, 0);
+
+    EXPECT_EQ(m.take_channel_peak(3).left, 0) << "a take starts again from silence";
+    EXPECT_EQ(m.take_channel_peak(4).left, 0) << "a bus without signal";
+    for (int bad : {-1, 16}) EXPECT_EQ(m.take_channel_peak(bad).left, 0);
+    EXPECT_EQ(m.take_buffer_peak(2).left, 0);
+
+    m.write_samples(64);
+    m.set_level_meters(false);
+    m.set_level_meters(true);
+    EXPECT_EQ(m.take_channel_peak(3).left, 0) << "switching on forgets the stale peak";
+}
+
 TEST(EffectChain, OwnsOrdersAndRunsItsEffects) {
     int deleted = 0;
     std::vector<int> order;
