@@ -111,14 +111,30 @@ Loader::Error Loader_S3M::load_header(Bounded_Reader& in) {
     header.tempo = top[50];
     header.master_volume = top[51];
     int pan_marker = top[53];
+    std::memcpy(header.channel_settings, top + 64, 32);
 
     orders.resize((size_t)header.order_count);
     if (!in.get_bytes(orders.data(), header.order_count)) return HEADER_CORRUPT;
     for (int i = 0; i < header.sample_count; ++i) sample_offsets.push_back(in.get_word() * 16L);
     for (int i = 0; i < header.pattern_count; ++i) pattern_offsets.push_back(in.get_word() * 16L);
     if (in.failed()) return HEADER_CORRUPT;
-    if (pan_marker == S3M_PAN_MARKER) in.skip(32);  // channel pans: not used
+    if (pan_marker == S3M_PAN_MARKER && !in.get_bytes(header.channel_pans, 32))
+        std::memset(header.channel_pans, 0, 32);  // a file cut short here keeps the default pans
     return SUCCESS;
+}
+
+// The channel's pan, 0..64: mono songs play centred; otherwise the pan byte when it is
+// marked valid, else the side the channel setting names (left 0..7, right 8..15).
+int Loader_S3M::channel_pan(const Header& header, int channel) {
+    if (!(header.master_volume & 128)) return 32;
+    int nibble;
+    if (header.channel_pans[channel] & 0x20)
+        nibble = header.channel_pans[channel] & 15;
+    else {
+        int setting = header.channel_settings[channel] & 127;
+        nibble = setting < 8 ? 3 : setting < 16 ? 12 : 7;
+    }
+    return std::min(nibble * 4 + 2, 64);
 }
 
 Loader::Error Loader_S3M::load(const char* file, bool load_patterns) {
@@ -214,6 +230,7 @@ void Loader_S3M::transfer_data_to_song() {
     initial.global_volume = std::min(header.global_volume * 2, 128);  // 0..64 in S3M
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);
+    for (int c = 0; c < 32; ++c) initial.channel[c].pan = channel_pan(header, c);
 
     int order_count = std::min((int)orders.size(), Song::MAX_ORDERS);
     for (int i = 0; i < order_count; ++i) song->set_order(i, orders[(size_t)i]);

@@ -66,7 +66,10 @@ private:
         int speed = 6;
         int tempo = 125;
         int master_volume = 48;
+        unsigned char channel_settings[32] = {};
+        unsigned char channel_pans[32] = {};  // bit 5: the low nibble is the channel's pan
     };
+    static int channel_pan(const Header& header, int channel);
 
     Error load_header(Bounded_Reader& in);
     void load_sample(Bounded_Reader& in, long offset, S3M_Sample& sample);

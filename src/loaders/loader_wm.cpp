@@ -329,6 +329,11 @@ void Loader_WM::transfer_data_to_song() {
     read_bool_into(vars, "use_linear_slides", v.use_linear_slides_prop);
     read_bool_into(vars, "old_effects", v.old_effects_prop);
     read_bool_into(vars, "compatible_gxx", v.compatible_gxx_prop);
+    // Files from before the playback rules were stored keep the rules they were made with.
+    v.use_old_native_rules();
+    read_int_into(vars, "fadeout_scale", v.fadeout_scale_prop);
+    read_bool_into(vars, "empty_order_ends_song", v.empty_order_ends_song_prop);
+    read_bool_into(vars, "key_off_cuts_without_envelope", v.key_off_cuts_without_envelope_prop);
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

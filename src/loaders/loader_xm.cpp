@@ -625,6 +625,8 @@ void Loader_XM::transfer_data_to_song() {
     vars.message = std::string("XM Imported file using\n") + "-Wendmoor-\n" + HOME_PAGE + "\n" +
                    "Original file written with " + header.tracker_name;
     vars.use_linear_slides = header.flags != 0;
+    vars.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
+    vars.key_off_cuts_without_envelope = true;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

@@ -191,6 +191,9 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
     vars.set_int_var("use_linear_slides", v.use_linear_slides ? 1 : 0);
     vars.set_int_var("old_effects", v.old_effects ? 1 : 0);
     vars.set_int_var("compatible_gxx", v.compatible_gxx ? 1 : 0);
+    vars.set_int_var("fadeout_scale", v.fadeout_scale);
+    vars.set_int_var("empty_order_ends_song", v.empty_order_ends_song ? 1 : 0);
+    vars.set_int_var("key_off_cuts_without_envelope", v.key_off_cuts_without_envelope ? 1 : 0);
     dds->set_dynamic_data_struct_var("variables", std::move(vars));
 
     Song::Initial_Variables& iv = *song->get_initial_variables();

@@ -62,8 +62,8 @@ void Player_Data::run_effects(int channel) {
     const int x = xx >> 4, y = xx & 15;
     switch (ch.command) {
         case CMD_A:
-            if (t0() && (xx & 127)) {
-                speed = xx & 127;
+            if (t0() && xx) {
+                speed = xx;
                 tick_counter = 0;
             }
             break;

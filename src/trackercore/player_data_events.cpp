@@ -88,6 +88,7 @@ void Player_Data::update_mixer() {
         voice->filters_enabled = filters_enabled;
         voice->global_volume = global_volume;
         voice->mixing_volume = variables->mixing_volume;
+        voice->fadeout_scale = variables->fadeout_scale;
         voice->linear_slides = variables->use_linear_slides;
         voice->stereo = variables->use_stereo;
         voice->get_voice().set_priority(voice->is_foreground() ? 3 : 2);

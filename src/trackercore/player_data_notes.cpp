@@ -100,11 +100,20 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     if (note == NOTE_CUT) {
         for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
     } else if (note == NOTE_OFF) {
+        const bool xm_key_off = song->get_variables()->key_off_cuts_without_envelope;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             if (!slot.layer) continue;
             slot.note_off_flags |= NOTE_OFF_KEY_RELEASED;
-            if (!slot.layer->volume_envelope.is_enabled() || slot.layer->volume_envelope.is_loop_enabled())
+            const bool has_envelope = slot.layer->volume_envelope.is_enabled();
+            if (xm_key_off) {
+                // XM: without an envelope the note falls silent; with one the fade starts at once.
+                if (has_envelope)
+                    slot.note_off_flags |= NOTE_OFF_FADING;
+                else
+                    slot.base_volume = 0;
+            } else if (!has_envelope || slot.layer->volume_envelope.is_loop_enabled()) {
                 slot.note_off_flags |= NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING;
+            }
         }
     }
     return 0;

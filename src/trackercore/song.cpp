@@ -1,5 +1,7 @@
 #include "trackercore/song.h"
 
+#include <algorithm>
+
 // Song variables
 
 Song::Song_Variables::Song_Variables()
@@ -14,11 +16,15 @@ Song::Song_Variables::Song_Variables()
       use_linear_slides_prop("Linear Slides", &use_linear_slides),
       old_effects_prop("Old Effects", &old_effects),
       compatible_gxx_prop("Compatible GXX", &compatible_gxx),
+      fadeout_scale_prop("Fade-out Scale", &fadeout_scale, FADEOUT_SCALE_OLD, FADEOUT_SCALE_XM),
+      empty_order_ends_song_prop("Empty Order Ends Song", &empty_order_ends_song),
+      key_off_cuts_without_envelope_prop("Key Off Cuts Without Envelope", &key_off_cuts_without_envelope),
       // The editors list them in this order, which differs from the fields'.
       properties{&name_prop,          &message_prop,           &filename_prop,
                  &row_hilight_major_prop, &row_hilight_minor_prop, &mixing_volume_prop,
                  &stereo_separation_prop, &use_stereo_prop,        &use_linear_slides_prop,
-                 &old_effects_prop,       &compatible_gxx_prop} {
+                 &old_effects_prop,       &compatible_gxx_prop,    &fadeout_scale_prop,
+                 &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop} {
     reset();
 }
 
@@ -36,6 +42,9 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     use_linear_slides = from.use_linear_slides;
     old_effects = from.old_effects;
     compatible_gxx = from.compatible_gxx;
+    fadeout_scale = from.fadeout_scale;
+    empty_order_ends_song = from.empty_order_ends_song;
+    key_off_cuts_without_envelope = from.key_off_cuts_without_envelope;
     return *this;
 }
 
@@ -51,6 +60,19 @@ void Song::Song_Variables::reset() {
     use_linear_slides = true;
     old_effects = false;
     compatible_gxx = false;
+    use_it_rules();
+}
+
+void Song::Song_Variables::use_it_rules() {
+    fadeout_scale = FADEOUT_SCALE_IT;
+    empty_order_ends_song = true;
+    key_off_cuts_without_envelope = false;
+}
+
+void Song::Song_Variables::use_old_native_rules() {
+    fadeout_scale = FADEOUT_SCALE_OLD;
+    empty_order_ends_song = false;
+    key_off_cuts_without_envelope = false;
 }
 
 // Initial variables
@@ -210,8 +232,15 @@ void Song::clear_default_instrument_pannings() {
 }
 
 int Song::get_next_order(int position) const {
-    for (int step = 1; step <= MAX_ORDERS; step++) {
-        int candidate = ((position + step) % MAX_ORDERS + MAX_ORDERS) % MAX_ORDERS;
+    const bool empty_ends = variables.empty_order_ends_song;
+    int candidate = std::max(position, -1);
+    for (int step = 0; step < MAX_ORDERS; step++) {
+        candidate = candidate + 1 >= MAX_ORDERS ? 0 : candidate + 1;
+        if (empty_ends && order[candidate] == ORDER_EMPTY) {
+            // The list ends here: what lies after the marker is hidden.
+            if (candidate == 0) return -1;
+            candidate = 0;
+        }
         if (order[candidate] >= 0 && order[candidate] < MAX_PATTERNS) return candidate;
     }
     return -1;

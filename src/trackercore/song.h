@@ -50,6 +50,20 @@ public:
         Bool_Property_Bridge old_effects_prop;
         bool compatible_gxx;
         Bool_Property_Bridge compatible_gxx_prop;
+        // Playback rules of the format a song came from. Songs made here use the IT ones;
+        // native files saved before the rules existed load with the values that keep their sound.
+        int fadeout_scale;  // the fade-out volume a note starts from; the layer's rate counts against it
+        Int_Property_Bridge fadeout_scale_prop;
+        bool empty_order_ends_song;  // an empty order (255) ends the list instead of being skipped
+        Bool_Property_Bridge empty_order_ends_song_prop;
+        bool key_off_cuts_without_envelope;  // key-off silences a note without a volume envelope (XM)
+        Bool_Property_Bridge key_off_cuts_without_envelope_prop;
+
+        static constexpr int FADEOUT_SCALE_OLD = 512;
+        static constexpr int FADEOUT_SCALE_IT = 1024;
+        static constexpr int FADEOUT_SCALE_XM = 2048;  // the XM rate is stored divided by 16
+        void use_it_rules();
+        void use_old_native_rules();
 
     private:
         Property_Bridge_List properties;

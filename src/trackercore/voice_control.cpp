@@ -26,6 +26,7 @@ void Voice_Control::reset() {
     mixer = nullptr;
     filter = Filter_Control{};
     filters_enabled = global_volume = mixing_volume = linear_slides = stereo = 0;
+    fadeout_scale = FADEOUT_FULL;
     layer_index = 0;
     channel = nullptr;
     period = 0;
@@ -155,7 +156,7 @@ int Voice_Control::process() {
 
     if (start_state == 1 || start_state == 2) {
         voice.setup_sample(&sample->data, sample_offset < 0 ? 0 : sample_offset);
-        fadeout = FADEOUT_FULL;
+        fadeout = std::max(1, fadeout_scale);
         vibrato_sweep = 0;
     }
     if (start_state == 1 || start_state == 3) {
@@ -190,9 +191,11 @@ int Voice_Control::process() {
 }
 
 void Voice_Control::apply_volume() {
-    int64_t product = (int64_t)fadeout * channel_volume * volume * mixing_volume * global_volume *
-                      volume_envelope.value;
-    played_volume = (channel && channel->muted) ? 0 : (int)(product >> 28);
+    // The fade-out counts against the song's scale; at 512 this is the plain product >> 28.
+    const int64_t scale = std::max(1, fadeout_scale);
+    int64_t product = std::min<int64_t>(fadeout, scale) * channel_volume * volume * mixing_volume *
+                      global_volume * volume_envelope.value;
+    played_volume = (channel && channel->muted) ? 0 : (int)((product * FADEOUT_FULL / scale) >> 28);
     voice.set_volume(played_volume);
 }
 

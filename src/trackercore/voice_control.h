@@ -82,6 +82,7 @@ public:
     int filters_enabled = 0;
     int global_volume = 0;
     int mixing_volume = 0;
+    int fadeout_scale = FADEOUT_FULL;  // the song's fade-out scale
     int linear_slides = 0;
     int stereo = 0;
 

@@ -160,6 +160,43 @@ TEST_F(LoaderS3mFile, LoadsSongVariablesSamplesAndPatterns) {
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).instrument, 0);
 }
 
+// Channel settings name each channel's side; a pan byte with bit 5 set overrides it, and a
+// mono song (master volume bit 7 clear) plays every channel centred.
+TEST_F(LoaderS3mFile, ChannelsTakeTheirStereoPositions) {
+    struct Case {
+        const char* name;
+        bool stereo, pan_bytes;
+        int pans[3];
+    } cases[] = {
+        {"sides", true, false, {14, 50, 14}},
+        {"pan bytes", true, true, {62, 50, 30}},
+        {"mono", false, true, {32, 32, 32}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        S3m_Fixture fixture;
+        std::string& bytes = fixture.file.bytes;
+        bytes[64 + 1] = 8;  // R1
+        if (!c.stereo) bytes[51] = (char)(bytes[51] & 0x7F);
+        if (c.pan_bytes) {
+            // The pan bytes follow the pointers; the padding before the samples makes room.
+            std::string pans(32, '\0');
+            pans[0] = 0x20 | 15;
+            pans[2] = 0x20 | 7;
+            bytes[53] = (char)252;
+            const size_t after_pointers = 96 + 4 + 3 * 2;
+            bytes.insert(after_pointers, pans);
+            bytes.erase(0x100, 32);
+        }
+        ASSERT_EQ(loader.load(write("pan.s3m", bytes).c_str(), true), Loader::SUCCESS);
+        song.reset_data();
+        loader.transfer_data_to_song();
+        loader.free_info(false);
+        for (int ch = 0; ch < 3; ch++) EXPECT_EQ(song.get_initial_variables()->channel[ch].pan, c.pans[ch]) << ch;
+        EXPECT_EQ(song.get_sample(0)->data.get_size(), 3);  // nothing after the header moved
+    }
+}
+
 TEST_F(LoaderS3mFile, WithoutPatternsOnlySamplesAreStaged) {
     S3m_Fixture fixture;
     ASSERT_EQ(loader.load(write("song.s3m", fixture.file.bytes).c_str(), false), Loader::SUCCESS);

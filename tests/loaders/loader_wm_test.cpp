@@ -107,6 +107,33 @@ TEST(LoaderWM, SongRoundTripKeepsEveryFieldAndTheMixer) {
     EXPECT_TRUE(a == b);
 }
 
+// A file saved before the playback rules were stored plays as it did: old fade-out scale,
+// empty orders skipped. One that stores them gets them back, whatever the loading song had.
+TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
+    Scratch_Dir dir;
+    Tracker_Instance source;
+    build_rich_song(source.song);
+    DDS tree;
+    source.saver_wm.get_dds_from_song(&tree);
+    DDS* vars = tree.get_dynamic_data_struct_var("variables");
+    ASSERT_NE(vars, nullptr);
+    for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope"})
+        vars->delete_var(key);
+    std::string old_file = dir.file("old.wm"), new_file = dir.file("new.wm");
+    Scratch_Dir::write(old_file, container("WDMM", 1, 0, pack(tree)));
+    ASSERT_EQ(source.file_format_manager.save_module(new_file.c_str()), 0);
+
+    Tracker_Instance ti;
+    ASSERT_EQ(ti.file_format_manager.load_module(old_file.c_str()), Loader::SUCCESS);
+    const Song::Song_Variables& v = *ti.song.get_variables();
+    EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_OLD);
+    EXPECT_FALSE(v.empty_order_ends_song);
+    EXPECT_FALSE(v.key_off_cuts_without_envelope);
+    ASSERT_EQ(ti.file_format_manager.load_module(new_file.c_str()), Loader::SUCCESS);
+    EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
+    EXPECT_TRUE(v.key_off_cuts_without_envelope);
+}
+
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {
     Audio_Components components;
     Scratch_Dir dir;

@@ -357,6 +357,9 @@ TEST_F(LoaderXmFile, LoadsHeaderPatternsAndMessage) {
     EXPECT_EQ(song.get_variables()->message,
               "XM Imported file using\n-Wendmoor-\nhttps://wendmoor.org\nOriginal file written with Wendmoor Tests");
     EXPECT_TRUE(song.get_variables()->use_linear_slides);
+    EXPECT_EQ(song.get_variables()->fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
+    EXPECT_TRUE(song.get_variables()->key_off_cuts_without_envelope);
+    EXPECT_TRUE(song.get_variables()->empty_order_ends_song);
     EXPECT_EQ(song.get_initial_variables()->speed, 5);
     EXPECT_EQ(song.get_initial_variables()->tempo, 140);
     EXPECT_EQ(song.get_order(0), 0);

@@ -38,6 +38,9 @@ inline void build_rich_song(Song& song) {
     v.use_linear_slides = false;
     v.old_effects = true;
     v.compatible_gxx = true;
+    v.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
+    v.empty_order_ends_song = false;
+    v.key_off_cuts_without_envelope = true;
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;

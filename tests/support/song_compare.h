@@ -35,6 +35,9 @@ inline void expect_songs_equal(Song& a, Song& b) {
     EXPECT_EQ(va.use_linear_slides, vb.use_linear_slides);
     EXPECT_EQ(va.old_effects, vb.old_effects);
     EXPECT_EQ(va.compatible_gxx, vb.compatible_gxx);
+    EXPECT_EQ(va.fadeout_scale, vb.fadeout_scale);
+    EXPECT_EQ(va.empty_order_ends_song, vb.empty_order_ends_song);
+    EXPECT_EQ(va.key_off_cuts_without_envelope, vb.key_off_cuts_without_envelope);
     const Song::Initial_Variables &ia = *a.get_initial_variables(), &ib = *b.get_initial_variables();
     EXPECT_EQ(ia.global_volume, ib.global_volume);
     EXPECT_EQ(ia.speed, ib.speed);

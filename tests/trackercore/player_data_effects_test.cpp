@@ -324,13 +324,16 @@ TEST_F(Player_Effects, FilterCutoffAndResonance) {
 
 TEST_F(Player_Effects, SpeedEffect) {
     put(0, 0, effect('A', 3));
-    put(0, 1, effect('A', 0x80));  // 0 after masking: ignored
+    put(0, 1, effect('A', 0));     // ignored
+    put(0, 2, effect('A', 0x83));  // the whole byte: a speed of 131
     player.play_start_pattern(0);
     ticks(3);
     EXPECT_EQ(player.get_current_row(), 1);
-    ticks(1);
+    ticks(3);
     EXPECT_EQ(player.get_current_row(), 2);
     EXPECT_EQ(player.get_speed(), 3);
+    ticks(3);
+    EXPECT_EQ(player.get_speed(), 0x83);
 }
 
 TEST_F(Player_Effects, VolumeColumnSlidesShareTheirMemory) {

@@ -75,20 +75,56 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
         put(c, 0, cell(48, c));
         put(c, 1, cell(NOTE_OFF));
     }
+    // The rate counts against the format's scale: old native files 512, IT 1024, XM 2048.
+    for (int scale : {512, 1024, 2048}) {
+        SCOPED_TRACE(scale);
+        song.variables.fadeout_scale = scale;
+        start();
+        play_rows(1);
+        ticks(1);
+        EXPECT_EQ(foreground(0)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+        EXPECT_EQ(foreground(1)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+        EXPECT_EQ(foreground(2)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED);
+        Voice_Control* plain_voice = foreground(0);
+        EXPECT_EQ(plain_voice->get_fadeout(), scale - 128);
+        ticks(scale / 256);  // half way: half as loud as the unfaded note
+        EXPECT_EQ(plain_voice->get_played_volume(), 48 * 256 / 2);
+        ticks(scale / 256 - 1);
+        EXPECT_EQ(plain_voice->get_fadeout(), 0);
+        EXPECT_EQ(voices_on(0), 1);
+        ticks(1);
+        EXPECT_EQ(voices_on(0), 0);
+        player.play_stop();
+    }
+}
+
+// XM: key-off silences a note without a volume envelope at once; with one, whether it loops
+// or holds a sustain, the sustain is released and the fade starts.
+TEST_F(Player_Notes, KeyOffUnderTheXmRule) {
+    song.variables.key_off_cuts_without_envelope = true;
+    song.instrument[0].layers[0].volume_fadeout = 128;
+    for (int c = 1; c < 3; c++) {
+        Instrument::Layer& layer = make_instrument(c, 0);
+        layer.volume_envelope.reset();
+        layer.volume_envelope.add_node_at_offset(0, 64);
+        layer.volume_envelope.add_node_at_offset(20, 64);
+        layer.volume_envelope.set_enabled(true);
+        if (c == 1) layer.volume_envelope.set_loop_enabled(true);
+        if (c == 2) layer.volume_envelope.set_sustain_loop_enabled(true);
+    }
+    for (int c = 0; c < 3; c++) {
+        put(c, 0, cell(48, c));
+        put(c, 1, cell(NOTE_OFF));
+    }
     start();
     play_rows(1);
     ticks(1);
-    EXPECT_EQ(foreground(0)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
-    EXPECT_EQ(foreground(1)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
-    EXPECT_EQ(foreground(2)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED);
-    // Fade 512 loses 128 a tick: the plain voice ends on the tick after it reaches 0.
-    Voice_Control* plain_voice = foreground(0);
-    EXPECT_EQ(plain_voice->get_fadeout(), 384);
-    ticks(3);
-    EXPECT_EQ(plain_voice->get_fadeout(), 0);
-    EXPECT_EQ(voices_on(0), 1);
-    ticks(1);
-    EXPECT_EQ(voices_on(0), 0);
+    EXPECT_EQ(foreground(0)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED);
+    EXPECT_EQ(foreground(0)->get_played_volume(), 0);
+    for (int c = 1; c < 3; c++) {
+        EXPECT_EQ(foreground(c)->get_note_off_flags(), NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+        EXPECT_GT(foreground(c)->get_played_volume(), 0);
+    }
 }
 
 TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
@@ -123,7 +159,7 @@ TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
             case NNA_NOTE_FADE:
                 ASSERT_TRUE(first_alive);
                 EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_FADING);
-                EXPECT_LT(first->get_fadeout(), Voice_Control::FADEOUT_FULL);
+                EXPECT_LT(first->get_fadeout(), song.variables.fadeout_scale);
                 break;
         }
     }

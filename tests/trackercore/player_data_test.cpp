@@ -79,6 +79,7 @@ TEST_F(Player_Core, SpeedOneMakesEveryTickARowTick) {
 }
 
 TEST_F(Player_Core, OrdersAtOrAbove200AreSkippedAndASingleOrderLoops) {
+    song.variables.empty_order_ends_song = false;
     song.set_order(0, 254);
     song.set_order(1, 253);
     song.set_order(5, 3);
@@ -270,6 +271,7 @@ TEST_F(Player_Core, StartTakesChannelStateFromInitialVariables) {
 }
 
 TEST_F(Player_Core, NextAndPreviousOrderWrapOverPatternOrders) {
+    song.variables.empty_order_ends_song = false;
     song.set_order(1, 255);
     song.set_order(2, 2);
     song.set_order(3, 3);
@@ -282,6 +284,28 @@ TEST_F(Player_Core, NextAndPreviousOrderWrapOverPatternOrders) {
     EXPECT_EQ(player.get_current_order(), 3);
     EXPECT_EQ(player.get_current_pattern(), 3);
     EXPECT_EQ(player.get_current_row(), 0);
+}
+
+// IT: the first empty order ends the list, and the orders hidden behind it never play.
+TEST_F(Player_Core, EmptyOrderEndsTheListOnlyUnderItsRule) {
+    song.get_pattern(0)->set_length(1);
+    song.set_order(1, 254);
+    song.set_order(2, 255);
+    song.set_order(3, 0);
+    for (bool ends : {false, true}) {
+        SCOPED_TRACE(ends);
+        song.variables.empty_order_ends_song = ends;
+        player.play_start_song();
+        ticks(6);  // row 0 of order 0, then the next order is chosen
+        EXPECT_EQ(player.get_current_order(), ends ? 0 : 3);
+        EXPECT_TRUE(ends == (bool)player.reached_end_of_song());
+        player.play_stop();
+    }
+    song.set_order(0, 255);  // with the rule an empty first order is an empty song
+    player.play_start_song_from_order(3);
+    ticks(6);
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_NOTHING);
+    EXPECT_TRUE(player.reached_end_of_song());
 }
 
 TEST_F(Player_Core, MutedChannelPlaysSilentlyUnlessIgnoringMute) {

@@ -94,6 +94,7 @@ TEST(Song, OrderWalkSkipsSeparatorsAndWraps) {
 
 TEST(Song, LonePatternIsFoundAfterAFullTurn) {
     auto song = new_song();
+    song->variables.empty_order_ends_song = false;
     song->set_order(9, 0);
     EXPECT_EQ(song->get_next_order(9), 9);
     EXPECT_EQ(song->get_next_order(254), 9);
@@ -234,7 +235,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
     EXPECT_EQ(property_names(song->variables.get_properties()),
               (std::vector<std::string>{"Name", "Message:", "File Name", "Row Hilight Major", "Row Hilight Minor",
                                         "Mixing Volume", "Stereo Separation", "Stereo", "Linear Slides",
-                                        "Old Effects", "Compatible GXX"}));
+                                        "Old Effects", "Compatible GXX", "Fade-out Scale",
+                                        "Empty Order Ends Song", "Key Off Cuts Without Envelope"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),

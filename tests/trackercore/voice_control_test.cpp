@@ -104,7 +104,7 @@ TEST_F(Voice_Envelopes, EnvelopeEndingAboveZeroHoldsAndFades) {
     ASSERT_NE(foreground(0), nullptr);
     EXPECT_EQ(envelope_value(), 32);
     EXPECT_TRUE(foreground(0)->get_note_off_flags() & NOTE_OFF_FADING);
-    EXPECT_EQ(foreground(0)->get_fadeout(), 512);
+    EXPECT_EQ(foreground(0)->get_fadeout(), Song::Song_Variables::FADEOUT_SCALE_IT);
     EXPECT_EQ(played_volume(), 48 * 256 / 2);
 }
 
