@@ -104,6 +104,9 @@ TEST_F(Audio_Thread_Race, EditsPlaybackControlAndBusChangesWhilePlaying) {
 TEST_F(Audio_Thread_Race, FormatChangesWhilePlaying) {
     const int rates[] = {22050, 44100, 48000};
     const int sizes[] = {256, 512, 1000};
+    // The manager is process-wide: later tests in this process expect the format they found.
+    const int old_rate = driver_manager.get_mix_frequency();
+    const int old_size = driver_manager.get_mix_buffer_size();
     int rows_seen = 0, last_row = -1;
     for (int i = 0; i < 30; i++) {
         if (i % 2) driver_manager.request_mix_frequency(rates[i % 3]);
@@ -115,4 +118,6 @@ TEST_F(Audio_Thread_Race, FormatChangesWhilePlaying) {
         last_row = row;
     }
     EXPECT_GT(rows_seen, 3);
+    driver_manager.request_mix_frequency(old_rate);
+    driver_manager.request_buffer_size(old_size);
 }
