@@ -506,12 +506,13 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
     }
     if (sample_count > MAX_SAMPLES_PER_INSTRUMENT) return FILE_FORMAT_NOT_RECOGNIZED;
 
-    unsigned char headers[MAX_SAMPLES_PER_INSTRUMENT * XM_SAMPLE_HEADER];
-    if (!in.get_bytes(headers, (long)sample_count * XM_SAMPLE_HEADER)) return HEADER_CORRUPT;
+    std::vector<unsigned char> headers((size_t)sample_count * XM_SAMPLE_HEADER);
+    if (!in.get_bytes(headers.data(), (long)headers.size())) return HEADER_CORRUPT;
 
     pending.instrument = &instrument;
     std::memcpy(pending.keyboard, block, XM_KEYS);
-    for (int s = 0; s < sample_count; ++s) pending.headers.push_back(parse_sample_header(headers + s * XM_SAMPLE_HEADER));
+    for (int s = 0; s < sample_count; ++s)
+        pending.headers.push_back(parse_sample_header(headers.data() + s * XM_SAMPLE_HEADER));
     return SUCCESS;
 }
 

@@ -16,7 +16,9 @@ class Bounded_Reader;
 
 class Loader_XM : public Loader {
 public:
-    static constexpr int MAX_SAMPLES_PER_INSTRUMENT = 16;
+    // The keyboard names samples by byte, so no instrument can play more than 256; FT2 writes at
+    // most 16, other trackers more.
+    static constexpr int MAX_SAMPLES_PER_INSTRUMENT = 256;
     static constexpr int STAGED_PATTERNS = 256;
 
     Loader_XM();

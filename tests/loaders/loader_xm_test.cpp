@@ -467,12 +467,30 @@ TEST_F(LoaderXmFile, SampleLibraryHandsSamplesToTheSong) {
     EXPECT_EQ(loader.get_amount_of_samples(), 0);
 }
 
-TEST_F(LoaderXmFile, TooManySamplesInAnInstrument) {
+TEST_F(LoaderXmFile, InstrumentsWithMoreThanSixteenSamples) {
+    // Twenty samples of distinct lengths, each on its own key range.
     Byte_Builder b = xm_header(1, 0, 1, {0});
-    std::vector<Xm_Sample_Layout> samples(17);
-    for (auto& s : samples) s.deltas = {1};
-    add_instrument(b, "Many", samples, {});
-    EXPECT_EQ(loader.load(write("many.xm", b.bytes).c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    std::vector<Xm_Sample_Layout> samples(20);
+    for (size_t i = 0; i < samples.size(); ++i) samples[i].deltas = std::vector<int>(i + 1, 1);
+    std::vector<int> keyboard(96);
+    for (int n = 0; n < 96; ++n) keyboard[n] = n / 4;  // keys 80..95 name samples 20..23: none
+    add_instrument(b, "Many", samples, keyboard);
+    ASSERT_EQ(load_into_song(write("many.xm", b.bytes)), Loader::SUCCESS);
+    const Instrument::Layer& layer = song.get_instrument(0)->layers[0];
+    for (int s = 0; s < 20; ++s) {
+        ASSERT_TRUE(song.get_sample(s)->in_use) << s;
+        EXPECT_EQ(song.get_sample(s)->data.get_size(), s + 1);
+        EXPECT_EQ(layer.sample_table[s * 4 + 1], s);
+        EXPECT_EQ(layer.sample_table[s * 4 + 4], s);
+    }
+    EXPECT_FALSE(song.get_sample(20)->in_use);
+    EXPECT_EQ(layer.sample_table[81], EMPTY_FIELD);
+
+    // More samples than the keyboard can name is no instrument at all.
+    Byte_Builder too_many = xm_header(1, 0, 1, {0});
+    samples.assign(257, Xm_Sample_Layout());
+    add_instrument(too_many, "Too many", samples, {});
+    EXPECT_EQ(loader.load(write("too_many.xm", too_many.bytes).c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
     EXPECT_EQ(loader.get_amount_of_samples(), 0);
     EXPECT_FALSE(loader.is_busy());
 }
