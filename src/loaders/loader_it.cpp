@@ -16,6 +16,7 @@ namespace {
 constexpr unsigned OFFSET_ORDERS = 192;
 
 constexpr unsigned short COMPATIBLE_IT215 = 0x0215;
+constexpr unsigned short COMPATIBLE_NEW_INSTRUMENTS = 0x0200;  // below: the IT 1.x instrument layout
 
 constexpr unsigned char SAMPLE_PRESENT = 1 << 0;
 constexpr unsigned char SAMPLE_16BIT = 1 << 1;
@@ -224,7 +225,10 @@ Loader::Error Loader_IT::load_instruments() {
         // An unreadable instrument is staged empty; the rest of the module still loads.
         if ((unsigned long)offsets[i] + INSTRUMENT_HEADER_SIZE > reader.get_file_size()) continue;
         reader.seek(offsets[i]);
-        if (load_instrument_info(*instruments.back()) != SUCCESS) instruments.back() = std::make_unique<IT_Instrument>();
+        IT_Instrument& ins = *instruments.back();
+        Error e = header.compatible_with < COMPATIBLE_NEW_INSTRUMENTS ? load_old_instrument_info(ins)
+                                                                       : load_instrument_info(ins);
+        if (e != SUCCESS) instruments.back() = std::make_unique<IT_Instrument>();
     }
     return reader.error_loading() ? FILE_ERROR : SUCCESS;
 }
@@ -273,6 +277,53 @@ Loader::Error Loader_IT::load_instrument_info(IT_Instrument& ins) {
         reader.get_byte();
     }
     if (reader.error_loading() || reader.eof_reached()) return FILE_ERROR;
+    ins.valid = true;
+    return SUCCESS;
+}
+
+Loader::Error Loader_IT::load_old_instrument_info(IT_Instrument& ins) {
+    char magic[4];
+    reader.get_byte_array((unsigned char*)magic, 4);
+    if (std::memcmp(magic, "IMPI", 4) != 0) return FILE_ERROR;
+    ins.dos_filename = read_text(reader, 12, 12);
+    reader.get_byte();
+    IT_Envelope& volume = ins.envelope[0];
+    volume.flags = reader.get_byte() & 7;
+    volume.loop_begin = reader.get_byte();
+    volume.loop_end = reader.get_byte();
+    volume.sustain_begin = reader.get_byte();
+    volume.sustain_end = reader.get_byte();
+    reader.get_word();
+    // Fade-out counts against 512 here and against 1024 in the newer layout.
+    unsigned fadeout = reader.get_word();
+    ins.fadeout = (unsigned short)(fadeout > 128 ? 256 : fadeout * 2);
+    ins.nna = reader.get_byte() & 3;
+    ins.dct = reader.get_byte() != 0 ? 1 : 0;  // on or off: on checks the note
+    reader.get_word();                          // tracker version
+    ins.number_of_samples = reader.get_byte();
+    reader.get_byte();
+    ins.name = read_text(reader, 26, MAX_NAME);
+    unsigned char reserved[6];
+    reader.get_byte_array(reserved, sizeof reserved);
+    for (int n = 0; n < NOTE_COUNT; n++) {
+        ins.keyboard_note[n] = reader.get_byte();
+        ins.keyboard_sample[n] = reader.get_byte();
+    }
+    // The 200-byte envelope as the tracker drew it is derived from the nodes that follow it.
+    unsigned char drawn[200];
+    reader.get_byte_array(drawn, sizeof drawn);
+    // Nodes are (tick, value) byte pairs; a tick of 255 ends the list.
+    volume.node_count = 0;
+    for (int i = 0; i < MAX_ENVELOPE_NODES; i++) {
+        unsigned char tick = reader.get_byte();
+        unsigned char value = reader.get_byte();
+        if (tick == 0xFF || volume.node_count < i) continue;
+        volume.tick[i] = tick;
+        volume.value[i] = value > 64 ? 64 : value;
+        volume.node_count = i + 1;
+    }
+    if (reader.error_loading() || reader.eof_reached()) return FILE_ERROR;
+    // The newer fields this layout lacks keep their defaults: full volume, no default pan.
     ins.valid = true;
     return SUCCESS;
 }

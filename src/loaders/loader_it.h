@@ -130,6 +130,8 @@ private:
 
     Error load_sample_info(IT_Sample& sample);
     Error load_instrument_info(IT_Instrument& instrument);
+    // Impulse Tracker 1.x instruments: one volume envelope of byte (tick, value) nodes.
+    Error load_old_instrument_info(IT_Instrument& instrument);
     Error load_sample_data(IT_Sample& sample, bool it215);
     unsigned table_offset(int table) const;
     // The first min(count, limit) entries of offset table 0 (instruments), 1 (samples) or 2 (patterns).

@@ -69,6 +69,25 @@ inline std::string it_instrument(const IT_Instrument_Layout& s, const char* magi
     return b.str();
 }
 
+// The Impulse Tracker 1.x layout (compatible-with below 0x200): volume envelope only, nodes as
+// (tick, value) bytes ended by tick 255, and the fade-out counting against 512.
+inline std::string it_old_instrument(const IT_Instrument_Layout& s) {
+    const IT_Envelope_Layout& e = s.env[0];
+    Byte_Builder b;
+    b.raw("IMPI").text("OLDINS.ITI", 12).byte(0).byte(e.flags).byte(e.loop_begin).byte(e.loop_end);
+    b.byte(e.sustain_begin).byte(e.sustain_end).word(0).word(s.fadeout).byte(s.nna).byte(s.dct);
+    b.word(0x0100).byte(s.number_of_samples).byte(0).text(s.name, 26).fill(6);
+    for (int i = 0; i < 120; i++) b.byte(s.note[i]).byte(s.sample[i]);
+    b.fill(200, 0x40);  // the drawn envelope, which the nodes override
+    for (int i = 0; i < 25; i++) {
+        if (i < (int)e.nodes.size())
+            b.byte((unsigned)e.nodes[i].first).byte((unsigned)e.nodes[i].second);
+        else
+            b.byte(0xFF).byte(0);
+    }
+    return b.str();
+}
+
 struct IT_Pattern_Layout {
     unsigned rows = 64;
     std::string packed;  // empty with absent = true: offset 0

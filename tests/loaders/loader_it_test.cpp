@@ -312,6 +312,53 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     EXPECT_EQ(song.get_instrument(2)->layers[0].volume_envelope.get_node_count(), 25);
 }
 
+TEST_F(LoaderIT, OlderInstrumentLayoutIsReadAsSuch) {
+    IT_Module_Builder layout;
+    layout.compatible_with = 0x0100;
+    layout.samples.resize(2);
+    IT_Instrument_Layout ins;
+    ins.name = "old piano";
+    ins.nna = 2, ins.dct = 1, ins.fadeout = 20;
+    ins.note[60] = 72;
+    ins.sample[60] = 2;
+    // Loop over nodes 1-2, sustain on node 0; the node after the end marker is not part of it.
+    ins.env[0] = {1 | 2 | 4, 1, 2, 0, 0, {{0, 64}, {10, 32}, {30, 0}, {255, 0}, {40, 50}}};
+    IT_Instrument_Layout fast;
+    fast.fadeout = 200;  // beyond the layout's range: the fastest fade the song model has
+    layout.instruments = {it_old_instrument(ins), it_old_instrument(fast)};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    const Instrument& a = *song.get_instrument(0);
+    EXPECT_EQ(a.name, "old piano");
+    const Instrument::Layer& l = a.layers[0];
+    EXPECT_EQ(l.nna_type, 2);
+    EXPECT_EQ(l.dc_type, 1);
+    EXPECT_EQ(l.dc_action, 0);
+    EXPECT_EQ(l.volume_fadeout, 40);
+    EXPECT_EQ(l.volume_amount, 128);  // the layout has no instrument volume
+    EXPECT_FALSE(l.pan_use_default);
+    EXPECT_EQ(l.note_table[60], 72);
+    EXPECT_EQ(l.sample_table[60], 1);
+    EXPECT_EQ(l.sample_table[61], 255);
+    const Envelope& v = l.volume_envelope;
+    EXPECT_TRUE(v.is_enabled());
+    EXPECT_TRUE(v.is_loop_enabled());
+    EXPECT_TRUE(v.is_sustain_loop_enabled());
+    ASSERT_EQ(v.get_node_count(), 3);
+    EXPECT_EQ(v.get_node_offset(1), 10);
+    EXPECT_EQ(v.get_node_height(0), 64);
+    EXPECT_EQ(v.get_node_height(1), 32);
+    EXPECT_EQ(v.get_node_offset(2), 30);
+    EXPECT_EQ(v.get_loop_begin(), 1);
+    EXPECT_EQ(v.get_loop_end(), 2);
+    EXPECT_EQ(v.get_sustain_loop_begin(), 0);
+    EXPECT_EQ(v.get_sustain_loop_end(), 0);
+    EXPECT_FALSE(l.panning_envelope.is_enabled());
+    EXPECT_FALSE(l.pitch_envelope.is_enabled());
+    EXPECT_FALSE(l.pitch_use_as_filter);
+    EXPECT_EQ(song.get_instrument(1)->layers[0].volume_fadeout, 256);
+}
+
 TEST_F(LoaderIT, InstrumentFilesPlaceTheirSamplesInFreeSlots) {
     song.get_sample(0)->in_use = true;  // slot 0 is taken
     IT_Instrument_Layout ins;
