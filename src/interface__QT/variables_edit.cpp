@@ -82,6 +82,9 @@ void Variables_Edit::build(Song* song) {
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.use_linear_slides_prop; });
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.old_effects_prop; });
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.compatible_gxx_prop; });
+    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.fadeout_scale_prop; });
+    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.empty_order_ends_song_prop; });
+    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.key_off_cuts_without_envelope_prop; });
 
     // The name and message on the left, the numbers and switches beside them.
     auto* right = new QVBoxLayout;

@@ -49,12 +49,15 @@ const std::vector<Int_Field> int_fields = {
     {"Global Volume", 99, [](const Song& s) { return s.initial_variables.global_volume; }},
     {"Mixing Volume", 60, [](const Song& s) { return s.variables.mixing_volume; }},
     {"Stereo Separation", 70, [](const Song& s) { return s.variables.stereo_separation; }},
+    {"Fade-out Scale", 2048, [](const Song& s) { return s.variables.fadeout_scale; }},
 };
 const std::vector<Bool_Field> bool_fields = {
     {"Stereo", [](const Song& s) { return !s.variables.use_stereo; }},
     {"Linear Slides", [](const Song& s) { return !s.variables.use_linear_slides; }},
     {"Old Effects", [](const Song& s) { return s.variables.old_effects; }},
     {"Compatible GXX", [](const Song& s) { return s.variables.compatible_gxx; }},
+    {"Empty Order Ends Song", [](const Song& s) { return !s.variables.empty_order_ends_song; }},
+    {"Key Off Cuts Without Envelope", [](const Song& s) { return s.variables.key_off_cuts_without_envelope; }},
 };
 const std::vector<Channel_Values> channel_values = {{0, 0, 40, true, true}, {37, 50, 12, false, true},
                                                     {63, 64, 0, true, false}};
