@@ -1,11 +1,13 @@
 #include "loaders/loader_it.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/components/data/error_line.h"
+#include "loaders/adpcm_sample.h"
 #include "trackercore/instrument.h"
 #include "trackercore/sample.h"
 #include "trackercore/song.h"
@@ -25,6 +27,7 @@ constexpr unsigned char SAMPLE_COMPRESSED = 1 << 3;
 constexpr unsigned char SAMPLE_LOOP = 1 << 4;
 constexpr unsigned char SAMPLE_PINGPONG = 1 << 6;
 constexpr unsigned char CONVERT_DELTA = 1 << 2;  // compressed data is IT 2.15's double-delta
+constexpr unsigned char CONVERT_ADPCM = 0xFF;    // 8-bit data packed as 4-bit ADPCM
 
 constexpr unsigned short FLAG_STEREO = 1 << 0;
 constexpr unsigned short FLAG_INSTRUMENTS = 1 << 2;
@@ -349,6 +352,25 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
         return FILE_ERROR;
     }
     unsigned long available = file_size - s.data_offset;
+
+    if (!compressed && !is_16bit && s.convert_flags == CONVERT_ADPCM) {
+        // A sample cut short keeps the frames whose nibbles are there.
+        long stored = (long)std::min<unsigned long>(adpcm_sample::stored_size((long)frames), available);
+        if (stored < adpcm_sample::stored_size((long)frames)) {
+            reader.note_wanted_end(s.data_offset + adpcm_sample::stored_size((long)frames));
+            frames = (unsigned long)adpcm_sample::frames_in(stored);
+        }
+        if (frames == 0) return FILE_ERROR;
+        std::vector<unsigned char> packed((size_t)adpcm_sample::stored_size((long)frames));
+        reader.seek(s.data_offset);
+        reader.get_byte_array(packed.data(), (int)packed.size());
+        if (reader.error_loading()) return FILE_ERROR;
+        void* block = std::malloc(frames);
+        if (!block) return FILE_ERROR;
+        adpcm_sample::decode(packed.data(), (long)frames, static_cast<signed char*>(block));
+        s.data.set_data_ptr(block, (int)frames, false);
+        return SUCCESS;
+    }
 
     if (!compressed) {
         // A sample cut short by the end of the file keeps the frames that are there.

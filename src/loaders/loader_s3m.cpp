@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "loaders/adpcm_sample.h"
 #include "loaders/bounded_reader.h"
 #include "trackercore/song.h"
 
@@ -12,6 +13,7 @@ static constexpr long S3M_MAGIC = 44;
 static constexpr long S3M_HEADER = 96;  // the orders follow
 static constexpr int S3M_SAMPLE_HEADER = 80;
 static constexpr int S3M_PAN_MARKER = 252;
+static constexpr int S3M_PACK_ADPCM = 4;  // ModPlug's 4-bit ADPCM (8-bit samples only)
 static constexpr int S3M_ROWS = 64;
 
 static unsigned read_le16(const unsigned char* p) { return p[0] | (p[1] << 8); }
@@ -182,20 +184,35 @@ void Loader_S3M::load_sample(Bounded_Reader& in, long offset, S3M_Sample& sample
         in.note_wanted_end(sample.memory_segment * 16L + (long)sample.length * unit);
         return;
     }
-    // A length past the end of the file keeps the frames that are there.
-    int frames = (int)std::min<long>(sample.length, in.remaining() / unit);
-    in.note_wanted_end(in.tell() + (long)sample.length * unit);
-    if (frames <= 0) return;
-    unsigned char* block = static_cast<unsigned char*>(std::malloc((size_t)frames * unit));
-    if (!block) return;
-    in.get_bytes(block, (long)frames * unit);
-    if (sixteen_bit) {
-        short* words = reinterpret_cast<short*>(block);
-        for (int i = 0; i < frames; ++i) words[i] = (short)read_le16(block + 2 * i);
-    }
     Sample_Data& data = sample.data;
-    data.set_data_ptr(block, frames, sixteen_bit);
-    data.change_sign();
+    if (h[30] == S3M_PACK_ADPCM && !sixteen_bit) {
+        // A length past the end of the file keeps the frames whose nibbles are there.
+        long wanted = adpcm_sample::stored_size(sample.length);
+        in.note_wanted_end(in.tell() + wanted);
+        int frames = (int)std::min<long>(sample.length, adpcm_sample::frames_in(std::min(wanted, in.remaining())));
+        if (frames <= 0) return;
+        std::vector<unsigned char> packed((size_t)adpcm_sample::stored_size(frames));
+        unsigned char* block = static_cast<unsigned char*>(std::malloc((size_t)frames));
+        if (!block) return;
+        in.get_bytes(packed.data(), (long)packed.size());
+        adpcm_sample::decode(packed.data(), frames, reinterpret_cast<signed char*>(block));
+        data.set_data_ptr(block, frames, false);  // the deltas already make signed data
+    } else {
+        // A length past the end of the file keeps the frames that are there.
+        int frames = (int)std::min<long>(sample.length, in.remaining() / unit);
+        in.note_wanted_end(in.tell() + (long)sample.length * unit);
+        if (frames <= 0) return;
+        unsigned char* block = static_cast<unsigned char*>(std::malloc((size_t)frames * unit));
+        if (!block) return;
+        in.get_bytes(block, (long)frames * unit);
+        if (sixteen_bit) {
+            short* words = reinterpret_cast<short*>(block);
+            for (int i = 0; i < frames; ++i) words[i] = (short)read_le16(block + 2 * i);
+        }
+        data.set_data_ptr(block, frames, sixteen_bit);
+        data.change_sign();
+    }
+    int frames = data.get_size();
     data.set_c5_freq(sample.c2_speed * 2);
     data.set_loop_enabled(sample.flags & 1);
     data.set_loop_begin(std::min(sample.loop_begin, frames));

@@ -422,3 +422,36 @@ TEST_F(LoaderIT, SampleFilesLoadIntoASlotOrAsPreview) {
               Loader::FILE_FORMAT_NOT_RECOGNIZED);
     EXPECT_EQ(ti.file_format_manager.load_sample(write("y.its", "IMPS").c_str()), nullptr);
 }
+
+// A delta table, then nibble indices low first: 3 5 6 2 1 step through 16, -113, 15 (wrapped), 14, 15.
+static const std::string ADPCM_TABLE("\x00\x01\xFF\x10\xF0\x7F\x80\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+static const std::string ADPCM_NIBBLES("\x53\x26\x01", 3);
+
+TEST_F(LoaderIT, AdpcmSamplesDecodeAndShortOnesKeepWhatIsThere) {
+    IT_Module_Builder layout;
+    layout.flags = 1 | 8;
+    IT_Sample_Layout whole;
+    whole.convert = 0xFF;
+    whole.length = 5;
+    whole.data = ADPCM_TABLE + ADPCM_NIBBLES;
+    IT_Sample_Layout cut = whole;  // the file ends after two of its three bytes: four frames
+    cut.length = 5;
+    cut.data = ADPCM_TABLE + ADPCM_NIBBLES.substr(0, 2);
+    layout.samples = {whole, cut};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+    const signed char expected[] = {16, -113, 15, 14, 15};
+    for (int slot = 0; slot < 2; slot++) {
+        const Sample_Data& data = song.get_sample(slot)->data;
+        ASSERT_EQ(data.get_size(), slot == 0 ? 5 : 4) << slot;
+        EXPECT_FALSE(data.is_16bit());
+        const signed char* frames = static_cast<const signed char*>(data.get_data_ptr());
+        for (int i = 0; i < data.get_size(); i++) EXPECT_EQ(frames[i], expected[i]) << slot << ":" << i;
+    }
+
+    // A table cut short holds no frame: that sample stays without data, the module loads.
+    cut.data = ADPCM_TABLE.substr(0, 10);
+    layout.samples = {whole, cut};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+    EXPECT_EQ(song.get_sample(0)->data.get_size(), 5);
+    EXPECT_EQ(song.get_sample(1)->data.get_data_ptr(), nullptr);
+}

@@ -254,3 +254,37 @@ TEST_F(LoaderS3mFile, FaultySamplesStayEmpty) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pack byte 4: a delta table, then nibble indices low first: 3 5 6 2 1 give 16, -113, 15, 14, 15.
+TEST_F(LoaderS3mFile, AdpcmSamplesDecodeAndShortOnesKeepWhatIsThere) {
+    S3m_Fixture fixture;
+    std::string bytes = fixture.file.bytes;
+    bytes.resize(0x220, '\0');
+    bytes[0x100 + 14] = 0x22;  // first sample's data at 0x220
+    bytes[0x100 + 16] = 5;     // five frames
+    bytes[0x100 + 30] = 4;
+    bytes += std::string("\x00\x01\xFF\x10\xF0\x7F\x80\x00\x00\x00\x00\x00\x00\x00\x00\x00", 16);
+    bytes += std::string("\x53\x26\x01", 3);
+    const signed char expected[] = {16, -113, 15, 14, 15};
+    for (int cut = 0; cut <= 2; ++cut) {
+        ASSERT_EQ(loader.load(write("adpcm.s3m", bytes.substr(0, bytes.size() - cut)).c_str(), true), Loader::SUCCESS);
+        song.reset_data();
+        loader.transfer_data_to_song();
+        loader.free_info(false);
+        const Sample_Data& data = song.get_sample(0)->data;
+        int frames = cut == 0 ? 5 : cut == 1 ? 4 : 2;
+        ASSERT_EQ(data.get_size(), frames) << cut;
+        const signed char* f = static_cast<const signed char*>(data.get_data_ptr());
+        for (int i = 0; i < frames; ++i) EXPECT_EQ(f[i], expected[i]) << cut << ":" << i;
+    }
+    ASSERT_EQ(loader.load(write("adpcm.s3m", bytes.substr(0, 0x220 + 10)).c_str(), true), Loader::SUCCESS);
+    song.reset_data();
+    loader.transfer_data_to_song();
+    loader.free_info(false);
+    EXPECT_EQ(song.get_sample(0)->data.get_data_ptr(), nullptr);
+    EXPECT_EQ(song.get_sample(1)->data.get_size(), 2);
+}
+
+}  // namespace
