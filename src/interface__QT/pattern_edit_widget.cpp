@@ -238,7 +238,7 @@ void Pattern_Edit_Widget::resize_patterns(int length, int count) {
         // Shrinking drops rows; the edited pattern can be had back.
         editor.push_current_pattern_to_undo_list("Resize pattern");
         for (int pattern = first; pattern <= last; pattern++)
-            tracker->song.pattern[pattern].set_length((unsigned char)length);
+            tracker->song.pattern[pattern].set_length(length);
     }
     editor.cursor_move_down(0);  // back inside a shorter pattern
     editor.normalize_selection();

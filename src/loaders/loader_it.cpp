@@ -542,7 +542,7 @@ Loader::Error Loader_IT::load_pattern(unsigned offset, IT_Pattern& pattern) {
     reader.note_wanted_end((unsigned long)offset + 8 + reader.get_word());
     int rows = reader.get_word();
     reader.get_dword();
-    pattern.rows = rows & 0xFF;
+    pattern.rows = std::min(rows, Pattern::MAX_LENGTH);
 
     unsigned char mask[64] = {};
     Note last[64];
@@ -716,7 +716,7 @@ void Loader_IT::transfer_pattern_to_song(const IT_Pattern& staged, int index) {
     Pattern* target = song->get_pattern(index);
     if (!target) return;
     target->clear();
-    target->set_length((unsigned char)staged.rows);
+    target->set_length(staged.rows);
     int length = target->get_length();
     for (const IT_Pattern::Cell& cell : staged.cells)
         if (cell.row < length) target->get_note_ref(cell.channel, cell.row) = cell.note;

@@ -176,7 +176,8 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
     pattern->clear();
     int rows = Pattern::DEFAULT_LENGTH;
     read_int(dds, "rows", rows);
-    pattern->set_length((unsigned char)(rows & 0xFF));
+    // Lengths the pattern cannot hold keep the older reading: the low byte.
+    pattern->set_length(rows >= 1 && rows <= Pattern::MAX_LENGTH ? rows : rows & 0xFF);
     std::printf("this has %i rows\n", pattern->get_length());
     const std::vector<int>* block = read_int_array(dds, "compressed_block");
     if (!block) return;

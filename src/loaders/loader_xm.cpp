@@ -348,7 +348,7 @@ Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern, bool
 
     pattern->clear();
     int length = std::clamp(rows, 1, Pattern::MAX_LENGTH);
-    pattern->set_length((unsigned char)length);
+    pattern->set_length(length);
 
     // Cells are decoded within the pattern's own packed block; a block that ends early leaves
     // the rest of the pattern empty.

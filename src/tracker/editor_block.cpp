@@ -289,7 +289,7 @@ void Editor::selection_copy() {
     int rows = selection_end_row - selection_begin_row + 1;
     if (rows < 1 || rows > Pattern::MAX_LENGTH) return;
     clipboard.clear();
-    clipboard.set_length((unsigned char)rows);
+    clipboard.set_length(rows);
     clipboard_width = selection_end_column - selection_begin_column + 1;
     for (int column = selection_begin_column; column <= selection_end_column; column++)
         for (int row = selection_begin_row; row <= selection_end_row; row++)

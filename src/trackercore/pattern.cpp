@@ -99,8 +99,8 @@ Note& Pattern::get_note_ref(int column, int row) {
     return cache_note;
 }
 
-void Pattern::set_length(unsigned char rows) {
-    if ((unsigned char)(rows - 1) > MAX_LENGTH - 1) return;
+void Pattern::set_length(int rows) {
+    if (rows < 1 || rows > MAX_LENGTH) return;
     Data_Guard guard;
     // A pending write past the new end would otherwise be committed outside the pattern.
     if (cache_active && cache_row >= rows) cache_active = false;

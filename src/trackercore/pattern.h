@@ -6,12 +6,12 @@
 #include "common/components/audio/mutex_lock.h"
 #include "trackercore/note.h"
 
-// A grid of 64 channels by 1..200 rows, stored sparsely: only non-empty cells take memory,
+// A grid of 64 channels by 1..256 rows, stored sparsely: only non-empty cells take memory,
 // and a pattern without any holds no per-channel maps at all.
 class Pattern {
 public:
     static constexpr int CHANNELS = 64;
-    static constexpr int MAX_LENGTH = 200;
+    static constexpr int MAX_LENGTH = 256;
     static constexpr int DEFAULT_LENGTH = 64;
 
     static const Note empty_note;
@@ -38,7 +38,7 @@ public:
     // The reference is to a one-cell write cache, committed by the next get_note_ref on this
     // pattern; use it at once. Out-of-range cells print an error and give a scratch note.
     Note& get_note_ref(int column, int row);
-    void set_length(unsigned char rows);  // 1..200; anything else is ignored
+    void set_length(int rows);  // 1..256; anything else is ignored
     int get_length() const { return length; }
     void clear();
     int get_note_count() const { return note_count; }
@@ -55,7 +55,7 @@ private:
     void discard_data();
 
     std::vector<std::map<int, Note>> data;
-    unsigned char length = DEFAULT_LENGTH;
+    int length = DEFAULT_LENGTH;
     Note cache_note;
     int cache_row = -1;
     int cache_column = -1;

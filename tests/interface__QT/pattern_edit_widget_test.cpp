@@ -94,6 +94,7 @@ TEST_F(Pattern_Page_Test, ControlsEditThePatternAndKeepUpWithTheView) {
         auto spins = dialog->findChildren<QSpinBox*>();
         ASSERT_EQ(spins.size(), 2);
         EXPECT_EQ(spins[0]->value(), 64);
+        EXPECT_EQ(spins[0]->maximum(), 256);  // the longest pattern a module can bring
         spins[0]->setValue(32);
         spins[1]->setValue(2);
         dialog->accept();

@@ -455,3 +455,26 @@ TEST_F(LoaderIT, AdpcmSamplesDecodeAndShortOnesKeepWhatIsThere) {
     EXPECT_EQ(song.get_sample(0)->data.get_size(), 5);
     EXPECT_EQ(song.get_sample(1)->data.get_data_ptr(), nullptr);
 }
+
+// 256 rows: all load, and the IT and native savers keep them all.
+TEST_F(LoaderIT, PatternsOf256RowsKeepEveryRowThroughSaveAndLoad) {
+    IT_Module_Builder layout;
+    Byte_Builder p;
+    p.byte(0x81).byte(0x01).byte(48);
+    for (int row = 0; row < 255; row++) p.byte(0);
+    p.byte(0x82).byte(0x01).byte(60).byte(0);
+    layout.patterns.push_back({256, p.str(), false});
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+    for (const char* name : {"", "again.it", "again.wm"}) {
+        if (*name) {
+            std::string path = dir.file(name);
+            ASSERT_EQ(ti.file_format_manager.save_module(path.c_str()), 0) << name;
+            ASSERT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::SUCCESS) << name;
+        }
+        Pattern& pat = *song.get_pattern(0);
+        EXPECT_EQ(pat.get_length(), 256) << name;
+        EXPECT_EQ(pat.get_note(0, 0).note, 48) << name;
+        EXPECT_EQ(pat.get_note(1, 255).note, 60) << name;
+        EXPECT_EQ(pat.get_note_count(), 2) << name;
+    }
+}

@@ -495,7 +495,7 @@ TEST_F(LoaderXmFile, InstrumentsWithMoreThanSixteenSamples) {
     EXPECT_FALSE(loader.is_busy());
 }
 
-TEST_F(LoaderXmFile, PatternsClampRowsAndDropExtraChannels) {
+TEST_F(LoaderXmFile, PatternsKeepAll256RowsAndDropExtraChannels) {
     Byte_Builder b = xm_header(66, 1, 0, {0});
     Byte_Builder cells;
     for (int row = 0; row < 256; ++row)
@@ -503,9 +503,9 @@ TEST_F(LoaderXmFile, PatternsClampRowsAndDropExtraChannels) {
     add_pattern(b, {256, cells.bytes});
     ASSERT_EQ(load_into_song(write("wide.xm", b.bytes)), Loader::SUCCESS);
     Pattern& p = *song.get_pattern(0);
-    EXPECT_EQ(p.get_length(), 200);
-    EXPECT_EQ(p.get_note(63, 199).note, 64);
-    EXPECT_EQ(p.get_note_count(), 64 * 200);
+    EXPECT_EQ(p.get_length(), 256);
+    EXPECT_EQ(p.get_note(63, 255).note, 64);
+    EXPECT_EQ(p.get_note_count(), 64 * 256);
 }
 
 TEST_F(LoaderXmFile, ShortPatternBlockLeavesTheRestEmpty) {

@@ -139,10 +139,15 @@ TEST(Pattern, SetLengthIgnoresOutOfRange) {
     Pattern pattern;
     pattern.set_length(0);
     EXPECT_EQ(pattern.get_length(), 64);
-    pattern.set_length((unsigned char)201);
+    pattern.set_length(257);
     EXPECT_EQ(pattern.get_length(), 64);
-    pattern.set_length(200);
-    EXPECT_EQ(pattern.get_length(), 200);
+    pattern.set_length(-1);
+    EXPECT_EQ(pattern.get_length(), 64);
+    pattern.set_length(256);
+    EXPECT_EQ(pattern.get_length(), 256);
+    pattern.get_note_ref(63, 255).note = 60;
+    pattern.get_note_ref(0, 0);
+    EXPECT_EQ(pattern.get_note(63, 255).note, 60);
     pattern.set_length(1);
     EXPECT_EQ(pattern.get_length(), 1);
 }
