@@ -371,7 +371,7 @@ void Loader_MOD::decode_patterns(const unsigned char* data, long size, int store
         for (int row = 0; row < ROWS; ++row) {
             for (int c = 0; c < channels; ++c) {
                 long at = stored * pattern_size + ((long)row * channels + c) * MOD_CELL;
-                if (at + MOD_CELL > size) return;  // the file ends inside the patterns
+                if (at + MOD_CELL > size) break;  // the file ends inside the patterns
                 Note cell = decode_cell(data + at, layout.samples, rules);
                 if (!cell.is_empty()) pattern.get_note_ref(first_channel + c, row) = cell;
             }
@@ -463,12 +463,14 @@ void Loader_MOD::transfer_data_to_song() {
         sample.reset(true);
         sample.name = staged.name;
         sample.def_volume = staged.volume;
-        // The song takes the block.
+        // The song takes the block; a sample without data keeps the empty slot's settings.
         void* block = staged.data.get_data_ptr();
-        staged.data.release_data_ptr();
-        sample.data = staged.data;
-        sample.data.set_data_ptr(block, staged.data.get_size(), false);
-        staged.data.set_data_ptr(nullptr, 0);
+        if (block) {
+            staged.data.release_data_ptr();
+            sample.data = staged.data;
+            sample.data.set_data_ptr(block, staged.data.get_size(), false);
+            staged.data.set_data_ptr(nullptr, 0);
+        }
         sample.in_use = block != nullptr;
         if (sample.in_use || !sample.name.empty()) song->make_instrument_out_of_sample_at((int)i, (int)i);
     }
