@@ -325,6 +325,7 @@ Loader::Error Loader_MOD::load_header(Bounded_Reader& in) {
     song_length = std::min<int>(footer[0], MOD_ORDERS);
     tempo_byte = footer[1];
     std::memcpy(orders, footer + 2, MOD_ORDERS);
+    std::memcpy(signature, head + MOD_SIGNATURE, 4);
     // The layout was only found in a file that holds the whole header.
     return in.seek(layout.samples == 31 ? HEADER_31 : HEADER_15) ? SUCCESS : HEADER_CORRUPT;
 }
@@ -380,15 +381,48 @@ void Loader_MOD::decode_patterns(const unsigned char* data, long size, int store
     }
 }
 
-// `position` is where the sample's data would start had the file held everything before it.
-void Loader_MOD::load_sample_data(Bounded_Reader& in, long position, MOD_Sample& sample) {
-    in.note_wanted_end(position + sample.length);
+// ModPlug's 4-bit compression: "ADPCM", a table of 16 deltas, then one nibble per frame, low
+// nibble first. Returns the frames decoded from what the file holds.
+static void* read_adpcm_frames(Bounded_Reader& in, long frames_wanted, long& frames) {
+    signed char table[16];
+    in.get_bytes(reinterpret_cast<unsigned char*>(table), sizeof(table));
+    long packed = std::min((frames_wanted + 1) / 2, in.remaining());
+    frames = std::min(frames_wanted, packed * 2);
+    if (frames <= 0) return nullptr;
+    std::vector<unsigned char> nibbles((size_t)packed);
+    in.get_bytes(nibbles.data(), packed);
+    signed char* block = static_cast<signed char*>(std::malloc((size_t)frames));
+    if (!block) return nullptr;
+    unsigned char sum = 0;
+    for (long i = 0; i < frames; ++i) {
+        unsigned char pair = nibbles[(size_t)i / 2];
+        sum = (unsigned char)(sum + table[(i & 1) ? pair >> 4 : pair & 0x0F]);
+        block[i] = (signed char)sum;
+    }
+    return block;
+}
+
+// `position` is where the sample's data starts had the file held everything before it; returns
+// the bytes the sample takes in the file.
+long Loader_MOD::load_sample_data(Bounded_Reader& in, long position, MOD_Sample& sample) {
+    static constexpr long ADPCM_HEADER = 5 + 16;
+    if (sample.length == 0) return 0;
+    unsigned char magic[5] = {};
+    bool adpcm = position + ADPCM_HEADER <= in.get_size() && in.seek(position) && in.get_bytes(magic, 5) &&
+                 std::memcmp(magic, "ADPCM", 5) == 0;
+    long stored = adpcm ? ADPCM_HEADER + (sample.length + 1) / 2 : sample.length;
+    in.note_wanted_end(position + stored);
     // A length past the end of the file keeps the bytes that are there.
-    long frames = std::min<long>(sample.length, in.get_size() - position);
-    if (frames <= 0 || !in.seek(position)) return;
-    void* block = std::malloc((size_t)frames);
-    if (!block) return;
-    in.get_bytes(static_cast<unsigned char*>(block), frames);
+    long frames = 0;
+    void* block = nullptr;
+    if (adpcm) {
+        block = read_adpcm_frames(in, sample.length, frames);
+    } else if (position < in.get_size() && in.seek(position)) {
+        frames = std::min<long>(sample.length, in.remaining());
+        block = std::malloc((size_t)frames);
+        if (block) in.get_bytes(static_cast<unsigned char*>(block), frames);
+    }
+    if (!block) return stored;
     Sample_Data& data = sample.data;
     data.set_data_ptr(block, (int)frames, false);
     data.set_c5_freq(finetune_to_c5(sample.finetune));
@@ -397,6 +431,7 @@ void Loader_MOD::load_sample_data(Bounded_Reader& in, long position, MOD_Sample&
     data.set_loop_begin(begin);
     data.set_loop_end(end);
     data.set_loop_enabled(end - begin > 2);
+    return stored;
 }
 
 Loader::Error Loader_MOD::load(const char* file, bool load_patterns) {
@@ -410,6 +445,12 @@ Loader::Error Loader_MOD::load(const char* file, bool load_patterns) {
         return abort_load(e);
     }
     int stored = count_stored_patterns(in.get_size());
+    // Mod's Grave writes 8-channel songs as "M.K." with no restart byte: only the file's size tells.
+    if (layout.samples == 31 && layout.channels == 4 && std::memcmp(signature, "M.K.", 4) == 0 && tempo_byte == 0) {
+        long sample_bytes = 0;
+        for (const MOD_Sample& s : samples) sample_bytes += s.length;
+        if (HEADER_31 + stored * 2 * stored_pattern_size() + sample_bytes == in.get_size()) layout.channels = 8;
+    }
     long wanted = stored * stored_pattern_size();
     // Without a signature a file that ends with its header is no module to speak of.
     if (layout.soundtracker && wanted > 0 && in.remaining() == 0) {
@@ -424,10 +465,7 @@ Loader::Error Loader_MOD::load(const char* file, bool load_patterns) {
     if (layout.soundtracker) layout.ultimate = uses_ultimate_effects(pattern_data.data(), present);
     if (load_patterns) decode_patterns(pattern_data.data(), present, stored);
     position += wanted;
-    for (MOD_Sample& sample : samples) {
-        load_sample_data(in, position, sample);
-        position += sample.length;
-    }
+    for (MOD_Sample& sample : samples) position += load_sample_data(in, position, sample);
     reader.close();
     file_name = file;
     return SUCCESS;
@@ -484,4 +522,5 @@ void Loader_MOD::free_info(bool) {
     song_length = 0;
     tempo_byte = 0;
     std::memset(orders, 0, sizeof(orders));
+    std::memset(signature, 0, sizeof(signature));
 }

@@ -91,7 +91,7 @@ private:
     int count_stored_patterns(long file_size) const;
     long stored_pattern_size() const;
     void decode_patterns(const unsigned char* data, long size, int stored_patterns);
-    void load_sample_data(Bounded_Reader& in, long position, MOD_Sample& sample);
+    long load_sample_data(Bounded_Reader& in, long position, MOD_Sample& sample);
     Dialect dialect() const;
 
     Layout layout;
@@ -99,6 +99,7 @@ private:
     int song_length = 0;
     int tempo_byte = 0;
     unsigned char orders[128] = {};
+    unsigned char signature[4] = {};
     std::vector<MOD_Sample> samples;
     std::vector<Pattern> patterns;
 };
