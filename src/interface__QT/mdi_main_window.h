@@ -54,7 +54,7 @@ public:
     enum Settings_Menu_Id { SHOW_PLAY_TOOLBAR, SHOW_OCTAVE_TOOLBAR, SHOW_FILE_TOOLBAR, CONFIGURE };
 
     static constexpr const char* PRODUCT_NAME = "Wendmoor";
-    static constexpr const char* SONG_FILTER = "Module Files (*.wm *.WM *.it *.IT *.xm *.XM *.s3m *.S3M)";
+    static constexpr const char* SONG_FILTER = "Module Files (*.wm *.WM *.it *.IT *.xm *.XM *.s3m *.S3M *.mod *.MOD)";
     // The main window's refresh interval, in milliseconds.
     static int widget_timer_interval;
 

@@ -12,6 +12,7 @@ Tracker_Instance::Tracker_Instance() {
     file_format_manager.register_loader(&loader_it);
     file_format_manager.register_loader(&loader_xm);
     file_format_manager.register_loader(&loader_s3m);
+    file_format_manager.register_loader(&loader_mod);
     file_format_manager.register_loader(&loader_wav);
     file_format_manager.register_saver(&saver_wm);
     file_format_manager.register_saver(&saver_it);

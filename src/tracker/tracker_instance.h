@@ -2,6 +2,7 @@
 
 #include "common/components/audio/mixer.h"
 #include "loaders/loader_it.h"
+#include "loaders/loader_mod.h"
 #include "loaders/loader_s3m.h"
 #include "loaders/loader_wav.h"
 #include "loaders/loader_wm.h"
@@ -32,6 +33,7 @@ public:
     Loader_WM loader_wm;
     Loader_XM loader_xm;
     Loader_S3M loader_s3m;
+    Loader_MOD loader_mod;
     Loader_WAV loader_wav;
     Saver_IT saver_it;
     Saver_WM saver_wm;

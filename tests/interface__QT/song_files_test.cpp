@@ -44,7 +44,7 @@ TEST_F(Main_Window_Test, LoadOpensEachSongInItsOwnWindowAndReportsBadFiles) {
         item("File", "&Load...")->trigger();
     }
     EXPECT_EQ(title, "Load Song");
-    EXPECT_EQ(filters, QStringList({"Module Files (*.wm *.WM *.it *.IT *.xm *.XM *.s3m *.S3M)"}));
+    EXPECT_EQ(filters, QStringList({"Module Files (*.wm *.WM *.it *.IT *.xm *.XM *.s3m *.S3M *.mod *.MOD)"}));
     ASSERT_EQ(window->get_song_windows().size(), 1);
     Interface* loaded = window->get_active_song_window()->get_interface();
     EXPECT_EQ(loaded->get_tracker()->song.variables.name, "Good Song");
