@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "cli/wav_output.h"
@@ -48,7 +49,8 @@ enum class Outcome { WRITTEN, SILENT, FAILED };
 // Renders the song with only `channel` heard, block for block as the full render went, and
 // keeps the file only if something was heard.
 Outcome render_channel(const Channel_Export_Settings& s, int channel, const std::string& path) {
-    Tracker_Instance ti;
+    auto instance = std::make_unique<Tracker_Instance>();  // over a megabyte: not on the stack
+    Tracker_Instance& ti = *instance;
     if (ti.file_format_manager.load_module(s.input.c_str()) != Loader::SUCCESS) {
         std::fprintf(stderr, "render: %s no longer loads\n", s.input.c_str());
         return Outcome::FAILED;
@@ -106,10 +108,14 @@ int export_channels(const Channel_Export_Settings& s) {
                      error ? ": " : "", error ? error.message().c_str() : "");
         return 1;
     }
-    Tracker_Instance probe;
-    if (probe.file_format_manager.load_module(s.input.c_str()) != Loader::SUCCESS) return 1;
+    std::vector<int> channels;
+    {
+        auto probe = std::make_unique<Tracker_Instance>();
+        if (probe->file_format_manager.load_module(s.input.c_str()) != Loader::SUCCESS) return 1;
+        channels = channels_with_notes(probe->song);
+    }
     int written = 0;
-    for (int channel : channels_with_notes(probe.song)) {
+    for (int channel : channels) {
         std::string path = channel_file(s, channel);
         Outcome outcome = render_channel(s, channel, path);
         if (outcome == Outcome::FAILED) return 1;
