@@ -121,4 +121,7 @@ static int run_edit_demo(const std::vector<std::string>& args) {
 }
 
 WENDMOOR_CLI_COMMAND(edit_demo, "edit-demo", "edit-demo OUT.wm",
-                     "build a short song through the pattern editor and save it", run_edit_demo);
+                     "build a short song through the pattern editor and save it",
+                     "Shapes one looped sample with the sample edits, enters every note through the pattern\n"
+                     "editor's keys and block operations, and saves the song as OUT (.wm or .it).\n",
+                     run_edit_demo);

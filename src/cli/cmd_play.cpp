@@ -337,4 +337,16 @@ int run_play(const std::vector<std::string>& args) {
 }  // namespace
 
 WENDMOOR_CLI_COMMAND(play, "play", "play FILE... [--driver NAME|INDEX] [options]",
-                     "play modules live through a sound driver (--list-drivers, --list-effects)", run_play);
+                     "play modules live through a sound driver (--list-drivers, --list-effects)",
+                     "Every FILE plays at once, each song through its own mixer, as in the tracker.\n"
+                     "  --driver NAME|INDEX  sound driver by index, name or the start of its name (default 0)\n"
+                     "  --output FILE.wav    the file a disk-writer driver writes\n"
+                     "  --rate HZ            mix rate, 8000 to 192000 (default 44100)\n"
+                     "  --buffer FRAMES      driver buffer, 64 to 15000 frames (default: the driver's own)\n"
+                     "  --loop               play on past the songs' ends (Ctrl-C stops)\n"
+                     "  --fast               a disk writer writes as fast as it can, not in real time\n"
+                     "  --max-seconds S      stop after S seconds\n"
+                     "  --quiet              no status line\n"
+                     "  --list-drivers       list the sound drivers and their indexes\n"
+                     "  --list-effects       list the effects that songs can use\n",
+                     run_play);

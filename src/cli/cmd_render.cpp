@@ -10,7 +10,9 @@
 
 #include <unistd.h>
 
+#include "cli/channel_export.h"
 #include "cli/cli_command.h"
+#include "cli/wav_output.h"
 #include "common/components/audio/mixer.h"
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
@@ -34,36 +36,8 @@ struct Render_Options {
     double max_seconds = 1800.0;
     bool quiet = false;
     bool bench = false;
+    bool per_channel = false;  // output names a folder
 };
-
-void put_u16(std::vector<unsigned char>& out, unsigned v) {
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
-}
-
-void put_u32(std::vector<unsigned char>& out, std::uint32_t v) {
-    put_u16(out, v & 0xFFFF);
-    put_u16(out, v >> 16);
-}
-
-// Canonical 44-byte PCM header (offsets: 0 "RIFF", 4 size-8, 8 "WAVE", 12 "fmt ", 16 16,
-// 20 format 1, 22 channels, 24 rate, 28 byte rate, 32 block align, 34 bits, 36 "data", 40 size).
-std::vector<unsigned char> wav_header(int channels, int rate, std::uint32_t data_bytes) {
-    std::vector<unsigned char> h;
-    for (char c : std::string("RIFF")) h.push_back(c);
-    put_u32(h, 36 + data_bytes);
-    for (char c : std::string("WAVEfmt ")) h.push_back(c);
-    put_u32(h, 16);
-    put_u16(h, 1);
-    put_u16(h, channels);
-    put_u32(h, rate);
-    put_u32(h, rate * channels * 2);
-    put_u16(h, channels * 2);
-    put_u16(h, 16);
-    for (char c : std::string("data")) h.push_back(c);
-    put_u32(h, data_bytes);
-    return h;
-}
 
 bool parse_number(const std::string& text, double& out) {
     char* end = nullptr;
@@ -71,10 +45,27 @@ bool parse_number(const std::string& text, double& out) {
     return end && *end == '\0' && !text.empty();
 }
 
+const char* const RENDER_HELP =
+    "Renders through the same player and mixer that play the song live, as fast as the machine allows,\n"
+    "to the end of the song (or where it loops back), as 16-bit PCM.\n"
+    "  -o, --output PATH      the WAV file; with --per-channel, the folder for the channel files\n"
+    "  --rate HZ              mix rate, 8000 to 192000 (default 44100)\n"
+    "  --resampler raw|linear (default linear)\n"
+    "  --mono                 one channel, the two sides averaged\n"
+    "  --tail SECONDS         keep rendering after the end, for echoes and reverb to fade (default 0)\n"
+    "  --max-seconds SECONDS  stop here at the latest (default 1800)\n"
+    "  --quiet                no progress and no summary\n"
+    "  --bench                write nothing; print the realtime factor\n"
+    "  --per-channel          one file per pattern channel that sounds, NAME-ch01.wav and so on, each\n"
+    "                         with every other channel muted, as long as the full render and at its\n"
+    "                         rate, for mixing elsewhere. Silent channels get no file. Summed, the\n"
+    "                         files equal the full render within rounding (one step per file), except\n"
+    "                         where effect buses (chorus, reverb, LADSPA plug-ins on buses) or the\n"
+    "                         song's global effects make that impossible, and where the full render\n"
+    "                         clips.\n";
+
 int usage() {
-    std::fprintf(stderr,
-                 "usage: wendmoor_cli render FILE -o OUT.wav [--rate HZ] [--resampler raw|linear] [--mono]\n"
-                 "                            [--tail SECONDS] [--max-seconds SECONDS] [--quiet] [--bench]\n");
+    std::fprintf(stderr, "usage: wendmoor_cli render FILE -o OUT.wav [options]\n%s", RENDER_HELP);
     return 2;
 }
 
@@ -114,6 +105,8 @@ bool parse(const std::vector<std::string>& args, Render_Options& o) {
             o.quiet = true;
         } else if (a == "--bench") {
             o.bench = true;
+        } else if (a == "--per-channel") {
+            o.per_channel = true;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "render: unknown option %s\n", a.c_str());
             return false;
@@ -122,6 +115,10 @@ bool parse(const std::vector<std::string>& args, Render_Options& o) {
         } else {
             return false;
         }
+    }
+    if (o.bench && o.per_channel) {
+        std::fprintf(stderr, "render: --bench writes nothing; --per-channel writes files\n");
+        return false;
     }
     return !o.input.empty() && (o.bench || !o.output.empty());
 }
@@ -133,6 +130,12 @@ void draw_progress(const Tracker_Instance& ti, int used_orders, double seconds) 
     std::fprintf(stderr, "\r[%s%s] order %3d/%-3d %2d:%02d", std::string(filled, '#').c_str(),
                  std::string(width - filled, '.').c_str(), order, used_orders, (int)seconds / 60, (int)seconds % 60);
     std::fflush(stderr);
+}
+
+// The channel files follow the full render's length and stop where it stopped the song.
+Channel_Export_Settings channel_export_settings(const Render_Options& o, long frames, long end_frame) {
+    long tail = (long)(o.tail_seconds * o.rate);
+    return {o.input, o.output, o.rate, o.mono, o.quiet, frames, end_frame < 0 ? -1 : end_frame - tail};
 }
 
 int run_render(const std::vector<std::string>& args) {
@@ -152,7 +155,7 @@ int run_render(const std::vector<std::string>& args) {
 
     // The old file stays until the new one is complete.
     Safe_File out;
-    if (!o.bench) {
+    if (!o.bench && !o.per_channel) {
         if (!out.open(o.output)) {
             std::fprintf(stderr, "render: cannot write %s: %s\n", o.output.c_str(), out.get_error_text().c_str());
             return 1;
@@ -172,7 +175,6 @@ int run_render(const std::vector<std::string>& args) {
     long end_frame = -1;  // set once the song has ended: where the tail stops
     Song_Loop_Watch loops;
     Song_End_Watch end_watch;
-    std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
     std::uint64_t data_bytes = 0;
     double next_progress = 0.0;
@@ -184,24 +186,10 @@ int run_render(const std::vector<std::string>& args) {
         int n = mixer.write_samples((int)want);
         if (n <= 0) break;
         if (out.is_open()) {
-            const int* mix = mixer.get_mixdown_buffer_ptr();
-            int count;
-            if (o.mono) {
-                for (int f = 0; f < n; f++)
-                    pcm[f] = mixer_sample_to_16bit((int)(((std::int64_t)mix[2 * f] + mix[2 * f + 1]) / 2));
-                count = n;
-            } else {
-                mixer_buffer_to_16bit(mix, pcm.data(), 2 * n);
-                count = 2 * n;
-            }
-            // WAV is little-endian whatever the machine is.
-            for (int i = 0; i < count; i++) {
-                bytes[2 * i] = (unsigned char)(pcm[i] & 0xFF);
-                bytes[2 * i + 1] = (unsigned char)(((std::uint16_t)pcm[i]) >> 8);
-            }
+            int count = mixdown_to_wav_bytes(mixer.get_mixdown_buffer_ptr(), n, o.mono, bytes.data());
             // Nothing more can reach the file; the old one stays as it was.
-            if (!out.write(bytes.data(), (size_t)count * 2)) break;
-            data_bytes += (std::uint64_t)count * 2;
+            if (!out.write(bytes.data(), (size_t)count)) break;
+            data_bytes += (std::uint64_t)count;
         }
         frames_done += n;
 
@@ -229,6 +217,8 @@ int run_render(const std::vector<std::string>& args) {
         std::fprintf(stderr, "\n");
     }
 
+    if (o.per_channel) return export_channels(channel_export_settings(o, frames_done, end_frame));
+
     if (out.is_open()) {
         if (data_bytes > 0xFFFFFFFFull - 36) out.note_error("longer than a WAV file can hold");
         std::vector<unsigned char> header = wav_header(o.mono ? 1 : 2, o.rate, (std::uint32_t)data_bytes);
@@ -251,4 +241,5 @@ int run_render(const std::vector<std::string>& args) {
 }  // namespace
 
 WENDMOOR_CLI_COMMAND(render, "render", "render FILE -o OUT.wav [options]",
-                     "render a module to a 16-bit WAV file (--bench: realtime factor only)", run_render);
+                     "render a module to a 16-bit WAV file (--per-channel: one file per channel)", RENDER_HELP,
+                     run_render);

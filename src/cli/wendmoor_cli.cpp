@@ -23,6 +23,17 @@ static void print_help(FILE* out) {
         std::fprintf(out, "  %-36s %s\n", c.usage, c.summary);
     std::fprintf(out, "  %-36s %s\n", "--version", "print the version");
     std::fprintf(out, "  %-36s %s\n", "--help", "print this help");
+    std::fprintf(out, "\n'wendmoor_cli COMMAND --help' describes a command's options.\n");
+}
+
+static void print_command_help(const CLI_Command& c) {
+    std::printf("Usage: wendmoor_cli %s\n%s\n\n%s", c.usage, c.summary, c.help);
+}
+
+static bool asks_for_help(const std::vector<std::string>& args) {
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") return true;
+    return false;
 }
 
 int main(int argc, char** argv) {
@@ -40,6 +51,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::vector<std::string> args(argv + 2, argv + argc);
+    for (const CLI_Command& c : cli_commands())
+        if (cmd == c.name && asks_for_help(args)) {
+            print_command_help(c);
+            return 0;
+        }
     // Native songs name their effects; the sources must exist before any song loads.
     Audio_Components audio_components;
     for (const CLI_Command& c : cli_commands())

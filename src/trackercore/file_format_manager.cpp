@@ -100,8 +100,11 @@ Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
 }
 
-Loader::Error File_Format_Manager::load_sample_into(const char* file, Song* staging, int slot) {
-    if (!staging || !staging->get_sample(slot)) return Loader::FILE_ERROR;
+// Every loader is asked in turn with the staging song as its own, then given the registry's
+// song back.
+template <typename Load>
+Loader::Error File_Format_Manager::load_into(const char* file, Song* staging, Load load) {
+    last_loader = nullptr;
     if (FILE* probe = std::fopen(file, "rb"))
         std::fclose(probe);
     else
@@ -109,13 +112,27 @@ Loader::Error File_Format_Manager::load_sample_into(const char* file, Song* stag
     Loader::Error why = Loader::FILE_FORMAT_NOT_RECOGNIZED;
     for (Loader* loader : loaders) {
         loader->set_song(staging);
-        Loader::Error result = loader->load_sample(file, slot);
+        Loader::Error result = load(*loader);
         loader->set_song(song);
-        if (result == Loader::SUCCESS) return Loader::SUCCESS;
-        // Loaders without single-sample files answer FILE_ERROR to every file: that says nothing.
+        if (result == Loader::SUCCESS) {
+            last_loader = loader;
+            warn_if_cut_short(*loader, file);
+            return Loader::SUCCESS;
+        }
+        // Loaders without such files answer FILE_ERROR to every file: that says nothing.
         if (result == Loader::HEADER_CORRUPT) why = Loader::HEADER_CORRUPT;
     }
     return why;
+}
+
+Loader::Error File_Format_Manager::load_sample_into(const char* file, Song* staging, int slot) {
+    if (!staging || !staging->get_sample(slot)) return Loader::FILE_ERROR;
+    return load_into(file, staging, [&](Loader& loader) { return loader.load_sample(file, slot); });
+}
+
+Loader::Error File_Format_Manager::load_instrument_into(const char* file, Song* staging, int slot) {
+    if (!staging || !staging->get_instrument(slot)) return Loader::FILE_ERROR;
+    return load_into(file, staging, [&](Loader& loader) { return loader.load_instrument(file, slot); });
 }
 
 Loader::Error File_Format_Manager::load_instrument(const char* file, int slot) {

@@ -33,6 +33,9 @@ public:
     // refused: FILE_CANNOT_OPEN, HEADER_CORRUPT (recognised but broken) or FILE_FORMAT_NOT_RECOGNIZED.
     Loader::Error load_sample_into(const char* file, Song* staging, int slot);
     Loader::Error load_instrument(const char* file, int slot);
+    // As load_instrument(file, slot), but into another song, with the reason for a refusal as
+    // load_sample_into gives it. The instrument's samples go to that song's free slots.
+    Loader::Error load_instrument_into(const char* file, Song* staging, int slot);
     Sample_Data* load_sample(const char* file);  // the caller owns the result
     Loader* load_sample_library(const char* file);
     Loader* check_file_in_loaders(const char* file);
@@ -40,16 +43,23 @@ public:
     // Why the last save that returned -1 failed, in the system's words where it has them.
     const std::string& get_save_error() const { return save_error; }
 
+    // The loader that read the file of the last successful load_sample_into or
+    // load_instrument_into; null before one and after a failed one.
+    const Loader* get_last_loader() const { return last_loader; }
+
     const std::vector<Loader*>& get_loaders() const { return loaders; }
     const std::vector<Saver*>& get_savers() const { return savers; }
 
 private:
     template <typename Save>
     int ask_savers(Save save);
+    template <typename Load>
+    Loader::Error load_into(const char* file, Song* staging, Load load);
 
     std::vector<Loader*> loaders;
     std::vector<Saver*> savers;
     Song* song = nullptr;
     Mutex_Lock* song_lock = nullptr;
     std::string save_error;
+    const Loader* last_loader = nullptr;
 };
