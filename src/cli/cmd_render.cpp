@@ -180,10 +180,26 @@ int run_render(const std::vector<std::string>& args) {
     double next_progress = 0.0;
     std::clock_t cpu_start = std::clock();
 
+    // The end is looked for after every tick, which runs before its frames are rendered: a tick
+    // that starts past the end is not written, whatever the size of the requests below.
+    sigc::connection watch = mixer.process_callback.connect([&] {
+        if (end_frame >= 0) return;
+        // The end flag comes up while the last row still has its ticks to play.
+        bool ended = end_watch.finished(ti.player.reached_end_of_song(),
+                                        ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
+                                        ti.player.get_current_order(), ti.player.get_current_row()) ||
+                     loops.looped(ti.player.get_current_order(), ti.player.get_current_row());
+        if (ended) {
+            ti.player.play_stop();
+            end_frame = frames_done + (long)(o.tail_seconds * o.rate);
+        }
+    });
+
     while (frames_done < cap_frames && (end_frame < 0 || frames_done < end_frame)) {
         long want = std::min<long>(4096, cap_frames - frames_done);
         if (end_frame >= 0) want = std::min(want, end_frame - frames_done);
         int n = mixer.write_samples((int)want);
+        if (end_frame >= 0) n = (int)std::min<long>(n, end_frame - frames_done);
         if (n <= 0) break;
         if (out.is_open()) {
             int count = mixdown_to_wav_bytes(mixer.get_mixdown_buffer_ptr(), n, o.mono, bytes.data());
@@ -192,24 +208,13 @@ int run_render(const std::vector<std::string>& args) {
             data_bytes += (std::uint64_t)count;
         }
         frames_done += n;
-
-        if (end_frame < 0) {
-            // The end flag comes up while the last row still has its ticks to play.
-            bool ended = end_watch.finished(ti.player.reached_end_of_song(),
-                                            ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
-                                            ti.player.get_current_order(), ti.player.get_current_row()) ||
-                         loops.looped(ti.player.get_current_order(), ti.player.get_current_row());
-            if (ended) {
-                ti.player.play_stop();
-                end_frame = frames_done + (long)(o.tail_seconds * o.rate);
-            }
-        }
         double seconds = (double)frames_done / o.rate;
         if (progress && seconds >= next_progress) {
             draw_progress(ti, used_orders, seconds);
             next_progress = seconds + 0.5;
         }
     }
+    watch.disconnect();
     double cpu_seconds = (double)(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     double audio_seconds = (double)frames_done / o.rate;
     if (progress) {

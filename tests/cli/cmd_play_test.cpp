@@ -34,10 +34,10 @@ Run_Result run_shell(const std::string& command) {
 
 Run_Result run_cli(const std::string& args) { return run_shell(std::string(WENDMOOR_CLI_PATH) + " " + args + " 2>&1"); }
 
-// Four rows at speed 3 and tempo 125, after the first tick's wait: (1 + 4 * 3) * 882 frames at
-// 44100 Hz. The song wraps back to its first order at the end, so it ends only after its last
-// row has been played.
-constexpr int SONG_FRAMES = (1 + 4 * 3) * 882;
+// Four rows at speed 3 and tempo 125, the first from frame 0: 4 * 3 * 882 frames at 44100 Hz.
+// The song wraps back to its first order at the end, so it ends only after its last row has
+// been played.
+constexpr int SONG_FRAMES = 4 * 3 * 882;
 
 std::string short_module(int note) {
     IT_Module_Builder layout;

@@ -11,7 +11,7 @@
 // A short song built in memory, so the live-path tests need no files: two generated samples
 // (a looped tone and a decaying noise burst), three channels of notes with slides and volume
 // changes over one 16-row pattern, then the end of the order list. At speed 3, tempo 125 and
-// 44100 Hz it lasts (1 + 16 * 3) * 882 = 43218 frames: the first row starts after one tick.
+// 44100 Hz it lasts 16 * 3 * 882 = 42336 frames: the first row sounds from frame 0.
 inline void build_test_song(Song& song, int transpose = 0) {
     song.get_initial_variables()->speed = 3;
     song.get_initial_variables()->tempo = 125;
@@ -60,7 +60,7 @@ inline void build_test_song(Song& song, int transpose = 0) {
     pattern->get_note(0, 0);  // commit the last write
 }
 
-constexpr int TEST_SONG_FRAMES = (1 + 16 * 3) * 882;
+constexpr int TEST_SONG_FRAMES = 16 * 3 * 882;
 
 // The song rendered offline the way a driver renders it: blocks of block_frames, each built
 // from write_samples calls, converted to 16 bits. Renders `frames` frames from the start.

@@ -40,24 +40,45 @@ Voice* Mixer::get_voice(int slot) {
 
 void Mixer::set_process_callback_interval(int frames) {
     if (frames < 0) frames = 0;
-    samples_to_callback = frames;
+    // A new tick length restarts the count: the tick it belongs to runs before the next span.
+    samples_to_callback = 0;
     callback_interval = frames;
+}
+
+void Mixer::set_mix_frequency(float hz) {
+    // Frames rendered at another rate would play at the wrong pitch; they are dropped.
+    if (hz != mix_frequency) span_handed = span_frames;
+    mix_frequency = hz;
+}
+
+// Length of the span to render next, running the tick that starts it first. Tick lengths
+// come from the song and the rate alone, never from the size of the request.
+int Mixer::next_span_frames(int asked) {
+    if (callback_interval <= 0) return asked;
+    if (samples_to_callback <= 0) {
+        process_callback.emit_on_audio_thread();
+        samples_to_callback = callback_interval;  // the length the tick just asked for
+        if (callback_interval <= 0) return asked;
+    }
+    // A tick too long for one block is rendered in pieces of a fixed size, whatever is asked.
+    const int pieces = (callback_interval + MAX_BLOCK_FRAMES - 1) / MAX_BLOCK_FRAMES;
+    const int piece = (callback_interval + pieces - 1) / pieces;
+    return std::min(samples_to_callback, piece);
 }
 
 int Mixer::write_samples(int frames) {
     if (frames > MAX_BLOCK_FRAMES) frames = MAX_BLOCK_FRAMES;
     if (frames <= 0) return 0;
-    if (callback_interval == 0) return write_samples_internal(frames);
-
-    if (frames > samples_to_callback) frames = samples_to_callback;
-    int rendered = write_samples_internal(frames);
-    samples_to_callback -= rendered;
-    if (samples_to_callback <= 0) {
-        if (samples_to_callback < 0) Audio_Thread_Log::post(SOURCE, __LINE__, "Some problem here!");
-        process_callback.emit_on_audio_thread();
-        samples_to_callback = callback_interval;
+    if (span_handed >= span_frames) {
+        span_handed = span_frames = 0;
+        const int span = next_span_frames(frames);
+        span_frames = write_samples_internal(span);
+        if (callback_interval > 0) samples_to_callback -= span_frames;
     }
-    return rendered;
+    handed_from = span_handed;
+    const int n = std::min(frames, span_frames - span_handed);
+    span_handed += n;
+    return n;
 }
 
 void Mixer::start_bus(Buffer& bus, int frames) {

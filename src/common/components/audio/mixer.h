@@ -71,14 +71,20 @@ public:
     Mixer& operator=(const Mixer&) = delete;
 
     // Mixer_Base
-    int* get_mixdown_buffer_ptr() override { return mixdown_buffer.data(); }
+    // The frames the last write_samples call handed out.
+    int* get_mixdown_buffer_ptr() override { return mixdown_buffer.data() + 2 * handed_from; }
     int* get_channel_buffer_ptr(int channel) override;
     bool is_channel_in_use(int channel) override;
     int get_active_voices_count() override { return active_voices; }
-    void set_mix_frequency(float hz) override { mix_frequency = hz; }
+    void set_mix_frequency(float hz) override;
     float get_mix_frequency() override { return mix_frequency; }
     void set_preamp(float value) override { preamp = value; }
     float get_preamp() const { return preamp; }
+    // While a player sets the tick length, voices are rendered a tick at a time (a tick
+    // longer than MAX_BLOCK_FRAMES in equal-sized pieces of that length), the tick being run
+    // just before its first frame; the caller gets what it asks for out of that span, the
+    // rest waits for the next call. So the output does not depend on how callers cut it.
+    // Without a tick length, exactly the frames asked for are rendered.
     int write_samples(int frames) override;
     void allocate_voice(Voice* voice) override;
     void replace_voice(Voice* old_voice, Voice* new_voice) override;
@@ -134,6 +140,7 @@ public:
     Peak_Meter::Levels take_buffer_peak(int buffer);
 
 private:
+    int next_span_frames(int asked);
     int write_samples_internal(int frames);
     void process_buffer_effects_and_outputs(Buffer& bus, int frames);
     void start_bus(Buffer& bus, int frames);
@@ -156,6 +163,11 @@ private:
     int channel_count = 16;
     int max_voices = 128;
     int callback_interval = 0;
+    // The span in mixdown_buffer: its length, how much of it has been handed out, and where
+    // the last hand-out began.
+    int span_frames = 0;
+    int span_handed = 0;
+    int handed_from = 0;
     std::atomic<bool> level_meters{false};
     bool metering = false;  // level_meters as the block being rendered read it
 };

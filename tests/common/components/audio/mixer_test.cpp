@@ -66,7 +66,8 @@ std::string captured(void (*body)(Mixer&), Mixer& m) {
 
 } // namespace
 
-// The clock voice counts rendered frames, so a tick handler sees exactly where it fires.
+// The clock voice counts rendered frames, so a tick handler sees exactly where it fires:
+// each tick runs before its first frame, however the caller cuts its requests.
 TEST(Mixer, CallbackFiresExactlyAtTickBoundaries) {
     Mixer m;
     m.set_mix_frequency(44100);
@@ -77,7 +78,7 @@ TEST(Mixer, CallbackFiresExactlyAtTickBoundaries) {
     m.process_callback.connect([&] { ticks.push_back(clock.mixed_frames); });
 
     EXPECT_EQ(m.write_samples(4096), 882);
-    ASSERT_EQ(ticks, (std::vector<int>{882}));
+    ASSERT_EQ(ticks, (std::vector<int>{0}));
 
     // A driver loop asking for odd block sizes.
     int total = 882;
@@ -91,8 +92,10 @@ TEST(Mixer, CallbackFiresExactlyAtTickBoundaries) {
             total += n;
         }
     }
-    ASSERT_EQ((int)ticks.size(), total / 882);
-    for (size_t i = 0; i < ticks.size(); i++) EXPECT_EQ(ticks[i], (int)(i + 1) * 882);
+    ASSERT_EQ((int)ticks.size(), (total + 881) / 882);
+    for (size_t i = 0; i < ticks.size(); i++) EXPECT_EQ(ticks[i], (int)i * 882);
+    // The voices are a whole tick ahead of what was handed out, never more.
+    EXPECT_EQ(clock.mixed_frames, (int)ticks.size() * 882);
 }
 
 TEST(Mixer, NewTickLengthRestartsTheCount) {
@@ -101,19 +104,42 @@ TEST(Mixer, NewTickLengthRestartsTheCount) {
     Constant_Voice clock(0, 0);
     m.allocate_voice(&clock);
     std::vector<int> ticks;
-    // A player alternating tick lengths from inside its tick handler.
+    // A player alternating tick lengths from inside its tick handler: the length it sets is
+    // that of the tick it has just run.
     m.process_callback.connect([&] {
         ticks.push_back(clock.mixed_frames);
         m.set_process_callback_interval(ticks.size() % 2 ? 1000 : 882);
     });
     m.write_samples(100);
-    m.set_process_callback_interval(882);  // counted from here, not from the start
+    m.set_process_callback_interval(882);  // the first tick runs at once, from here
     for (int i = 0; i < 40; i++) m.write_samples(512);
     ASSERT_GE(ticks.size(), 8u);
     int expect = 100;
     for (size_t i = 0; i < ticks.size(); i++) {
-        expect += (i % 2 == 0) ? 882 : 1000;
         EXPECT_EQ(ticks[i], expect) << i;
+        expect += (i % 2 == 0) ? 1000 : 882;
+    }
+}
+
+// A tick longer than a block (very slow tempo, high rate) is cut into equal pieces fixed
+// by its length, so each piece ramps the same way whatever the caller asks for.
+TEST(Mixer, LongTicksAreRenderedInPiecesOfFixedSize) {
+    for (int ask : {256, 4096, 15000}) {
+        Mixer m;
+        m.set_mix_frequency(192000);
+        Constant_Voice clock(0, 0);
+        m.allocate_voice(&clock);
+        std::vector<int> spans;
+        int before = 0;
+        m.set_process_callback_interval(37500);  // tempo 32 at 480 kHz
+        m.process_callback.connect([&] { spans.push_back(-1); });
+        int total = 0;
+        while (total < 2 * 37500) {
+            total += m.write_samples(ask);
+            if (clock.mixed_frames != before) spans.push_back(clock.mixed_frames - before);
+            before = clock.mixed_frames;
+        }
+        EXPECT_EQ(spans, (std::vector<int>{-1, 12500, 12500, 12500, -1, 12500, 12500, 12500})) << ask;
     }
 }
 
