@@ -628,6 +628,7 @@ void Loader_XM::transfer_data_to_song() {
     vars.use_linear_slides = header.flags != 0;
     vars.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
     vars.key_off_cuts_without_envelope = true;
+    vars.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

@@ -96,6 +96,7 @@ public:
     int process_note_and_instrument(int channel, int note, int instrument);
     void process_new_note(int channel, unsigned char note);
     void process_new_instrument(int channel, unsigned char instrument);
+    void process_instrument_without_note(int channel, unsigned char instrument);
     void process_volume_column(int channel, unsigned char volume);
     void process_NNAs();
 

@@ -47,6 +47,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         process_new_note(channel, (unsigned char)note);
         if (instrument >= 0 && instrument < Song::MAX_INSTRUMENTS)
             process_new_instrument(channel, (unsigned char)instrument);
+        else if (ch.instrument)
+            // An instrument given alone on an earlier row plays from this note on.
+            for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) ch.slot[i].layer = ch.instrument->get_layer(i);
         if (ch.instrument_index == EMPTY_FIELD) {
             for (Channel_Control::Layer_Slot& slot : ch.slot) slot.start_state = 0;
             return 0;
@@ -97,7 +100,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         }
         return any_start ? 1 : 0;
     }
-    if (note == NOTE_CUT) {
+    if (note == EMPTY_FIELD && instrument >= 0 && instrument < Song::MAX_INSTRUMENTS) {
+        process_instrument_without_note(channel, (unsigned char)instrument);
+    } else if (note == NOTE_CUT) {
         for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
     } else if (note == NOTE_OFF) {
         const bool xm_key_off = song->get_variables()->key_off_cuts_without_envelope;
@@ -117,6 +122,33 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         }
     }
     return 0;
+}
+
+void Player_Data::process_instrument_without_note(int channel, unsigned char instrument) {
+    const int rule = song->get_variables()->instrument_without_note;
+    if (rule == Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
+    Channel_Control& ch = channels[channel];
+    Instrument* target = song->get_instrument(instrument);
+    // The sounding note keeps its layers and sample; the channel's next note takes the new instrument.
+    ch.instrument_index = instrument;
+    ch.instrument = target;
+    const bool retrigger = rule == Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
+        Channel_Control::Layer_Slot& slot = ch.slot[i];
+        Sample* sample = slot.sample;
+        if (!retrigger && ch.note < NOTE_COUNT) {
+            // IT takes the default volume of the sample the new instrument plays for the last note.
+            int number = target->get_layer(i)->sample_table[ch.note];
+            if (number < Song::MAX_SAMPLES) sample = song->get_sample(number);
+        }
+        if (!sample || !slot.layer) continue;
+        slot.volume = slot.base_volume = (int16_t)sample->def_volume;
+        if (!retrigger) continue;
+        // XM: the playing sample's pan, the key pressed again, envelopes and fade-out from the start.
+        slot.pan = sample->def_panning_active ? (int16_t)(sample->def_panning * 255 / 64) : ch.channel_pan;
+        slot.note_off_flags = 0;
+        if (slot.voice) slot.voice->restart_envelopes();
+    }
 }
 
 void Player_Data::process_volume_column(int channel, unsigned char volume) {

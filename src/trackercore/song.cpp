@@ -19,12 +19,15 @@ Song::Song_Variables::Song_Variables()
       fadeout_scale_prop("Fade-out Scale", &fadeout_scale, FADEOUT_SCALE_OLD, FADEOUT_SCALE_XM),
       empty_order_ends_song_prop("Empty Order Ends Song", &empty_order_ends_song),
       key_off_cuts_without_envelope_prop("Key Off Cuts Without Envelope", &key_off_cuts_without_envelope),
+      instrument_without_note_prop("Instrument Without Note", &instrument_without_note,
+                                   INSTRUMENT_WITHOUT_NOTE_IGNORED, INSTRUMENT_WITHOUT_NOTE_RETRIGGERS),
       // The editors list them in this order, which differs from the fields'.
       properties{&name_prop,          &message_prop,           &filename_prop,
                  &row_hilight_major_prop, &row_hilight_minor_prop, &mixing_volume_prop,
                  &stereo_separation_prop, &use_stereo_prop,        &use_linear_slides_prop,
                  &old_effects_prop,       &compatible_gxx_prop,    &fadeout_scale_prop,
-                 &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop} {
+                 &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop,
+                 &instrument_without_note_prop} {
     reset();
 }
 
@@ -45,6 +48,7 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     fadeout_scale = from.fadeout_scale;
     empty_order_ends_song = from.empty_order_ends_song;
     key_off_cuts_without_envelope = from.key_off_cuts_without_envelope;
+    instrument_without_note = from.instrument_without_note;
     return *this;
 }
 
@@ -67,12 +71,14 @@ void Song::Song_Variables::use_it_rules() {
     fadeout_scale = FADEOUT_SCALE_IT;
     empty_order_ends_song = true;
     key_off_cuts_without_envelope = false;
+    instrument_without_note = INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
 }
 
 void Song::Song_Variables::use_old_native_rules() {
     fadeout_scale = FADEOUT_SCALE_OLD;
     empty_order_ends_song = false;
     key_off_cuts_without_envelope = false;
+    instrument_without_note = INSTRUMENT_WITHOUT_NOTE_IGNORED;
 }
 
 // Initial variables

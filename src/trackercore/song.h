@@ -58,10 +58,16 @@ public:
         Bool_Property_Bridge empty_order_ends_song_prop;
         bool key_off_cuts_without_envelope;  // key-off silences a note without a volume envelope (XM)
         Bool_Property_Bridge key_off_cuts_without_envelope_prop;
+        int instrument_without_note;  // one of the INSTRUMENT_WITHOUT_NOTE_* values
+        Int_Property_Bridge instrument_without_note_prop;
 
         static constexpr int FADEOUT_SCALE_OLD = 512;
         static constexpr int FADEOUT_SCALE_IT = 1024;
         static constexpr int FADEOUT_SCALE_XM = 2048;  // the XM rate is stored divided by 16
+        // What an instrument number in a cell without a note does.
+        static constexpr int INSTRUMENT_WITHOUT_NOTE_IGNORED = 0;
+        static constexpr int INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME = 1;    // IT, S3M: also taken for later notes
+        static constexpr int INSTRUMENT_WITHOUT_NOTE_RETRIGGERS = 2;     // XM: volume, pan and envelopes reset
         void use_it_rules();
         void use_old_native_rules();
 

@@ -45,6 +45,7 @@ void Voice_Control::reset() {
     voice.clear_status();
     first_update = 1;
     kill = 0;
+    envelope_restart = 0;
     played_volume = played_pan = played_period = 0;
     played_frequency = 0;
 }
@@ -158,6 +159,13 @@ int Voice_Control::process() {
         voice.setup_sample(&sample->data, sample_offset < 0 ? 0 : sample_offset);
         fadeout = std::max(1, fadeout_scale);
         vibrato_sweep = 0;
+    }
+    if (envelope_restart) {
+        fadeout = std::max(1, fadeout_scale);
+        vibrato_sweep = 0;
+        vibrato_position = 0;
+        envelope_restart = 0;
+        start_state = 3;
     }
     if (start_state == 1 || start_state == 3) {
         start_envelope(&layer->volume_envelope, &volume_envelope);

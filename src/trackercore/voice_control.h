@@ -52,6 +52,8 @@ public:
     void release_key();  // key released, and fading where no volume envelope will hold the note
     void start_fade() { note_off_flags |= NOTE_OFF_FADING; }
     void cut() { kill = 1; }
+    // The envelopes, fade-out and auto-vibrato start again at the next process(); the sample plays on.
+    void restart_envelopes() { envelope_restart = 1; }
     void silence() { fadeout = 0; }
 
     Tracker_Voice& get_voice() { return voice; }
@@ -119,6 +121,7 @@ private:
     Tracker_Voice voice;
     int first_update = 1;
     int kill = 0;
+    int envelope_restart = 0;
 
     int played_volume = 0;
     int played_pan = 0;

@@ -50,6 +50,7 @@ const std::vector<Int_Field> int_fields = {
     {"Mixing Volume", 60, [](const Song& s) { return s.variables.mixing_volume; }},
     {"Stereo Separation", 70, [](const Song& s) { return s.variables.stereo_separation; }},
     {"Fade-out Scale", 2048, [](const Song& s) { return s.variables.fadeout_scale; }},
+    {"Instrument Without Note", 2, [](const Song& s) { return s.variables.instrument_without_note; }},
 };
 const std::vector<Bool_Field> bool_fields = {
     {"Stereo", [](const Song& s) { return !s.variables.use_stereo; }},

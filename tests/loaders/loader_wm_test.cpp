@@ -117,7 +117,8 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     source.saver_wm.get_dds_from_song(&tree);
     DDS* vars = tree.get_dynamic_data_struct_var("variables");
     ASSERT_NE(vars, nullptr);
-    for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope"})
+    for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope",
+                            "instrument_without_note"})
         vars->delete_var(key);
     std::string old_file = dir.file("old.wm"), new_file = dir.file("new.wm");
     Scratch_Dir::write(old_file, container("WDMM", 1, 0, pack(tree)));
@@ -129,9 +130,11 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_OLD);
     EXPECT_FALSE(v.empty_order_ends_song);
     EXPECT_FALSE(v.key_off_cuts_without_envelope);
+    EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED);
     ASSERT_EQ(ti.file_format_manager.load_module(new_file.c_str()), Loader::SUCCESS);
     EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
     EXPECT_TRUE(v.key_off_cuts_without_envelope);
+    EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
 }
 
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {

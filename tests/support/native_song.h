@@ -41,6 +41,7 @@ inline void build_rich_song(Song& song) {
     v.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
     v.empty_order_ends_song = false;
     v.key_off_cuts_without_envelope = true;
+    v.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;

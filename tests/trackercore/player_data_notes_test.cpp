@@ -27,7 +27,6 @@ TEST_F(Player_Notes, NoteWithoutInstrumentNeedsAnEarlierOne) {
     put(0, 0, cell(48));
     put(1, 0, cell(48, 0, 20));
     put(1, 1, cell(55));  // same instrument, volume kept
-    put(1, 2, cell(EMPTY_FIELD, 0));  // instrument alone: nothing
     start();
     ticks(1);
     EXPECT_EQ(voices_on(0), 0);
@@ -35,10 +34,64 @@ TEST_F(Player_Notes, NoteWithoutInstrumentNeedsAnEarlierOne) {
     ASSERT_NE(foreground(1), nullptr);
     EXPECT_EQ(foreground(1)->get_note(), 55);
     EXPECT_EQ(channel(1).slot[0].base_volume, 20);
-    size_t started = mixer.allocated.size();
-    ticks(6);
-    EXPECT_EQ(mixer.allocated.size(), started);
-    EXPECT_EQ(channel(1).slot[0].base_volume, 20);
+}
+
+// An instrument number alone: ignored by old native songs; IT takes it for the next notes and
+// applies its sample's default volume; XM resets the playing sample's volume and pan and starts
+// the envelopes and fade-out again. None of them restarts the sample.
+TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
+    using V = Song::Song_Variables;
+    make_sample(1, 100, true);
+    song.sample[0].def_volume = 40;
+    song.sample[0].def_panning_active = true;
+    song.sample[0].def_panning = 16;
+    song.sample[1].def_volume = 30;
+    Instrument::Layer& first = song.instrument[0].layers[0];
+    first.volume_fadeout = 64;
+    first.volume_envelope.add_node_at_offset(0, 64);
+    first.volume_envelope.add_node_at_offset(100, 64);
+    first.volume_envelope.set_enabled(true);
+    first.volume_envelope.set_loop_enabled(true);  // so that the key-off fades
+    first.volume_envelope.set_loop_begin(0);
+    first.volume_envelope.set_loop_end(1);
+    make_instrument(1, 1);
+    put(0, 0, cell(48, 0, 20, 'X', 200));
+    put(0, 1, cell(NOTE_OFF));
+    put(0, 2, cell(EMPTY_FIELD, 1));
+    put(0, 3, cell(55));
+    struct Case {
+        int rule;
+        int volume;  // after the lone instrument
+        int pan;
+        int envelope_position;
+        Sample* next_sample;
+    };
+    for (Case c : {Case{V::INSTRUMENT_WITHOUT_NOTE_IGNORED, 20, 200, 13, &song.sample[0]},
+                   Case{V::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME, 30, 200, 13, &song.sample[1]},
+                   Case{V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS, 40, 16 * 255 / 64, 1, &song.sample[1]}}) {
+        SCOPED_TRACE(c.rule);
+        song.variables.instrument_without_note = c.rule;
+        start();
+        play_rows(2);
+        Voice_Control* voice = foreground(0);
+        ASSERT_NE(voice, nullptr);
+        size_t started = mixer.allocated.size();
+        ticks(1);
+        EXPECT_EQ(mixer.allocated.size(), started);
+        EXPECT_EQ(foreground(0), voice);
+        EXPECT_EQ(voice->get_sample(), &song.sample[0]);
+        EXPECT_EQ(channel(0).slot[0].base_volume, c.volume);
+        EXPECT_EQ(voice->get_pan(), c.pan);
+        EXPECT_EQ(voice->get_volume_envelope().position, c.envelope_position);
+        bool revived = c.rule == V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+        EXPECT_EQ(voice->get_note_off_flags(), revived ? 0 : NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+        EXPECT_EQ(voice->get_fadeout(), song.variables.fadeout_scale - (revived ? 0 : 7 * 64));
+        ticks(6);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_sample(), c.next_sample);
+        EXPECT_EQ(channel(0).slot[0].base_volume, c.volume);  // a note without instrument keeps it
+        player.play_stop();
+    }
 }
 
 TEST_F(Player_Notes, NoteCutSilencesButKeepsTheVoice) {

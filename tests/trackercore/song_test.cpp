@@ -236,7 +236,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
               (std::vector<std::string>{"Name", "Message:", "File Name", "Row Hilight Major", "Row Hilight Minor",
                                         "Mixing Volume", "Stereo Separation", "Stereo", "Linear Slides",
                                         "Old Effects", "Compatible GXX", "Fade-out Scale",
-                                        "Empty Order Ends Song", "Key Off Cuts Without Envelope"}));
+                                        "Empty Order Ends Song", "Key Off Cuts Without Envelope",
+                                        "Instrument Without Note"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
