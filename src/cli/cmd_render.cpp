@@ -15,7 +15,7 @@
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
 #include "tracker/audio_components.h"
-#include "tracker/song_end_watch.h"
+#include "tracker/song_loop_watch.h"
 #include "tracker/tracker_instance.h"
 #include "trackercore/safe_file.h"
 
@@ -170,8 +170,15 @@ int run_render(const std::vector<std::string>& args) {
     const long cap_frames = (long)(o.max_seconds * o.rate);
     long frames_done = 0;
     long end_frame = -1;  // set once the song has ended: where the tail stops
+    // Checked after every tick, before it is heard: a row the song has played already is stopped
+    // before it sounds.
     Song_Loop_Watch loops;
-    Song_End_Watch end_watch;
+    bool looped = false;
+    sigc::connection watch = mixer.process_callback.connect([&] {
+        if (looped || !loops.after_tick(ti.player)) return;
+        looped = true;
+        ti.player.play_stop();
+    });
     std::vector<std::int16_t> pcm(2 * Mixer::MAX_BLOCK_FRAMES);
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
     std::uint64_t data_bytes = 0;
@@ -205,16 +212,9 @@ int run_render(const std::vector<std::string>& args) {
         }
         frames_done += n;
 
-        if (end_frame < 0) {
-            // The end flag comes up while the last row still has its ticks to play.
-            bool ended = end_watch.finished(ti.player.reached_end_of_song(),
-                                            ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
-                                            ti.player.get_current_order(), ti.player.get_current_row()) ||
-                         loops.looped(ti.player.get_current_order(), ti.player.get_current_row());
-            if (ended) {
-                ti.player.play_stop();
-                end_frame = frames_done + (long)(o.tail_seconds * o.rate);
-            }
+        if (end_frame < 0 && (looped || ti.player.get_play_mode() == Player_Data::PLAY_NOTHING)) {
+            ti.player.play_stop();
+            end_frame = frames_done + (long)(o.tail_seconds * o.rate);
         }
         double seconds = (double)frames_done / o.rate;
         if (progress && seconds >= next_progress) {
@@ -222,6 +222,7 @@ int run_render(const std::vector<std::string>& args) {
             next_progress = seconds + 0.5;
         }
     }
+    watch.disconnect();
     double cpu_seconds = (double)(std::clock() - cpu_start) / CLOCKS_PER_SEC;
     double audio_seconds = (double)frames_done / o.rate;
     if (progress) {
