@@ -17,7 +17,7 @@
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
 #include "tracker/audio_components.h"
-#include "tracker/song_end_watch.h"
+#include "tracker/song_loop_watch.h"
 #include "tracker/tracker_instance.h"
 #include "trackercore/safe_file.h"
 
@@ -173,8 +173,9 @@ int run_render(const std::vector<std::string>& args) {
     const long cap_frames = (long)(o.max_seconds * o.rate);
     long frames_done = 0;
     long end_frame = -1;  // set once the song has ended: where the tail stops
+    // Checked after every tick, before it is heard: a row the song has played already is stopped
+    // before it sounds.
     Song_Loop_Watch loops;
-    Song_End_Watch end_watch;
     std::vector<unsigned char> bytes(4 * Mixer::MAX_BLOCK_FRAMES);
     std::uint64_t data_bytes = 0;
     double next_progress = 0.0;
@@ -184,11 +185,8 @@ int run_render(const std::vector<std::string>& args) {
     // that starts past the end is not written, whatever the size of the requests below.
     sigc::connection watch = mixer.process_callback.connect([&] {
         if (end_frame >= 0) return;
-        // The end flag comes up while the last row still has its ticks to play.
-        bool ended = end_watch.finished(ti.player.reached_end_of_song(),
-                                        ti.player.get_play_mode() != Player_Data::PLAY_NOTHING,
-                                        ti.player.get_current_order(), ti.player.get_current_row()) ||
-                     loops.looped(ti.player.get_current_order(), ti.player.get_current_row());
+        // A song played once: it stops by itself or comes back to a row it has played.
+        bool ended = ti.player.get_play_mode() == Player_Data::PLAY_NOTHING || loops.after_tick(ti.player);
         if (ended) {
             ti.player.play_stop();
             end_frame = frames_done + (long)(o.tail_seconds * o.rate);

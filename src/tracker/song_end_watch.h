@@ -1,8 +1,5 @@
 #pragma once
 
-#include <set>
-#include <utility>
-
 // Tells when a playing song has been heard to its end, from the player's state read after
 // every tick (or as often as the caller can). The player flags the end in two ways:
 // - at the wrap of the order list, as soon as it reads the last row: that row still has its
@@ -33,23 +30,4 @@ private:
     bool armed = false;
     int end_order = -1;
     int end_row = -1;
-};
-
-// Tells when playback has come back to where it has already been through a jump: the
-// player's position changes once per row, and a change into another order that lands on a
-// position already reached is a jump back. Pattern loops stay inside their order and do not
-// count.
-class Song_Loop_Watch {
-public:
-    bool looped(int order, int row) {
-        std::pair<int, int> now{order, row};
-        if (now == last) return false;
-        bool changed_order = order != last.first;
-        last = now;
-        return !seen.insert(now).second && changed_order;
-    }
-
-private:
-    std::set<std::pair<int, int>> seen;
-    std::pair<int, int> last{-1, -1};
 };

@@ -127,6 +127,10 @@ public:
     int get_current_order() const { return current_order; }
     int get_current_pattern() const { return current_pattern; }
     int get_current_row() const { return current_row; }
+    // The order and row the current row was read from, and whether it is an SEx repeat of it.
+    int get_row_start_order() const { return row_start_snapshot.order; }
+    int get_row_start_row() const { return row_start_snapshot.row; }
+    bool is_repeating_row() const { return repeating_row != 0; }
     Channel_Control& get_channel(int channel) { return channels[channel]; }
     const std::vector<Voice_Control*>& get_voice_list() const { return voice_list; }
 

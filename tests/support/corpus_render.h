@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "common/components/audio/mixer.h"
-#include "tracker/song_end_watch.h"
+#include "tracker/song_loop_watch.h"
 #include "tracker/tracker_instance.h"
 
 // Plays a loaded module through its tracker instance's player and mixer, the way the render
@@ -29,6 +29,9 @@ inline Corpus_Render render_corpus_module(Tracker_Instance& ti, const std::strin
     ti.mixer.set_mix_frequency((float)rate);
     ti.player.play_start_song();
     Song_Loop_Watch watch;
+    bool looped = false;
+    sigc::connection connection =
+        ti.mixer.process_callback.connect([&] { looped = looped || watch.after_tick(ti.player); });
     const long cap = (long)(cap_seconds * rate);
     const int block = 1024;
     long frames = 0;
@@ -43,12 +46,12 @@ inline Corpus_Render render_corpus_module(Tracker_Instance& ti, const std::strin
         if (block_peak > 64) loud_frames += n;
         r.most_voices = std::max(r.most_voices, ti.mixer.get_active_voices_count());
         frames += n;
-        if (ti.player.reached_end_of_song() || ti.player.get_play_mode() == Player_Data::PLAY_NOTHING ||
-            watch.looped(ti.player.get_current_order(), ti.player.get_current_row())) {
+        if (looped || ti.player.get_play_mode() == Player_Data::PLAY_NOTHING) {
             r.ended = true;
             break;
         }
     }
+    connection.disconnect();
     ti.player.play_stop();
     r.seconds = (double)frames / rate;
     r.loud_seconds = (double)loud_frames / rate;

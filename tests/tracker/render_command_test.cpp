@@ -6,10 +6,12 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/scratch_dir.h"
 #include "support/shared_dir.h"
+#include "tracker/tracker_instance.h"
 
 namespace {
 
@@ -94,4 +96,63 @@ TEST(RenderCommand, CapBenchAndBadArguments) {
     EXPECT_EQ(run("render \"" + song + "\" -o x.wav --rate 12", &text), 2);
     EXPECT_EQ(run("render " + dir.file("missing.it") + " -o " + dir.file("x.wav"), &text), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.wav")));
+}
+
+namespace {
+
+// A song of one-tick rows (speed 1), each order a pattern of the given rows; `cells` puts
+// commands as (order's pattern, channel, row, letter, parameter).
+struct Jump_Song {
+    std::vector<int> pattern_rows;
+    std::vector<std::tuple<int, int, int, char, int>> cells;
+};
+
+// Frames rendered, with no tail, for a song saved as an IT file.
+long rendered_frames(const Jump_Song& spec, Scratch_Dir& dir) {
+    Tracker_Instance ti;
+    ti.song.get_initial_variables()->speed = 1;
+    ti.song.get_initial_variables()->tempo = 125;
+    for (int p = 0; p < (int)spec.pattern_rows.size(); p++) {
+        ti.song.set_order(p, (short)p);
+        ti.song.get_pattern(p)->set_length(spec.pattern_rows[p]);
+    }
+    for (const auto& [p, channel, row, letter, parameter] : spec.cells) {
+        Note& cell = ti.song.get_pattern(p)->get_note_ref(channel, row);
+        cell.command = (unsigned char)(letter - 'A');
+        cell.parameter = (unsigned char)parameter;
+    }
+    for (int p = 0; p < (int)spec.pattern_rows.size(); p++) ti.song.get_pattern(p)->get_note_ref(0, 0);
+    const std::string song = dir.file("jumps.it"), out = dir.file("jumps.wav");
+    if (ti.file_format_manager.save_module(song.c_str()) != 0) return -1;
+    if (run("render " + song + " -o " + out + " --quiet --tail 0 --max-seconds 60") != 0) return -1;
+    return ((long)read_all(out).size() - 44) / 4;
+}
+
+}  // namespace
+
+// The song ends where it comes back to a row it has played, exactly at that row; a pattern loop
+// that ends plays every pass; rows an SEx repeats are heard.
+TEST(RenderCommand, EndsWhereTheSongComesBackToARowItHasPlayed) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const long eight_rows = rendered_frames({{8}, {}}, dir);
+    const long one_row = eight_rows - rendered_frames({{7}, {}}, dir);
+    ASSERT_EQ(one_row, 882);  // one tick at tempo 125, 44100 Hz
+    struct Case {
+        const char* what;
+        Jump_Song song;
+        int rows;
+    } cases[] = {
+        {"B back from the last order", {{4, 4}, {{1, 0, 3, 'B', 0}}}, 8},
+        {"B to its own order on the first row", {{4}, {{0, 0, 0, 'B', 0}}}, 1},
+        {"B on the first rows, to and fro", {{4, 4}, {{0, 0, 0, 'B', 1}, {1, 0, 0, 'B', 0}}}, 2},
+        {"C from the last order", {{4, 4}, {{1, 0, 1, 'C', 2}}}, 6},
+        {"pattern loop of three passes", {{4}, {{0, 0, 0, 'S', 0xB0}, {0, 0, 3, 'S', 0xB2}}}, 12},
+        {"two loops, one inside the other", {{4}, {{0, 0, 1, 'S', 0xB1}, {0, 1, 3, 'S', 0xB1}}}, 12},
+        {"B back to the start once the loop on its row is done",
+         {{4, 4}, {{1, 0, 0, 'S', 0xB0}, {1, 0, 2, 'S', 0xB2}, {1, 1, 2, 'B', 0}}}, 13},
+        {"row repeats on the last row", {{8}, {{0, 0, 7, 'S', 0xE2}}}, 10},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(rendered_frames(c.song, dir), eight_rows + (c.rows - 8) * one_row) << c.what;
 }
