@@ -26,6 +26,7 @@ constexpr unsigned char SAMPLE_STEREO = 1 << 2;
 constexpr unsigned char SAMPLE_COMPRESSED = 1 << 3;
 constexpr unsigned char SAMPLE_LOOP = 1 << 4;
 constexpr unsigned char SAMPLE_PINGPONG = 1 << 6;
+constexpr unsigned char CONVERT_SIGNED = 1 << 0;  // clear: unsigned frames (IT 1.x and some converters)
 constexpr unsigned char CONVERT_DELTA = 1 << 2;  // compressed data is IT 2.15's double-delta
 constexpr unsigned char CONVERT_ADPCM = 0xFF;    // 8-bit data packed as 4-bit ADPCM
 
@@ -384,9 +385,14 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
         reader.seek(s.data_offset);
         unsigned char* bytes = static_cast<unsigned char*>(block);
         reader.get_byte_array(bytes, (int)(frames * bytes_per_frame));
+        // Unsigned frames taken as signed would play as loud, distorted noise.
+        const unsigned sign_flip = (s.convert_flags & CONVERT_SIGNED) ? 0 : (is_16bit ? 0x8000 : 0x80);
         if (is_16bit) {
             short* out = static_cast<short*>(block);
-            for (unsigned long i = 0; i < frames; i++) out[i] = (short)(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+            for (unsigned long i = 0; i < frames; i++)
+                out[i] = (short)((bytes[2 * i] | (bytes[2 * i + 1] << 8)) ^ sign_flip);
+        } else if (sign_flip) {
+            for (unsigned long i = 0; i < frames; i++) bytes[i] ^= (unsigned char)sign_flip;
         }
         if (reader.error_loading()) {
             std::free(block);

@@ -200,8 +200,22 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     IT_Sample_Layout cut;  // claims 1000 frames, the file ends after 3
     cut.length = 1000;
     cut.data = "abc";
-    layout.samples = {s8, s16, empty, cut};
+    // Convert flag bit 0 clear: the same frames stored unsigned.
+    IT_Sample_Layout u8 = s8;
+    u8.convert = 0;
+    u8.data = std::string("\x81\x7F\xFF\x00", 4);
+    IT_Sample_Layout u16 = s16;
+    u16.convert = 0;
+    u16.data = std::string("\x01\x80\xFE\x7F", 4);
+    layout.samples = {s8, s16, empty, u8, u16, cut};
     ASSERT_EQ(load(layout), Loader::SUCCESS);
+    for (int slot : {0, 1}) {
+        const Sample_Data& sig = song.get_sample(slot)->data;
+        const Sample_Data& uns = song.get_sample(slot + 3)->data;
+        ASSERT_EQ(uns.get_size(), sig.get_size()) << slot;
+        EXPECT_EQ(std::memcmp(uns.get_data_ptr(), sig.get_data_ptr(), sig.get_size() * (sig.is_16bit() ? 2 : 1)), 0)
+            << slot;
+    }
 
     Sample& a = *song.get_sample(0);
     EXPECT_TRUE(a.in_use);
@@ -233,7 +247,7 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     EXPECT_EQ(f16[1], -2);
     EXPECT_FALSE(song.get_sample(2)->in_use);
     EXPECT_EQ(song.get_sample(2)->data.get_data_ptr(), nullptr);
-    EXPECT_EQ(song.get_sample(3)->data.get_size(), 3);
+    EXPECT_EQ(song.get_sample(5)->data.get_size(), 3);
     // Sample mode: instrument i plays sample i.
     EXPECT_EQ(song.get_instrument(1)->layers[0].sample_table[60], 1);
 }
