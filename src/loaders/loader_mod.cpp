@@ -257,8 +257,8 @@ void Loader_MOD::convert_effect(unsigned char effect, unsigned char p, Note& cel
         clear_command(cell);
         break;
     case 0xD:
-        // The break row is written in decimal digits.
-        set_command(cell, 'C', (unsigned char)((p >> 4) * 10 + (p & 0x0F)));
+        // The break row is written in decimal digits; Soundtracker always breaks to row 0.
+        set_command(cell, 'C', dialect == Dialect::SOUNDTRACKER ? 0 : (unsigned char)((p >> 4) * 10 + (p & 0x0F)));
         break;
     case 0xE: convert_extended(p, cell); break;
     case 0xF:
