@@ -120,11 +120,14 @@ Loader_MOD::Layout Loader_MOD::detect_layout(const unsigned char* head, long siz
             layout.samples = 31;
             layout.channels = channels;
             layout.flt8 = flt8;
+            // Digital Tracker writes four more bytes after its signature.
+            layout.header_size = std::memcmp(head + MOD_SIGNATURE, "FA0", 3) == 0 ? HEADER_31 + 4 : HEADER_31;
             return layout;
         }
     }
     if (is_soundtracker_header(head, size)) {
         layout.samples = 15;
+        layout.header_size = HEADER_15;
         layout.channels = 4;
         layout.soundtracker = true;
     }
@@ -254,8 +257,8 @@ void Loader_MOD::convert_effect(unsigned char effect, unsigned char p, Note& cel
         clear_command(cell);
         break;
     case 0xD:
-        // The break row is written in decimal digits.
-        set_command(cell, 'C', (unsigned char)((p >> 4) * 10 + (p & 0x0F)));
+        // The break row is written in decimal digits; Soundtracker always breaks to row 0.
+        set_command(cell, 'C', dialect == Dialect::SOUNDTRACKER ? 0 : (unsigned char)((p >> 4) * 10 + (p & 0x0F)));
         break;
     case 0xE: convert_extended(p, cell); break;
     case 0xF:
@@ -327,7 +330,7 @@ Loader::Error Loader_MOD::load_header(Bounded_Reader& in) {
     std::memcpy(orders, footer + 2, MOD_ORDERS);
     std::memcpy(signature, head + MOD_SIGNATURE, 4);
     // The layout was only found in a file that holds the whole header.
-    return in.seek(layout.samples == 31 ? HEADER_31 : HEADER_15) ? SUCCESS : HEADER_CORRUPT;
+    return in.seek(std::min(layout.header_size, in.get_size())) ? SUCCESS : HEADER_CORRUPT;
 }
 
 long Loader_MOD::stored_pattern_size() const {
@@ -347,7 +350,7 @@ int Loader_MOD::count_stored_patterns(long file_size) const {
     auto stored = [&](int highest) { return layout.flt8 ? (highest / 2 + 1) * 2 : highest + 1; };
     long sample_bytes = 0;
     for (const MOD_Sample& s : samples) sample_bytes += s.length;
-    long header_size = layout.samples == 31 ? HEADER_31 : HEADER_15;
+    const long header_size = layout.header_size;
     auto fits = [&](int count) { return header_size + count * stored_pattern_size() + sample_bytes <= file_size; };
     if (highest_all < 0) return 0;
     if (!fits(stored(highest_all)) && highest_song >= 0 && fits(stored(highest_song))) return stored(highest_song);
@@ -449,7 +452,7 @@ Loader::Error Loader_MOD::load(const char* file, bool load_patterns) {
     if (layout.samples == 31 && layout.channels == 4 && std::memcmp(signature, "M.K.", 4) == 0 && tempo_byte == 0) {
         long sample_bytes = 0;
         for (const MOD_Sample& s : samples) sample_bytes += s.length;
-        if (HEADER_31 + stored * 2 * stored_pattern_size() + sample_bytes == in.get_size()) layout.channels = 8;
+        if (layout.header_size + stored * 2 * stored_pattern_size() + sample_bytes == in.get_size()) layout.channels = 8;
     }
     long wanted = stored * stored_pattern_size();
     // Without a signature a file that ends with its header is no module to speak of.

@@ -26,6 +26,7 @@ public:
     struct Layout {
         int samples = 0;   // 31 or 15; 0: not a module
         int channels = 0;
+        long header_size = 0;       // where the patterns start
         bool flt8 = false;          // Startrekker 8-channel: each pattern is a pair of 4-channel ones
         bool soundtracker = false;  // 15 samples: Fxx is speed only, the tempo sits in the header
         bool ultimate = false;      // Ultimate Soundtracker: 1xy is arpeggio, 2xy pitch bend

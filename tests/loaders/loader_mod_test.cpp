@@ -84,7 +84,7 @@ TEST(LoaderModTables, EffectsBecomeTheirItEquivalents) {
         {0xA, 0x00, PT, 0, 0},      {0xA, 0x12, PT, 'D', 0x10},   {0xA, 0xF0, PT, 'D', 0xF0},
         {0xA, 0xF5, PT, 'D', 0xF0}, {0xA, 0x0F, PT, 'D', 0x0F},   {0xB, 0x05, PT, 'B', 0x05},
         {0xC, 0x50, PT, 0, 0, 64},  {0xC, 0x20, PT, 0, 0, 32},    {0xC, 0x00, PT, 0, 0, 0},
-        {0xD, 0x12, PT, 'C', 12},   {0xD, 0x64, PT, 'C', 64},
+        {0xD, 0x12, PT, 'C', 12},   {0xD, 0x64, PT, 'C', 64},    {0xD, 0x12, ST, 'C', 0},
         {0xE, 0x01, PT, 0, 0},      {0xE, 0x12, PT, 'F', 0xF2},   {0xE, 0x10, PT, 0, 0},
         {0xE, 0x22, PT, 'E', 0xF2}, {0xE, 0x31, PT, 'S', 0x11},   {0xE, 0x46, PT, 'S', 0x32},
         {0xE, 0x5F, PT, 'S', 0x2F}, {0xE, 0x63, PT, 'S', 0xB3},   {0xE, 0x75, PT, 'S', 0x41},
@@ -156,7 +156,8 @@ struct Mod_Sample_Spec {
 // A module of `samples` sample headers (the first ones from `specs`), its orders, the signature
 // (31 samples only), `pattern_bytes` and each sample's frames, counting up from 0.
 std::string build_mod(int samples, const std::vector<Mod_Sample_Spec>& specs, const std::vector<int>& orders,
-                      const std::string& signature, const std::string& pattern_bytes, int tempo_byte = 0x78) {
+                      const std::string& signature, const std::string& pattern_bytes, int tempo_byte = 0x78,
+                      const std::string* sample_data = nullptr) {
     Byte_Builder b;
     b.text("Mod Song", 20);
     for (int s = 0; s < samples; ++s) {
@@ -169,6 +170,7 @@ std::string build_mod(int samples, const std::vector<Mod_Sample_Spec>& specs, co
     for (int i = 0; i < 128; ++i) b.u8(i < (int)orders.size() ? orders[(size_t)i] : 0);
     if (samples == 31) b.text(signature, 4);
     b.raw(pattern_bytes);
+    if (sample_data) return b.raw(*sample_data).bytes;
     for (int s = 0; s < (int)specs.size() && s < samples; ++s)
         for (int i = 0; i < 2 * specs[(size_t)s].words; ++i) b.u8(i);
     return b.bytes;
@@ -276,6 +278,40 @@ TEST_F(LoaderModFile, Flt8PairsFourChannelPatterns) {
     EXPECT_EQ(song.get_pattern(1)->get_note(1, 2).note, 72);
     EXPECT_EQ(song.get_pattern(0)->get_note_count(), 2);
     EXPECT_EQ(song.get_sample(0)->data.get_size(), 20);  // the samples follow all four
+}
+
+// Layouts that only the signature's maker, the file's size or the sample data tell.
+TEST_F(LoaderModFile, TrackerVariantsOfTheLayout) {
+    std::string eight = build_pattern(8, {{0, 7, {0x01, 0xAC, 0x10, 0x00}}});
+    // Digital Tracker: four bytes after the signature.
+    ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "FA08", std::string("\0\x40\0\0", 4) + eight)), Loader::SUCCESS);
+    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 60);
+    EXPECT_EQ(song.get_sample(0)->data.get_size(), 20);
+    // Mod's Grave: 8 channels under "M.K." with no restart byte, told by the size; with a
+    // restart byte the same bytes are a 4-channel song holding two patterns.
+    ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "M.K.", eight, 0)), Loader::SUCCESS);
+    EXPECT_EQ(loader.get_layout().channels, 8);
+    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 60);
+    ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "M.K.", eight, 0x7F)), Loader::SUCCESS);
+    EXPECT_EQ(loader.get_layout().channels, 4);
+    EXPECT_EQ(song.get_pattern(0)->get_note(3, 1).note, 60);
+
+    // ModPlug's compressed samples: "ADPCM", 16 deltas, a nibble per frame; the next sample's
+    // data follows the packed bytes, and may itself be plain.
+    std::string data = "ADPCM";
+    for (int i = 0; i < 16; ++i) data += (char)(i < 8 ? i : i - 16);
+    data += std::string("\x21\x0F\x71", 3);  // deltas 1, 2, -1, 0, 1, 7: six frames
+    data += std::string("\x05\xFB\x7F\x80", 4);
+    std::vector<Mod_Sample_Spec> specs = {{"packed", 3}, {"plain", 2}};
+    ASSERT_EQ(load(build_mod(31, specs, {0}, "M.K.", build_pattern(4, {}), 0x7F, &data)), Loader::SUCCESS);
+    const Sample_Data& packed = song.get_sample(0)->data;
+    ASSERT_EQ(packed.get_size(), 6);
+    const signed char expected[6] = {1, 3, 2, 2, 3, 10};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(static_cast<const signed char*>(packed.get_data_ptr())[i], expected[i]) << i;
+    const Sample_Data& plain = song.get_sample(1)->data;
+    ASSERT_EQ(plain.get_size(), 4);
+    EXPECT_EQ(static_cast<const signed char*>(plain.get_data_ptr())[3], -128);
+    EXPECT_EQ(loader.get_missing_bytes(), 0u);
 }
 
 TEST_F(LoaderModFile, SoundtrackerFilesAndTheirDialects) {
