@@ -9,8 +9,8 @@
 #include "trackercore/song.h"
 
 // A short song built in memory, so the live-path tests need no files: two generated samples
-// (a looped tone and a decaying noise burst), three channels of notes with slides and volume
-// changes over one 16-row pattern, then the end of the order list. At speed 3, tempo 125 and
+// (a looped tone and a decaying noise burst), three channels of notes with pitch and volume
+// slides and volume changes over one 16-row pattern, then the end of the order list. At speed 3, tempo 125 and
 // 44100 Hz it lasts 16 * 3 * 882 = 42336 frames: the first row sounds from frame 0.
 inline void build_test_song(Song& song, int transpose = 0) {
     song.get_initial_variables()->speed = 3;
@@ -52,9 +52,11 @@ inline void build_test_song(Song& song, int transpose = 0) {
     };
     put(0, 0, 48, 0, 64, 0, 0);
     put(0, 4, -1, EMPTY_FIELD, EMPTY_FIELD, 'E', 0x08);  // slide down
+    put(0, 5, -1, EMPTY_FIELD, EMPTY_FIELD, 'D', 0x06);  // volume slide down
     put(0, 8, 55, 0, 40, 'G', 0x10);                     // portamento to the fifth
     put(0, 12, NOTE_OFF, EMPTY_FIELD, EMPTY_FIELD, 0, 0);
     for (int row = 0; row < 16; row += 4) put(1, row, 60, 1, 50, 0, 0);
+    put(1, 1, -1, EMPTY_FIELD, EMPTY_FIELD, 'D', 0x30);  // volume slide up
     put(2, 2, 36, 0, 30, 'H', 0x44);  // vibrato
     put(2, 10, NOTE_CUT, EMPTY_FIELD, EMPTY_FIELD, 0, 0);
     pattern->get_note(0, 0);  // commit the last write

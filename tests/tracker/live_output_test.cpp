@@ -129,16 +129,31 @@ TEST(LiveOutput, TwoSongsAreSummedIntoOneOutput) {
         ASSERT_EQ(live[i], (std::int16_t)std::clamp(first[i] + second[i], -32768, 32767)) << "sample " << i;
 }
 
-// Through RtAudio into a private sound server that records what reached the device. The
-// capture starts with the server's silence, so only the start offset may differ.
-TEST(LiveOutput, RtAudioDeviceReceivesTheOfflineRender) {
+namespace {
+
+// What reached the device, from the song's first sound on, after playing the test song through
+// RtAudio at the given buffer size into a private sound server; empty with the reason when
+// there was no device or no server to record it.
+struct Device_Take {
+    std::vector<std::int16_t> song;
+    std::vector<std::int16_t> offline;  // rendered while the session's resamplers exist, at 1000 frames
+    int block = 0;
+    int underruns = 0;
+    std::string skip;
+};
+
+Device_Take play_through_device(int buffer_frames) {
+    Device_Take take;
     Scratch_Dir dir;
-    ASSERT_TRUE(dir.ok());
+    if (!dir.ok()) {
+        take.skip = "no scratch directory";
+        return take;
+    }
     Private_Pulse pulse(dir.path());
     Audio_Session session;
     Tracker_Instance ti;
     build_test_song(ti.song);
-    driver_manager.request_buffer_size(4096);
+    driver_manager.request_buffer_size(buffer_frames);
     testing::internal::CaptureStderr();
     bool started = session.start_driver(0);
     std::string messages = testing::internal::GetCapturedStderr();
@@ -148,7 +163,7 @@ TEST(LiveOutput, RtAudioDeviceReceivesTheOfflineRender) {
         ti.player.play_start_song();
         EXPECT_FALSE(driver_manager.is_active_driver_active());
         EXPECT_EQ(driver_manager.external_poll_active_driver(), 1);
-        ASSERT_TRUE(session.start_audio_thread());
+        EXPECT_TRUE(session.start_audio_thread());
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         session.stop_audio_thread();
         ti.player.lock_player_variables();
@@ -157,34 +172,57 @@ TEST(LiveOutput, RtAudioDeviceReceivesTheOfflineRender) {
         session.remove_song(ti);
         EXPECT_FALSE(messages.empty()) << "RtAudio's reason is printed";
         std::replace(messages.begin(), messages.end(), '\n', ' ');
-        GTEST_SKIP() << "RtAudio found no output device here (" << messages
-                     << "); checked the clean failure path instead";
+        take.skip = "RtAudio found no output device here (" + messages + "); checked the clean failure path instead";
+        return take;
     }
-    if (!pulse.started)
-        GTEST_SKIP() << "no private sound server could be started, so what the device received cannot be read back";
+    if (!pulse.started) {
+        session.stop_driver();
+        take.skip = "no private sound server could be started, so what the device received cannot be read back";
+        return take;
+    }
 
-    ASSERT_TRUE(pulse.wait_until_recording()) << "the sound server's recorder never started";
+    EXPECT_TRUE(pulse.wait_until_recording()) << "the sound server's recorder never started";
     session.add_song(ti);
     ti.player.play_start_song();
-    const int block = session.rtaudio_driver.get_device_buffer_frames();
-    ASSERT_TRUE(session.start_audio_thread());
+    take.block = session.rtaudio_driver.get_device_buffer_frames();
+    EXPECT_TRUE(session.start_audio_thread());
     EXPECT_TRUE(wait_for_end({&ti}, 30)) << "the song never ended";
     // Let the queued blocks and the server's recorder catch up before the stream closes.
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     session.stop_audio_thread();
+    take.underruns = session.rtaudio_driver.get_underrun_count();
     session.stop_driver();
     session.remove_song(ti);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     pulse.stop();
-
     std::vector<std::int16_t> got = pulse.captured();
-    std::vector<std::int16_t> expected = offline(0, block);
-    size_t got_start = first_sound(got), expected_start = first_sound(expected);
+    take.song.assign(got.begin() + (std::ptrdiff_t)std::min(first_sound(got), got.size()), got.end());
+    take.offline = offline(0, 1000);
+    return take;
+}
+
+}  // namespace
+
+// Through RtAudio into a private sound server that records what reached the device. The
+// capture starts with the server's silence, so only the start offset may differ; the samples
+// are those of the offline render whatever the device's buffer size.
+TEST(LiveOutput, RtAudioDeviceReceivesTheOfflineRenderAtAnyBufferSize) {
+    std::vector<Device_Take> takes;
+    for (int buffer : {512, 4096}) {
+        takes.push_back(play_through_device(buffer));
+        if (!takes.back().skip.empty()) GTEST_SKIP() << takes.back().skip;
+    }
+    const std::vector<std::int16_t>& expected = takes[0].offline;
+    const size_t expected_start = first_sound(expected);
     ASSERT_LT(expected_start, expected.size());
-    ASSERT_LT(got_start, got.size()) << "nothing but silence reached the device";
     const size_t song_samples = (size_t)TEST_SONG_FRAMES * 2 - expected_start;
-    ASSERT_GE(got.size() - got_start, song_samples) << "the device received less than the whole song";
-    for (size_t i = 0; i < song_samples; i++)
-        ASSERT_EQ(got[got_start + i], expected[expected_start + i])
-            << "sample " << i << " of the song; device underruns: " << session.rtaudio_driver.get_underrun_count();
+    for (const Device_Take& take : takes) {
+        ASSERT_FALSE(take.song.empty()) << "nothing but silence reached the device";
+        ASSERT_GE(take.song.size(), song_samples) << "the device received less than the whole song";
+        for (size_t i = 0; i < song_samples; i++)
+            ASSERT_EQ(take.song[i], expected[expected_start + i])
+                << "sample " << i << " of the song at " << take.block << "-frame buffers; device underruns: "
+                << take.underruns;
+    }
+    EXPECT_NE(takes[0].block, takes[1].block) << "the device ran both takes at one buffer size";
 }

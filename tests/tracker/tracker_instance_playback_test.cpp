@@ -2,7 +2,10 @@
 
 #include <cstdlib>
 
+#include "common/components/audio/resampler.h"
+#include "common/components/audio/resampler_manager.h"
 #include "support/allocation_counter.h"
+#include "support/test_song.h"
 #include "tracker/tracker_instance.h"
 
 namespace {
@@ -81,6 +84,44 @@ TEST(Tracker_Instance_Playback, TicksAndRenderingOfAPlayingSongDoNotAllocate) {
     render(6 * 16 * 4);
     EXPECT_EQ(scope.allocations(), 0);
     EXPECT_GT(instance.player.get_voice_list().size(), 0u);
+}
+
+// A song's first tick runs before its first frame: a note on row r sounds from frame
+// r x speed x tick length exactly, the first row's from frame 0, however the frames are asked for.
+TEST(Tracker_Instance_Playback, NotesSoundFromTheFirstFrameOfTheirRow) {
+    Resampler_Manager resamplers;
+    Resampler_Linear linear;
+    resamplers.register_resampler(&linear);
+    for (int row : {0, 1, 3}) {
+        for (int block : {64, 700, 4096}) {
+            Tracker_Instance instance;
+            Song& song = instance.song;
+            song.get_initial_variables()->speed = 3;
+            song.get_initial_variables()->tempo = 125;  // 882 frames a tick at 44100 Hz
+            song.get_initial_variables()->global_volume = 128;
+            auto* data = (short*)std::calloc(64, 2);
+            for (int i = 0; i < 64; i++) data[i] = 8000;  // a constant: its very first frame is heard
+            song.sample[0].data.set_data_ptr(data, 64, true);
+            song.sample[0].data.set_c5_freq(44100);
+            song.sample[0].data.set_loop_enabled(true);
+            song.sample[0].data.set_loop_end(64);
+            song.sample[0].in_use = true;
+            for (int n = 0; n < NOTE_COUNT; n++) song.instrument[0].layers[0].sample_table[n] = 0;
+            song.set_order(0, 0);
+            Note& note = song.get_pattern(0)->get_note_ref(0, row);
+            note.note = 60;
+            note.instrument = 0;
+            song.get_pattern(0)->get_note(0, 0);
+            instance.mixer.set_mix_frequency(44100.0f);
+            instance.player.play_start_song();
+
+            const int onset = row * 3 * 882;
+            std::vector<std::int16_t> out = render_offline(instance.mixer, onset + 100, block);
+            size_t first = 0;
+            while (first < out.size() && out[first] == 0) first++;
+            EXPECT_EQ((int)first / 2, onset) << "row " << row << ", " << block << "-frame blocks";
+        }
+    }
 }
 
 }  // namespace

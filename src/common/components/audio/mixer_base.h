@@ -28,7 +28,7 @@ public:
     virtual void eliminate_voice(Voice* voice) = 0;
     virtual void set_process_callback_interval(int frames) = 0;  // 0: no callback
 
-    // Emitted on the audio thread each time a tick's worth of frames has been rendered.
+    // Emitted on the audio thread at the start of each tick, before its frames are rendered.
     // Connect with process_callback.connect(); the mixer emits it with emit_on_audio_thread().
     Audio_Thread_Signal process_callback;
 };
