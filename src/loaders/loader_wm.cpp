@@ -208,7 +208,7 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
         Note note;
         if (mask & 1) {
             if (!next(v)) break;
-            last[c].note = v < NOTE_COUNT ? v : (v == 255 ? NOTE_OFF : (v == 254 ? NOTE_CUT : EMPTY_FIELD));
+            last[c].note = v < NOTE_COUNT || v == NOTE_FADE ? v : (v == 255 ? NOTE_OFF : (v == 254 ? NOTE_CUT : EMPTY_FIELD));
         }
         if (mask & 2) {
             if (!next(v)) break;

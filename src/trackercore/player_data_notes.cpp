@@ -102,6 +102,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     }
     if (note == EMPTY_FIELD && instrument >= 0 && instrument < Song::MAX_INSTRUMENTS) {
         process_instrument_without_note(channel, (unsigned char)instrument);
+    } else if (note == NOTE_FADE) {
+        for (Channel_Control::Layer_Slot& slot : ch.slot)
+            if (slot.layer) slot.note_off_flags |= NOTE_OFF_FADING;
     } else if (note == NOTE_CUT) {
         for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
     } else if (note == NOTE_OFF) {
