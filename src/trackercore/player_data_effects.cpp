@@ -353,10 +353,12 @@ void Player_Data::do_portamento(int channel) {
     if (ch.previous_note > 120) return;  // nothing sounded before: the note simply plays
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
         if (slot.period == 0) continue;
-        if (t0() && slot.sample_changed)
+        if (t0() && slot.sample_changed) {
             ch.sample_offset = 0;
-        else
+        } else {
             slot.start_state = 0;
+            slot.unmapped_note = 0;  // the sounding voice slides on
+        }
     }
     do_pitch_slide_to_note(channel);
     ch.pitch_modulated = 1;

@@ -243,6 +243,39 @@ TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
     }
 }
 
+// A note the layer maps to no sample starts nothing there, but the layer's sounding voice still
+// gets its new-note action; a slide to that note keeps it.
+TEST_F(Player_Notes, NoteWithoutSampleStillAppliesTheNewNoteAction) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.sample_table[50] = 99;
+    layer.volume_fadeout = 64;
+    struct Case {
+        int action;
+        char command;
+        bool alive, foreground, fading;
+    };
+    for (Case c : {Case{NNA_CUT, 0, false, false, false}, Case{NNA_NOTE_FADE, 0, true, false, true},
+                   Case{NNA_CONTINUE, 0, true, false, false}, Case{NNA_CUT, 'G', true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << c.action << " " << c.command);
+        layer.nna_type = c.action;
+        put(0, 0, cell(48, 0));
+        put(0, 1, cell(50, 0, EMPTY_FIELD, c.command, 4));
+        start();
+        play_rows(1);
+        Voice_Control* first = foreground(0);
+        ASSERT_NE(first, nullptr);
+        size_t started = mixer.allocated.size();
+        ticks(1);
+        EXPECT_EQ(mixer.allocated.size(), started);
+        EXPECT_EQ(mixer.holds(&first->get_voice()), c.alive);
+        EXPECT_EQ(foreground(0), c.foreground ? first : nullptr);
+        if (c.alive) {
+            EXPECT_EQ((first->get_note_off_flags() & NOTE_OFF_FADING) != 0, c.fading);
+        }
+        player.play_stop();
+    }
+}
+
 TEST_F(Player_Notes, DuplicateNoteCheckCutsSameNoteOnly) {
     Instrument::Layer& layer = song.instrument[0].layers[0];
     layer.nna_type = NNA_CONTINUE;
