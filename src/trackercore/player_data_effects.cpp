@@ -457,7 +457,7 @@ void Player_Data::do_global_volume_slide(int channel) {
     Channel_Control& ch = channels[channel];
     const int p = remember(ch.global_volume_slide_memory, ch.parameter);
     const int x = p >> 4, y = p & 15;
-    const int change = volume_slide_change(x, y);
+    const int change = volume_slide_change(x, y) * song->get_variables()->global_volume_slide_step;
     global_volume = std::clamp(global_volume + change, 0, 128);
 }
 

@@ -51,6 +51,7 @@ const std::vector<Int_Field> int_fields = {
     {"Stereo Separation", 70, [](const Song& s) { return s.variables.stereo_separation; }},
     {"Fade-out Scale", 2048, [](const Song& s) { return s.variables.fadeout_scale; }},
     {"Instrument Without Note", 2, [](const Song& s) { return s.variables.instrument_without_note; }},
+    {"Global Volume Slide Step", 2, [](const Song& s) { return s.variables.global_volume_slide_step; }},
 };
 const std::vector<Bool_Field> bool_fields = {
     {"Stereo", [](const Song& s) { return !s.variables.use_stereo; }},

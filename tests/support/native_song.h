@@ -42,6 +42,7 @@ inline void build_rich_song(Song& song) {
     v.empty_order_ends_song = false;
     v.key_off_cuts_without_envelope = true;
     v.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    v.global_volume_slide_step = 2;
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;
