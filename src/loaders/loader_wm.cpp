@@ -336,6 +336,7 @@ void Loader_WM::transfer_data_to_song() {
     read_bool_into(vars, "key_off_cuts_without_envelope", v.key_off_cuts_without_envelope_prop);
     read_int_into(vars, "instrument_without_note", v.instrument_without_note_prop);
     read_int_into(vars, "global_volume_slide_step", v.global_volume_slide_step_prop);
+    read_bool_into(vars, "pattern_loop_carries_over", v.pattern_loop_carries_over_prop);
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

@@ -633,6 +633,7 @@ void Loader_XM::transfer_data_to_song() {
     vars.key_off_cuts_without_envelope = true;
     vars.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     vars.global_volume_slide_step = 2;
+    vars.pattern_loop_carries_over = true;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

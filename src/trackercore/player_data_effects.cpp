@@ -70,6 +70,7 @@ void Player_Data::run_effects(int channel) {
         case CMD_B:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = 0;
+            loop_carry_row = 0;
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
@@ -83,6 +84,7 @@ void Player_Data::run_effects(int channel) {
         case CMD_C:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = xx;
+            loop_carry_row = 0;
             if (song_mode()) {
                 // From the order this row belongs to: on a pattern's last row the position
                 // has already moved on to the next order.
@@ -232,6 +234,7 @@ void Player_Data::do_effect_S(int channel) {
                 forced_next_order = row_start_snapshot.forced_next_order;
                 current_row = ch.loop_row;
                 loop_jumped = 1;
+                if (song->get_variables()->pattern_loop_carries_over) loop_carry_row = ch.loop_row;
             }
             break;
         case 0xC:
