@@ -570,7 +570,7 @@ Loader::Error Loader_IT::load_pattern(unsigned offset, IT_Pattern& pattern) {
             if (v < NOTE_COUNT) last[c].note = v;
             else if (v == 255) last[c].note = NOTE_OFF;
             else if (v == 254) last[c].note = NOTE_CUT;
-            else last[c].note = EMPTY_FIELD;
+            else last[c].note = NOTE_FADE;  // every other value past the notes
             cell.note = last[c].note;
         }
         if (m & 2) {

@@ -209,7 +209,7 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
         Note note;
         if (mask & 1) {
             if (!next(v)) break;
-            last[c].note = v < NOTE_COUNT ? v : (v == 255 ? NOTE_OFF : (v == 254 ? NOTE_CUT : EMPTY_FIELD));
+            last[c].note = v < NOTE_COUNT || v == NOTE_FADE ? v : (v == 255 ? NOTE_OFF : (v == 254 ? NOTE_CUT : EMPTY_FIELD));
         }
         if (mask & 2) {
             if (!next(v)) break;
@@ -336,6 +336,8 @@ void Loader_WM::transfer_data_to_song() {
     read_bool_into(vars, "empty_order_ends_song", v.empty_order_ends_song_prop);
     read_bool_into(vars, "key_off_cuts_without_envelope", v.key_off_cuts_without_envelope_prop);
     read_int_into(vars, "instrument_without_note", v.instrument_without_note_prop);
+    read_int_into(vars, "global_volume_slide_step", v.global_volume_slide_step_prop);
+    read_bool_into(vars, "pattern_loop_carries_over", v.pattern_loop_carries_over_prop);
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

@@ -148,7 +148,10 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 14: convert_extended(p, cell); break;
     case 15: set_command(cell, p < 32 ? 'A' : 'T', p); break;
     case 16: set_command(cell, 'V', (unsigned char)(std::min<int>(p, 64) * 2)); break;  // 0..64 to 0..128
-    case 17: set_command(cell, 'W', p); break;
+    case 17:
+        // H has no fine slides: an up amount wins over a down one.
+        set_command(cell, 'W', (unsigned char)((p >> 4) ? p & 0xF0 : p));
+        break;
     case 20:
         clear_command(cell);
         if (cell.note == EMPTY_FIELD) cell.note = NOTE_OFF;
@@ -629,6 +632,8 @@ void Loader_XM::transfer_data_to_song() {
     vars.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
     vars.key_off_cuts_without_envelope = true;
     vars.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    vars.global_volume_slide_step = 2;
+    vars.pattern_loop_carries_over = true;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

@@ -306,7 +306,7 @@ std::vector<unsigned char> Saver_IT::pack_pattern(Pattern& pattern) {
                 out.push_back(mask);
                 last_mask[c] = mask;
             }
-            if (mask & 1) out.push_back(n.note == NOTE_OFF ? 255 : n.note == NOTE_CUT ? 254 : n.note);
+            if (mask & 1) out.push_back(n.note == NOTE_OFF ? 255 : n.note == NOTE_CUT ? 254 : n.note == NOTE_FADE ? 246 : n.note);
             if (mask & 2) out.push_back((unsigned char)(n.instrument + 1));
             if (mask & 4) out.push_back(n.volume);
             if (mask & 8) {

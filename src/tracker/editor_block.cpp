@@ -243,7 +243,7 @@ void Editor::selection_wipe_stray_volumes() {
     if (!p || !block_has_two_rows()) return;
     for_each_block_cell(p, selection_begin_column, selection_begin_row, selection_end_column, selection_end_row,
                         [](Note& cell, int, int) {
-                            bool no_note = cell.note == EMPTY_FIELD || cell.note == NOTE_CUT || cell.note == NOTE_OFF;
+                            bool no_note = cell.note >= NOTE_COUNT;
                             if (cell.instrument == EMPTY_FIELD && no_note) cell.volume = EMPTY_FIELD;
                         });
 }

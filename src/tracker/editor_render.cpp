@@ -25,6 +25,7 @@ static void write_note_column(const Note& note, char* out) {
         case EMPTY_FIELD: return write_text("...", out);
         case NOTE_OFF: return write_text("===", out);
         case NOTE_CUT: return write_text("^^^", out);
+        case NOTE_FADE: return write_text("~~~", out);
         default: return write_single_note(note.note, out);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 // One pattern cell. A plain five-byte value, copied and compared by value.
+constexpr unsigned char NOTE_FADE = 252;  // the playing note fades out; its sustain holds
 constexpr unsigned char NOTE_CUT = 253;
 constexpr unsigned char NOTE_OFF = 254;
 constexpr unsigned char EMPTY_FIELD = 255;  // the "nothing here" value of note, instrument, volume, command

@@ -70,6 +70,7 @@ void Player_Data::run_effects(int channel) {
         case CMD_B:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = 0;
+            loop_carry_row = 0;
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
@@ -83,6 +84,7 @@ void Player_Data::run_effects(int channel) {
         case CMD_C:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = xx;
+            loop_carry_row = 0;
             if (song_mode()) {
                 // From the order this row belongs to: on a pattern's last row the position
                 // has already moved on to the next order.
@@ -232,6 +234,7 @@ void Player_Data::do_effect_S(int channel) {
                 forced_next_order = row_start_snapshot.forced_next_order;
                 current_row = ch.loop_row;
                 loop_jumped = 1;
+                if (song->get_variables()->pattern_loop_carries_over) loop_carry_row = ch.loop_row;
             }
             break;
         case 0xC:
@@ -353,10 +356,12 @@ void Player_Data::do_portamento(int channel) {
     if (ch.previous_note > 120) return;  // nothing sounded before: the note simply plays
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
         if (slot.period == 0) continue;
-        if (t0() && slot.sample_changed)
+        if (t0() && slot.sample_changed) {
             ch.sample_offset = 0;
-        else
+        } else {
             slot.start_state = 0;
+            slot.unmapped_note = 0;  // the sounding voice slides on
+        }
     }
     do_pitch_slide_to_note(channel);
     ch.pitch_modulated = 1;
@@ -455,7 +460,7 @@ void Player_Data::do_global_volume_slide(int channel) {
     Channel_Control& ch = channels[channel];
     const int p = remember(ch.global_volume_slide_memory, ch.parameter);
     const int x = p >> 4, y = p & 15;
-    const int change = volume_slide_change(x, y);
+    const int change = volume_slide_change(x, y) * song->get_variables()->global_volume_slide_step;
     global_volume = std::clamp(global_volume + change, 0, 128);
 }
 

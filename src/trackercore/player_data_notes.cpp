@@ -60,6 +60,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             Instrument::Layer* layer = slot.layer;
             int number = layer ? layer->sample_table[ch.note] : EMPTY_FIELD;
+            slot.unmapped_note = number >= Song::MAX_SAMPLES && slot.voice;
             if (number >= Song::MAX_SAMPLES) {
                 slot.start_state = 0;
                 continue;
@@ -102,6 +103,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     }
     if (note == EMPTY_FIELD && instrument >= 0 && instrument < Song::MAX_INSTRUMENTS) {
         process_instrument_without_note(channel, (unsigned char)instrument);
+    } else if (note == NOTE_FADE) {
+        for (Channel_Control::Layer_Slot& slot : ch.slot)
+            if (slot.layer) slot.note_off_flags |= NOTE_OFF_FADING;
     } else if (note == NOTE_CUT) {
         for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
     } else if (note == NOTE_OFF) {
@@ -195,13 +199,15 @@ void Player_Data::process_NNAs() {
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             // Only a slot that will get a new voice pushes its old one into the background:
             // a slide to note (G) keeps the sounding voice in the foreground.
-            if (slot.start_state != 1) continue;
+            const bool unmapped = slot.unmapped_note;
+            slot.unmapped_note = 0;
+            if (slot.start_state != 1 && !unmapped) continue;
             if (slot.voice) {
                 Voice_Control* previous = slot.voice;
                 slot.voice = nullptr;
                 apply_nna(previous, previous->get_nna());
             }
-            if (slot.dct == DCT_OFF) continue;
+            if (unmapped || slot.dct == DCT_OFF) continue;
             for (Voice_Control* voice : voice_list) {
                 if (voice->get_voice().has_stopped() || voice->get_channel() != &ch ||
                     voice->get_layer() != slot.layer)

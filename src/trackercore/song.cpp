@@ -21,13 +21,15 @@ Song::Song_Variables::Song_Variables()
       key_off_cuts_without_envelope_prop("Key Off Cuts Without Envelope", &key_off_cuts_without_envelope),
       instrument_without_note_prop("Instrument Without Note", &instrument_without_note,
                                    INSTRUMENT_WITHOUT_NOTE_IGNORED, INSTRUMENT_WITHOUT_NOTE_RETRIGGERS),
+      global_volume_slide_step_prop("Global Volume Slide Step", &global_volume_slide_step, 1, 2),
+      pattern_loop_carries_over_prop("Pattern Loop Carries Over", &pattern_loop_carries_over),
       // The editors list them in this order, which differs from the fields'.
       properties{&name_prop,          &message_prop,           &filename_prop,
                  &row_hilight_major_prop, &row_hilight_minor_prop, &mixing_volume_prop,
                  &stereo_separation_prop, &use_stereo_prop,        &use_linear_slides_prop,
                  &old_effects_prop,       &compatible_gxx_prop,    &fadeout_scale_prop,
                  &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop,
-                 &instrument_without_note_prop} {
+                 &instrument_without_note_prop, &global_volume_slide_step_prop, &pattern_loop_carries_over_prop} {
     reset();
 }
 
@@ -49,6 +51,8 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     empty_order_ends_song = from.empty_order_ends_song;
     key_off_cuts_without_envelope = from.key_off_cuts_without_envelope;
     instrument_without_note = from.instrument_without_note;
+    global_volume_slide_step = from.global_volume_slide_step;
+    pattern_loop_carries_over = from.pattern_loop_carries_over;
     return *this;
 }
 
@@ -72,6 +76,8 @@ void Song::Song_Variables::use_it_rules() {
     empty_order_ends_song = true;
     key_off_cuts_without_envelope = false;
     instrument_without_note = INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
+    global_volume_slide_step = 1;
+    pattern_loop_carries_over = false;
 }
 
 void Song::Song_Variables::use_old_native_rules() {
@@ -79,6 +85,8 @@ void Song::Song_Variables::use_old_native_rules() {
     empty_order_ends_song = false;
     key_off_cuts_without_envelope = false;
     instrument_without_note = INSTRUMENT_WITHOUT_NOTE_IGNORED;
+    global_volume_slide_step = 1;
+    pattern_loop_carries_over = false;
 }
 
 // Initial variables

@@ -60,6 +60,10 @@ public:
         Bool_Property_Bridge key_off_cuts_without_envelope_prop;
         int instrument_without_note;  // one of the INSTRUMENT_WITHOUT_NOTE_* values
         Int_Property_Bridge instrument_without_note_prop;
+        int global_volume_slide_step;  // global volume change per unit of W: 2 where the format counts 0..64 (XM)
+        Int_Property_Bridge global_volume_slide_step_prop;
+        bool pattern_loop_carries_over;  // after a pattern loop the next pattern starts at the loop's row (XM)
+        Bool_Property_Bridge pattern_loop_carries_over_prop;
 
         static constexpr int FADEOUT_SCALE_OLD = 512;
         static constexpr int FADEOUT_SCALE_IT = 1024;

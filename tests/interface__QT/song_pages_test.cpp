@@ -51,6 +51,7 @@ const std::vector<Int_Field> int_fields = {
     {"Stereo Separation", 70, [](const Song& s) { return s.variables.stereo_separation; }},
     {"Fade-out Scale", 2048, [](const Song& s) { return s.variables.fadeout_scale; }},
     {"Instrument Without Note", 2, [](const Song& s) { return s.variables.instrument_without_note; }},
+    {"Global Volume Slide Step", 2, [](const Song& s) { return s.variables.global_volume_slide_step; }},
 };
 const std::vector<Bool_Field> bool_fields = {
     {"Stereo", [](const Song& s) { return !s.variables.use_stereo; }},
@@ -59,6 +60,7 @@ const std::vector<Bool_Field> bool_fields = {
     {"Compatible GXX", [](const Song& s) { return s.variables.compatible_gxx; }},
     {"Empty Order Ends Song", [](const Song& s) { return !s.variables.empty_order_ends_song; }},
     {"Key Off Cuts Without Envelope", [](const Song& s) { return s.variables.key_off_cuts_without_envelope; }},
+    {"Pattern Loop Carries Over", [](const Song& s) { return s.variables.pattern_loop_carries_over; }},
 };
 const std::vector<Channel_Values> channel_values = {{0, 0, 40, true, true}, {37, 50, 12, false, true},
                                                     {63, 64, 0, true, false}};

@@ -115,7 +115,7 @@ TEST_F(LoaderIT, TruncatedMessageIsAFileError) {
 TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
     IT_Module_Builder layout;
     Byte_Builder p;
-    // Row 0: channel 0 full cell; channel 1 odd values; channel 2 note off, 3 note cut.
+    // Row 0: channel 0 full cell; channel 1 odd values (note 130 is a note fade); channel 2 note off, 3 note cut.
     p.byte(0x81).byte(0x0F).byte(48).byte(5).byte(64).byte(1).byte(0x06);
     p.byte(0x82).byte(0x0F).byte(130).byte(0).byte(213).byte(0).byte(0x33);
     p.byte(0x83).byte(0x01).byte(255);
@@ -142,7 +142,7 @@ TEST_F(LoaderIT, PatternCellsDecodeWithMasksAndMemory) {
     EXPECT_EQ(full.command, 0);
     EXPECT_EQ(full.parameter, 6);
     Note odd = pat.get_note(1, 0);
-    EXPECT_EQ(odd.note, 255);
+    EXPECT_EQ(odd.note, NOTE_FADE);
     EXPECT_EQ(odd.instrument, 255);
     EXPECT_EQ(odd.volume, 255);
     EXPECT_EQ(odd.command, 255);

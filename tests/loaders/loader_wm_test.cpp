@@ -118,7 +118,8 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     DDS* vars = tree.get_dynamic_data_struct_var("variables");
     ASSERT_NE(vars, nullptr);
     for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope",
-                            "instrument_without_note"})
+                            "instrument_without_note", "global_volume_slide_step",
+                            "pattern_loop_carries_over"})
         vars->delete_var(key);
     std::string old_file = dir.file("old.wm"), new_file = dir.file("new.wm");
     Scratch_Dir::write(old_file, container("WDMM", 1, 0, pack(tree)));
@@ -131,10 +132,14 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     EXPECT_FALSE(v.empty_order_ends_song);
     EXPECT_FALSE(v.key_off_cuts_without_envelope);
     EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED);
+    EXPECT_EQ(v.global_volume_slide_step, 1);
+    EXPECT_FALSE(v.pattern_loop_carries_over);
     ASSERT_EQ(ti.file_format_manager.load_module(new_file.c_str()), Loader::SUCCESS);
     EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
     EXPECT_TRUE(v.key_off_cuts_without_envelope);
     EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
+    EXPECT_EQ(v.global_volume_slide_step, 2);
+    EXPECT_TRUE(v.pattern_loop_carries_over);
 }
 
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {

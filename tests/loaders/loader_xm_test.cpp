@@ -98,6 +98,10 @@ TEST(LoaderXmTables, EffectsWhoseParameterChangesScale) {
     EXPECT_EQ(command_of(translate_effect(16, 0x40)), "V80");
     EXPECT_EQ(command_of(translate_effect(16, 0x10)), "V20");
     EXPECT_EQ(command_of(translate_effect(16, 0xFF)), "V80");
+    // Global volume slide: no fine slides in XM, and up wins over down.
+    EXPECT_EQ(command_of(translate_effect(17, 0xF1)), "WF0");
+    EXPECT_EQ(command_of(translate_effect(17, 0x3F)), "W30");
+    EXPECT_EQ(command_of(translate_effect(17, 0x0F)), "W0F");
 }
 
 TEST(LoaderXmTables, SetVolumeUsesAFreeVolumeColumn) {
@@ -360,6 +364,8 @@ TEST_F(LoaderXmFile, LoadsHeaderPatternsAndMessage) {
     EXPECT_EQ(song.get_variables()->fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
     EXPECT_TRUE(song.get_variables()->key_off_cuts_without_envelope);
     EXPECT_EQ(song.get_variables()->instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
+    EXPECT_EQ(song.get_variables()->global_volume_slide_step, 2);
+    EXPECT_TRUE(song.get_variables()->pattern_loop_carries_over);
     EXPECT_TRUE(song.get_variables()->empty_order_ends_song);
     EXPECT_EQ(song.get_initial_variables()->speed, 5);
     EXPECT_EQ(song.get_initial_variables()->tempo, 140);

@@ -62,6 +62,7 @@ protected:
         p.get_note_ref(0, 1) = Note{48, 0, 64, 0, 6};
         p.get_note_ref(0, 2) = Note{NOTE_OFF, 255, 255, 255, 0};
         p.get_note_ref(63, 47) = Note{NOTE_CUT, 98, 200, 25, 0xFF};
+        p.get_note_ref(62, 47) = Note{NOTE_FADE, 255, 255, 255, 0};
         p.get_note_ref(5, 10) = Note{255, 255, 255, 255, 0x10};
         p.get_note_ref(6, 10) = Note{119, 1, 128, 7, 0};
         p.get_note_ref(0, 0);

@@ -42,6 +42,8 @@ inline void build_rich_song(Song& song) {
     v.empty_order_ends_song = false;
     v.key_off_cuts_without_envelope = true;
     v.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    v.global_volume_slide_step = 2;
+    v.pattern_loop_carries_over = true;
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;
@@ -134,7 +136,11 @@ inline void build_rich_song(Song& song) {
             for (int c = (r + p) % 3; c < Pattern::CHANNELS; c += 5 + p) {
                 Note n;
                 int k = r * 7 + c * 3 + p;
-                n.note = k % 11 == 0 ? NOTE_OFF : (k % 13 == 0 ? NOTE_CUT : (k % 17 == 0 ? 255 : (unsigned char)(k % 120)));
+                n.note = k % 11 == 0   ? NOTE_OFF
+                         : k % 13 == 0 ? NOTE_CUT
+                         : k % 19 == 0 ? NOTE_FADE
+                         : k % 17 == 0 ? 255
+                                       : (unsigned char)(k % 120);
                 n.instrument = k % 7 == 0 ? 255 : (unsigned char)((k / 3) % 6 * 3);
                 n.volume = volumes[k % 14];
                 n.command = k % 4 == 0 ? 255 : (unsigned char)(k % 26);

@@ -151,6 +151,31 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
     }
 }
 
+// IT's note fade: the note fades at the layer's rate while its envelope keeps the sustain loop.
+TEST_F(Player_Notes, NoteFadeFadesAndKeepsTheSustain) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.volume_fadeout = 256;
+    layer.volume_envelope.add_node_at_offset(0, 64);
+    layer.volume_envelope.add_node_at_offset(2, 64);
+    layer.volume_envelope.add_node_at_offset(50, 0);
+    layer.volume_envelope.set_enabled(true);
+    layer.volume_envelope.set_sustain_loop_enabled(true);
+    layer.volume_envelope.set_sustain_loop_begin(1);
+    layer.volume_envelope.set_sustain_loop_end(1);
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(NOTE_FADE));
+    start();
+    play_rows(1);
+    Voice_Control* voice = foreground(0);
+    ASSERT_NE(voice, nullptr);
+    std::vector<int> fade = trace(4, [&] { return voice->get_fadeout(); });
+    EXPECT_EQ(fade, (std::vector<int>{768, 512, 256, 0}));
+    EXPECT_EQ(voice->get_note_off_flags(), NOTE_OFF_FADING);
+    EXPECT_LE(voice->get_volume_envelope().position, 2);  // still in the sustain loop
+    ticks(1);
+    EXPECT_EQ(voices_on(0), 0);
+}
+
 // XM: key-off silences a note without a volume envelope at once; with one, whether it loops
 // or holds a sustain, the sustain is released and the fade starts.
 TEST_F(Player_Notes, KeyOffUnderTheXmRule) {
@@ -215,6 +240,39 @@ TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
                 EXPECT_LT(first->get_fadeout(), song.variables.fadeout_scale);
                 break;
         }
+    }
+}
+
+// A note the layer maps to no sample starts nothing there, but the layer's sounding voice still
+// gets its new-note action; a slide to that note keeps it.
+TEST_F(Player_Notes, NoteWithoutSampleStillAppliesTheNewNoteAction) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.sample_table[50] = 99;
+    layer.volume_fadeout = 64;
+    struct Case {
+        int action;
+        char command;
+        bool alive, foreground, fading;
+    };
+    for (Case c : {Case{NNA_CUT, 0, false, false, false}, Case{NNA_NOTE_FADE, 0, true, false, true},
+                   Case{NNA_CONTINUE, 0, true, false, false}, Case{NNA_CUT, 'G', true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << c.action << " " << c.command);
+        layer.nna_type = c.action;
+        put(0, 0, cell(48, 0));
+        put(0, 1, cell(50, 0, EMPTY_FIELD, c.command, 4));
+        start();
+        play_rows(1);
+        Voice_Control* first = foreground(0);
+        ASSERT_NE(first, nullptr);
+        size_t started = mixer.allocated.size();
+        ticks(1);
+        EXPECT_EQ(mixer.allocated.size(), started);
+        EXPECT_EQ(mixer.holds(&first->get_voice()), c.alive);
+        EXPECT_EQ(foreground(0), c.foreground ? first : nullptr);
+        if (c.alive) {
+            EXPECT_EQ((first->get_note_off_flags() & NOTE_OFF_FADING) != 0, c.fading);
+        }
+        player.play_stop();
     }
 }
 

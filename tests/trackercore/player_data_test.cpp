@@ -185,6 +185,29 @@ TEST_F(Player_Core, PatternLoopPlaysTheLoopThreeTimes) {
     EXPECT_EQ(rows, expected);
 }
 
+// XM carries a pattern loop over: the next pattern starts at the row the loop went back to,
+// whether the loop ended mid-pattern or on the last row. IT and S3M start it at row 0.
+TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
+    for (int p = 0; p < 3; p++) {
+        song.set_order(p, (short)p);
+        song.get_pattern(p)->set_length(6);
+    }
+    put(0, 2, effect('S', 0xB0), 0);
+    put(0, 4, effect('S', 0xB1), 0);
+    put(0, 3, effect('S', 0xB0), 1);
+    put(0, 5, effect('S', 0xB1), 1);
+    const std::vector<int> first = {0, 1, 2, 3, 4, 2, 3, 4, 5};
+    std::vector<int> carried = first, plain = first;
+    for (int row : {1002, 1003, 1004, 1005, 1003, 1004, 1005, 2003, 2004, 2005}) carried.push_back(row);
+    for (int row : {1000, 1001, 1002, 1003, 1004, 1005, 1003, 1004, 1005, 2000}) plain.push_back(row);
+    for (bool carry : {false, true}) {
+        SCOPED_TRACE(carry);
+        song.variables.pattern_loop_carries_over = carry;
+        player.play_start_song();
+        EXPECT_EQ(rows_played(19), carry ? carried : plain);
+    }
+}
+
 TEST_F(Player_Core, LoopJumpOverridesJumpAndBreakOnItsRow) {
     song.set_order(1, 1);
     put(0, 0, effect('S', 0xB0));

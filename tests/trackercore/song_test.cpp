@@ -237,7 +237,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Mixing Volume", "Stereo Separation", "Stereo", "Linear Slides",
                                         "Old Effects", "Compatible GXX", "Fade-out Scale",
                                         "Empty Order Ends Song", "Key Off Cuts Without Envelope",
-                                        "Instrument Without Note"}));
+                                        "Instrument Without Note", "Global Volume Slide Step",
+                                        "Pattern Loop Carries Over"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
