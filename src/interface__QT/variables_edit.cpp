@@ -88,6 +88,7 @@ void Variables_Edit::build(Song* song) {
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.instrument_without_note_prop; });
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.global_volume_slide_step_prop; });
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.pattern_loop_carries_over_prop; });
+    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.offset_past_end_cuts_note_prop; });
 
     // The name and message on the left, the numbers and switches beside them.
     auto* right = new QVBoxLayout;

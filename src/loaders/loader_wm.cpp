@@ -338,6 +338,7 @@ void Loader_WM::transfer_data_to_song() {
     read_int_into(vars, "instrument_without_note", v.instrument_without_note_prop);
     read_int_into(vars, "global_volume_slide_step", v.global_volume_slide_step_prop);
     read_bool_into(vars, "pattern_loop_carries_over", v.pattern_loop_carries_over_prop);
+    read_bool_into(vars, "offset_past_end_cuts_note", v.offset_past_end_cuts_note_prop);
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

@@ -634,6 +634,7 @@ void Loader_XM::transfer_data_to_song() {
     vars.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     vars.global_volume_slide_step = 2;
     vars.pattern_loop_carries_over = true;
+    vars.offset_past_end_cuts_note = true;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

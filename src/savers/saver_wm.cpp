@@ -197,6 +197,7 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
     vars.set_int_var("instrument_without_note", v.instrument_without_note);
     vars.set_int_var("global_volume_slide_step", v.global_volume_slide_step);
     vars.set_int_var("pattern_loop_carries_over", v.pattern_loop_carries_over ? 1 : 0);
+    vars.set_int_var("offset_past_end_cuts_note", v.offset_past_end_cuts_note ? 1 : 0);
     dds->set_dynamic_data_struct_var("variables", std::move(vars));
 
     Song::Initial_Variables& iv = *song->get_initial_variables();

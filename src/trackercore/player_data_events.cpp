@@ -89,6 +89,7 @@ void Player_Data::update_mixer() {
         voice->global_volume = global_volume;
         voice->mixing_volume = variables->mixing_volume;
         voice->fadeout_scale = variables->fadeout_scale;
+        voice->offset_past_end_cuts = variables->offset_past_end_cuts_note;
         voice->linear_slides = variables->use_linear_slides;
         voice->stereo = variables->use_stereo;
         voice->get_voice().set_priority(voice->is_foreground() ? 3 : 2);

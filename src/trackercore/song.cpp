@@ -23,13 +23,15 @@ Song::Song_Variables::Song_Variables()
                                    INSTRUMENT_WITHOUT_NOTE_IGNORED, INSTRUMENT_WITHOUT_NOTE_RETRIGGERS),
       global_volume_slide_step_prop("Global Volume Slide Step", &global_volume_slide_step, 1, 2),
       pattern_loop_carries_over_prop("Pattern Loop Carries Over", &pattern_loop_carries_over),
+      offset_past_end_cuts_note_prop("Offset Past End Cuts Note", &offset_past_end_cuts_note),
       // The editors list them in this order, which differs from the fields'.
       properties{&name_prop,          &message_prop,           &filename_prop,
                  &row_hilight_major_prop, &row_hilight_minor_prop, &mixing_volume_prop,
                  &stereo_separation_prop, &use_stereo_prop,        &use_linear_slides_prop,
                  &old_effects_prop,       &compatible_gxx_prop,    &fadeout_scale_prop,
                  &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop,
-                 &instrument_without_note_prop, &global_volume_slide_step_prop, &pattern_loop_carries_over_prop} {
+                 &instrument_without_note_prop, &global_volume_slide_step_prop, &pattern_loop_carries_over_prop,
+                 &offset_past_end_cuts_note_prop} {
     reset();
 }
 
@@ -53,6 +55,7 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     instrument_without_note = from.instrument_without_note;
     global_volume_slide_step = from.global_volume_slide_step;
     pattern_loop_carries_over = from.pattern_loop_carries_over;
+    offset_past_end_cuts_note = from.offset_past_end_cuts_note;
     return *this;
 }
 
@@ -78,6 +81,7 @@ void Song::Song_Variables::use_it_rules() {
     instrument_without_note = INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
     global_volume_slide_step = 1;
     pattern_loop_carries_over = false;
+    offset_past_end_cuts_note = false;
 }
 
 void Song::Song_Variables::use_old_native_rules() {
@@ -87,6 +91,7 @@ void Song::Song_Variables::use_old_native_rules() {
     instrument_without_note = INSTRUMENT_WITHOUT_NOTE_IGNORED;
     global_volume_slide_step = 1;
     pattern_loop_carries_over = false;
+    offset_past_end_cuts_note = false;
 }
 
 // Initial variables

@@ -64,6 +64,8 @@ public:
         Int_Property_Bridge global_volume_slide_step_prop;
         bool pattern_loop_carries_over;  // after a pattern loop the next pattern starts at the loop's row (XM)
         Bool_Property_Bridge pattern_loop_carries_over_prop;
+        bool offset_past_end_cuts_note;  // a sample offset at or past the sample's end silences the note (XM)
+        Bool_Property_Bridge offset_past_end_cuts_note_prop;
 
         static constexpr int FADEOUT_SCALE_OLD = 512;
         static constexpr int FADEOUT_SCALE_IT = 1024;

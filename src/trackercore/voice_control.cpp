@@ -27,6 +27,7 @@ void Voice_Control::reset() {
     filter = Filter_Control{};
     filters_enabled = global_volume = mixing_volume = linear_slides = stereo = 0;
     fadeout_scale = FADEOUT_FULL;
+    offset_past_end_cuts = false;
     layer_index = 0;
     channel = nullptr;
     period = 0;
@@ -156,6 +157,7 @@ int Voice_Control::process() {
     period = std::clamp(period, MIN_PERIOD, MAX_PERIOD);
 
     if (start_state == 1 || start_state == 2) {
+        if (offset_past_end_cuts && sample_offset >= sample->data.get_size()) return 1;
         voice.setup_sample(&sample->data, sample_offset < 0 ? 0 : sample_offset);
         fadeout = std::max(1, fadeout_scale);
         vibrato_sweep = 0;

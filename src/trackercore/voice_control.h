@@ -85,6 +85,7 @@ public:
     int global_volume = 0;
     int mixing_volume = 0;
     int fadeout_scale = FADEOUT_FULL;  // the song's fade-out scale
+    bool offset_past_end_cuts = false;  // the song's rule for a start at or past the sample's end
     int linear_slides = 0;
     int stereo = 0;
 

@@ -61,6 +61,7 @@ const std::vector<Bool_Field> bool_fields = {
     {"Empty Order Ends Song", [](const Song& s) { return !s.variables.empty_order_ends_song; }},
     {"Key Off Cuts Without Envelope", [](const Song& s) { return s.variables.key_off_cuts_without_envelope; }},
     {"Pattern Loop Carries Over", [](const Song& s) { return s.variables.pattern_loop_carries_over; }},
+    {"Offset Past End Cuts Note", [](const Song& s) { return s.variables.offset_past_end_cuts_note; }},
 };
 const std::vector<Channel_Values> channel_values = {{0, 0, 40, true, true}, {37, 50, 12, false, true},
                                                     {63, 64, 0, true, false}};

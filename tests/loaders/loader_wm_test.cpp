@@ -119,7 +119,7 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     ASSERT_NE(vars, nullptr);
     for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope",
                             "instrument_without_note", "global_volume_slide_step",
-                            "pattern_loop_carries_over"})
+                            "pattern_loop_carries_over", "offset_past_end_cuts_note"})
         vars->delete_var(key);
     std::string old_file = dir.file("old.wm"), new_file = dir.file("new.wm");
     Scratch_Dir::write(old_file, container("WDMM", 1, 0, pack(tree)));
@@ -134,12 +134,14 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED);
     EXPECT_EQ(v.global_volume_slide_step, 1);
     EXPECT_FALSE(v.pattern_loop_carries_over);
+    EXPECT_FALSE(v.offset_past_end_cuts_note);
     ASSERT_EQ(ti.file_format_manager.load_module(new_file.c_str()), Loader::SUCCESS);
     EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
     EXPECT_TRUE(v.key_off_cuts_without_envelope);
     EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
     EXPECT_EQ(v.global_volume_slide_step, 2);
     EXPECT_TRUE(v.pattern_loop_carries_over);
+    EXPECT_TRUE(v.offset_past_end_cuts_note);
 }
 
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {

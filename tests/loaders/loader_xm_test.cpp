@@ -366,6 +366,7 @@ TEST_F(LoaderXmFile, LoadsHeaderPatternsAndMessage) {
     EXPECT_EQ(song.get_variables()->instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
     EXPECT_EQ(song.get_variables()->global_volume_slide_step, 2);
     EXPECT_TRUE(song.get_variables()->pattern_loop_carries_over);
+    EXPECT_TRUE(song.get_variables()->offset_past_end_cuts_note);
     EXPECT_TRUE(song.get_variables()->empty_order_ends_song);
     EXPECT_EQ(song.get_initial_variables()->speed, 5);
     EXPECT_EQ(song.get_initial_variables()->tempo, 140);

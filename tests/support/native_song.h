@@ -44,6 +44,7 @@ inline void build_rich_song(Song& song) {
     v.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     v.global_volume_slide_step = 2;
     v.pattern_loop_carries_over = true;
+    v.offset_past_end_cuts_note = true;
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;

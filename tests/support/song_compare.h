@@ -41,6 +41,7 @@ inline void expect_songs_equal(Song& a, Song& b) {
     EXPECT_EQ(va.instrument_without_note, vb.instrument_without_note);
     EXPECT_EQ(va.global_volume_slide_step, vb.global_volume_slide_step);
     EXPECT_EQ(va.pattern_loop_carries_over, vb.pattern_loop_carries_over);
+    EXPECT_EQ(va.offset_past_end_cuts_note, vb.offset_past_end_cuts_note);
     const Song::Initial_Variables &ia = *a.get_initial_variables(), &ib = *b.get_initial_variables();
     EXPECT_EQ(ia.global_volume, ib.global_volume);
     EXPECT_EQ(ia.speed, ib.speed);

@@ -94,6 +94,24 @@ TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
     }
 }
 
+// A sample offset at or past the end of a looped sample: XM silences the note, IT starts it
+// anyway; an offset inside the sample plays under both rules.
+TEST_F(Player_Notes, OffsetPastTheEndUnderEachRule) {
+    make_sample(1, 100, true);
+    make_instrument(1, 1);
+    put(0, 0, cell(48, 1, EMPTY_FIELD, 'O', 1));  // frame 256 of 100
+    put(1, 0, cell(48, 1, EMPTY_FIELD, 'O', 0));
+    for (bool cuts : {false, true}) {
+        SCOPED_TRACE(cuts);
+        song.variables.offset_past_end_cuts_note = cuts;
+        start();
+        ticks(2);
+        EXPECT_EQ(voices_on(0), cuts ? 0 : 1);
+        EXPECT_EQ(voices_on(1), 1);
+        player.play_stop();
+    }
+}
+
 TEST_F(Player_Notes, NoteCutSilencesButKeepsTheVoice) {
     put(0, 0, cell(48, 0));
     put(0, 1, cell(NOTE_CUT));
