@@ -247,6 +247,7 @@ static XM_Sample_Header parse_sample_header(const unsigned char* h) {
 struct Loader_XM::Pending_Instrument {
     Instrument* instrument = nullptr;
     unsigned char keyboard[XM_KEYS] = {};
+    unsigned char vibrato[4] = {};  // the instrument's auto-vibrato: type, sweep, depth, rate
     std::vector<XM_Sample_Header> headers;
 };
 
@@ -415,6 +416,7 @@ enum {
     BLOCK_VOLUME_POINTS = 96,
     BLOCK_PANNING_POINTS = 144,
     BLOCK_COUNTS = 192,  // point counts, then the sustain and loop bytes, then the two types
+    BLOCK_VIBRATO = 202,  // type, sweep, depth, rate
     BLOCK_FADEOUT = 206,
 };
 
@@ -463,6 +465,16 @@ static void* read_frames(Bounded_Reader& in, unsigned bytes, bool sixteen_bit, i
         Loader_XM::decode_delta_8(static_cast<signed char*>(block), frames);
     }
     return block;
+}
+
+// The instrument's auto-vibrato goes to each of its samples, in the player's units: a period
+// offset of (wave x depth) / 64 at full depth, reached over `sweep` ticks (0: at once).
+static void set_auto_vibrato(Sample& sample, const unsigned char* vibrato) {
+    const int type = vibrato[0] & 3, sweep = vibrato[1], depth = std::min<int>(vibrato[2], 15);
+    sample.vibrato_type = type;  // sine, square, ramp down, ramp up, as the player's waveforms
+    sample.vibrato_depth = depth * 4;
+    sample.vibrato_rate = vibrato[3];
+    sample.vibrato_speed = sweep ? 4 * ((depth << 8) / sweep) : depth * 4 * 256;
 }
 
 static std::unique_ptr<Sample> make_sample(const XM_Sample_Header& h, void* block, int frames) {
@@ -514,6 +526,7 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
 
     pending.instrument = &instrument;
     std::memcpy(pending.keyboard, block, XM_KEYS);
+    std::memcpy(pending.vibrato, block + BLOCK_VIBRATO, sizeof(pending.vibrato));
     for (int s = 0; s < sample_count; ++s)
         pending.headers.push_back(parse_sample_header(headers.data() + s * XM_SAMPLE_HEADER));
     return SUCCESS;
@@ -531,6 +544,7 @@ void Loader_XM::stage_samples(Bounded_Reader& in, Pending_Instrument& pending,
         if (frames == 0) continue;  // the file ended before this sample's data
         staged_index[s] = (int)staging.size();
         staging.push_back(make_sample(h, frames_block, frames));
+        set_auto_vibrato(*staging.back(), pending.vibrato);
     }
     if (pending.instrument) map_keyboard(pending.instrument->layers[0], pending.keyboard, staged_index);
 }

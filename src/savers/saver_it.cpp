@@ -1,5 +1,6 @@
 #include "savers/saver_it.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -237,7 +238,7 @@ int Saver_IT::write_sample_internal(const Sample& s, bool with_data) {
     writer.store_dword(0);
     int data_offset_field = writer.get_file_pos();
     writer.store_dword((unsigned)(data_offset_field + 8));
-    writer.store_byte((unsigned char)s.vibrato_speed);
+    writer.store_byte((unsigned char)std::min(s.vibrato_speed, 255));
     writer.store_byte((unsigned char)s.vibrato_depth);
     writer.store_byte((unsigned char)s.vibrato_rate);
     writer.store_byte((unsigned char)s.vibrato_type);

@@ -69,7 +69,7 @@ void Player_Data::reset() {
     tempo = std::max(1, initial->tempo);
     global_volume = std::clamp(initial->global_volume, 0, 128);
     loop_jumped = 0;
-    loop_carry_row = 0;
+    row_ended_pattern = 0;
     forced_next_order = -1;
     tick_counter = speed;
     current_order = current_pattern = current_row = 0;
@@ -233,11 +233,11 @@ void Player_Data::start_row() {
 
 void Player_Data::advance_row() {
     current_row++;
+    row_ended_pattern = 0;
     if (current_row < pattern_at(current_pattern)->get_length()) return;
     current_row = 0;
-    const int carried = loop_carry_row;
-    loop_carry_row = 0;
     if (!song_mode()) return;
+    row_ended_pattern = 1;
     int next = song->get_next_order(current_order);
     if (next < 0) {
         stop_at_end_of_song();
@@ -246,7 +246,6 @@ void Player_Data::advance_row() {
     current_pattern = song->get_order(next);
     if (next <= current_order) reached_end = 1;
     current_order = next;
-    if (carried < pattern_at(current_pattern)->get_length()) current_row = carried;
 }
 
 void Player_Data::handle_tick() {

@@ -197,7 +197,7 @@ private:
     int current_row = 0;
     int forced_next_order = -1;
     int loop_jumped = 0;
-    int loop_carry_row = 0;  // where the next pattern starts after a pattern loop, when the song carries it over
+    int row_ended_pattern = 0;  // the row being played was its pattern's last: the position moved on
     Row_Start_Snapshot row_start_snapshot;
     Mutex_Lock* variables_lock = nullptr;
     Mutex_Lock* info_lock = nullptr;

@@ -70,7 +70,6 @@ void Player_Data::run_effects(int channel) {
         case CMD_B:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = 0;
-            loop_carry_row = 0;
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
@@ -84,7 +83,6 @@ void Player_Data::run_effects(int channel) {
         case CMD_C:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = xx;
-            loop_carry_row = 0;
             if (song_mode()) {
                 // From the order this row belongs to: on a pattern's last row the position
                 // has already moved on to the next order.
@@ -234,7 +232,9 @@ void Player_Data::do_effect_S(int channel) {
                 forced_next_order = row_start_snapshot.forced_next_order;
                 current_row = ch.loop_row;
                 loop_jumped = 1;
-                if (song->get_variables()->pattern_loop_carries_over) loop_carry_row = ch.loop_row;
+            } else if (row_ended_pattern && forced_next_order < 0 && song->get_variables()->pattern_loop_carries_over) {
+                // XM: a loop that ends on its pattern's last row starts the next pattern at the loop's row.
+                if (ch.loop_row < pattern_at(current_pattern)->get_length()) current_row = ch.loop_row;
             }
             break;
         case 0xC:

@@ -140,15 +140,15 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
         Channel_Control::Layer_Slot& slot = ch.slot[i];
         Sample* sample = slot.sample;
-        if (!retrigger && ch.note < NOTE_COUNT) {
-            // IT takes the default volume of the sample the new instrument plays for the last note.
+        if (ch.note < NOTE_COUNT) {
+            // The defaults come from the sample the new instrument plays for the last note.
             int number = target->get_layer(i)->sample_table[ch.note];
             if (number < Song::MAX_SAMPLES) sample = song->get_sample(number);
         }
         if (!sample || !slot.layer) continue;
         slot.volume = slot.base_volume = (int16_t)sample->def_volume;
         if (!retrigger) continue;
-        // XM: the playing sample's pan, the key pressed again, envelopes and fade-out from the start.
+        // XM: that sample's pan, the key pressed again, envelopes and fade-out from the start.
         slot.pan = sample->def_panning_active ? (int16_t)(sample->def_panning * 255 / 64) : ch.channel_pan;
         slot.note_off_flags = 0;
         if (slot.voice) slot.voice->restart_envelopes();

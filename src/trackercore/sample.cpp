@@ -10,8 +10,9 @@ Sample::Sample()
       def_panning_active_prop("Enable Default Pan", &def_panning_active),
       def_panning_prop("Default Panning", &def_panning, 0, 64),
       vibrato_type_prop("Vibrato Type", &vibrato_type, vibrato_type_names, 4),
-      vibrato_speed_prop("Vibrato Speed", &vibrato_speed, 0, 64),
-      vibrato_depth_prop("Vibrato Depth", &vibrato_depth, 0, 32),
+      // Speed is the depth's growth per tick in 1/256 steps; XM's instant or short sweeps need more than 64.
+      vibrato_speed_prop("Vibrato Speed", &vibrato_speed, 0, MAX_VIBRATO_SPEED),
+      vibrato_depth_prop("Vibrato Depth", &vibrato_depth, 0, 64),
       vibrato_rate_prop("Vibrato Rate", &vibrato_rate, 0, 255),
       properties{&name_prop,         &filename_prop,           &def_volume_prop,
                  &glb_volume_prop,   &def_panning_active_prop, &def_panning_prop,

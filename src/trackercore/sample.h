@@ -10,6 +10,7 @@
 class Sample {
 public:
     static const char* const vibrato_type_names[4];  // "Sine", "Saw", "Square", "Random"
+    static constexpr int MAX_VIBRATO_SPEED = 16384;
 
     Sample();
     Sample(const Sample& from);

@@ -62,7 +62,7 @@ public:
         Int_Property_Bridge instrument_without_note_prop;
         int global_volume_slide_step;  // global volume change per unit of W: 2 where the format counts 0..64 (XM)
         Int_Property_Bridge global_volume_slide_step_prop;
-        bool pattern_loop_carries_over;  // after a pattern loop the next pattern starts at the loop's row (XM)
+        bool pattern_loop_carries_over;  // a loop ending on a pattern's last row starts the next one at its row (XM)
         Bool_Property_Bridge pattern_loop_carries_over_prop;
         bool offset_past_end_cuts_note;  // a sample offset at or past the sample's end silences the note (XM)
         Bool_Property_Bridge offset_past_end_cuts_note_prop;

@@ -235,7 +235,7 @@ void add_instrument_block(Byte_Builder& b, const std::vector<int>& keyboard) {
     b.u8(1).u8(0).u8(2);      // volume sustain, loop start, loop end
     b.u8(0).u8(0).u8(1);      // panning sustain, loop start, loop end
     b.u8(1 | 2 | 4).u8(1);    // volume type, panning type
-    b.fill(4);                // vibrato
+    b.u8(1).u8(4).u8(8).u8(20);  // auto-vibrato: square, sweep 4 ticks, depth 8, rate 20
     b.u16(0x400).u16(0);      // fade-out, reserved
 }
 
@@ -399,6 +399,12 @@ TEST_F(LoaderXmFile, LoadsSamplesAndInstruments) {
     EXPECT_EQ(eight.def_volume, 40);
     EXPECT_EQ(eight.def_panning, 64);
     EXPECT_TRUE(eight.def_panning_active);
+    // The instrument's auto-vibrato in the player's units: depth x 4, and the sweep as the
+    // depth's growth per tick, 4 x (depth x 256 / sweep ticks).
+    EXPECT_EQ(eight.vibrato_type, 1);
+    EXPECT_EQ(eight.vibrato_depth, 32);
+    EXPECT_EQ(eight.vibrato_speed, 2048);
+    EXPECT_EQ(eight.vibrato_rate, 20);
     ASSERT_EQ(eight.data.get_size(), 4);
     EXPECT_FALSE(eight.data.is_16bit());
     const signed char* frames = static_cast<const signed char*>(eight.data.get_data_ptr());

@@ -37,15 +37,15 @@ TEST_F(Player_Notes, NoteWithoutInstrumentNeedsAnEarlierOne) {
 }
 
 // An instrument number alone: ignored by old native songs; IT takes it for the next notes and
-// applies its sample's default volume; XM resets the playing sample's volume and pan and starts
-// the envelopes and fade-out again. None of them restarts the sample.
+// applies the default volume of its sample for the last note; XM also resets the pan to that
+// sample's and starts the envelopes and fade-out again. None of them restarts the sample.
 TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
     using V = Song::Song_Variables;
     make_sample(1, 100, true);
     song.sample[0].def_volume = 40;
-    song.sample[0].def_panning_active = true;
-    song.sample[0].def_panning = 16;
     song.sample[1].def_volume = 30;
+    song.sample[1].def_panning_active = true;
+    song.sample[1].def_panning = 16;
     Instrument::Layer& first = song.instrument[0].layers[0];
     first.volume_fadeout = 64;
     first.volume_envelope.add_node_at_offset(0, 64);
@@ -68,7 +68,7 @@ TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
     };
     for (Case c : {Case{V::INSTRUMENT_WITHOUT_NOTE_IGNORED, 20, 200, 13, &song.sample[0]},
                    Case{V::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME, 30, 200, 13, &song.sample[1]},
-                   Case{V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS, 40, 16 * 255 / 64, 1, &song.sample[1]}}) {
+                   Case{V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS, 30, 16 * 255 / 64, 1, &song.sample[1]}}) {
         SCOPED_TRACE(c.rule);
         song.variables.instrument_without_note = c.rule;
         start();

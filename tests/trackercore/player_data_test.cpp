@@ -185,8 +185,8 @@ TEST_F(Player_Core, PatternLoopPlaysTheLoopThreeTimes) {
     EXPECT_EQ(rows, expected);
 }
 
-// XM carries a pattern loop over: the next pattern starts at the row the loop went back to,
-// whether the loop ended mid-pattern or on the last row. IT and S3M start it at row 0.
+// XM carries a pattern loop over: when the loop ends on its pattern's last row, the next pattern
+// starts at the row the loop went back to. A loop ending mid-pattern, and IT and S3M, carry nothing.
 TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     for (int p = 0; p < 3; p++) {
         song.set_order(p, (short)p);
@@ -198,13 +198,15 @@ TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     put(0, 5, effect('S', 0xB1), 1);
     const std::vector<int> first = {0, 1, 2, 3, 4, 2, 3, 4, 5};
     std::vector<int> carried = first, plain = first;
-    for (int row : {1002, 1003, 1004, 1005, 1003, 1004, 1005, 2003, 2004, 2005}) carried.push_back(row);
-    for (int row : {1000, 1001, 1002, 1003, 1004, 1005, 1003, 1004, 1005, 2000}) plain.push_back(row);
+    for (int row : {1000, 1001, 1002, 1003, 1004, 1005, 1003, 1004, 1005}) carried.push_back(row);
+    plain = carried;
+    for (int row : {2003, 2004, 2005}) carried.push_back(row);
+    for (int row : {2000, 2001, 2002}) plain.push_back(row);
     for (bool carry : {false, true}) {
         SCOPED_TRACE(carry);
         song.variables.pattern_loop_carries_over = carry;
         player.play_start_song();
-        EXPECT_EQ(rows_played(19), carry ? carried : plain);
+        EXPECT_EQ(rows_played(21), carry ? carried : plain);
     }
 }
 

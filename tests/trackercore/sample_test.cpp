@@ -39,8 +39,8 @@ TEST(Sample, PropertiesInOrderAndClamped) {
     EXPECT_EQ(sample.def_volume, 64);
     sample.vibrato_depth_prop.set(-4);
     EXPECT_EQ(sample.vibrato_depth, 0);
-    sample.vibrato_depth_prop.set(40);
-    EXPECT_EQ(sample.vibrato_depth, 32);
+    sample.vibrato_depth_prop.set(70);
+    EXPECT_EQ(sample.vibrato_depth, 64);
     sample.vibrato_rate_prop.set(300);
     EXPECT_EQ(sample.vibrato_rate, 255);
     EXPECT_EQ(sample.vibrato_type_prop.get_option_count(), 4);

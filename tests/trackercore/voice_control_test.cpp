@@ -175,6 +175,26 @@ TEST_F(Voice_Envelopes, PitchEnvelopeAsFilterAlwaysFilters) {
     EXPECT_EQ(played_period(0), linear_period(48));
 }
 
+// An XM instrument's auto-vibrato (square, depth 8) as the loader stores it: swept in over 4 ticks,
+// or at once with sweep 0, the period moving by (64 x depth x 256 x tick / sweep) >> 14 as XM does.
+TEST_F(Voice_Envelopes, XmAutoVibratoReachesItsDepthOverTheSweep) {
+    Sample& sample = song.sample[0];
+    sample.vibrato_type = 1;
+    sample.vibrato_depth = 8 * 4;
+    sample.vibrato_rate = 0;  // hold the phase: the square stays at +64
+    put(0, 0, cell(48, 0));
+    const int base = linear_period(48);
+    for (auto [speed, offsets] : {std::pair{2048, std::vector<int>{2, 4, 6, 8, 8}},
+                                  std::pair{8192, std::vector<int>{8, 8, 8, 8, 8}}}) {
+        SCOPED_TRACE(speed);
+        sample.vibrato_speed = speed;
+        player.play_start_pattern(0);
+        std::vector<int> shift = trace(5, [&] { return base - played_period(); });
+        EXPECT_EQ(shift, offsets);
+        player.play_stop();
+    }
+}
+
 TEST_F(Voice_Envelopes, AutoVibratoSweepsInAndDoesNotDriftInTheBackground) {
     Sample& sample = song.sample[0];
     sample.vibrato_type = 1;  // square: +64 / -64
