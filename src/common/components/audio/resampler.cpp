@@ -214,8 +214,10 @@ void mix_run(Resampler::Mix_Data* md, const T* data, std::int64_t size) {
     st.dest = md->dest;
     st.left = md->left_volume_start * 2048;
     st.right = md->right_volume_start * 2048;
-    st.left_step = (int)lrintf((float)(md->left_volume_end - md->left_volume_start) / count * 2048.0f);
-    st.right_step = (int)lrintf((float)(md->right_volume_end - md->right_volume_start) / count * 2048.0f);
+    const int left_change = md->left_volume_end - md->left_volume_start;
+    const int right_change = md->right_volume_end - md->right_volume_start;
+    st.left_step = left_change ? (int)lrintf((float)left_change / count * 2048.0f) : 0;
+    st.right_step = right_change ? (int)lrintf((float)right_change / count * 2048.0f) : 0;
     st.accumulator = md->fraction;
     st.y1 = md->y1;
     st.y2 = md->y2;

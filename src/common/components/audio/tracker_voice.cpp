@@ -162,10 +162,13 @@ bool Tracker_Voice::resolve_boundaries(std::int64_t& pos) {
         }
         if (pos < end) return true;
         if (!loop_ping_pong) {
-            pos = begin + (pos - end) % length;
+            // Short loops wrap once per run: spare them the division.
+            const std::int64_t over = pos - end;
+            pos = begin + (over < length ? over : over % length);
             return true;
         }
-        std::int64_t over = (pos - end) % (2 * length);
+        std::int64_t over = pos - end;
+        if (over >= 2 * length) over %= 2 * length;
         if (over <= length) {
             pos = end - over;
             backwards = 1;
@@ -182,7 +185,8 @@ bool Tracker_Voice::resolve_boundaries(std::int64_t& pos) {
         pos = begin;
         return true;
     }
-    std::int64_t under = (begin - pos) % (2 * length);
+    std::int64_t under = begin - pos;
+    if (under >= 2 * length) under %= 2 * length;
     if (under <= length) {
         pos = begin + under;
         backwards = 0;
@@ -200,6 +204,9 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
     // A block at zero volume on both sides adds nothing: only the position moves. Voices
     // continued at zero volume would otherwise cost as much as audible ones.
     const bool silent = left_volume == 0 && right_volume == 0 && previous_left == 0 && previous_right == 0;
+    const bool ramp = left_volume != previous_left || right_volume != previous_right;
+    const std::int64_t step = increment < 0 ? -increment : increment;
+    const std::int64_t longest_run = MAX_RUN_SPAN / step;
     int done = 0;
     while (done < frames) {
         if (!resolve_boundaries(pos)) {
@@ -207,15 +214,16 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
             position = 0;
             return;
         }
-        std::int64_t step = increment < 0 ? -increment : increment;
         std::int64_t distance;
         if (!backwards)
             distance = (std::int64_t)(loop_active ? loop_end_fp : sample_end_fp) - pos;
         else
             distance = pos - (std::int64_t)(loop_active ? loop_begin_fp : 0);
-        std::int64_t run = distance / step + 1;
+        std::int64_t run = (distance >= 0 && distance <= UINT32_MAX)
+                               ? (std::int64_t)((std::uint32_t)distance / (std::uint32_t)step) + 1
+                               : distance / step + 1;
         if (run > frames - done) run = frames - done;
-        if (run > MAX_RUN_SPAN / step) run = MAX_RUN_SPAN / step;
+        if (run > longest_run) run = longest_run;
         if (run <= 0) {
             active = 0;
             break;
@@ -232,10 +240,15 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
             md.increment = (int)increment;
             md.frames = (int)run;
             md.fractional_bits = 11;
-            md.left_volume_start = previous_left + (int)lrintf(s * (left_volume - previous_left) / n);
-            md.right_volume_start = previous_right + (int)lrintf(s * (right_volume - previous_right) / n);
-            md.left_volume_end = previous_left + (int)lrintf(e * (left_volume - previous_left) / n);
-            md.right_volume_end = previous_right + (int)lrintf(e * (right_volume - previous_right) / n);
+            if (ramp) {
+                md.left_volume_start = previous_left + (int)lrintf(s * (left_volume - previous_left) / n);
+                md.right_volume_start = previous_right + (int)lrintf(s * (right_volume - previous_right) / n);
+                md.left_volume_end = previous_left + (int)lrintf(e * (left_volume - previous_left) / n);
+                md.right_volume_end = previous_right + (int)lrintf(e * (right_volume - previous_right) / n);
+            } else {
+                md.left_volume_start = md.left_volume_end = left_volume;
+                md.right_volume_start = md.right_volume_end = right_volume;
+            }
             md.filter_on = filter_active;
             md.a0 = filter_a0;
             md.b0 = filter_b0;
