@@ -91,7 +91,13 @@ template <typename T, Interpolation INTERPOLATION>
         std::int64_t y1 = filter->y1;
         std::int64_t y2 = filter->y2;
         for (int i = 0; i < n; i++) {
-            std::int64_t y = (s[i] * c0 + y1 * c1 + y2 * c2) >> 12;
+            // Only y1 x c1 waits for the previous frame: the rest is summed first, so each
+            // frame costs one multiply, one add and the shift on the recurrence's path.
+            std::int64_t early = s[i] * c0 + y2 * c2;
+#if defined(__GNUC__)
+            asm("" : "+r"(early));  // keep the compiler from folding y1 x c1 in before it
+#endif
+            std::int64_t y = (early + y1 * c1) >> 12;
             // A resonant filter can overshoot; keep it within 16 bits like the data. A
             // predicted branch keeps the clamp off the recurrence's critical path.
             if (__builtin_expect((std::uint64_t)(y + 32768) > 65535, 0)) y = y > 0 ? 32767 : -32768;
