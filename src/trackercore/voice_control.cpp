@@ -197,7 +197,22 @@ int Voice_Control::process() {
 
     apply_frequency_and_filter(played);
     if (note_off_flags & NOTE_OFF_FADING) fadeout = std::max(0, fadeout - layer->volume_fadeout);
+    if (silent_for_good()) return 1;
     return 0;
+}
+
+// A background voice is never refreshed from its slot: its note volume, channel volume and
+// fade-out can only fall. Once even the loudest global and mixing volumes and a full envelope
+// would round to nothing on both sides, and its last block already ramped down to nothing,
+// every frame it has left is silent: it is released, with no tail to fade.
+bool Voice_Control::silent_for_good() const {
+    if (is_foreground() || voice.get_left_volume() != 0 || voice.get_right_volume() != 0) return false;
+    const int64_t scale = std::max(1, fadeout_scale);
+    const int64_t envelope = (volume_envelope.enabled && volume_envelope.ended) ? volume_envelope.value : 64;
+    const int64_t loudest = std::min<int64_t>(fadeout, scale) * channel_volume * volume *
+                            std::max(mixing_volume, 128) * std::max(global_volume, 128) * envelope;
+    // A volume of 1 splits into 0 on either side, whatever the pan.
+    return ((loudest * FADEOUT_FULL / scale) >> 28) <= 1;
 }
 
 void Voice_Control::apply_volume() {

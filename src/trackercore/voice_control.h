@@ -97,6 +97,7 @@ private:
     void apply_volume();
     void apply_pan();
     void apply_frequency_and_filter(int played);
+    bool silent_for_good() const;
 
     Mixer_Base* mixer = nullptr;
     Filter_Control filter;

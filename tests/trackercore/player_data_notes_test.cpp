@@ -294,6 +294,45 @@ TEST_F(Player_Notes, NoteWithoutSampleStillAppliesTheNewNoteAction) {
     }
 }
 
+// A background voice that can never be heard again is released; one whose volume may still
+// come back (global volume, the foreground's own slot) is kept.
+TEST_F(Player_Notes, BackgroundVoicesThatCanNoLongerSoundAreReleased) {
+    struct Case {
+        const char* what;
+        Note first;
+        std::initializer_list<std::pair<int, int>> envelope;  // empty: none
+        int ticks_after_new_note;                             // before the check
+        bool released;
+    };
+    const Case cases[] = {
+        {"note volume 0", cell(48, 0, 0), {}, 1, true},
+        {"envelope ends at zero in the background", cell(48, 0), {{0, 64}, {9, 0}}, 1, false},
+        {"envelope ended at zero", cell(48, 0), {{0, 64}, {9, 0}}, 5, true},
+        {"global volume 0 can rise again", cell(48, 0, EMPTY_FIELD, 'V', 0), {}, 6, false},
+        {"audible", cell(48, 0), {}, 6, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Instrument::Layer& layer = song.instrument[0].layers[0];
+        layer.nna_type = NNA_CONTINUE;
+        layer.volume_envelope.reset();
+        for (auto [offset, height] : c.envelope) layer.volume_envelope.add_node_at_offset(offset, height);
+        layer.volume_envelope.set_enabled(c.envelope.size() > 0);
+        put(0, 0, c.first);
+        put(0, 1, cell(50, 0, 0));  // the new note is silent too, but in the foreground
+        start();
+        play_rows(1);
+        Voice_Control* first = foreground(0);
+        ASSERT_NE(first, nullptr);
+        ticks(c.ticks_after_new_note);
+        ASSERT_NE(foreground(0), first);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(voices_on(0), c.released ? 1 : 2);
+        EXPECT_EQ(mixer.holds(&first->get_voice()), !c.released);
+        EXPECT_TRUE(mixer.holds(&foreground(0)->get_voice()));
+    }
+}
+
 TEST_F(Player_Notes, DuplicateNoteCheckCutsSameNoteOnly) {
     Instrument::Layer& layer = song.instrument[0].layers[0];
     layer.nna_type = NNA_CONTINUE;

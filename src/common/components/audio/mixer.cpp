@@ -12,7 +12,8 @@ const char* const SOURCE = "common/components/audio/mixer.cpp";
 
 Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, 0), outputs(1) {}
 
-Mixer::Channel::Channel() { ring_buffer.request_buffer_size(BUS_BUFFER_INTS); }
+// The ring only ever holds one fade-out tail (tails starting together overlap in place).
+Mixer::Channel::Channel() { ring_buffer.request_buffer_size(2 * DECLICK_FRAMES); }
 
 Mixer::Mixer()
     : voices(128, nullptr),

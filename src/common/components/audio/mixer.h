@@ -62,7 +62,7 @@ public:
     };
 
     static constexpr int MAX_BLOCK_FRAMES = 15000;
-    static constexpr int BUS_BUFFER_INTS = 60000;
+    static constexpr int BUS_BUFFER_INTS = 2 * MAX_BLOCK_FRAMES;  // one block, interleaved stereo
     static constexpr int DECLICK_FRAMES = 1000;
 
     Mixer();

@@ -91,7 +91,13 @@ template <typename T, Interpolation INTERPOLATION>
         std::int64_t y1 = filter->y1;
         std::int64_t y2 = filter->y2;
         for (int i = 0; i < n; i++) {
-            std::int64_t y = (s[i] * c0 + y1 * c1 + y2 * c2) >> 12;
+            // Only y1 x c1 waits for the previous frame: the rest is summed first, so each
+            // frame costs one multiply, one add and the shift on the recurrence's path.
+            std::int64_t early = s[i] * c0 + y2 * c2;
+#if defined(__GNUC__)
+            asm("" : "+r"(early));  // keep the compiler from folding y1 x c1 in before it
+#endif
+            std::int64_t y = (early + y1 * c1) >> 12;
             // A resonant filter can overshoot; keep it within 16 bits like the data. A
             // predicted branch keeps the clamp off the recurrence's critical path.
             if (__builtin_expect((std::uint64_t)(y + 32768) > 65535, 0)) y = y > 0 ? 32767 : -32768;
@@ -214,8 +220,10 @@ void mix_run(Resampler::Mix_Data* md, const T* data, std::int64_t size) {
     st.dest = md->dest;
     st.left = md->left_volume_start * 2048;
     st.right = md->right_volume_start * 2048;
-    st.left_step = (int)lrintf((float)(md->left_volume_end - md->left_volume_start) / count * 2048.0f);
-    st.right_step = (int)lrintf((float)(md->right_volume_end - md->right_volume_start) / count * 2048.0f);
+    const int left_change = md->left_volume_end - md->left_volume_start;
+    const int right_change = md->right_volume_end - md->right_volume_start;
+    st.left_step = left_change ? (int)lrintf((float)left_change / count * 2048.0f) : 0;
+    st.right_step = right_change ? (int)lrintf((float)right_change / count * 2048.0f) : 0;
     st.accumulator = md->fraction;
     st.y1 = md->y1;
     st.y2 = md->y2;

@@ -1,7 +1,9 @@
 #include "common/components/audio/tracker_voice.h"
 
+#include <atomic>
 #include <cmath>
 
+#include "common/components/audio/mixer.h"
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/sample_data.h"
 #include "common/components/data/audio_thread_log.h"
@@ -14,7 +16,40 @@ const char* const SOURCE = "trackercore/tracker_voice";
 const std::int64_t MAX_RUN_SPAN = (std::int64_t)1 << 30;
 const std::int64_t MAX_INCREMENT = (std::int64_t)1 << 24;
 
+// Loops that last fewer output frames than this are rendered frame by frame.
+const std::int64_t SHORT_LOOP_FRAMES = 16;
+
+std::atomic<bool> short_loop_path{true};
+
+inline int to_16bit(std::int8_t s) { return s * 256; }
+inline int to_16bit(std::int16_t s) { return s; }
+
+// A loop a few frames long wraps every few frames, and run by run each wrap costs a whole
+// resampler call. Here the wrap happens in place, with the resampler's own arithmetic, for
+// the steady, unfiltered, forward case. Returns the position after the last frame.
+template <typename T, bool LINEAR>
+std::int64_t mix_short_loop(const T* data, std::int64_t pos, std::int64_t step, std::int64_t begin,
+                            std::int64_t end, int frames, int left, int right, int* d) {
+    const std::int64_t length = end - begin;
+    for (int i = 0; i < frames; i++) {
+        const T* p = data + (pos >> 11);
+        int s = to_16bit(p[0]);
+        if constexpr (LINEAR) s += ((to_16bit(p[1]) - s) * (int)(pos & 2047)) >> 11;
+        d[2 * i] = mixer_add_saturating(d[2 * i], left * s);
+        d[2 * i + 1] = mixer_add_saturating(d[2 * i + 1], right * s);
+        pos += step;
+        // A run ends after the frame at the loop end itself, so only a step past it wraps.
+        if (pos > end) {
+            const std::int64_t over = pos - end;
+            pos = begin + (over < length ? over : over % length);
+        }
+    }
+    return pos;
+}
+
 }  // namespace
+
+bool tracker_voice_use_short_loop_path(bool on) { return short_loop_path.exchange(on); }
 
 Tracker_Voice::Tracker_Voice() { reset(); }
 
@@ -162,10 +197,13 @@ bool Tracker_Voice::resolve_boundaries(std::int64_t& pos) {
         }
         if (pos < end) return true;
         if (!loop_ping_pong) {
-            pos = begin + (pos - end) % length;
+            // Short loops wrap once per run: spare them the division.
+            const std::int64_t over = pos - end;
+            pos = begin + (over < length ? over : over % length);
             return true;
         }
-        std::int64_t over = (pos - end) % (2 * length);
+        std::int64_t over = pos - end;
+        if (over >= 2 * length) over %= 2 * length;
         if (over <= length) {
             pos = end - over;
             backwards = 1;
@@ -182,7 +220,8 @@ bool Tracker_Voice::resolve_boundaries(std::int64_t& pos) {
         pos = begin;
         return true;
     }
-    std::int64_t under = (begin - pos) % (2 * length);
+    std::int64_t under = begin - pos;
+    if (under >= 2 * length) under %= 2 * length;
     if (under <= length) {
         pos = begin + under;
         backwards = 0;
@@ -200,6 +239,10 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
     // A block at zero volume on both sides adds nothing: only the position moves. Voices
     // continued at zero volume would otherwise cost as much as audible ones.
     const bool silent = left_volume == 0 && right_volume == 0 && previous_left == 0 && previous_right == 0;
+    const bool ramp = left_volume != previous_left || right_volume != previous_right;
+    const std::int64_t step = increment < 0 ? -increment : increment;
+    const std::int64_t longest_run = MAX_RUN_SPAN / step;
+    if (!silent && !ramp && rs != nullptr && mix_short_loop_block(frames, buffer, rs, step)) return;
     int done = 0;
     while (done < frames) {
         if (!resolve_boundaries(pos)) {
@@ -207,15 +250,16 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
             position = 0;
             return;
         }
-        std::int64_t step = increment < 0 ? -increment : increment;
         std::int64_t distance;
         if (!backwards)
             distance = (std::int64_t)(loop_active ? loop_end_fp : sample_end_fp) - pos;
         else
             distance = pos - (std::int64_t)(loop_active ? loop_begin_fp : 0);
-        std::int64_t run = distance / step + 1;
+        std::int64_t run = (distance >= 0 && distance <= UINT32_MAX)
+                               ? (std::int64_t)((std::uint32_t)distance / (std::uint32_t)step) + 1
+                               : distance / step + 1;
         if (run > frames - done) run = frames - done;
-        if (run > MAX_RUN_SPAN / step) run = MAX_RUN_SPAN / step;
+        if (run > longest_run) run = longest_run;
         if (run <= 0) {
             active = 0;
             break;
@@ -232,10 +276,15 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
             md.increment = (int)increment;
             md.frames = (int)run;
             md.fractional_bits = 11;
-            md.left_volume_start = previous_left + (int)lrintf(s * (left_volume - previous_left) / n);
-            md.right_volume_start = previous_right + (int)lrintf(s * (right_volume - previous_right) / n);
-            md.left_volume_end = previous_left + (int)lrintf(e * (left_volume - previous_left) / n);
-            md.right_volume_end = previous_right + (int)lrintf(e * (right_volume - previous_right) / n);
+            if (ramp) {
+                md.left_volume_start = previous_left + (int)lrintf(s * (left_volume - previous_left) / n);
+                md.right_volume_start = previous_right + (int)lrintf(s * (right_volume - previous_right) / n);
+                md.left_volume_end = previous_left + (int)lrintf(e * (left_volume - previous_left) / n);
+                md.right_volume_end = previous_right + (int)lrintf(e * (right_volume - previous_right) / n);
+            } else {
+                md.left_volume_start = md.left_volume_end = left_volume;
+                md.right_volume_start = md.right_volume_end = right_volume;
+            }
             md.filter_on = filter_active;
             md.a0 = filter_a0;
             md.b0 = filter_b0;
@@ -251,4 +300,40 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
         pos = 0;
     }
     position = (std::uint64_t)pos;
+}
+
+// The short-loop path, when the block qualifies: no ramp, no filter, forward through a loop
+// the voice is already inside, shorter than SHORT_LOOP_FRAMES output frames, through the raw
+// or linear resampler, and (linear) ending far enough before the data's end that no run
+// would fall back to raw frames there.
+bool Tracker_Voice::mix_short_loop_block(int frames, int* buffer, Resampler* rs, std::int64_t step) {
+    if (!short_loop_path.load(std::memory_order_relaxed) || filter_active || backwards || !loop_active ||
+        loop_ping_pong)
+        return false;
+    const std::int64_t begin = (std::int64_t)loop_begin_fp;
+    const std::int64_t end = (std::int64_t)loop_end_fp;
+    std::int64_t pos = (std::int64_t)position;
+    if (pos < begin || pos >= end || (end - begin) / step >= SHORT_LOOP_FRAMES) return false;
+    const bool linear = dynamic_cast<Resampler_Linear*>(rs) != nullptr;
+    if (!linear && dynamic_cast<Resampler_Raw*>(rs) == nullptr) return false;
+    if (linear) {
+        const std::int64_t last_read = (end + 1) / 2048;  // the frame after the loop's last
+        const std::int64_t guard = (step >= 2048 ? 1 : 2048 / step) + 5;
+        if (last_read - 1 + guard >= sample_data->get_size()) return false;
+    }
+    const void* data = sample_data->get_data_ptr();
+    const int l = left_volume;
+    const int r = right_volume;
+    if (sample_data->is_16bit()) {
+        const auto* d16 = (const std::int16_t*)data;
+        pos = linear ? mix_short_loop<std::int16_t, true>(d16, pos, step, begin, end, frames, l, r, buffer)
+                     : mix_short_loop<std::int16_t, false>(d16, pos, step, begin, end, frames, l, r, buffer);
+    } else {
+        const auto* d8 = (const std::int8_t*)data;
+        pos = linear ? mix_short_loop<std::int8_t, true>(d8, pos, step, begin, end, frames, l, r, buffer)
+                     : mix_short_loop<std::int8_t, false>(d8, pos, step, begin, end, frames, l, r, buffer);
+    }
+    resolve_boundaries(pos);  // as after any block: inside the loop
+    position = (std::uint64_t)pos;
+    return true;
 }

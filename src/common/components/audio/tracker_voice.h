@@ -55,6 +55,7 @@ private:
     void update_loop_bounds();
     bool resolve_boundaries(std::int64_t& pos);
     void add_to_mix_buffer(int frames, int* buffer);
+    bool mix_short_loop_block(int frames, int* buffer, Resampler* rs, std::int64_t step);
     Resampler* current_resampler();
 
     int active = 0;
@@ -86,3 +87,7 @@ private:
     bool loop_active = false;
     bool loop_ping_pong = false;
 };
+
+// Turns the frame-by-frame path for very short loops on or off (on by default). Both paths
+// give the same output; this exists so that can be checked. Returns the previous setting.
+bool tracker_voice_use_short_loop_path(bool on);

@@ -5,11 +5,18 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 
 #include "common/plugins/effects/ladspa/ladspa_descriptor_lookup.h"
 #include "common/plugins/effects/ladspa/ladspa_effect.h"
 
-LADSPA_Effect_Source::LADSPA_Effect_Source() {
+// Opening every plug-in library costs more than most commands take: the scan waits until
+// someone asks what is there.
+void LADSPA_Effect_Source::ensure_scanned() {
+    std::call_once(scanned, [this] { scan(); });
+}
+
+void LADSPA_Effect_Source::scan() {
     if (const char* env = std::getenv("LADSPA_PATH")) {
         scan_directory(env);
     } else {
@@ -54,16 +61,24 @@ void LADSPA_Effect_Source::scan_directory(const std::string& dir) {
     closedir(d);
 }
 
-int LADSPA_Effect_Source::get_effect_count() { return (int)plugins.size(); }
+int LADSPA_Effect_Source::get_effect_count() {
+    ensure_scanned();
+    return (int)plugins.size();
+}
 
-std::string LADSPA_Effect_Source::get_effect_name(int i) { return valid_index(i) ? plugins[i].name : ""; }
+std::string LADSPA_Effect_Source::get_effect_name(int i) {
+    ensure_scanned();
+    return valid_index(i) ? plugins[i].name : "";
+}
 
 std::string LADSPA_Effect_Source::get_effect_display_name(int i) {
+    ensure_scanned();
     if (!valid_index(i)) return "";
     return plugins[i].display_name + (plugins[i].stereo ? " (STEREO)" : "");
 }
 
 Effect* LADSPA_Effect_Source::instantiate_effect(int i) {
+    ensure_scanned();
     if (!valid_index(i)) return nullptr;
     return new LADSPA_Effect(plugins[i].path, plugins[i].subindex);
 }

@@ -56,6 +56,20 @@ TEST(LADSPAEffectSource, LadspaPathReplacesTheDefaultDirectories) {
     EXPECT_EQ(source.instantiate_effect(3), nullptr);
 }
 
+// Commands that use no plug-in never pay for opening them: the folders are read on the
+// first question, so the path in force then is the one that counts.
+TEST(LADSPAEffectSource, PluginsAreLookedUpWhenFirstAskedFor) {
+    std::unique_ptr<LADSPA_Effect_Source> source;
+    {
+        Ladspa_Path_Override nowhere("/nonexistent/wendmoor-ladspa");
+        source = std::make_unique<LADSPA_Effect_Source>();
+    }
+    Ladspa_Path_Override path(WENDMOOR_TEST_LADSPA_DIR);
+    EXPECT_EQ(source->get_effect_count(), 3);
+    Ladspa_Path_Override later("/nonexistent/wendmoor-ladspa");
+    EXPECT_EQ(source->get_effect_count(), 3) << "looked up once";
+}
+
 TEST(LADSPAEffectSource, StoredChainsFindPluginsThroughTheManager) {
     Ladspa_Path_Override path(WENDMOOR_TEST_LADSPA_DIR);
     Effect_Source_Manager manager;
