@@ -510,7 +510,7 @@ Loader::Error Loader_XM::load_instrument_internal(Bounded_Reader& in, Instrument
     const unsigned char* c = block + BLOCK_COUNTS;
     set_envelope(layer.volume_envelope, block + BLOCK_VOLUME_POINTS, c[0], c[8], c[2], c[3], c[4], 0);
     set_envelope(layer.panning_envelope, block + BLOCK_PANNING_POINTS, c[1], c[9], c[5], c[6], c[7], -32);
-    layer.volume_fadeout = std::min<int>(read_le16(block + BLOCK_FADEOUT) >> 4, 256);
+    layer.volume_fadeout = std::min<int>(read_le16(block + BLOCK_FADEOUT) >> 4, Instrument::Layer::MAX_VOLUME_FADEOUT);
 
     if (xi) {
         in.skip(XI_RESERVED - 2);

@@ -16,8 +16,12 @@ public:
     static const std::array<float, RESONANCE_STEPS> dmpfac;
 
     void recalculate_coheficients(float mix_frequency);
-    // Filtering is audible only below the open setting.
-    bool is_active() const { return effective_cutoff <= CUTOFF_OFF - 1; }
+    // Filtering is audible only below the open setting. An instrument's default cutoff at its top
+    // (127, doubled to 254) without resonance is how IT instruments say "no filter".
+    bool is_active() const {
+        if (effective_cutoff > CUTOFF_OFF - 1) return false;
+        return envelope >= 0 || effective_cutoff < CUTOFF_OFF - 1 || resonance > 0;
+    }
 
     int resonance = 0;          // index into dmpfac, 0..127
     int cutoff = CUTOFF_OFF;    // 0..255

@@ -12,7 +12,7 @@ Instrument::Layer::Layer()
     : override_instrument_output_prop("Override Instrument Output", &override_instrument_output),
       channel_output_prop("Channel#", &channel_output, 0, 15),
       volume_amount_prop("Global Send", &volume_amount, 0, 128),
-      volume_fadeout_prop("Fadeout", &volume_fadeout, 0, 256),
+      volume_fadeout_prop("Fadeout", &volume_fadeout, 0, MAX_VOLUME_FADEOUT),
       volume_random_prop("Random Send", &volume_random, 0, 100),
       pan_use_default_prop("Use Default", &pan_use_default),
       pan_default_prop("Default Pan", &pan_default, 0, 64),

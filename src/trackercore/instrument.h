@@ -36,6 +36,8 @@ public:
         Envelope volume_envelope{0, 64};
         int volume_amount;
         int volume_fadeout;
+        // Up to the largest fade-out scale: XM rates that high end a note within a tick.
+        static constexpr int MAX_VOLUME_FADEOUT = 2048;
         int volume_random;
         Envelope panning_envelope{-32, 32};
         bool pan_use_default;

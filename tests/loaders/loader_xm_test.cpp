@@ -463,6 +463,20 @@ TEST_F(LoaderXmFile, LoadsSamplesAndInstruments) {
     EXPECT_EQ(song.get_instrument(1)->name, "Empty");
 }
 
+// The XM fade-out counts against 32768 per tick, so rates above 0xFFF end a note in a few ticks
+// or one; none is cut down to the rate of 0xFFF.
+TEST_F(LoaderXmFile, FadeOutKeepsRatesAboveFFF) {
+    const size_t fade_at = 239;  // in the first instrument's header
+    const std::pair<int, int> cases[] = {{0x400, 0x40}, {0x1000, 0x100}, {0x7FFF, 0x7FF}, {0xFFFF, 0x800}};
+    for (auto [stored, rate] : cases) {
+        Xm_Fixture fixture;
+        fixture.file.bytes[fixture.instruments_start + fade_at] = (char)(stored & 0xFF);
+        fixture.file.bytes[fixture.instruments_start + fade_at + 1] = (char)(stored >> 8);
+        ASSERT_EQ(load_into_song(write("fade.xm", fixture.file.bytes)), Loader::SUCCESS);
+        EXPECT_EQ(song.get_instrument(0)->layers[0].volume_fadeout, rate) << stored;
+    }
+}
+
 TEST_F(LoaderXmFile, SampleLibraryHandsSamplesToTheSong) {
     Xm_Fixture fixture;
     ASSERT_EQ(loader.load(write("song.xm", fixture.file.bytes).c_str(), false), Loader::SUCCESS);

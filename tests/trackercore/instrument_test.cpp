@@ -69,8 +69,8 @@ TEST(Instrument, LayerPropertiesClamp) {
     Instrument::Layer layer;
     layer.pitch_separation_prop.set(-100);
     EXPECT_EQ(layer.pitch_separation, -32);
-    layer.volume_fadeout_prop.set(1000);
-    EXPECT_EQ(layer.volume_fadeout, 256);
+    layer.volume_fadeout_prop.set(5000);
+    EXPECT_EQ(layer.volume_fadeout, Instrument::Layer::MAX_VOLUME_FADEOUT);
     layer.channel_output_prop.set(16);
     EXPECT_EQ(layer.channel_output, 15);
     Instrument instrument;

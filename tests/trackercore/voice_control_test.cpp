@@ -30,9 +30,19 @@ TEST(Tables, LinearAndOldPeriodsAndFrequencies) {
 }
 
 TEST(Filter_Control, OpenCutoffLeavesTheFilterOff) {
+    // {cutoff, resonance, envelope} -> filtering: the top cutoff without resonance and without a
+    // filter envelope is open, as an IT instrument with default cutoff 127 and resonance 0 plays.
+    const struct { int cutoff, resonance, envelope; bool active; } cases[] = {
+        {255, 0, -1, false}, {255, 60, -1, false}, {254, 0, -1, false}, {254, 1, -1, true},
+        {253, 0, -1, true},  {254, 0, 64, true},   {100, 0, -1, true},
+    };
+    for (const auto& c : cases) {
+        Filter_Control f;
+        f.cutoff = c.cutoff, f.resonance = c.resonance, f.envelope = c.envelope;
+        f.recalculate_coheficients(44100.0f);
+        EXPECT_EQ(f.is_active(), c.active) << c.cutoff << " " << c.resonance << " " << c.envelope;
+    }
     Filter_Control filter;
-    filter.recalculate_coheficients(44100.0f);
-    EXPECT_FALSE(filter.is_active());
     filter.cutoff = 100;
     filter.recalculate_coheficients(44100.0f);
     EXPECT_TRUE(filter.is_active());
