@@ -17,7 +17,7 @@
 
 namespace {
 
-struct Sample_Spec {
+struct Sample_Shape {
     const char* name;
     int frames;
     bool sixteen_bit;
@@ -25,25 +25,25 @@ struct Sample_Spec {
     bool ping_pong;
     int loop_begin, loop_end;
 };
-const Sample_Spec PAD{"pad", 1000, true, 22050, false, 100, 900};
-const Sample_Spec SNARE{"snare", 333, false, 8363, true, 10, 300};
+const Sample_Shape PAD{"pad", 1000, true, 22050, false, 100, 900};
+const Sample_Shape SNARE{"snare", 333, false, 8363, true, 10, 300};
 
 // Looped; the data a saw with an odd step, so a byte out of place shows.
-void fill_sample(Sample& sample, const Sample_Spec& spec) {
-    int bytes = spec.frames * (spec.sixteen_bit ? 2 : 1);
+void fill_sample(Sample& sample, const Sample_Shape& shape) {
+    int bytes = shape.frames * (shape.sixteen_bit ? 2 : 1);
     auto* block = (unsigned char*)std::malloc(bytes);
     for (int i = 0; i < bytes; i++) block[i] = (unsigned char)(i * 37 + 11);
-    sample.data.set_data_ptr(block, spec.frames, spec.sixteen_bit);
-    sample.data.set_c5_freq(spec.rate);
+    sample.data.set_data_ptr(block, shape.frames, shape.sixteen_bit);
+    sample.data.set_c5_freq(shape.rate);
     sample.data.set_loop_enabled(true);
-    sample.data.set_loop_ping_pong(spec.ping_pong);
-    sample.data.set_loop_begin(spec.loop_begin);
-    sample.data.set_loop_end(spec.loop_end);
-    sample.name = spec.name;
+    sample.data.set_loop_ping_pong(shape.ping_pong);
+    sample.data.set_loop_begin(shape.loop_begin);
+    sample.data.set_loop_end(shape.loop_end);
+    sample.name = shape.name;
     sample.in_use = true;
 }
 
-void expect_sample(const Sample& got, const Sample_Spec& want, bool loop_kept) {
+void expect_sample(const Sample& got, const Sample_Shape& want, bool loop_kept) {
     Sample expected;
     fill_sample(expected, want);
     if (!loop_kept) expected.data.set_loop_enabled(false);
@@ -59,7 +59,7 @@ void expect_sample(const Sample& got, const Sample_Spec& want, bool loop_kept) {
     EXPECT_EQ(std::memcmp(g.get_data_ptr(), e.get_data_ptr(), e.get_byte_size()), 0);
 }
 
-std::string info_block(const Sample_Spec& s, bool loop_kept) {
+std::string info_block(const Sample_Shape& s, bool loop_kept) {
     std::ostringstream text;
     text << "Frames:          " << s.frames << "\nRate:            " << s.rate << " Hz at C-5\nBits:            "
          << (s.sixteen_bit ? 16 : 8) << "\nChannels:        1\nLoop:            ";
@@ -100,32 +100,32 @@ TEST(CliSampleFiles, ConvertThroughEachSampleFormatKeepsFramesRateAndLoop) {
     Scratch_Dir dir;
     ASSERT_TRUE(dir.ok());
     const std::pair<const char*, bool> formats[] = {{".ws", true}, {".is", true}, {".ITS", true}, {".wav", false}};
-    for (const Sample_Spec& spec : {PAD, SNARE}) {
-        std::string source = dir.file(std::string(spec.name) + ".ws");
+    for (const Sample_Shape& shape : {PAD, SNARE}) {
+        std::string source = dir.file(std::string(shape.name) + ".ws");
         {
             Tracker_Instance ti;
-            fill_sample(ti.song.sample[0], spec);
+            fill_sample(ti.song.sample[0], shape);
             ASSERT_EQ(ti.file_format_manager.save_sample(source.c_str(), 0), 0);
         }
         for (auto [extension, keeps_loop] : formats) {
-            SCOPED_TRACE(std::string(spec.name) + extension);
+            SCOPED_TRACE(std::string(shape.name) + extension);
             std::string middle = dir.file(std::string("mid") + extension), back = dir.file("back.ws");
             Cli_Run there("convert " + source + " " + middle);
             ASSERT_EQ(there.status, 0) << there.out;
             EXPECT_EQ(there.says("the loop is dropped"), !keeps_loop) << there.out;
             Cli_Run info("info " + middle);
             EXPECT_EQ(info.status, 0);
-            EXPECT_TRUE(info.says(" sample\nName:") && info.says(info_block(spec, keeps_loop))) << info.out;
+            EXPECT_TRUE(info.says(" sample\nName:") && info.says(info_block(shape, keeps_loop))) << info.out;
             ASSERT_EQ(Cli_Run("convert " + middle + " " + back).status, 0);
             Tracker_Instance ti;
             ASSERT_EQ(ti.file_format_manager.load_sample(back.c_str(), 0), Loader::SUCCESS);
-            expect_sample(ti.song.sample[0], spec, keeps_loop);
+            expect_sample(ti.song.sample[0], shape, keeps_loop);
         }
         // Raw holds the frames as held and nothing else.
         Cli_Run raw("convert " + source + " " + dir.file("out.raw"));
         EXPECT_TRUE(raw.status == 0 && raw.says("raw files hold the frames only")) << raw.out;
         Sample s;
-        fill_sample(s, spec);
+        fill_sample(s, shape);
         EXPECT_EQ(Scratch_Dir::read(dir.file("out.raw")),
                   std::string((const char*)s.data.get_data_ptr(), s.data.get_byte_size()));
     }

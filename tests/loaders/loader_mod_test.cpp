@@ -148,42 +148,42 @@ TEST(LoaderModTables, SignaturesNameTheChannels) {
 
 Byte_Builder& be16(Byte_Builder& b, int v) { return b.byte((unsigned)v >> 8).byte((unsigned)v); }
 
-struct Mod_Sample_Spec {
+struct Mod_Sample_Layout {
     std::string name;
     int words = 0, finetune = 0, volume = 64, loop_start = 0, loop_words = 1;
 };
 
-// A module of `samples` sample headers (the first ones from `specs`), its orders, the signature
+// A module of `samples` sample headers (the first ones from `shapes`), its orders, the signature
 // (31 samples only), `pattern_bytes` and each sample's frames, counting up from 0.
-std::string build_mod(int samples, const std::vector<Mod_Sample_Spec>& specs, const std::vector<int>& orders,
+std::string build_mod(int samples, const std::vector<Mod_Sample_Layout>& shapes, const std::vector<int>& orders,
                       const std::string& signature, const std::string& pattern_bytes, int tempo_byte = 0x78,
                       const std::string* sample_data = nullptr) {
     Byte_Builder b;
     b.text("Mod Song", 20);
     for (int s = 0; s < samples; ++s) {
-        Mod_Sample_Spec spec = s < (int)specs.size() ? specs[(size_t)s] : Mod_Sample_Spec();
-        b.text(spec.name, 22);
-        be16(b, spec.words).u8(spec.finetune).u8(spec.volume);
-        be16(be16(b, spec.loop_start), spec.loop_words);
+        Mod_Sample_Layout shape = s < (int)shapes.size() ? shapes[(size_t)s] : Mod_Sample_Layout();
+        b.text(shape.name, 22);
+        be16(b, shape.words).u8(shape.finetune).u8(shape.volume);
+        be16(be16(b, shape.loop_start), shape.loop_words);
     }
     b.u8((int)orders.size()).u8(tempo_byte);
     for (int i = 0; i < 128; ++i) b.u8(i < (int)orders.size() ? orders[(size_t)i] : 0);
     if (samples == 31) b.text(signature, 4);
     b.raw(pattern_bytes);
     if (sample_data) return b.raw(*sample_data).bytes;
-    for (int s = 0; s < (int)specs.size() && s < samples; ++s)
-        for (int i = 0; i < 2 * specs[(size_t)s].words; ++i) b.u8(i);
+    for (int s = 0; s < (int)shapes.size() && s < samples; ++s)
+        for (int i = 0; i < 2 * shapes[(size_t)s].words; ++i) b.u8(i);
     return b.bytes;
 }
 
 // 64 rows of `channels` cells; `cells` are (row, channel, four bytes).
-struct Cell_Spec {
+struct Cell_Layout {
     int row, channel;
     unsigned char bytes[4];
 };
-std::string build_pattern(int channels, const std::vector<Cell_Spec>& cells) {
+std::string build_pattern(int channels, const std::vector<Cell_Layout>& cells) {
     std::string data((size_t)64 * channels * 4, '\0');
-    for (const Cell_Spec& c : cells)
+    for (const Cell_Layout& c : cells)
         for (int i = 0; i < 4; ++i) data[(size_t)((c.row * channels + c.channel) * 4 + i)] = (char)c.bytes[i];
     return data;
 }
@@ -217,11 +217,11 @@ protected:
 };
 
 TEST_F(LoaderModFile, ProTrackerSongVariablesSamplesAndPatterns) {
-    std::vector<Mod_Sample_Spec> specs = {{"lead", 100, 15, 70, 10, 40}, {"kick", 50, 3, 40}};
+    std::vector<Mod_Sample_Layout> shapes = {{"lead", 100, 15, 70, 10, 40}, {"kick", 50, 3, 40}};
     // Pattern 1 holds C-5 with sample 2 and C20, and a D row break on channel 3.
     std::string patterns = build_pattern(4, {}) +
                            build_pattern(4, {{5, 2, {0x01, 0xAC, 0x2C, 0x20}}, {63, 3, {0x00, 0x00, 0x0D, 0x12}}});
-    ASSERT_EQ(load(build_mod(31, specs, {1, 0, 1}, "M.K.", patterns)), Loader::SUCCESS);
+    ASSERT_EQ(load(build_mod(31, shapes, {1, 0, 1}, "M.K.", patterns)), Loader::SUCCESS);
     EXPECT_EQ(loader.get_layout().channels, 4);
 
     const Song::Song_Variables& vars = *song.get_variables();
@@ -302,8 +302,8 @@ TEST_F(LoaderModFile, TrackerVariantsOfTheLayout) {
     for (int i = 0; i < 16; ++i) data += (char)(i < 8 ? i : i - 16);
     data += std::string("\x21\x0F\x71", 3);  // deltas 1, 2, -1, 0, 1, 7: six frames
     data += std::string("\x05\xFB\x7F\x80", 4);
-    std::vector<Mod_Sample_Spec> specs = {{"packed", 3}, {"plain", 2}};
-    ASSERT_EQ(load(build_mod(31, specs, {0}, "M.K.", build_pattern(4, {}), 0x7F, &data)), Loader::SUCCESS);
+    std::vector<Mod_Sample_Layout> shapes = {{"packed", 3}, {"plain", 2}};
+    ASSERT_EQ(load(build_mod(31, shapes, {0}, "M.K.", build_pattern(4, {}), 0x7F, &data)), Loader::SUCCESS);
     const Sample_Data& packed = song.get_sample(0)->data;
     ASSERT_EQ(packed.get_size(), 6);
     const signed char expected[6] = {1, 3, 2, 2, 3, 10};
@@ -315,10 +315,10 @@ TEST_F(LoaderModFile, TrackerVariantsOfTheLayout) {
 }
 
 TEST_F(LoaderModFile, SoundtrackerFilesAndTheirDialects) {
-    std::vector<Mod_Sample_Spec> specs = {{"st-01:bass", 100, 0, 64, 150, 20}};  // loop start in bytes
+    std::vector<Mod_Sample_Layout> shapes = {{"st-01:bass", 100, 0, 64, 150, 20}};  // loop start in bytes
     // 1xy with two nibbles and nothing but 1 and 2: Ultimate Soundtracker's arpeggio.
     std::string ultimate = build_pattern(4, {{0, 0, {0x01, 0xAC, 0x11, 0x47}}});
-    ASSERT_EQ(load(build_mod(15, specs, {0}, "", ultimate, 100)), Loader::SUCCESS);
+    ASSERT_EQ(load(build_mod(15, shapes, {0}, "", ultimate, 100)), Loader::SUCCESS);
     EXPECT_EQ(loader.get_layout().samples, 15);
     EXPECT_TRUE(loader.get_layout().ultimate);
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).command, 'J' - 'A');
@@ -329,7 +329,7 @@ TEST_F(LoaderModFile, SoundtrackerFilesAndTheirDialects) {
     // A volume command marks a later Soundtracker: 1xx slides and Fxx is speed only.
     std::string later = build_pattern(4, {{0, 0, {0x01, 0xAC, 0x11, 0x47}}, {1, 0, {0, 0, 0x0C, 0x20}},
                                           {2, 0, {0, 0, 0x0F, 0x40}}});
-    ASSERT_EQ(load(build_mod(15, specs, {0}, "", later)), Loader::SUCCESS);
+    ASSERT_EQ(load(build_mod(15, shapes, {0}, "", later)), Loader::SUCCESS);
     EXPECT_FALSE(loader.get_layout().ultimate);
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).command, 'F' - 'A');
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 2).command, 'A' - 'A');
@@ -338,9 +338,9 @@ TEST_F(LoaderModFile, SoundtrackerFilesAndTheirDialects) {
 
 // A file that claims more than it holds keeps what is there; the loader says what is missing.
 TEST_F(LoaderModFile, ShortFilesLoadWhatIsThere) {
-    std::vector<Mod_Sample_Spec> specs = {{"a", 100}, {"b", 100}};
+    std::vector<Mod_Sample_Layout> shapes = {{"a", 100}, {"b", 100}};
     std::string pattern = build_pattern(4, {{0, 0, {0x01, 0xAC, 0x10, 0x00}}, {40, 1, {0x01, 0xAC, 0x20, 0x00}}});
-    std::string whole = build_mod(31, specs, {0}, "M.K.", pattern);
+    std::string whole = build_mod(31, shapes, {0}, "M.K.", pattern);
     struct Case {
         size_t size;
         int first_sample_frames, second_sample_frames, cells;
@@ -362,7 +362,7 @@ TEST_F(LoaderModFile, ShortFilesLoadWhatIsThere) {
         EXPECT_EQ(loader.get_missing_bytes(), c.missing);
     }
     // Without a signature, a header with nothing after it is no song; cut shorter, no module.
-    std::string soundtracker = build_mod(15, specs, {0}, "", pattern);
+    std::string soundtracker = build_mod(15, shapes, {0}, "", pattern);
     EXPECT_EQ(load(soundtracker.substr(0, 600)), Loader::HEADER_CORRUPT);
     EXPECT_EQ(load(soundtracker.substr(0, 599)), Loader::FILE_FORMAT_NOT_RECOGNIZED);
     EXPECT_EQ(load(whole.substr(0, 1083)), Loader::FILE_FORMAT_NOT_RECOGNIZED);

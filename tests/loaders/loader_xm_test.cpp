@@ -262,7 +262,7 @@ void add_instrument(Byte_Builder& b, const std::string& name, const std::vector<
     add_samples(b, samples);
 }
 
-struct Xm_Pattern_Spec {
+struct Xm_Pattern_Layout {
     int rows;
     std::string packed;
 };
@@ -275,7 +275,7 @@ Byte_Builder xm_header(int channels, int patterns, int instruments, const std::v
     return b;
 }
 
-void add_pattern(Byte_Builder& b, const Xm_Pattern_Spec& p) {
+void add_pattern(Byte_Builder& b, const Xm_Pattern_Layout& p) {
     b.u32(9).u8(0).u16(p.rows).u16((int)p.packed.size()).text(p.packed);
 }
 

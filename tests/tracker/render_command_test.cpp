@@ -108,20 +108,20 @@ struct Jump_Song {
 };
 
 // Frames rendered, with no tail, for a song saved as an IT file.
-long rendered_frames(const Jump_Song& spec, Scratch_Dir& dir) {
+long rendered_frames(const Jump_Song& shape, Scratch_Dir& dir) {
     Tracker_Instance ti;
     ti.song.get_initial_variables()->speed = 1;
     ti.song.get_initial_variables()->tempo = 125;
-    for (int p = 0; p < (int)spec.pattern_rows.size(); p++) {
+    for (int p = 0; p < (int)shape.pattern_rows.size(); p++) {
         ti.song.set_order(p, (short)p);
-        ti.song.get_pattern(p)->set_length(spec.pattern_rows[p]);
+        ti.song.get_pattern(p)->set_length(shape.pattern_rows[p]);
     }
-    for (const auto& [p, channel, row, letter, parameter] : spec.cells) {
+    for (const auto& [p, channel, row, letter, parameter] : shape.cells) {
         Note& cell = ti.song.get_pattern(p)->get_note_ref(channel, row);
         cell.command = (unsigned char)(letter - 'A');
         cell.parameter = (unsigned char)parameter;
     }
-    for (int p = 0; p < (int)spec.pattern_rows.size(); p++) ti.song.get_pattern(p)->get_note_ref(0, 0);
+    for (int p = 0; p < (int)shape.pattern_rows.size(); p++) ti.song.get_pattern(p)->get_note_ref(0, 0);
     const std::string song = dir.file("jumps.it"), out = dir.file("jumps.wav");
     if (ti.file_format_manager.save_module(song.c_str()) != 0) return -1;
     if (run("render " + song + " -o " + out + " --quiet --tail 0 --max-seconds 60") != 0) return -1;
