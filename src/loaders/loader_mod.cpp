@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "loaders/bounded_reader.h"
+#include "loaders/cell_commands.h"
 #include "trackercore/song.h"
 
 // Header: 0 title (20), 20 sample headers of 30 bytes (15 or 31), then song length, a restart
@@ -171,22 +172,9 @@ int Loader_MOD::soundtracker_tempo(int tempo_byte) {
     return std::clamp((int)std::lround(bpm), 32, 255);
 }
 
-static void set_command(Note& cell, char letter, unsigned char parameter) {
-    cell.command = (unsigned char)(letter - 'A');
-    cell.parameter = parameter;
-}
-
-static void clear_command(Note& cell) {
-    cell.command = EMPTY_FIELD;
-    cell.parameter = 0;
-}
-
-static void set_command_unless_zero(Note& cell, int value, char letter, unsigned char parameter) {
-    if (value == 0)
-        clear_command(cell);
-    else
-        set_command(cell, letter, parameter);
-}
+using cell_commands::clear_command;
+using cell_commands::set_command;
+using cell_commands::set_command_unless_zero;
 
 // ProTracker slides up when both nibbles are set; IT would do nothing with such a pair.
 static unsigned char volume_slide(unsigned char p) { return (p & 0xF0) ? (p & 0xF0) : p; }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "loaders/bounded_reader.h"
+#include "loaders/cell_commands.h"
 #include "trackercore/song.h"
 
 // Module header offsets.
@@ -73,23 +74,9 @@ unsigned char Loader_XM::convert_volume(unsigned char v) {
     }
 }
 
-static void set_command(Note& cell, char letter, unsigned char parameter) {
-    cell.command = (unsigned char)(letter - 'A');
-    cell.parameter = parameter;
-}
-
-static void clear_command(Note& cell) {
-    cell.command = EMPTY_FIELD;
-    cell.parameter = 0;
-}
-
-// EFy for the sub-commands that become fine slides, retrigger: nothing when y is 0.
-static void set_command_unless_zero(Note& cell, int y, char letter, unsigned char parameter) {
-    if (y == 0)
-        clear_command(cell);
-    else
-        set_command(cell, letter, parameter);
-}
+using cell_commands::clear_command;
+using cell_commands::set_command;
+using cell_commands::set_command_unless_zero;
 
 static void convert_extended(unsigned char p, Note& cell) {
     int x = p >> 4, y = p & 0x0F;
