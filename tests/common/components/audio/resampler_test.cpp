@@ -204,11 +204,14 @@ TEST(ResamplerManager, FirstManagerIsTheProcessWideOne) {
 }
 
 // The CPU-specific inner loops must give exactly what the portable ones give, for every
-// instantiation, with ramps, steady volumes, the filter and loud sums that saturate.
+// instantiation, with ramps, steady volumes, the filter and loud sums that saturate; forwards
+// and backwards, at steps that take each of the wide loop's read paths, for runs of every
+// length modulo eight, and for runs that end next to the end of the data.
 TEST(Resampler, CpuSpecificLoopsMatchThePortableOnes) {
-    std::vector<std::int16_t> d16(5000);
-    std::vector<std::int8_t> d8(5000);
-    for (size_t i = 0; i < d16.size(); i++) {
+    const int size = 5000;
+    std::vector<std::int16_t> d16(size);
+    std::vector<std::int8_t> d8(size);
+    for (int i = 0; i < size; i++) {
         d16[i] = (std::int16_t)(((i * 7919) % 65536) - 32768);
         d8[i] = (std::int8_t)(((i * 31) % 256) - 128);
     }
@@ -217,19 +220,35 @@ TEST(Resampler, CpuSpecificLoopsMatchThePortableOnes) {
     Resampler_Raw raw;
     Resampler_Linear linear;
 
-    auto render = [&](Resampler& r, const Sample_Data& sd, bool filter, int volume_end, int increment) {
-        std::vector<int> out(2 * 3000, 1 << 30);  // near the top, so sums saturate
+    struct Run {
+        int increment;
+        int frames;
+        bool at_data_end;  // forwards: the run's last frame is the data's last; backwards: its first
+    };
+    const Run runs[] = {
+        {2048, 1900, false}, {1333, 1900, false}, {5100, 900, false},  {-1333, 1900, false},
+        {-3000, 1500, false}, {4096, 1100, false}, {4095, 1003, false}, {3001, 1005, true},
+        {700, 1501, true},    {2048, 9, true},      {-2048, 600, true},  {-4096, 1000, true},
+        {9000, 333, true},    {1, 7, false},        {2047, 1, false},   {-700, 14, true},
+    };
+
+    auto render = [&](Resampler& r, const Sample_Data& sd, bool filter, bool ramp, const Run& run) {
+        std::vector<int> out(2 * run.frames, 1 << 30);  // near the top, so sums saturate
+        const std::int64_t span = ((std::int64_t)std::abs(run.increment) * (run.frames - 1) + 2047) / 2048;
         Resampler::Mix_Data md;
         md.dest = out.data();
         md.sample_data = &sd;
-        md.frame = 3;
-        md.fraction = 517;
-        md.increment = increment;
-        md.frames = 1900;
+        md.fraction = run.at_data_end ? 0 : 517;
+        if (run.increment > 0)
+            md.frame = run.at_data_end ? size - 1 - span : 3;
+        else
+            md.frame = run.at_data_end ? size - 1 : span + 3;
+        md.increment = run.increment;
+        md.frames = run.frames;
         md.left_volume_start = 120;
-        md.left_volume_end = volume_end;
+        md.left_volume_end = ramp ? 900 : 120;
         md.right_volume_start = 4000;
-        md.right_volume_end = volume_end == 120 ? 4000 : 7;
+        md.right_volume_end = ramp ? 7 : 4000;
         md.filter_on = filter ? 1 : 0;
         md.a0 = 2100;
         md.b0 = 3000;
@@ -241,15 +260,16 @@ TEST(Resampler, CpuSpecificLoopsMatchThePortableOnes) {
     for (Resampler* r : {(Resampler*)&raw, (Resampler*)&linear})
         for (const Sample_Data* sd : {s16.get(), s8.get()})
             for (bool filter : {false, true})
-                for (int volume_end : {120, 900})
-                    for (int increment : {2048, 1333, 5100}) {
+                for (bool ramp : {false, true})
+                    for (const Run& run : runs) {
                         resampler_use_cpu_extensions(false);
-                        std::vector<int> portable = render(*r, *sd, filter, volume_end, increment);
+                        std::vector<int> portable = render(*r, *sd, filter, ramp, run);
                         ASSERT_NE(portable, std::vector<int>(portable.size(), 1 << 30)) << "nothing was mixed";
                         bool extensions = resampler_use_cpu_extensions(true);
-                        std::vector<int> fast = render(*r, *sd, filter, volume_end, increment);
+                        std::vector<int> fast = render(*r, *sd, filter, ramp, run);
                         ASSERT_EQ(portable, fast) << r->get_name() << " 16-bit " << sd->is_16bit() << " filter "
-                                                  << filter << " ramp " << (volume_end != 120) << " step "
-                                                  << increment << " extensions " << extensions;
+                                                  << filter << " ramp " << ramp << " step " << run.increment
+                                                  << " frames " << run.frames << " at end " << run.at_data_end
+                                                  << " extensions " << extensions;
                     }
 }
