@@ -143,7 +143,7 @@ __attribute__((target("avx2"))) void mix_chunk_avx2(const int* pairs, int* s, in
     mix_chunk_body<T, INTERPOLATION>(pairs, s, n, start, increment, d, l, r, left_step, right_step, filter);
 }
 
-// The linear, unfiltered loop written out for AVX2, eight frames at a time. A group of eight
+// The unfiltered loops written out for AVX2, eight frames at a time. A group of eight
 // frames stepping at most two frames each spans at most sixteen data frames, so both frames
 // every step reads come from two plain loads and a permute instead of eight scalar reads.
 // The arithmetic is the portable loop's, operation for operation, so the output is the same.
@@ -174,8 +174,8 @@ __attribute__((target("avx2"))) inline __m256i pick_of_sixteen(__m256i low, __m2
 
 // Mixes `count` frames; `limit` is how many frames from base may be read. Returns nothing:
 // groups that cannot use the wide reads (large steps, the end of the data) read frame by frame.
-template <typename T>
-__attribute__((target("avx2"))) void mix_linear_avx2(const T* __restrict base, std::int64_t limit, int a0,
+template <typename T, Interpolation INTERPOLATION>
+__attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict base, std::int64_t limit, int a0,
                                                      int increment, int count, int* __restrict d, int l, int r,
                                                      int left_step, int right_step) {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
@@ -218,13 +218,14 @@ __attribute__((target("avx2"))) void mix_linear_avx2(const T* __restrict base, s
             for (int i = 0; i < 8; i++, p += increment) {
                 const T* q = base + (p >> 11);
                 f0[i] = to_16bit(q[0]);
-                f1[i] = to_16bit(q[1]);
+                f1[i] = INTERPOLATION == Interpolation::Linear ? to_16bit(q[1]) : 0;
             }
             s0 = _mm256_load_si256((const __m256i*)f0);
             s1 = _mm256_load_si256((const __m256i*)f1);
         }
-        const __m256i s = _mm256_add_epi32(
-            s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), frac), 11));
+        __m256i s = s0;
+        if constexpr (INTERPOLATION == Interpolation::Linear)
+            s = _mm256_add_epi32(s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), frac), 11));
         const __m256i m_low =
             _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, dup_low), _mm256_srai_epi32(vol_low, 11));
         const __m256i m_high =
@@ -237,8 +238,8 @@ __attribute__((target("avx2"))) void mix_linear_avx2(const T* __restrict base, s
     // The last few frames one at a time, with the same formulas.
     for (int i = groups * 8; i < count; i++, a += increment, d += 2) {
         const T* q = base + (a >> 11);
-        const int s0 = to_16bit(q[0]);
-        const int s = s0 + (((to_16bit(q[1]) - s0) * (a & 2047)) >> 11);
+        int s = to_16bit(q[0]);
+        if constexpr (INTERPOLATION == Interpolation::Linear) s += ((to_16bit(q[1]) - s) * (a & 2047)) >> 11;
         d[0] = add_saturating(d[0], ((l + (i + 1) * left_step) >> 11) * s);
         d[1] = add_saturating(d[1], ((r + (i + 1) * right_step) >> 11) * s);
     }
@@ -279,9 +280,9 @@ void mix_frames(const T* __restrict base, int increment, int count, const Resamp
     Chunk_Filter filter{md.a0, md.b0, md.b1, st.y1, st.y2};
     Chunk_Filter* const filter_ptr = FILTERED ? &filter : nullptr;
 #if defined(__x86_64__) && defined(__GNUC__)
-    if constexpr (INTERPOLATION == Interpolation::Linear && !FILTERED) {
+    if constexpr (!FILTERED) {
         if (cpu_has_avx2.load(std::memory_order_relaxed)) {
-            mix_linear_avx2<T>(base, st.limit, a0, increment, count, dest, left0, right0, left_step, right_step);
+            mix_unfiltered_avx2<T, INTERPOLATION>(base, st.limit, a0, increment, count, dest, left0, right0, left_step, right_step);
             st.dest = dest + 2 * count;
             st.left = left0 + count * left_step;
             st.right = right0 + count * right_step;
