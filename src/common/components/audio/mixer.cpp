@@ -8,6 +8,17 @@
 
 namespace {
 const char* const SOURCE = "common/components/audio/mixer.cpp";
+
+// The fade a cut voice's tail gets, worked out once: a division per sample is most of the
+// cost of a cut.
+struct Declick_Gains {
+    static constexpr int N = 2 * Mixer::DECLICK_FRAMES;
+    int gain[N];
+    constexpr Declick_Gains() : gain() {
+        for (int j = 0; j < N; j++) gain[j] = (int)((unsigned)(N - j - 1) * 65535u / (unsigned)N);
+    }
+};
+constexpr Declick_Gains declick_gains;
 }
 
 Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, 0), outputs(1) {}
@@ -241,10 +252,8 @@ void Mixer::eliminate_voice(int slot) {
         std::fill(declick_buffer.begin(), declick_buffer.end(), 0);
         v->mix(DECLICK_FRAMES, declick_buffer.data());
         const int n = 2 * DECLICK_FRAMES;
-        for (int j = 0; j < n; j++) {
-            int gain = (int)((unsigned)(n - j - 1) * 65535u / (unsigned)n);
-            declick_buffer[j] = (declick_buffer[j] >> 16) * gain;
-        }
+        int* tail = declick_buffer.data();
+        for (int j = 0; j < n; j++) tail[j] = (tail[j] >> 16) * declick_gains.gain[j];
         channels[c].ring_buffer.mix_from_buffer(n, declick_buffer.data());
     }
     voices[slot] = nullptr;

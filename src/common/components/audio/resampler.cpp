@@ -164,6 +164,20 @@ __attribute__((target("avx2"))) inline __m256i add_saturating8(__m256i a, __m256
                                                  _mm256_castsi256_ps(overflow)));
 }
 
+// Frames first..count-1 of a run one at a time, with the wide loop's formulas: its last
+// few frames, and runs too short to be worth setting it up. d and a are at frame `first`.
+template <typename T, Interpolation INTERPOLATION>
+inline void mix_unfiltered_frames(const T* base, int a, int increment, int first, int count, int* d, int l, int r,
+                                  int left_step, int right_step) {
+    for (int i = first; i < count; i++, a += increment, d += 2) {
+        const T* q = base + (a >> 11);
+        int s = to_16bit(q[0]);
+        if constexpr (INTERPOLATION == Interpolation::Linear) s += ((to_16bit(q[1]) - s) * (a & 2047)) >> 11;
+        d[0] = add_saturating(d[0], ((l + (i + 1) * left_step) >> 11) * s);
+        d[1] = add_saturating(d[1], ((r + (i + 1) * right_step) >> 11) * s);
+    }
+}
+
 // Lane i gets frame index[i] (0..15) of the sixteen held in low and high.
 __attribute__((target("avx2"))) inline __m256i pick_of_sixteen(__m256i low, __m256i high, __m256i index) {
     const __m256i use_high = _mm256_slli_epi32(_mm256_and_si256(index, _mm256_set1_epi32(8)), 28);
@@ -235,14 +249,7 @@ __attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict bas
         vol_low = _mm256_add_epi32(vol_low, vol_advance);
         vol_high = _mm256_add_epi32(vol_high, vol_advance);
     }
-    // The last few frames one at a time, with the same formulas.
-    for (int i = groups * 8; i < count; i++, a += increment, d += 2) {
-        const T* q = base + (a >> 11);
-        int s = to_16bit(q[0]);
-        if constexpr (INTERPOLATION == Interpolation::Linear) s += ((to_16bit(q[1]) - s) * (a & 2047)) >> 11;
-        d[0] = add_saturating(d[0], ((l + (i + 1) * left_step) >> 11) * s);
-        d[1] = add_saturating(d[1], ((r + (i + 1) * right_step) >> 11) * s);
-    }
+    mix_unfiltered_frames<T, INTERPOLATION>(base, a, increment, groups * 8, count, d, l, r, left_step, right_step);
 }
 
 bool detect_avx2() {
@@ -282,7 +289,12 @@ void mix_frames(const T* __restrict base, int increment, int count, const Resamp
 #if defined(__x86_64__) && defined(__GNUC__)
     if constexpr (!FILTERED) {
         if (cpu_has_avx2.load(std::memory_order_relaxed)) {
-            mix_unfiltered_avx2<T, INTERPOLATION>(base, st.limit, a0, increment, count, dest, left0, right0, left_step, right_step);
+            if (count < 8)
+                mix_unfiltered_frames<T, INTERPOLATION>(base, a0, increment, 0, count, dest, left0, right0, left_step,
+                                                        right_step);
+            else
+                mix_unfiltered_avx2<T, INTERPOLATION>(base, st.limit, a0, increment, count, dest, left0, right0,
+                                                      left_step, right_step);
             st.dest = dest + 2 * count;
             st.left = left0 + count * left_step;
             st.right = right0 + count * right_step;
