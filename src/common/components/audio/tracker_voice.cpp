@@ -47,6 +47,16 @@ std::int64_t mix_short_loop(const T* data, std::int64_t pos, std::int64_t step, 
     return pos;
 }
 
+// distance / step for 0 <= distance < 2^32, by the reciprocal: a block splits into many runs
+// and a hardware division each is a noticeable share of a short run's cost. The product is
+// off by at most one either way, which the two corrections take back.
+inline std::int64_t quotient(std::int64_t distance, std::int64_t step, double inverse_step) {
+    std::int64_t q = (std::int64_t)((double)distance * inverse_step);
+    if (q * step > distance) q--;
+    if ((q + 1) * step <= distance) q++;
+    return q;
+}
+
 }  // namespace
 
 bool tracker_voice_use_short_loop_path(bool on) { return short_loop_path.exchange(on); }
@@ -242,6 +252,7 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
     const bool ramp = left_volume != previous_left || right_volume != previous_right;
     const std::int64_t step = increment < 0 ? -increment : increment;
     const std::int64_t longest_run = MAX_RUN_SPAN / step;
+    const double inverse_step = 1.0 / (double)step;
     if (!silent && !ramp && rs != nullptr && mix_short_loop_block(frames, buffer, rs, step)) return;
     int done = 0;
     while (done < frames) {
@@ -255,9 +266,8 @@ void Tracker_Voice::add_to_mix_buffer(int frames, int* buffer) {
             distance = (std::int64_t)(loop_active ? loop_end_fp : sample_end_fp) - pos;
         else
             distance = pos - (std::int64_t)(loop_active ? loop_begin_fp : 0);
-        std::int64_t run = (distance >= 0 && distance <= UINT32_MAX)
-                               ? (std::int64_t)((std::uint32_t)distance / (std::uint32_t)step) + 1
-                               : distance / step + 1;
+        std::int64_t run = (distance >= 0 && distance <= UINT32_MAX) ? quotient(distance, step, inverse_step) + 1
+                                                                       : distance / step + 1;
         if (run > frames - done) run = frames - done;
         if (run > longest_run) run = longest_run;
         if (run <= 0) {
