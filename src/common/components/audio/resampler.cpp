@@ -28,7 +28,6 @@ struct Run_State {
     int accumulator;  // position relative to the run's base frame, 11 fractional bits
     int y1;
     int y2;
-    std::int64_t limit;  // frames from the run's base frame that may be read
 };
 
 inline int to_16bit(std::int8_t s) { return s * 256; }
@@ -164,20 +163,6 @@ __attribute__((target("avx2"))) inline __m256i add_saturating8(__m256i a, __m256
                                                  _mm256_castsi256_ps(overflow)));
 }
 
-// Frames first..count-1 of a run one at a time, with the wide loop's formulas: its last
-// few frames, and runs too short to be worth setting it up. d and a are at frame `first`.
-template <typename T, Interpolation INTERPOLATION>
-inline void mix_unfiltered_frames(const T* base, int a, int increment, int first, int count, int* d, int l, int r,
-                                  int left_step, int right_step) {
-    for (int i = first; i < count; i++, a += increment, d += 2) {
-        const T* q = base + (a >> 11);
-        int s = to_16bit(q[0]);
-        if constexpr (INTERPOLATION == Interpolation::Linear) s += ((to_16bit(q[1]) - s) * (a & 2047)) >> 11;
-        d[0] = add_saturating(d[0], ((l + (i + 1) * left_step) >> 11) * s);
-        d[1] = add_saturating(d[1], ((r + (i + 1) * right_step) >> 11) * s);
-    }
-}
-
 // Lane i gets frame index[i] (0..15) of the sixteen held in low and high.
 __attribute__((target("avx2"))) inline __m256i pick_of_sixteen(__m256i low, __m256i high, __m256i index) {
     const __m256i use_high = _mm256_slli_epi32(_mm256_and_si256(index, _mm256_set1_epi32(8)), 28);
@@ -186,70 +171,98 @@ __attribute__((target("avx2"))) inline __m256i pick_of_sixteen(__m256i low, __m2
                                                 _mm256_castsi256_ps(use_high)));
 }
 
-// Mixes `count` frames; `limit` is how many frames from base may be read. Returns nothing:
-// groups that cannot use the wide reads (large steps, the end of the data) read frame by frame.
-template <typename T, Interpolation INTERPOLATION>
-__attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict base, std::int64_t limit, int a0,
-                                                     int increment, int count, int* __restrict d, int l, int r,
-                                                     int left_step, int right_step) {
+// What the frames of one group add to the left/right pairs of its first four and last four
+// frames: the linear formula, with the fraction taken as zero for the frames read raw. Only
+// the first `valid` frames are read when the group cannot use the wide reads.
+template <typename T>
+__attribute__((target("avx2"))) inline void group_products(const T* __restrict base, std::int64_t low_limit,
+                                                           std::int64_t limit, int a, int increment, int span,
+                                                           __m256i steps, int first_frame, int valid, int raw_from,
+                                                           int raw_to, __m256i vol_low, __m256i vol_high,
+                                                           __m256i& m_low, __m256i& m_high) {
     const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i steps = _mm256_mullo_epi32(lane, _mm256_set1_epi32(increment));
-    const __m256i frac_mask = _mm256_set1_epi32(2047);
-    const __m256i dup_low = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256i dup_high = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+    const __m256i pos = _mm256_add_epi32(_mm256_set1_epi32(a), steps);
+    __m256i frac = _mm256_and_si256(pos, _mm256_set1_epi32(2047));
+    if (first_frame + 8 > raw_from && first_frame < raw_to) {
+        const __m256i frame = _mm256_add_epi32(_mm256_set1_epi32(first_frame), lane);
+        const __m256i raw = _mm256_and_si256(_mm256_cmpgt_epi32(frame, _mm256_set1_epi32(raw_from - 1)),
+                                             _mm256_cmpgt_epi32(_mm256_set1_epi32(raw_to), frame));
+        frac = _mm256_andnot_si256(raw, frac);
+    }
+    const int first = a >> 11;
+    const int last = (a + 7 * increment) >> 11;
+    const int lo = first < last ? first : last;
+    const __m256i offset = _mm256_sub_epi32(_mm256_srai_epi32(pos, 11), _mm256_set1_epi32(lo));
+    __m256i s0, s1;
+    if (span <= 2048 && lo >= low_limit && lo + 9 <= limit) {
+        s0 = _mm256_permutevar8x32_epi32(load_eight(base + lo), offset);
+        s1 = _mm256_permutevar8x32_epi32(load_eight(base + lo + 1), offset);
+    } else if (span <= 4096 && lo >= low_limit && lo + 16 <= limit) {
+        // Offsets 0..15: the low three bits pick within a half, bit 3 picks the half.
+        const __m256i low = load_eight(base + lo);
+        const __m256i high = load_eight(base + lo + 8);
+        s0 = pick_of_sixteen(low, high, offset);
+        s1 = pick_of_sixteen(low, high, _mm256_add_epi32(offset, _mm256_set1_epi32(1)));
+    } else {
+        // Frame by frame, touching only what the run's own frames read.
+        alignas(32) int f0[8] = {}, f1[8] = {};
+        int p = a;
+        for (int i = 0; i < valid; i++, p += increment) {
+            const T* q = base + (p >> 11);
+            f0[i] = f1[i] = to_16bit(q[0]);
+            const int frame = first_frame + i;
+            if (frame < raw_from || frame >= raw_to) f1[i] = to_16bit(q[1]);
+        }
+        s0 = _mm256_load_si256((const __m256i*)f0);
+        s1 = _mm256_load_si256((const __m256i*)f1);
+    }
+    const __m256i s = _mm256_add_epi32(s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), frac), 11));
+    m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
+                               _mm256_srai_epi32(vol_low, 11));
+    m_high = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)),
+                                _mm256_srai_epi32(vol_high, 11));
+}
+
+// A whole unfiltered run, eight frames at a time. Frames raw_from..raw_to-1 are read raw
+// (the linear resampler's guard at the end of the data, or all of them for the raw one);
+// a raw frame is the linear formula with its fraction taken as zero, so it reads nothing
+// past its own frame. base[low_limit] .. base[limit - 1] may be read.
+template <typename T>
+__attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict base, std::int64_t low_limit,
+                                                         std::int64_t limit, int a0, int increment, int count,
+                                                         int raw_from, int raw_to, int* __restrict d, int l, int r,
+                                                         int left_step, int right_step) {
+    const __m256i steps = _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(increment));
     const int span = increment < 0 ? -increment : increment;
     // Volumes x 2048 after frames 1..4 and 5..8 of a group, left and right interleaved.
     __m256i vol_low = _mm256_setr_epi32(l + left_step, r + right_step, l + 2 * left_step, r + 2 * right_step,
                                         l + 3 * left_step, r + 3 * right_step, l + 4 * left_step,
                                         r + 4 * right_step);
-    __m256i vol_high = _mm256_add_epi32(vol_low, _mm256_setr_epi32(4 * left_step, 4 * right_step, 4 * left_step,
-                                                                    4 * right_step, 4 * left_step, 4 * right_step,
-                                                                    4 * left_step, 4 * right_step));
-    const __m256i vol_advance = _mm256_setr_epi32(8 * left_step, 8 * right_step, 8 * left_step, 8 * right_step,
-                                                  8 * left_step, 8 * right_step, 8 * left_step, 8 * right_step);
-    const int groups = count / 8;
+    const __m256i half_advance = _mm256_setr_epi32(4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step,
+                                                   4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step);
+    __m256i vol_high = _mm256_add_epi32(vol_low, half_advance);
+    const __m256i vol_advance = _mm256_add_epi32(half_advance, half_advance);
     int a = a0;
-    for (int g = 0; g < groups; g++, a += 8 * increment, d += 16) {
-        const __m256i pos = _mm256_add_epi32(_mm256_set1_epi32(a), steps);
-        const __m256i frac = _mm256_and_si256(pos, frac_mask);
-        const int first = a >> 11;
-        const int last = (a + 7 * increment) >> 11;
-        const int lo = first < last ? first : last;
-        const __m256i offset = _mm256_sub_epi32(_mm256_srai_epi32(pos, 11), _mm256_set1_epi32(lo));
-        __m256i s0, s1;
-        if (span <= 2048 && lo + 9 <= limit) {
-            s0 = _mm256_permutevar8x32_epi32(load_eight(base + lo), offset);
-            s1 = _mm256_permutevar8x32_epi32(load_eight(base + lo + 1), offset);
-        } else if (span <= 4096 && lo + 16 <= limit) {
-            // Offsets 0..15: the low three bits pick within a half, bit 3 picks the half.
-            const __m256i low = load_eight(base + lo);
-            const __m256i high = load_eight(base + lo + 8);
-            s0 = pick_of_sixteen(low, high, offset);
-            s1 = pick_of_sixteen(low, high, _mm256_add_epi32(offset, _mm256_set1_epi32(1)));
-        } else {
-            alignas(32) int f0[8], f1[8];
-            int p = a;
-            for (int i = 0; i < 8; i++, p += increment) {
-                const T* q = base + (p >> 11);
-                f0[i] = to_16bit(q[0]);
-                f1[i] = INTERPOLATION == Interpolation::Linear ? to_16bit(q[1]) : 0;
-            }
-            s0 = _mm256_load_si256((const __m256i*)f0);
-            s1 = _mm256_load_si256((const __m256i*)f1);
-        }
-        __m256i s = s0;
-        if constexpr (INTERPOLATION == Interpolation::Linear)
-            s = _mm256_add_epi32(s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), frac), 11));
-        const __m256i m_low =
-            _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, dup_low), _mm256_srai_epi32(vol_low, 11));
-        const __m256i m_high =
-            _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, dup_high), _mm256_srai_epi32(vol_high, 11));
+    int first_frame = 0;
+    __m256i m_low, m_high;
+    for (; first_frame + 8 <= count; first_frame += 8, a += 8 * increment, d += 16) {
+        group_products(base, low_limit, limit, a, increment, span, steps, first_frame, 8, raw_from, raw_to, vol_low,
+                       vol_high, m_low, m_high);
         _mm256_storeu_si256((__m256i*)d, add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
         _mm256_storeu_si256((__m256i*)(d + 8), add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
         vol_low = _mm256_add_epi32(vol_low, vol_advance);
         vol_high = _mm256_add_epi32(vol_high, vol_advance);
     }
-    mix_unfiltered_frames<T, INTERPOLATION>(base, a, increment, groups * 8, count, d, l, r, left_step, right_step);
+    const int valid = count - first_frame;
+    if (valid <= 0) return;
+    // The last few frames: the same group, loaded and stored under a mask.
+    group_products(base, low_limit, limit, a, increment, span, steps, first_frame, valid, raw_from, raw_to, vol_low,
+                   vol_high, m_low, m_high);
+    const __m256i ints = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const __m256i mask_low = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid), ints);
+    const __m256i mask_high = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid - 8), ints);
+    _mm256_maskstore_epi32(d, mask_low, add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
+    _mm256_maskstore_epi32(d + 8, mask_high, add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
 }
 
 bool detect_avx2() {
@@ -286,23 +299,6 @@ void mix_frames(const T* __restrict base, int increment, int count, const Resamp
     const int a0 = st.accumulator;
     Chunk_Filter filter{md.a0, md.b0, md.b1, st.y1, st.y2};
     Chunk_Filter* const filter_ptr = FILTERED ? &filter : nullptr;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if constexpr (!FILTERED) {
-        if (cpu_has_avx2.load(std::memory_order_relaxed)) {
-            if (count < 8)
-                mix_unfiltered_frames<T, INTERPOLATION>(base, a0, increment, 0, count, dest, left0, right0, left_step,
-                                                        right_step);
-            else
-                mix_unfiltered_avx2<T, INTERPOLATION>(base, st.limit, a0, increment, count, dest, left0, right0,
-                                                      left_step, right_step);
-            st.dest = dest + 2 * count;
-            st.left = left0 + count * left_step;
-            st.right = right0 + count * right_step;
-            st.accumulator = a0 + count * increment;
-            return;
-        }
-    }
-#endif
     // Reading the data is scalar (no gathers on plain x86-64): one load fetches both
     // frames a linear step needs. The interpolation, volume and saturating sums then
     // run over the chunk in vector registers.
@@ -358,7 +354,6 @@ void mix_run(Resampler::Mix_Data* md, const T* data, std::int64_t size) {
     st.accumulator = md->fraction;
     st.y1 = md->y1;
     st.y2 = md->y2;
-    st.limit = size - md->frame;
     const T* base = data + md->frame;
 
     auto stretch = [&](auto interpolation_tag, int frames) {
@@ -372,20 +367,31 @@ void mix_run(Resampler::Mix_Data* md, const T* data, std::int64_t size) {
     using Raw = std::integral_constant<Interpolation, Interpolation::Raw>;
     using Linear = std::integral_constant<Interpolation, Interpolation::Linear>;
 
+    // Frames read raw: all of them for the raw resampler; for the linear one, the few next to
+    // the end of the data it would read one frame past.
+    int raw_from = 0;
+    int raw_to = 0;
     if constexpr (INTERPOLATION == Interpolation::Raw) {
-        stretch(Raw{}, count);
+        raw_to = count;
     } else {
         int guard = linear_guard_frames(increment, count);
         if (increment < 0 && first + guard >= size) {
-            stretch(Raw{}, guard);
-            stretch(Linear{}, count - guard);
+            raw_to = guard;
         } else if (increment > 0 && last + guard >= size) {
-            stretch(Linear{}, count - guard);
-            stretch(Raw{}, guard);
-        } else {
-            stretch(Linear{}, count);
+            raw_from = count - guard;
+            raw_to = count;
         }
     }
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (!md->filter_on && cpu_has_avx2.load(std::memory_order_relaxed)) {
+        mix_unfiltered_avx2<T>(base, -md->frame, size - md->frame, st.accumulator, increment, count, raw_from, raw_to,
+                               st.dest, st.left, st.right, st.left_step, st.right_step);
+        return;
+    }
+#endif
+    if (raw_from > 0) stretch(Linear{}, raw_from);
+    stretch(Raw{}, raw_to - raw_from);
+    if (raw_to < count) stretch(Linear{}, count - raw_to);
     md->y1 = st.y1;
     md->y2 = st.y2;
 }
