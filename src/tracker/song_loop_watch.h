@@ -20,7 +20,7 @@ public:
         std::vector<int> state{row.first, row.second};
         bool looping = false;
         for (int c = 0; c < Player_Data::CHANNELS; c++) {
-            const Channel_Control& channel = player.get_channel(c);
+            const Channel_Control& channel = player.read_channel(c);
             if (channel.loop_count == 0 && channel.loop_row == 0) continue;
             state.insert(state.end(), {c, channel.loop_row, channel.loop_count});
             looping = looping || channel.loop_count > 0;

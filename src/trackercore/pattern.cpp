@@ -82,6 +82,15 @@ Note Pattern::get_note(int column, int row) {
     return process_retrieve_request(column, row);
 }
 
+int Pattern::get_used_columns() {
+    Data_Guard guard;
+    int used = cache_active ? cache_column + 1 : 0;
+    if (empty) return used;
+    for (int c = CHANNELS - 1; c >= used; c--)
+        if (!data[c].empty()) return c + 1;
+    return used;
+}
+
 Note& Pattern::get_note_ref(int column, int row) {
     Data_Guard guard;
     if (cache_active) process_insert_request(cache_column, cache_row, cache_note);

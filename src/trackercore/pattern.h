@@ -45,6 +45,8 @@ public:
     bool check_for_empty_pattern() const;
     // True when no cell is stored (the pattern holds no maps).
     bool is_empty() const { return empty; }
+    // One past the last column holding a cell (0 when none does).
+    int get_used_columns();
 
 private:
     class Data_Guard;

@@ -59,6 +59,7 @@ void Player_Data::reset() {
     if (!linked()) return;
     delete_all_voices();
     Song::Initial_Variables* initial = song->get_initial_variables();
+    channels_in_use = 0;
     for (int c = 0; c < CHANNELS; c++) {
         channels[c].reset();
         const Song::Initial_Variables::Channel_State& state = initial->channel[c];
@@ -118,6 +119,7 @@ void Player_Data::play_note(int channel, Note note, bool ignore_mute) {
     Mutex_Lock_Guard guard(variables_lock);
     if (!linked() || channel < 0 || channel >= CHANNELS) return;
     if (play_mode == PLAY_NOTHING) tick_counter = 0;
+    note_channel_used(channel);
     process_note(channel, note);
     channels[channel].ignore_mute = ignore_mute;
 }
@@ -223,7 +225,9 @@ void Player_Data::start_row() {
     }
 
     Pattern* pattern = pattern_at(current_pattern);
-    for (int c = 0; c < CHANNELS; c++) {
+    const int used = pattern->get_used_columns();
+    if (used > 0) note_channel_used(used - 1);
+    for (int c = 0; c < channels_in_use; c++) {
         Note cell = pattern->get_note(c, current_row);
         if (cell.note != EMPTY_FIELD) channels[c].ignore_mute = 0;
         process_note(c, cell);
@@ -260,7 +264,7 @@ void Player_Data::handle_tick() {
 }
 
 void Player_Data::pre_process_effects() {
-    for (int c = 0; c < CHANNELS; c++) {
+    for (int c = 0; c < channels_in_use; c++) {
         Channel_Control& channel = channels[c];
         channel.pitch_modulated = 0;
         channel.volume_modulated = 0;

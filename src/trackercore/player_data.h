@@ -131,7 +131,12 @@ public:
     int get_row_start_order() const { return row_start_snapshot.order; }
     int get_row_start_row() const { return row_start_snapshot.row; }
     bool is_repeating_row() const { return repeating_row != 0; }
-    Channel_Control& get_channel(int channel) { return channels[channel]; }
+    // Whoever takes a channel may change it: from then on it is processed every tick.
+    Channel_Control& get_channel(int channel) {
+        note_channel_used(channel);
+        return channels[channel];
+    }
+    const Channel_Control& read_channel(int channel) const { return channels[channel]; }
     const std::vector<Voice_Control*>& get_voice_list() const { return voice_list; }
 
 private:
@@ -189,6 +194,12 @@ private:
     int tempo = 120;
     int tick_counter = 0;
     Channel_Control channels[CHANNELS];
+    // Channels from here on have had nothing since the last reset and are left out of the
+    // per-tick work: most songs use far fewer than CHANNELS.
+    int channels_in_use = 0;
+    void note_channel_used(int channel) {
+        if (channel >= channels_in_use) channels_in_use = channel < CHANNELS ? channel + 1 : CHANNELS;
+    }
     int voice_amount_limit = 0;
     int force_no_nna = 0;
     int force_external_vibratos = 0;

@@ -47,7 +47,7 @@ void Player_Data::erase_voices_using_sample(Sample* sample) {
 
 void Player_Data::setup_voices() {
     const Song::Initial_Variables* initial = song->get_initial_variables();
-    for (int c = 0; c < CHANNELS; c++) {
+    for (int c = 0; c < channels_in_use; c++) {
         Channel_Control& ch = channels[c];
         ch.muted = ch.ignore_mute ? 0 : initial->channel[c].mute;
         if (ch.note_delay > 0) continue;

@@ -191,7 +191,7 @@ void Player_Data::apply_duplicate_action(Voice_Control* voice, int action) {
 }
 
 void Player_Data::process_NNAs() {
-    for (int c = 0; c < CHANNELS; c++) {
+    for (int c = 0; c < channels_in_use; c++) {
         Channel_Control& ch = channels[c];
         // A delayed note acts on the sounding voices when it actually starts.
         if (!ch.nna_pending || ch.note_delay > 0) continue;

@@ -266,6 +266,26 @@ TEST_F(Player_Core, PlayNoteWhileStoppedGetsOneRowOfEffects) {
     EXPECT_EQ(periods[7], linear_period(48));
 }
 
+// Channels nothing has reached yet are left out of the tick's work: a cell typed into a far
+// column during play, an effect there, and a note played on the last channel must still act.
+TEST_F(Player_Core, FarChannelsActOnceTheyGetSomething) {
+    put(0, 0, cell(48, 0));
+    player.play_start_pattern(0);
+    ticks(6);
+    EXPECT_EQ(player.get_voice_list().size(), 1u);
+    put(40, 1, cell(50, 0));
+    put(20, 2, effect('V', 0x20));
+    ticks(6);
+    EXPECT_NE(player.read_channel(40).slot[0].voice, nullptr);
+    EXPECT_EQ(player.get_voice_list().size(), 2u);
+    ticks(6);
+    EXPECT_EQ(player.get_global_volume(), 0x20);
+    player.play_note(63, cell(52, 0), false);
+    ticks(1);
+    EXPECT_NE(player.read_channel(63).slot[0].voice, nullptr);
+    EXPECT_EQ(player.get_voice_list().size(), 3u);
+}
+
 TEST_F(Player_Core, StopDeletesEveryVoiceAtOnce) {
     put(0, 0, cell(48, 0));
     put(1, 0, cell(50, 0));
