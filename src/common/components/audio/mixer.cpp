@@ -19,6 +19,24 @@ struct Declick_Gains {
     }
 };
 constexpr Declick_Gains declick_gains;
+
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define WIDE_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDE_WHERE_AVAILABLE
+#endif
+
+WIDE_WHERE_AVAILABLE void fade_tail(int* __restrict tail, const int* __restrict gain, int n) {
+    for (int j = 0; j < n; j++) tail[j] = (tail[j] >> 16) * gain[j];
+}
+}  // namespace
+
+WIDE_WHERE_AVAILABLE void mixer_add_block(int* __restrict dst, const int* __restrict src, int n) {
+    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
+}
+
+WIDE_WHERE_AVAILABLE void mixer_add_scaled_block(int* __restrict dst, const int* __restrict src, int gain, int n) {
+    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
 }
 
 Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, 0), outputs(1) {}
@@ -186,12 +204,10 @@ void Mixer::process_buffer_effects_and_outputs(Buffer& bus, int frames) {
             Audio_Thread_Log::post(SOURCE, __LINE__, "Something wrong mixing this buffer!");
             continue;
         }
-        if (out.send_level >= 127) {
-            for (int i = 0; i < count; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
-        } else {
-            const int gain = out.send_level * 65535 / 127;
-            for (int i = 0; i < count; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
-        }
+        if (out.send_level >= 127)
+            mixer_add_block(dst, src, count);
+        else
+            mixer_add_scaled_block(dst, src, out.send_level * 65535 / 127, count);
     }
 }
 
@@ -252,8 +268,7 @@ void Mixer::eliminate_voice(int slot) {
         std::fill(declick_buffer.begin(), declick_buffer.end(), 0);
         v->mix(DECLICK_FRAMES, declick_buffer.data());
         const int n = 2 * DECLICK_FRAMES;
-        int* tail = declick_buffer.data();
-        for (int j = 0; j < n; j++) tail[j] = (tail[j] >> 16) * declick_gains.gain[j];
+        fade_tail(declick_buffer.data(), declick_gains.gain, n);
         channels[c].ring_buffer.mix_from_buffer(n, declick_buffer.data());
     }
     voices[slot] = nullptr;

@@ -21,6 +21,11 @@ inline int mixer_add_saturating(int a, int b) {
     return (sum & ~overflow) | (limit & overflow);
 }
 
+// Whole blocks of those sums, n ints: dst += src, and dst += (src >> 16) x gain (a send
+// level, gain up to 65535). Built twice, for AVX2 and for any x86-64, picked at load time.
+void mixer_add_block(int* dst, const int* src, int n);
+void mixer_add_scaled_block(int* dst, const int* src, int gain, int n);
+
 // The audible 16-bit value of a mixer sample (its upper half).
 inline std::int16_t mixer_sample_to_16bit(int sample) { return (std::int16_t)(sample >> 16); }
 

@@ -28,9 +28,7 @@ void Ring_Buffer::mix_from_buffer(int n, const int* src) {
     if (data.empty()) return;
     int* ring = data.data();
     for_each_stretch(pos, (int)data.size(), n, [&](int at, int from, int len) {
-        int* __restrict d = ring + at;
-        const int* __restrict s = src + from;
-        for (int i = 0; i < len; i++) d[i] = mixer_add_saturating(d[i], s[i]);
+        mixer_add_block(ring + at, src + from, len);
     });
     data_remaining = std::max(data_remaining, n);
 }
@@ -45,9 +43,7 @@ void Ring_Buffer::mix_to_buffer(int n, int* dst, bool advance_after) {
     if (data.empty()) return;
     const int* ring = data.data();
     for_each_stretch(pos, (int)data.size(), n, [&](int at, int from, int len) {
-        const int* __restrict s = ring + at;
-        int* __restrict d = dst + from;
-        for (int i = 0; i < len; i++) d[i] = mixer_add_saturating(d[i], s[i]);
+        mixer_add_block(dst + from, ring + at, len);
     });
     if (advance_after) advance(n);
 }
