@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "loaders/bounded_reader.h"
 #include "loaders/cell_commands.h"
@@ -484,7 +485,7 @@ void Loader_MOD::transfer_data_to_song() {
         int pattern = layout.flt8 ? orders[i] / 2 : orders[i];
         song->set_order(i, pattern < MOD_ORDERS ? (short)pattern : Song::ORDER_SKIP);
     }
-    for (size_t p = 0; p < patterns.size(); ++p) *song->get_pattern((int)p) = patterns[p];
+    for (size_t p = 0; p < patterns.size(); ++p) *song->get_pattern((int)p) = std::move(patterns[p]);
 
     for (size_t i = 0; i < samples.size(); ++i) {
         MOD_Sample& staged = samples[i];

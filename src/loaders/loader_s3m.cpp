@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "loaders/adpcm_sample.h"
 #include "loaders/bounded_reader.h"
@@ -268,7 +269,7 @@ void Loader_S3M::transfer_data_to_song() {
         sample.in_use = block != nullptr;
         song->make_instrument_out_of_sample_at((int)i, (int)i);
     }
-    for (size_t p = 0; p < patterns.size(); ++p) *song->get_pattern((int)p) = patterns[p];
+    for (size_t p = 0; p < patterns.size(); ++p) *song->get_pattern((int)p) = std::move(patterns[p]);
 }
 
 void Loader_S3M::free_info(bool) {

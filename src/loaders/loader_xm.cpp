@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "loaders/bounded_reader.h"
 #include "loaders/cell_commands.h"
@@ -643,7 +644,7 @@ void Loader_XM::transfer_data_to_song() {
     int orders = std::min(header.song_length, Song::MAX_ORDERS);
     for (int i = 0; i < orders; ++i) song->set_order(i, header.orders[i]);
     int pattern_count = std::min({header.patterns, (int)patterns.size(), Song::MAX_PATTERNS});
-    for (int p = 0; p < pattern_count; ++p) *song->get_pattern(p) = patterns[p];
+    for (int p = 0; p < pattern_count; ++p) *song->get_pattern(p) = std::move(patterns[p]);
     int sample_count = std::min((int)samples.size(), Song::MAX_SAMPLES);
     for (int s = 0; s < sample_count; ++s) move_sample(*samples[s], *song->get_sample(s));
     int instrument_count = std::min((int)instruments.size(), Song::MAX_INSTRUMENTS);
