@@ -25,6 +25,13 @@ const std::array<float, Filter_Control::CUTOFF_STEPS> Filter_Control::filter_cut
 const std::array<float, Filter_Control::RESONANCE_STEPS> Filter_Control::dmpfac = make_damping_table();
 
 void Filter_Control::recalculate_coheficients(float mix_frequency) {
+    if (cutoff == worked_cutoff && resonance == worked_resonance && envelope == worked_envelope &&
+        mix_frequency == worked_rate)
+        return;
+    worked_cutoff = cutoff;
+    worked_resonance = resonance;
+    worked_envelope = envelope;
+    worked_rate = mix_frequency;
     // The stored envelope input stays unscaled so that a second call gives the same result.
     effective_cutoff = std::clamp(cutoff, 0, CUTOFF_OFF);
     if (envelope >= 0) {

@@ -30,4 +30,11 @@ public:
     int a0 = 0;
     int b0 = 0;
     int b1 = 0;
+
+private:
+    // The settings the coefficients were last worked out for: most ticks change none of them.
+    int worked_cutoff = -1;
+    int worked_resonance = -1;
+    int worked_envelope = -2;
+    float worked_rate = -1.0f;
 };
