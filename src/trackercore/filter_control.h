@@ -16,6 +16,12 @@ public:
     static const std::array<float, RESONANCE_STEPS> dmpfac;
 
     void recalculate_coheficients(float mix_frequency);
+    // Takes another filter's settings, keeping what was worked out from this one's.
+    void take_settings(const Filter_Control& from) {
+        resonance = from.resonance;
+        cutoff = from.cutoff;
+        envelope = from.envelope;
+    }
     // Filtering is audible only below the open setting. An instrument's default cutoff at its top
     // (127, doubled to 254) without resonance is how IT instruments say "no filter".
     bool is_active() const {

@@ -92,7 +92,7 @@ void Voice_Control::update_info_from_master_channel() {
     pitch_envelope.enabled = envelope_usable(layer ? &layer->pitch_envelope : nullptr, slot.pitch_envelope_on);
     nna = slot.nna;
     sample_offset = channel->sample_offset;
-    filter = slot.filter;
+    filter.take_settings(slot.filter);
 }
 
 void Voice_Control::release_key() {
