@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/components/audio/effect_chain.h"
+#include "common/components/audio/filter_batch.h"
 #include "common/components/audio/mixer_base.h"
 #include "common/components/audio/peak_meter.h"
 #include "common/components/audio/ring_buffer.h"
@@ -134,6 +135,9 @@ public:
 
     // Level meters, for whoever shows them: off, they cost the audio thread nothing. Peaks
     // are taken from the interface thread without the variables lock; a bad index reads silence.
+    // Whether filtered voices are mixed several at a time (the default) or one by one; the
+    // output is the same. Set while no block is being rendered.
+    void set_filter_batching(bool on) { filter_batching = on; }
     void set_level_meters(bool on);
     bool get_level_meters() const { return level_meters.load(std::memory_order_relaxed); }
     Peak_Meter::Levels take_channel_peak(int channel);
@@ -170,4 +174,6 @@ private:
     int handed_from = 0;
     std::atomic<bool> level_meters{false};
     bool metering = false;  // level_meters as the block being rendered read it
+    bool filter_batching = true;
+    Filter_Batch filter_batch;
 };
