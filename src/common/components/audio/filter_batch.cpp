@@ -150,16 +150,17 @@ struct Filter_Batch::Renderer {
     // A few lanes: their recurrences in place on their columns, interleaved as scalar chains
     // that the core overlaps, with no transposing.
     template <int LANES>
-    [[gnu::always_inline]] static inline void filter_columns(Filter_Batch& b, int rows) {
+    [[gnu::always_inline]] static inline void filter_columns(Filter_Batch& b, int first, int rows) {
         std::int64_t c0[LANES], c1[LANES], c2[LANES], y1[LANES], y2[LANES];
         int* s[LANES];
-        for (int l = 0; l < LANES; l++) {
-            c0[l] = b.coefficient[0][l];
-            c1[l] = b.coefficient[1][l];
-            c2[l] = b.coefficient[2][l];
-            y1[l] = b.history1[l];
-            y2[l] = b.history2[l];
-            s[l] = b.columns[l];
+        for (int k = 0; k < LANES; k++) {
+            const int l = first + k;
+            c0[k] = b.coefficient[0][l];
+            c1[k] = b.coefficient[1][l];
+            c2[k] = b.coefficient[2][l];
+            y1[k] = b.history1[l];
+            y2[k] = b.history2[l];
+            s[k] = b.columns[l];
         }
         for (int i = 0; i < rows; i++) {
 #pragma GCC unroll 4
@@ -179,35 +180,10 @@ struct Filter_Batch::Renderer {
         }
     }
 
-    // The recurrences of GROUPS x 8 lanes, one row at a time; the accumulator type is wide
-    // enough for the lanes' coefficients.
-    template <int GROUPS, typename Acc>
-    [[gnu::always_inline]] static inline void filter_rows(Filter_Batch& b, int rows) {
-        constexpr int LANES = GROUPS * GROUP;
-        Acc y1[LANES], y2[LANES], c0[LANES], c1[LANES], c2[LANES];
-        for (int l = 0; l < LANES; l++) {
-            y1[l] = b.history1[l];
-            y2[l] = b.history2[l];
-            c0[l] = b.coefficient[0][l];
-            c1[l] = b.coefficient[1][l];
-            c2[l] = b.coefficient[2][l];
-        }
-        for (int i = 0; i < rows; i++) {
-#pragma GCC unroll 16
-            for (int l = 0; l < LANES; l++) {
-                int& row = b.rows[l / GROUP][i][l % GROUP];
-                Acc y = (row * c0[l] + y2[l] * c2[l] + y1[l] * c1[l]) >> 12;
-                y = y < -32768 ? -32768 : (y > 32767 ? 32767 : y);
-                y2[l] = y1[l];
-                y1[l] = y;
-                row = (int)y;
-            }
-        }
-    }
-
 #if defined(__x86_64__) && defined(__GNUC__)
-    // The same recurrence with each group of eight lanes in one register: a 32-bit multiply,
-    // add, shift and clamp per step of eight voices; two groups overlap in the core.
+    // The recurrences with each group of eight lanes in one register: a 32-bit multiply, add,
+    // shift and clamp per step of eight voices; two groups overlap in the core. Only for
+    // coefficients that keep the sums within 32 bits.
     template <int GROUPS>
     __attribute__((target("avx2"))) static void filter_rows_avx2(Filter_Batch& b, int rows) {
         const __m256i low = _mm256_set1_epi32(-32768);
@@ -234,26 +210,19 @@ struct Filter_Batch::Renderer {
             }
         }
     }
-#endif
 
-    template <bool AVX2, int GROUPS>
-    [[gnu::always_inline]] static inline void filter_groups(Filter_Batch& b, int rows, bool narrow) {
+    // Transposed into rows for the 8-lane registers and back.
+    template <int GROUPS>
+    [[gnu::always_inline]] static inline void filter_groups_avx2(Filter_Batch& b, int rows) {
         for (int g = 0; g < GROUPS; g++)
             for (int i = 0; i < rows; i++)
                 for (int l = 0; l < GROUP; l++) b.rows[g][i][l] = b.columns[GROUP * g + l][i];
-#if defined(__x86_64__) && defined(__GNUC__)
-        if (AVX2 && narrow)
-            filter_rows_avx2<GROUPS>(b, rows);
-        else
-#endif
-        if (narrow)
-            filter_rows<GROUPS, int>(b, rows);
-        else
-            filter_rows<GROUPS, std::int64_t>(b, rows);
+        filter_rows_avx2<GROUPS>(b, rows);
         for (int g = 0; g < GROUPS; g++)
             for (int i = 0; i < rows; i++)
                 for (int l = 0; l < GROUP; l++) b.columns[GROUP * g + l][i] = b.rows[g][i][l];
     }
+#endif
 
     template <bool AVX2>
     [[gnu::always_inline]] static inline void render(Filter_Batch& b, int t_begin, int t_end, bool narrow) {
@@ -272,15 +241,24 @@ struct Filter_Batch::Renderer {
             // back from their own last frames below.
             for (int l = 0; l < b.lane_count; l++)
                 for (int i = rows_of[l]; i < rows; i++) b.columns[l][i] = 0;
-            switch (b.lane_count) {
-            case 1: filter_columns<1>(b, rows); break;
-            case 2: filter_columns<2>(b, rows); break;
-            case 3: filter_columns<3>(b, rows); break;
-            default:
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (AVX2 && narrow && b.lane_count > 3) {
                 if (b.lane_count <= GROUP)
-                    filter_groups<AVX2, 1>(b, rows, narrow);
+                    filter_groups_avx2<1>(b, rows);
                 else
-                    filter_groups<AVX2, 2>(b, rows, narrow);
+                    filter_groups_avx2<2>(b, rows);
+            } else
+#endif
+            {
+                // Without 8-lane registers, up to four scalar chains at a time.
+                int l = 0;
+                for (; l + 4 <= b.lane_count; l += 4) filter_columns<4>(b, l, rows);
+                switch (b.lane_count - l) {
+                case 1: filter_columns<1>(b, l, rows); break;
+                case 2: filter_columns<2>(b, l, rows); break;
+                case 3: filter_columns<3>(b, l, rows); break;
+                default: break;
+                }
             }
             for (int l = 0; l < b.lane_count; l++) {
                 const int n = rows_of[l];
