@@ -32,7 +32,6 @@ public:
 
     // True when a voice not in the batch must wait for it: the batch adds into `buffer`.
     bool writes_to(const int* buffer) const;
-    int pending_voices() const { return lane_count; }
 
     // Renders and adds everything recorded, then forgets it.
     void flush();

@@ -133,11 +133,12 @@ public:
     int get_buffer_output_send_control(int buffer, int output);
     void set_buffer_output_send_control(int buffer, int output, int control);
 
-    // Level meters, for whoever shows them: off, they cost the audio thread nothing. Peaks
-    // are taken from the interface thread without the variables lock; a bad index reads silence.
     // Whether filtered voices are mixed several at a time (the default) or one by one; the
     // output is the same. Set while no block is being rendered.
     void set_filter_batching(bool on) { filter_batching = on; }
+
+    // Level meters, for whoever shows them: off, they cost the audio thread nothing. Peaks
+    // are taken from the interface thread without the variables lock; a bad index reads silence.
     void set_level_meters(bool on);
     bool get_level_meters() const { return level_meters.load(std::memory_order_relaxed); }
     Peak_Meter::Levels take_channel_peak(int channel);
