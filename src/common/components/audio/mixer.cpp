@@ -151,8 +151,13 @@ int Mixer::write_samples_internal(int frames) {
         Channel& channel = channels[c];
         if (!channel.in_use) start_bus(channel, frames);
         voice_count++;
-        v->mix(frames, channel.buffer.data());
+        int* buffer = channel.buffer.data();
+        if (filter_batching && v->mix_batched(frames, buffer, filter_batch)) continue;
+        // A voice mixed at once must not add into a bus ahead of earlier voices still batched.
+        if (filter_batch.writes_to(buffer)) filter_batch.flush();
+        v->mix(frames, buffer);
     }
+    filter_batch.flush();
 
     for (int i = 0; i < max_voices; i++) {
         if (voices[i] != nullptr && voices[i]->get_priority() == 0) eliminate_voice(i);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/components/audio/effect_chain.h"
+#include "common/components/audio/filter_batch.h"
 #include "common/components/audio/mixer_base.h"
 #include "common/components/audio/peak_meter.h"
 #include "common/components/audio/ring_buffer.h"
@@ -137,6 +138,10 @@ public:
     int get_buffer_output_send_control(int buffer, int output);
     void set_buffer_output_send_control(int buffer, int output, int control);
 
+    // Whether filtered voices are mixed several at a time (the default) or one by one; the
+    // output is the same. Set while no block is being rendered.
+    void set_filter_batching(bool on) { filter_batching = on; }
+
     // Level meters, for whoever shows them: off, they cost the audio thread nothing. Peaks
     // are taken from the interface thread without the variables lock; a bad index reads silence.
     void set_level_meters(bool on);
@@ -175,4 +180,6 @@ private:
     int handed_from = 0;
     std::atomic<bool> level_meters{false};
     bool metering = false;  // level_meters as the block being rendered read it
+    bool filter_batching = true;
+    Filter_Batch filter_batch;
 };

@@ -425,3 +425,11 @@ bool resampler_use_cpu_extensions(bool on) {
     return false;
 #endif
 }
+
+bool resampler_cpu_extensions_in_use() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return cpu_has_avx2.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}

@@ -64,3 +64,6 @@ public:
 // Both paths give the same output; this exists so each can be checked. Returns whether the
 // extensions are now in use.
 bool resampler_use_cpu_extensions(bool on);
+
+// Whether the CPU-specific inner loops are in use now.
+bool resampler_cpu_extensions_in_use();

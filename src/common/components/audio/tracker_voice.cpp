@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "common/components/audio/filter_batch.h"
 #include "common/components/audio/mixer.h"
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/sample_data.h"
@@ -141,11 +142,30 @@ void Tracker_Voice::setup_sample(Sample_Data* data, int start) {
 }
 
 Resampler* Tracker_Voice::current_resampler() {
+    if (batch_resampler != nullptr) return batch_resampler;
     Resampler_Manager* manager =
         resampler.manager ? resampler.manager : Resampler_Manager::get_resampler_manager();
     if (manager == nullptr) return nullptr;
     int index = resampler.index >= 0 ? resampler.index : manager->get_default_resampler();
     return manager->get_resampler(index);
+}
+
+bool Tracker_Voice::mix_batched(int frames, int* buffer, Filter_Batch& batch) {
+    if (!filter_active) return false;
+    Resampler* rs = current_resampler();
+    bool linear;
+    if (dynamic_cast<Resampler_Linear*>(rs) != nullptr)
+        linear = true;
+    else if (dynamic_cast<Resampler_Raw*>(rs) != nullptr)
+        linear = false;
+    else
+        return false;
+    batch.begin_voice(buffer, linear, rs);
+    batch_resampler = batch.recorder();
+    mix(frames, buffer);
+    batch_resampler = nullptr;
+    batch.end_voice();
+    return true;
 }
 
 void Tracker_Voice::update_loop_bounds() {

@@ -29,6 +29,8 @@ public:
     void set_preamp(float value) override;
     void mix(int frames, int* buffer) override;
     bool can_mix() override;
+    // Filtered voices through the raw or linear resampler go into the batch.
+    bool mix_batched(int frames, int* buffer, Filter_Batch& batch) override;
 
     void setup_sample(Sample_Data* data, int start_index);
     void set_frequency(unsigned int hz);
@@ -86,6 +88,7 @@ private:
     std::uint64_t loop_end_fp = 0;
     bool loop_active = false;
     bool loop_ping_pong = false;
+    Resampler* batch_resampler = nullptr;  // stands in for the resampler while batched
 };
 
 // Turns the frame-by-frame path for very short loops on or off (on by default). Both paths

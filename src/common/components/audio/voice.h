@@ -4,6 +4,8 @@
 
 #include "common/components/audio/audio_thread_signal.h"
 
+class Filter_Batch;
+
 // Anything that produces sound into the mixer. The mixer owns the list of allocated
 // voices and asks each one per block to add its output into its channel's buffer.
 class Voice : public sigc::trackable {
@@ -16,6 +18,9 @@ public:
     virtual void set_preamp(float preamp) = 0;
     virtual void mix(int frames, int* buffer) = 0;  // adds into stereo-interleaved 32-bit frames
     virtual bool can_mix() { return true; }
+    // Like mix, but the voice may leave its frames for `batch` to add when it flushes.
+    // Returns false when it has mixed nothing and mix must be called instead.
+    virtual bool mix_batched(int /*frames*/, int* /*buffer*/, Filter_Batch& /*batch*/) { return false; }
 
     void clear_status() { removed = 0; }
     void remove_from_mixer() {
