@@ -63,8 +63,10 @@ std::unique_ptr<Audio_Output_Stream> RtAudio_Module::create_stream(std::string& 
         for (const std::string& path : search_paths()) {
             std::string why;
             if (load(path, why)) break;
-            if (found_error.empty() && path.find('/') != std::string::npos && access(path.c_str(), F_OK) == 0)
-                found_error = why;
+            bool there = path.find('/') != std::string::npos
+                             ? access(path.c_str(), F_OK) == 0
+                             : why.rfind(path + ": cannot open shared object file", 0) != 0;
+            if (found_error.empty() && there) found_error = why;
         }
         if (!create_function) {
             error = "the RtAudio module " + std::string(FILE_NAME) + " could not be loaded: " +

@@ -15,7 +15,7 @@ public:
 
     // Where the module is looked for, in order: beside the program, in the install's library
     // folder relative to the program and where it was meant to be installed, and last by bare
-    // name (LD_LIBRARY_PATH and the program's run path).
+    // name (LD_LIBRARY_PATH and the system's library folders).
     static std::vector<std::string> search_paths();
 
     // A new stream, or null with the reason in `error`. Safe to call from any thread.
