@@ -239,3 +239,24 @@ TEST(CliPlay, InterruptStopsCleanly) {
     EXPECT_EQ(data, bytes.size() - 44);
     EXPECT_EQ((bytes.size() - 44) % 4, 0u) << "whole stereo frames";
 }
+
+// The sound libraries are the biggest part of a process's start-up: the tool links none of
+// them, and loads RtAudio's module only to play through a device. Without the module, that
+// driver fails with a clear message, the way a missing device does.
+TEST(CliPlay, SoundLibrariesAreLoadedOnlyToPlayThroughADevice) {
+    Run_Result linked = run_shell("ldd " WENDMOOR_CLI_PATH);
+    ASSERT_EQ(linked.status, 0) << linked.out;
+    for (const char* library : {"librtaudio", "libpulse", "libasound", "libjack"})
+        EXPECT_EQ(linked.out.find(library), std::string::npos) << library << "\n" << linked.out;
+
+    if (std::filesystem::exists(WENDMOOR_INSTALL_MODULE)) GTEST_SKIP() << "an installed module would be found";
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    const std::string alone = dir.file("wendmoor_cli"), song = dir.file("a.it");
+    std::filesystem::copy_file(WENDMOOR_CLI_PATH, alone);
+    Scratch_Dir::write(song, short_module(60));
+    Run_Result r = run_shell(alone + " play " + song + " --driver rtaudio --quiet 2>&1");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("wendmoor_rtaudio.so could not be loaded"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("could not be started"), std::string::npos) << r.out;
+}

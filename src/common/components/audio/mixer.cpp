@@ -39,16 +39,16 @@ WIDE_WHERE_AVAILABLE void mixer_add_scaled_block(int* __restrict dst, const int*
     for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
 }
 
-Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, 0), outputs(1) {}
+Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS), outputs(1) {}
 
 // The ring only ever holds one fade-out tail (tails starting together overlap in place).
 Mixer::Channel::Channel() { ring_buffer.request_buffer_size(2 * DECLICK_FRAMES); }
 
 Mixer::Mixer()
     : voices(128, nullptr),
-      mixdown_buffer(BUS_BUFFER_INTS, 0),
+      mixdown_buffer(BUS_BUFFER_INTS),
       declick_buffer(2 * DECLICK_FRAMES, 0),
-      scratch_buffer(BUS_BUFFER_INTS, 0),
+      scratch_buffer(BUS_BUFFER_INTS),
       channels(16) {}
 
 Mixer::~Mixer() {}

@@ -10,6 +10,7 @@
 #include "common/components/audio/mixer_base.h"
 #include "common/components/audio/peak_meter.h"
 #include "common/components/audio/ring_buffer.h"
+#include "common/components/audio/zeroed_block.h"
 
 // Mixer sums saturate at the 32-bit range instead of wrapping, so an overloaded mix clips
 // at -32768..32767 rather than flipping sign. Drivers that sum several mixers use this too.
@@ -52,7 +53,7 @@ public:
         // ms since the bus last received signal; a new bus counts as long silent, so buses
         // that never carried anything cost nothing.
         double idle_time = 1e9;
-        std::vector<int> buffer;
+        Zeroed_Block buffer;
         bool in_use = false;
         bool was_in_use = false;
         std::string name;
@@ -160,9 +161,9 @@ private:
     static int new_buffer_name_idx;
 
     std::vector<Voice*> voices;
-    std::vector<int> mixdown_buffer;
+    Zeroed_Block mixdown_buffer;
     std::vector<int> declick_buffer;
-    std::vector<int> scratch_buffer;
+    Zeroed_Block scratch_buffer;
     std::vector<Channel> channels;
     std::vector<Buffer> buffers;
     int active_voices = 0;

@@ -6,14 +6,14 @@
 #include <memory>
 #include <vector>
 
+#include "common/components/audio/audio_output_stream.h"
 #include "common/components/audio/sound_driver.h"
-
-class RtAudio;
 
 // Plays through the default output device. RtAudio only offers callback streams, so the
 // polled contract is kept with a small queue of device buffers, like the blocking stream
 // of old: process() renders into device_buffer, flush() waits until the device has a free
 // buffer and hands the block over. The device callback only copies and never waits.
+// RtAudio itself is reached through its module (RtAudio_Module), loaded by the first init().
 class Sound_Driver_RtAudio : public Sound_Driver {
 public:
     Sound_Driver_RtAudio();
@@ -35,13 +35,13 @@ public:
     int get_underrun_count() const { return underruns.load(); }
 
 private:
-    static int device_callback(void* output, void* input, unsigned int frames, double time,
-                               unsigned int status, void* user);
+    static void device_callback(short* output, unsigned frames, void* user);
+    int fail(const std::string& error);  // forgets the stream, returns init's failure
     int channels() const { return mix_stereo ? 2 : 1; }
 
     bool active = false;
     int stream_id = -1;
-    std::unique_ptr<RtAudio> device;
+    std::unique_ptr<Audio_Output_Stream> device;
     int device_buffer_frames = 0;
     static constexpr int QUEUED_BUFFERS = 4;
 

@@ -628,3 +628,23 @@ TEST(RingBuffer, SizesAndWrapping) {
     r.write_zero(2);
     EXPECT_EQ(r.get_sample(1), 0);
 }
+
+// Bus memory comes from the system page by page as it is first written: a block of the longest
+// length fills every frame, buses that moved when another was removed keep working, and
+// anything nothing played into reads as silence.
+TEST(Mixer, LongestBlockFillsEveryFrameAndUntouchedBusesAreSilent) {
+    Mixer m;
+    m.set_mix_frequency(44100);
+    for (int i = 0; i < 3; i++) m.add_buffer();
+    m.remove_buffer(0);  // the others move down
+    Constant_Voice voice(0, 1 << 20);
+    m.allocate_voice(&voice);
+    ASSERT_EQ(m.write_samples(Mixer::MAX_BLOCK_FRAMES), Mixer::MAX_BLOCK_FRAMES);
+    const int first = left(m, 0);
+    EXPECT_NE(first, 0);
+    for (int i = 0; i < 2 * Mixer::MAX_BLOCK_FRAMES; i++) {
+        ASSERT_EQ(m.get_mixdown_buffer_ptr()[i], first) << "sample " << i;
+        ASSERT_EQ(m.get_channel_buffer_ptr(1)[i], 0) << "sample " << i;
+        ASSERT_EQ(m.get_buffer_buffer_ptr(1)[i], 0) << "sample " << i;
+    }
+}

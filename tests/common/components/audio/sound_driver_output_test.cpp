@@ -229,6 +229,7 @@ TEST(RtAudioDriver, OpenFailureLeavesDriverInactive) {
     EXPECT_EQ(r, -2);
     EXPECT_FALSE(driver.is_active());
     EXPECT_FALSE(out.empty()) << "RtAudio's message is printed";
+    EXPECT_EQ(driver.get_last_error().find("could not be loaded"), std::string::npos) << "RtAudio's module was found";
     EXPECT_FALSE(driver.get_last_error().empty()) << "and kept for the windows to show";
     EXPECT_EQ(driver.process(), 1);
     EXPECT_FALSE(driver.finish());
