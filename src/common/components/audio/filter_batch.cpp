@@ -1,5 +1,7 @@
 #include "common/components/audio/filter_batch.h"
 
+#include "common/components/audio/resampler_wide.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -80,9 +82,23 @@ struct Filter_Batch::Renderer {
         }
     }
 
-    template <typename T>
+    template <typename T, bool AVX2>
     [[gnu::always_inline]] static inline void interpolate_run(Filter_Batch& b, const Run& r, bool linear, int from,
                                                               int to, int* s) {
+#if defined(__x86_64__) && defined(__GNUC__)
+        if constexpr (AVX2) {
+            // Raw frames, relative to `from`: all of them, or the guard at one end of the run.
+            int raw_from = 0;
+            int raw_to = to - from;
+            if (linear) {
+                raw_from = r.raw_tail ? r.frames - r.raw_tail - from : 0;
+                raw_to = r.raw_tail ? to - from : r.raw_head - from;
+            }
+            resampler_wide::interpolate((const T*)r.data + r.frame, -r.frame, r.size - r.frame,
+                                        r.fraction + from * r.increment, r.increment, to - from, raw_from, raw_to, s);
+            return;
+        }
+#endif
         if (!linear) {
             interpolate<T, false>(b, r, from, to, s);
             return;
@@ -121,7 +137,7 @@ struct Filter_Batch::Renderer {
 
     // Walks a lane's runs up to frame t_end of the block, its stretches read into the lane's
     // column (READ) or added from it into the buses; returns the frames walked.
-    template <bool READ>
+    template <bool READ, bool AVX2>
     [[gnu::always_inline]] static inline int walk(Filter_Batch& b, int l, Cursor& at, int t_end) {
         const Lane& lane = b.lanes[l];
         int* column = b.columns[l];
@@ -131,12 +147,19 @@ struct Filter_Batch::Renderer {
             const int start = r.offset + at.frame;
             if (start >= t_end) break;
             const int k = std::min(r.frames - at.frame, t_end - start);
-            if constexpr (!READ)
-                add_run(r, at.frame, at.frame + k, column + j);
+            if constexpr (!READ) {
+#if defined(__x86_64__) && defined(__GNUC__)
+                if constexpr (AVX2)
+                    resampler_wide::add_frames(r.dest + 2 * at.frame, column + j, k, r.left + at.frame * r.left_step,
+                                               r.right + at.frame * r.right_step, r.left_step, r.right_step);
+                else
+#endif
+                    add_run(r, at.frame, at.frame + k, column + j);
+            }
             else if (lane.sixteen)
-                interpolate_run<std::int16_t>(b, r, lane.linear, at.frame, at.frame + k, column + j);
+                interpolate_run<std::int16_t, AVX2>(b, r, lane.linear, at.frame, at.frame + k, column + j);
             else
-                interpolate_run<std::int8_t>(b, r, lane.linear, at.frame, at.frame + k, column + j);
+                interpolate_run<std::int8_t, AVX2>(b, r, lane.linear, at.frame, at.frame + k, column + j);
             j += k;
             at.frame += k;
             if (at.frame == r.frames) {
@@ -234,7 +257,7 @@ struct Filter_Batch::Renderer {
             const int chunk_end = std::min(t + CHUNK, t_end);
             int rows = 0;
             for (int l = 0; l < b.lane_count; l++) {
-                rows_of[l] = walk<true>(b, l, gather_at[l], chunk_end);
+                rows_of[l] = walk<true, AVX2>(b, l, gather_at[l], chunk_end);
                 rows = std::max(rows, rows_of[l]);
             }
             // Lanes with fewer frames in this stretch run on silence, their history taken
@@ -272,7 +295,7 @@ struct Filter_Batch::Renderer {
             }
             // In voice order, so each frame of a bus receives its sums in the order the
             // voices would have added them one by one.
-            for (int l = 0; l < b.lane_count; l++) walk<false>(b, l, add_at[l], chunk_end);
+            for (int l = 0; l < b.lane_count; l++) walk<false, AVX2>(b, l, add_at[l], chunk_end);
         }
     }
 
@@ -370,6 +393,7 @@ void Filter_Batch::add_run(Resampler::Mix_Data* md) {
     r.data = data;
     r.dest = md->dest;
     r.frame = md->frame;
+    r.size = size;
     r.fraction = md->fraction;
     r.increment = increment;
     r.frames = count;

@@ -54,6 +54,7 @@ private:
         const void* data;
         int* dest;
         std::int64_t frame;
+        std::int64_t size;  // frames in the data
         int fraction;
         int increment;
         int frames;

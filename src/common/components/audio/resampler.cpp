@@ -8,9 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#endif
+#include "common/components/audio/resampler_wide.h"
 
 #include "common/components/audio/sample_data.h"
 
@@ -142,81 +140,16 @@ __attribute__((target("avx2"))) void mix_chunk_avx2(const int* pairs, int* s, in
     mix_chunk_body<T, INTERPOLATION>(pairs, s, n, start, increment, d, l, r, left_step, right_step, filter);
 }
 
-// The unfiltered loops written out for AVX2, eight frames at a time. A group of eight
-// frames stepping at most two frames each spans at most sixteen data frames, so both frames
-// every step reads come from two plain loads and a permute instead of eight scalar reads.
-// The arithmetic is the portable loop's, operation for operation, so the output is the same.
-template <typename T>
-__attribute__((target("avx2"))) inline __m256i load_eight(const T* p) {
-    if constexpr (sizeof(T) == 1)
-        return _mm256_slli_epi32(_mm256_cvtepi8_epi32(_mm_loadl_epi64((const __m128i*)p)), 8);
-    else
-        return _mm256_cvtepi16_epi32(_mm_loadu_si128((const __m128i*)p));
-}
-
-__attribute__((target("avx2"))) inline __m256i add_saturating8(__m256i a, __m256i b) {
-    const __m256i sum = _mm256_add_epi32(a, b);
-    const __m256i overflow = _mm256_and_si256(_mm256_xor_si256(a, sum), _mm256_xor_si256(b, sum));
-    const __m256i limit = _mm256_xor_si256(_mm256_srai_epi32(a, 31), _mm256_set1_epi32(INT32_MAX));
-    // blendv looks at each lane's sign bit only: set exactly where the sum overflowed.
-    return _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(sum), _mm256_castsi256_ps(limit),
-                                                 _mm256_castsi256_ps(overflow)));
-}
-
-// Lane i gets frame index[i] (0..15) of the sixteen held in low and high.
-__attribute__((target("avx2"))) inline __m256i pick_of_sixteen(__m256i low, __m256i high, __m256i index) {
-    const __m256i use_high = _mm256_slli_epi32(_mm256_and_si256(index, _mm256_set1_epi32(8)), 28);
-    return _mm256_castps_si256(_mm256_blendv_ps(_mm256_castsi256_ps(_mm256_permutevar8x32_epi32(low, index)),
-                                                _mm256_castsi256_ps(_mm256_permutevar8x32_epi32(high, index)),
-                                                _mm256_castsi256_ps(use_high)));
-}
-
 // What the frames of one group add to the left/right pairs of its first four and last four
-// frames: the linear formula, with the fraction taken as zero for the frames read raw. Only
-// the first `valid` frames are read when the group cannot use the wide reads.
+// frames (see group_samples).
 template <typename T>
 __attribute__((target("avx2"))) inline void group_products(const T* __restrict base, std::int64_t low_limit,
                                                            std::int64_t limit, int a, int increment, int span,
                                                            __m256i steps, int first_frame, int valid, int raw_from,
                                                            int raw_to, __m256i vol_low, __m256i vol_high,
                                                            __m256i& m_low, __m256i& m_high) {
-    const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i pos = _mm256_add_epi32(_mm256_set1_epi32(a), steps);
-    __m256i frac = _mm256_and_si256(pos, _mm256_set1_epi32(2047));
-    if (first_frame + 8 > raw_from && first_frame < raw_to) {
-        const __m256i frame = _mm256_add_epi32(_mm256_set1_epi32(first_frame), lane);
-        const __m256i raw = _mm256_and_si256(_mm256_cmpgt_epi32(frame, _mm256_set1_epi32(raw_from - 1)),
-                                             _mm256_cmpgt_epi32(_mm256_set1_epi32(raw_to), frame));
-        frac = _mm256_andnot_si256(raw, frac);
-    }
-    const int first = a >> 11;
-    const int last = (a + 7 * increment) >> 11;
-    const int lo = first < last ? first : last;
-    const __m256i offset = _mm256_sub_epi32(_mm256_srai_epi32(pos, 11), _mm256_set1_epi32(lo));
-    __m256i s0, s1;
-    if (span <= 2048 && lo >= low_limit && lo + 9 <= limit) {
-        s0 = _mm256_permutevar8x32_epi32(load_eight(base + lo), offset);
-        s1 = _mm256_permutevar8x32_epi32(load_eight(base + lo + 1), offset);
-    } else if (span <= 4096 && lo >= low_limit && lo + 16 <= limit) {
-        // Offsets 0..15: the low three bits pick within a half, bit 3 picks the half.
-        const __m256i low = load_eight(base + lo);
-        const __m256i high = load_eight(base + lo + 8);
-        s0 = pick_of_sixteen(low, high, offset);
-        s1 = pick_of_sixteen(low, high, _mm256_add_epi32(offset, _mm256_set1_epi32(1)));
-    } else {
-        // Frame by frame, touching only what the run's own frames read.
-        alignas(32) int f0[8] = {}, f1[8] = {};
-        int p = a;
-        for (int i = 0; i < valid; i++, p += increment) {
-            const T* q = base + (p >> 11);
-            f0[i] = f1[i] = to_16bit(q[0]);
-            const int frame = first_frame + i;
-            if (frame < raw_from || frame >= raw_to) f1[i] = to_16bit(q[1]);
-        }
-        s0 = _mm256_load_si256((const __m256i*)f0);
-        s1 = _mm256_load_si256((const __m256i*)f1);
-    }
-    const __m256i s = _mm256_add_epi32(s0, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(s1, s0), frac), 11));
+    const __m256i s = resampler_wide::group_samples(base, low_limit, limit, a, increment, span, steps, first_frame,
+                                                    valid, raw_from, raw_to);
     m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
                                _mm256_srai_epi32(vol_low, 11));
     m_high = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)),
@@ -248,8 +181,8 @@ __attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict bas
     for (; first_frame + 8 <= count; first_frame += 8, a += 8 * increment, d += 16) {
         group_products(base, low_limit, limit, a, increment, span, steps, first_frame, 8, raw_from, raw_to, vol_low,
                        vol_high, m_low, m_high);
-        _mm256_storeu_si256((__m256i*)d, add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
-        _mm256_storeu_si256((__m256i*)(d + 8), add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
+        _mm256_storeu_si256((__m256i*)d, resampler_wide::add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
+        _mm256_storeu_si256((__m256i*)(d + 8), resampler_wide::add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
         vol_low = _mm256_add_epi32(vol_low, vol_advance);
         vol_high = _mm256_add_epi32(vol_high, vol_advance);
     }
@@ -261,8 +194,8 @@ __attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict bas
     const __m256i ints = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
     const __m256i mask_low = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid), ints);
     const __m256i mask_high = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid - 8), ints);
-    _mm256_maskstore_epi32(d, mask_low, add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
-    _mm256_maskstore_epi32(d + 8, mask_high, add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
+    _mm256_maskstore_epi32(d, mask_low, resampler_wide::add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
+    _mm256_maskstore_epi32(d + 8, mask_high, resampler_wide::add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
 }
 
 bool detect_avx2() {
