@@ -34,22 +34,6 @@ bool fits_32bit(const int* c) {
 }  // namespace
 
 struct Filter_Batch::Renderer {
-    // Both frames a linear step reads, packed low/high into one int (raw reads only one).
-    template <typename T, bool LINEAR>
-    [[gnu::always_inline]] static inline int read_pair(const T* p) {
-        if constexpr (!LINEAR) {
-            return sizeof(T) == 1 ? (std::uint8_t)p[0] : (std::uint16_t)p[0];
-        } else if constexpr (sizeof(T) == 1) {
-            std::uint16_t v;
-            std::memcpy(&v, p, 2);
-            return v;
-        } else {
-            std::uint32_t v;
-            std::memcpy(&v, p, 4);
-            return (int)v;
-        }
-    }
-
     // Interpolated, unfiltered frames [from, to) of a run into s. The reads are scalar; the
     // arithmetic after them runs in vector registers.
     template <typename T, bool LINEAR>
@@ -62,24 +46,10 @@ struct Filter_Batch::Renderer {
         int* __restrict pairs = b.pairs;
         int a = start;
         for (int i = 0; i < n; i++) {
-            pairs[i] = read_pair<T, LINEAR>(base + (a >> 11));
+            pairs[i] = read_frame_pair<T, LINEAR>(base + (a >> 11));
             a += increment;
         }
-        for (int i = 0; i < n; i++) {
-            const int v = pairs[i];
-            int s0, s1;
-            if constexpr (sizeof(T) == 1) {
-                s0 = (int)(std::int8_t)(v & 0xFF) * 256;
-                s1 = (int)(std::int8_t)((v >> 8) & 0xFF) * 256;
-            } else {
-                s0 = (int)(std::int16_t)(v & 0xFFFF);
-                s1 = v >> 16;
-            }
-            if constexpr (LINEAR)
-                s[i] = s0 + (((s1 - s0) * ((start + i * increment) & 2047)) >> 11);
-            else
-                s[i] = s0;
-        }
+        interpolate_pairs<T, LINEAR>(pairs, n, start, increment, s);
     }
 
     template <typename T, bool AVX2>

@@ -40,23 +40,6 @@ inline int add_saturating(int a, int b) {
     return (sum & ~overflow) | (limit & overflow);
 }
 
-// Both frames a linear step reads, packed low/high into one int (the raw resampler
-// only reads the first).
-template <typename T, Interpolation INTERPOLATION>
-inline int read_pair(const T* p) {
-    if constexpr (INTERPOLATION == Interpolation::Raw) {
-        return sizeof(T) == 1 ? (std::uint8_t)p[0] : (std::uint16_t)p[0];
-    } else if constexpr (sizeof(T) == 1) {
-        std::uint16_t v;
-        std::memcpy(&v, p, 2);
-        return v;
-    } else {
-        std::uint32_t v;
-        std::memcpy(&v, p, 4);
-        return (int)v;
-    }
-}
-
 // Unpacks a chunk of frame pairs, interpolates, applies the volume ramp (l and r are the
 // volumes x 2048 before the chunk's first frame) and adds into dest with saturation.
 // The resonant filter's state across chunks; histories kept 64-bit so the recurrence needs
@@ -70,21 +53,7 @@ template <typename T, Interpolation INTERPOLATION>
 [[gnu::always_inline]] inline void mix_chunk_body(const int* __restrict pairs, int* __restrict s, int n,
                                                   int start, int increment, int* __restrict d, int l, int r,
                                                   int left_step, int right_step, Chunk_Filter* filter) {
-    for (int i = 0; i < n; i++) {
-        const int v = pairs[i];
-        int s0, s1;
-        if constexpr (sizeof(T) == 1) {
-            s0 = (int)(std::int8_t)(v & 0xFF) * 256;
-            s1 = (int)(std::int8_t)((v >> 8) & 0xFF) * 256;
-        } else {
-            s0 = (int)(std::int16_t)(v & 0xFFFF);
-            s1 = v >> 16;
-        }
-        if constexpr (INTERPOLATION == Interpolation::Raw)
-            s[i] = s0;
-        else
-            s[i] = s0 + (((s1 - s0) * ((start + i * increment) & 2047)) >> 11);
-    }
+    interpolate_pairs<T, INTERPOLATION == Interpolation::Linear>(pairs, n, start, increment, s);
     if (filter != nullptr) {
         // A recurrence: one frame at a time, with nothing else in the loop.
         const std::int64_t c0 = filter->c0;
@@ -140,22 +109,6 @@ __attribute__((target("avx2"))) void mix_chunk_avx2(const int* pairs, int* s, in
     mix_chunk_body<T, INTERPOLATION>(pairs, s, n, start, increment, d, l, r, left_step, right_step, filter);
 }
 
-// What the frames of one group add to the left/right pairs of its first four and last four
-// frames (see group_samples).
-template <typename T>
-__attribute__((target("avx2"))) inline void group_products(const T* __restrict base, std::int64_t low_limit,
-                                                           std::int64_t limit, int a, int increment, int span,
-                                                           __m256i steps, int first_frame, int valid, int raw_from,
-                                                           int raw_to, __m256i vol_low, __m256i vol_high,
-                                                           __m256i& m_low, __m256i& m_high) {
-    const __m256i s = resampler_wide::group_samples(base, low_limit, limit, a, increment, span, steps, first_frame,
-                                                    valid, raw_from, raw_to);
-    m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
-                               _mm256_srai_epi32(vol_low, 11));
-    m_high = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)),
-                                _mm256_srai_epi32(vol_high, 11));
-}
-
 // A whole unfiltered run, eight frames at a time. Frames raw_from..raw_to-1 are read raw
 // (the linear resampler's guard at the end of the data, or all of them for the raw one);
 // a raw frame is the linear formula with its fraction taken as zero, so it reads nothing
@@ -167,35 +120,14 @@ __attribute__((target("avx2"))) void mix_unfiltered_avx2(const T* __restrict bas
                                                          int left_step, int right_step) {
     const __m256i steps = _mm256_mullo_epi32(_mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7), _mm256_set1_epi32(increment));
     const int span = increment < 0 ? -increment : increment;
-    // Volumes x 2048 after frames 1..4 and 5..8 of a group, left and right interleaved.
-    __m256i vol_low = _mm256_setr_epi32(l + left_step, r + right_step, l + 2 * left_step, r + 2 * right_step,
-                                        l + 3 * left_step, r + 3 * right_step, l + 4 * left_step,
-                                        r + 4 * right_step);
-    const __m256i half_advance = _mm256_setr_epi32(4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step,
-                                                   4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step);
-    __m256i vol_high = _mm256_add_epi32(vol_low, half_advance);
-    const __m256i vol_advance = _mm256_add_epi32(half_advance, half_advance);
+    resampler_wide::Ramp ramp(l, r, left_step, right_step);
     int a = a0;
-    int first_frame = 0;
-    __m256i m_low, m_high;
-    for (; first_frame + 8 <= count; first_frame += 8, a += 8 * increment, d += 16) {
-        group_products(base, low_limit, limit, a, increment, span, steps, first_frame, 8, raw_from, raw_to, vol_low,
-                       vol_high, m_low, m_high);
-        _mm256_storeu_si256((__m256i*)d, resampler_wide::add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
-        _mm256_storeu_si256((__m256i*)(d + 8), resampler_wide::add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
-        vol_low = _mm256_add_epi32(vol_low, vol_advance);
-        vol_high = _mm256_add_epi32(vol_high, vol_advance);
+    for (int first = 0; first < count; first += 8, a += 8 * increment, d += 16) {
+        const int valid = count - first < 8 ? count - first : 8;
+        ramp.add(d, resampler_wide::group_samples(base, low_limit, limit, a, increment, span, steps, first, valid,
+                                                  raw_from, raw_to),
+                 valid);
     }
-    const int valid = count - first_frame;
-    if (valid <= 0) return;
-    // The last few frames: the same group, loaded and stored under a mask.
-    group_products(base, low_limit, limit, a, increment, span, steps, first_frame, valid, raw_from, raw_to, vol_low,
-                   vol_high, m_low, m_high);
-    const __m256i ints = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i mask_low = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid), ints);
-    const __m256i mask_high = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid - 8), ints);
-    _mm256_maskstore_epi32(d, mask_low, resampler_wide::add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
-    _mm256_maskstore_epi32(d + 8, mask_high, resampler_wide::add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
 }
 
 bool detect_avx2() {
@@ -243,7 +175,7 @@ void mix_frames(const T* __restrict base, int increment, int count, const Resamp
         const int start = a0 + done * increment;
         int a = start;
         for (int i = 0; i < n; i++) {
-            pairs[i] = read_pair<T, INTERPOLATION>(base + (a >> 11));
+            pairs[i] = read_frame_pair<T, INTERPOLATION == Interpolation::Linear>(base + (a >> 11));
             a += increment;
         }
         mix_chunk<T, INTERPOLATION>(pairs, s, n, start, increment, dest + 2 * done,

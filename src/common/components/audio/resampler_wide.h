@@ -6,10 +6,48 @@
 // permute instead of eight scalar reads. The arithmetic is the portable loops', operation for
 // operation, so the output is the same.
 
+#include <cstdint>
+#include <cstring>
+
+// Both frames a linear step reads, packed low/high into one int (a raw read takes only the
+// first): the portable loops read this way, one load a frame.
+template <typename T, bool LINEAR>
+inline int read_frame_pair(const T* p) {
+    if constexpr (!LINEAR) {
+        return sizeof(T) == 1 ? (std::uint8_t)p[0] : (std::uint16_t)p[0];
+    } else if constexpr (sizeof(T) == 1) {
+        std::uint16_t v;
+        std::memcpy(&v, p, 2);
+        return v;
+    } else {
+        std::uint32_t v;
+        std::memcpy(&v, p, 4);
+        return (int)v;
+    }
+}
+
+// Unpacks n frame pairs read at positions start + i x increment and interpolates them into s.
+template <typename T, bool LINEAR>
+inline void interpolate_pairs(const int* __restrict pairs, int n, int start, int increment, int* __restrict s) {
+    for (int i = 0; i < n; i++) {
+        const int v = pairs[i];
+        int s0, s1;
+        if constexpr (sizeof(T) == 1) {
+            s0 = (int)(std::int8_t)(v & 0xFF) * 256;
+            s1 = (int)(std::int8_t)((v >> 8) & 0xFF) * 256;
+        } else {
+            s0 = (int)(std::int16_t)(v & 0xFFFF);
+            s1 = v >> 16;
+        }
+        if constexpr (LINEAR)
+            s[i] = s0 + (((s1 - s0) * ((start + i * increment) & 2047)) >> 11);
+        else
+            s[i] = s0;
+    }
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-
-#include <cstdint>
 
 namespace resampler_wide {
 
@@ -111,41 +149,55 @@ __attribute__((target("avx2"))) inline void interpolate(const T* __restrict base
                                          raw_to));
 }
 
-// Adds frames 0..count-1 of s into the left/right pairs of d at their ramped volumes: frame
-// i at (l + (i + 1) x left_step) >> 11 on the left, the same on the right, l and r being the
-// volumes x 2048 before the first frame.
+// Volumes x 2048 after frames 1..4 and 5..8 of a group, left and right interleaved, moved on
+// eight frames at a time: frame i of a run plays at (l + (i + 1) x left_step) >> 11 on the
+// left, the same on the right, l and r being the volumes x 2048 before its first frame.
+struct Ramp {
+    __m256i low, high, advance;
+
+    __attribute__((target("avx2"))) Ramp(int l, int r, int left_step, int right_step) {
+        low = _mm256_setr_epi32(l + left_step, r + right_step, l + 2 * left_step, r + 2 * right_step, l + 3 * left_step,
+                                r + 3 * right_step, l + 4 * left_step, r + 4 * right_step);
+        const __m256i half = _mm256_setr_epi32(4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step,
+                                               4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step);
+        high = _mm256_add_epi32(low, half);
+        advance = _mm256_add_epi32(half, half);
+    }
+
+    // Adds the group's eight frames s at these volumes into the pairs of d, only the first
+    // `valid` frames' when the group is short; then moves on to the next group.
+    __attribute__((target("avx2"))) void add(int* d, __m256i s, int valid) {
+        const __m256i m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3)),
+                                                 _mm256_srai_epi32(low, 11));
+        const __m256i m_high = _mm256_mullo_epi32(
+            _mm256_permutevar8x32_epi32(s, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7)), _mm256_srai_epi32(high, 11));
+        if (valid >= 8) {
+            _mm256_storeu_si256((__m256i*)d, add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
+            _mm256_storeu_si256((__m256i*)(d + 8), add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
+        } else {
+            const __m256i ints = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+            const __m256i mask_low = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid), ints);
+            const __m256i mask_high = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid - 8), ints);
+            _mm256_maskstore_epi32(d, mask_low, add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
+            _mm256_maskstore_epi32(d + 8, mask_high, add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
+        }
+        low = _mm256_add_epi32(low, advance);
+        high = _mm256_add_epi32(high, advance);
+    }
+};
+
+// Adds frames 0..count-1 of s into the left/right pairs of d at their ramped volumes.
 __attribute__((target("avx2"))) inline void add_frames(int* __restrict d, const int* __restrict s, int count, int l,
                                                        int r, int left_step, int right_step) {
-    __m256i vol_low = _mm256_setr_epi32(l + left_step, r + right_step, l + 2 * left_step, r + 2 * right_step,
-                                        l + 3 * left_step, r + 3 * right_step, l + 4 * left_step,
-                                        r + 4 * right_step);
-    const __m256i half_advance = _mm256_setr_epi32(4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step,
-                                                   4 * left_step, 4 * right_step, 4 * left_step, 4 * right_step);
-    __m256i vol_high = _mm256_add_epi32(vol_low, half_advance);
-    const __m256i vol_advance = _mm256_add_epi32(half_advance, half_advance);
-    const __m256i dup_low = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
-    const __m256i dup_high = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
-    int first = 0;
-    for (; first + 8 <= count; first += 8, d += 16) {
-        const __m256i v = _mm256_loadu_si256((const __m256i*)(s + first));
-        const __m256i m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(v, dup_low), _mm256_srai_epi32(vol_low, 11));
-        const __m256i m_high =
-            _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(v, dup_high), _mm256_srai_epi32(vol_high, 11));
-        _mm256_storeu_si256((__m256i*)d, add_saturating8(_mm256_loadu_si256((const __m256i*)d), m_low));
-        _mm256_storeu_si256((__m256i*)(d + 8), add_saturating8(_mm256_loadu_si256((const __m256i*)(d + 8)), m_high));
-        vol_low = _mm256_add_epi32(vol_low, vol_advance);
-        vol_high = _mm256_add_epi32(vol_high, vol_advance);
+    Ramp ramp(l, r, left_step, right_step);
+    for (int first = 0; first < count; first += 8, d += 16) {
+        const int valid = count - first;
+        const __m256i v =
+            valid >= 8 ? _mm256_loadu_si256((const __m256i*)(s + first))
+                       : _mm256_maskload_epi32(s + first, _mm256_cmpgt_epi32(_mm256_set1_epi32(valid),
+                                                                              _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7)));
+        ramp.add(d, v, valid);
     }
-    const int valid = count - first;
-    if (valid <= 0) return;
-    const __m256i ints = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const __m256i v = _mm256_maskload_epi32(s + first, _mm256_cmpgt_epi32(_mm256_set1_epi32(valid), ints));
-    const __m256i m_low = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(v, dup_low), _mm256_srai_epi32(vol_low, 11));
-    const __m256i m_high = _mm256_mullo_epi32(_mm256_permutevar8x32_epi32(v, dup_high), _mm256_srai_epi32(vol_high, 11));
-    const __m256i mask_low = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid), ints);
-    const __m256i mask_high = _mm256_cmpgt_epi32(_mm256_set1_epi32(2 * valid - 8), ints);
-    _mm256_maskstore_epi32(d, mask_low, add_saturating8(_mm256_maskload_epi32(d, mask_low), m_low));
-    _mm256_maskstore_epi32(d + 8, mask_high, add_saturating8(_mm256_maskload_epi32(d + 8, mask_high), m_high));
 }
 
 }  // namespace resampler_wide
