@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/components/audio/resampler.h"
 #include "common/components/audio/voice.h"
 #include "common/components/data/audio_thread_log.h"
 #include "common/components/data/error_line.h"
@@ -20,24 +21,38 @@ struct Declick_Gains {
 };
 constexpr Declick_Gains declick_gains;
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define WIDE_WHERE_AVAILABLE __attribute__((target_clones("avx2", "default")))
+// Each loop is built twice, for AVX2 and for any x86-64, and picked per call with the
+// resamplers' switch (a load-time pick through ifunc would run before a sanitizer's runtime).
+#if defined(__x86_64__) && defined(__GNUC__)
+#define WIDE_VARIANT(name, params, args, body)                                   \
+    [[gnu::always_inline]] inline void name##_body params body                     \
+    __attribute__((target("avx2"))) void name##_avx2 params { name##_body args; } \
+    void name##_portable params { name##_body args; }                              \
+    void name params {                                                             \
+        if (resampler_cpu_extensions_in_use())                                     \
+            name##_avx2 args;                                                      \
+        else                                                                       \
+            name##_portable args;                                                  \
+    }
 #else
-#define WIDE_WHERE_AVAILABLE
+#define WIDE_VARIANT(name, params, args, body) void name params body
 #endif
 
-WIDE_WHERE_AVAILABLE void fade_tail(int* __restrict tail, const int* __restrict gain, int n) {
+WIDE_VARIANT(fade_tail, (int* __restrict tail, const int* __restrict gain, int n), (tail, gain, n), {
     for (int j = 0; j < n; j++) tail[j] = (tail[j] >> 16) * gain[j];
-}
+})
+WIDE_VARIANT(add_block, (int* __restrict dst, const int* __restrict src, int n), (dst, src, n), {
+    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
+})
+WIDE_VARIANT(add_scaled_block, (int* __restrict dst, const int* __restrict src, int gain, int n),
+             (dst, src, gain, n), {
+    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
+})
 }  // namespace
 
-WIDE_WHERE_AVAILABLE void mixer_add_block(int* __restrict dst, const int* __restrict src, int n) {
-    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
-}
+void mixer_add_block(int* dst, const int* src, int n) { add_block(dst, src, n); }
 
-WIDE_WHERE_AVAILABLE void mixer_add_scaled_block(int* __restrict dst, const int* __restrict src, int gain, int n) {
-    for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
-}
+void mixer_add_scaled_block(int* dst, const int* src, int gain, int n) { add_scaled_block(dst, src, gain, n); }
 
 Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS), outputs(1) {}
 

@@ -24,7 +24,7 @@ inline int mixer_add_saturating(int a, int b) {
 }
 
 // Whole blocks of those sums, n ints: dst += src, and dst += (src >> 16) x gain (a send
-// level, gain up to 65535). Built twice, for AVX2 and for any x86-64, picked at load time.
+// level, gain up to 65535). Built twice, for AVX2 and for any x86-64.
 void mixer_add_block(int* dst, const int* src, int n);
 void mixer_add_scaled_block(int* dst, const int* src, int gain, int n);
 
