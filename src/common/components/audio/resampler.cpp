@@ -28,9 +28,6 @@ struct Run_State {
     int y2;
 };
 
-inline int to_16bit(std::int8_t s) { return s * 256; }
-inline int to_16bit(std::int16_t s) { return s; }
-
 // Branch-free, so the mixing loops vectorise: a sum can only overflow when both terms
 // share a sign, and then it clips towards that sign.
 inline int add_saturating(int a, int b) {
