@@ -54,16 +54,16 @@ void mixer_add_block(int* dst, const int* src, int n) { add_block(dst, src, n); 
 
 void mixer_add_scaled_block(int* dst, const int* src, int gain, int n) { add_scaled_block(dst, src, gain, n); }
 
-Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS), outputs(1) {}
+Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, BUS_RESIDENT_INTS), outputs(1) {}
 
 // The ring only ever holds one fade-out tail (tails starting together overlap in place).
 Mixer::Channel::Channel() { ring_buffer.request_buffer_size(2 * DECLICK_FRAMES); }
 
 Mixer::Mixer()
     : voices(128, nullptr),
-      mixdown_buffer(BUS_BUFFER_INTS),
+      mixdown_buffer(BUS_BUFFER_INTS, BUS_RESIDENT_INTS),
       declick_buffer(2 * DECLICK_FRAMES, 0),
-      scratch_buffer(BUS_BUFFER_INTS),
+      scratch_buffer(BUS_BUFFER_INTS, BUS_RESIDENT_INTS),
       channels(16) {}
 
 Mixer::~Mixer() {}
