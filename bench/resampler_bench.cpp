@@ -12,6 +12,23 @@
 
 namespace {
 
+// A looping sample of `size` frames of a sawtooth-like pattern (seed varies it), looped from
+// frame 1000 to its end.
+void fill_looping_sample(Sample_Data& sd, int size, bool sixteen, int seed) {
+    void* block = std::malloc((size_t)size * (sixteen ? 2 : 1));
+    for (int i = 0; i < size; i++) {
+        int v = (i * (7919 + seed)) % 60000 - 30000;
+        if (sixteen)
+            ((std::int16_t*)block)[i] = (std::int16_t)v;
+        else
+            ((std::int8_t*)block)[i] = (std::int8_t)(v >> 8);
+    }
+    sd.set_data_ptr(block, size, sixteen);
+    sd.set_loop_enabled(true);
+    sd.set_loop_begin(1000);
+    sd.set_loop_end(size);
+}
+
 // One looping voice at a non-integer pitch, rendered in mixer-sized blocks.
 // Arguments: linear (0/1), 16-bit (0/1), filter (0/1).
 void BM_Voice(benchmark::State& state) {
@@ -25,20 +42,8 @@ void BM_Voice(benchmark::State& state) {
     manager.register_resampler(&raw);
     manager.register_resampler(&lin);
 
-    const int size = 100000;
     Sample_Data sd;
-    void* block = std::malloc((size_t)size * (sixteen ? 2 : 1));
-    for (int i = 0; i < size; i++) {
-        int v = (i * 7919) % 60000 - 30000;
-        if (sixteen)
-            ((std::int16_t*)block)[i] = (std::int16_t)v;
-        else
-            ((std::int8_t*)block)[i] = (std::int8_t)(v >> 8);
-    }
-    sd.set_data_ptr(block, size, sixteen);
-    sd.set_loop_enabled(true);
-    sd.set_loop_begin(1000);
-    sd.set_loop_end(size);
+    fill_looping_sample(sd, 100000, sixteen, 0);
 
     Tracker_Voice voice;
     voice.set_resampler(&manager, linear ? 1 : 0);
@@ -73,16 +78,10 @@ void BM_FilteredVoices(benchmark::State& state) {
     manager.register_resampler(&raw);
     manager.register_resampler(&lin);
 
-    const int size = 100000;
     std::vector<Sample_Data> samples(count);
     std::vector<Tracker_Voice> voices(count);
     for (int v = 0; v < count; v++) {
-        auto* block = (std::int8_t*)std::malloc(size);
-        for (int i = 0; i < size; i++) block[i] = (std::int8_t)(((i * (7919 + v)) % 60000 - 30000) >> 8);
-        samples[v].set_data_ptr(block, size, false);
-        samples[v].set_loop_enabled(true);
-        samples[v].set_loop_begin(1000);
-        samples[v].set_loop_end(size);
+        fill_looping_sample(samples[v], 100000, false, v);
         Tracker_Voice& voice = voices[v];
         voice.set_resampler(&manager, 1);
         voice.set_mix_frequency(44100);

@@ -21,38 +21,56 @@ struct Declick_Gains {
 };
 constexpr Declick_Gains declick_gains;
 
-// Each loop is built twice, for AVX2 and for any x86-64, and picked per call with the
-// resamplers' switch (a load-time pick through ifunc would run before a sanitizer's runtime).
-#if defined(__x86_64__) && defined(__GNUC__)
-#define WIDE_VARIANT(name, params, args, body)                                   \
-    [[gnu::always_inline]] inline void name##_body params body                     \
-    __attribute__((target("avx2"))) void name##_avx2 params { name##_body args; } \
-    void name##_portable params { name##_body args; }                              \
-    void name params {                                                             \
-        if (resampler_cpu_extensions_in_use())                                     \
-            name##_avx2 args;                                                      \
-        else                                                                       \
-            name##_portable args;                                                  \
-    }
-#else
-#define WIDE_VARIANT(name, params, args, body) void name params body
-#endif
-
-WIDE_VARIANT(fade_tail, (int* __restrict tail, const int* __restrict gain, int n), (tail, gain, n), {
+// The block loops, written once and built twice: for AVX2 and for any x86-64. The AVX2 build
+// is picked per call with the resamplers' switch (a load-time pick through ifunc would run
+// before a sanitizer's runtime).
+[[gnu::always_inline]] inline void fade_tail_loop(int* __restrict tail, const int* __restrict gain, int n) {
     for (int j = 0; j < n; j++) tail[j] = (tail[j] >> 16) * gain[j];
-})
-WIDE_VARIANT(add_block, (int* __restrict dst, const int* __restrict src, int n), (dst, src, n), {
+}
+
+[[gnu::always_inline]] inline void add_block_loop(int* __restrict dst, const int* __restrict src, int n) {
     for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], src[i]);
-})
-WIDE_VARIANT(add_scaled_block, (int* __restrict dst, const int* __restrict src, int gain, int n),
-             (dst, src, gain, n), {
+}
+
+[[gnu::always_inline]] inline void add_scaled_block_loop(int* __restrict dst, const int* __restrict src, int gain,
+                                                         int n) {
     for (int i = 0; i < n; i++) dst[i] = mixer_add_saturating(dst[i], (src[i] >> 16) * gain);
-})
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define AVX2_BUILD __attribute__((target("avx2")))
+#else
+#define AVX2_BUILD  // elsewhere the switch is always off, and this is the portable build again
+#endif
+AVX2_BUILD void fade_tail_avx2(int* tail, const int* gain, int n) { fade_tail_loop(tail, gain, n); }
+AVX2_BUILD void add_block_avx2(int* dst, const int* src, int n) { add_block_loop(dst, src, n); }
+AVX2_BUILD void add_scaled_block_avx2(int* dst, const int* src, int gain, int n) {
+    add_scaled_block_loop(dst, src, gain, n);
+}
+
+bool wide() { return resampler_cpu_extensions_in_use(); }
+
+void fade_tail(int* tail, const int* gain, int n) {
+    if (wide())
+        fade_tail_avx2(tail, gain, n);
+    else
+        fade_tail_loop(tail, gain, n);
+}
 }  // namespace
 
-void mixer_add_block(int* dst, const int* src, int n) { add_block(dst, src, n); }
+void mixer_add_block(int* dst, const int* src, int n) {
+    if (wide())
+        add_block_avx2(dst, src, n);
+    else
+        add_block_loop(dst, src, n);
+}
 
-void mixer_add_scaled_block(int* dst, const int* src, int gain, int n) { add_scaled_block(dst, src, gain, n); }
+void mixer_add_scaled_block(int* dst, const int* src, int gain, int n) {
+    if (wide())
+        add_scaled_block_avx2(dst, src, gain, n);
+    else
+        add_scaled_block_loop(dst, src, gain, n);
+}
 
 Mixer::Buffer::Buffer() : buffer(BUS_BUFFER_INTS, BUS_RESIDENT_INTS), outputs(1) {}
 
