@@ -1,10 +1,12 @@
 #include "interface__QT/keys_window.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -35,9 +37,13 @@ Keys_Window::Keys_Window(const QMenuBar* menus, QWidget* parent)
     layout->addLayout(find_row);
     layout->addWidget(tree, 1);
     layout->addWidget(buttons);
-    // Room for the longest actions and a good part of the list, in the font's own measure.
+    // Room for the longest actions and a good part of the list, in the font's own measure,
+    // within the screen.
     const int line = fontMetrics().height();
-    resize(line * 40, line * 36);
+    QSize size(line * 52, line * 40);
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    resize(size);
     refresh();
 }
 
