@@ -19,9 +19,13 @@
 #include "interface__QT/effect_list_window.h"
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/interface.h"
+#include "interface__QT/keys_window.h"
 #include "interface__QT/mdi_sub_window.h"
 #include "interface__QT/message_boxes.h"
+#include "interface__QT/pattern_edit.h"
+#include "interface__QT/sample_edit.h"
 #include "interface__QT/settings_window.h"
+#include "tracker/keyboard_input.h"
 
 int MDI_Main_Window::widget_timer_interval = 50;
 
@@ -29,6 +33,25 @@ namespace {
 
 // The driver's state is read once a second: a device does not come and go faster.
 constexpr int DRIVER_CHECK_TICKS = 20;
+
+// Steps beyond a beat's length are rare; Alt+digit gives 1..9.
+constexpr int MAX_EDIT_STEP_BOX = 16;
+
+QString without_mnemonic(QString text) { return text.remove('&'); }
+
+// A toolbar button names its key in its tip: "Play Song (F5)".
+void name_key_in_tip(QAction* action, const QKeySequence& key) {
+    if (key.isEmpty()) return;
+    const QString key_text = key.toString(QKeySequence::NativeText);
+    action->setToolTip(QString("%1 (%2)").arg(without_mnemonic(action->text()), key_text));
+}
+
+// The song window's own key for a command, as it handles it.
+QKeySequence window_key(const QString& caption) {
+    for (const Interface::Window_Key& entry : Interface::window_keys())
+        if (caption == entry.caption) return QKeySequence(QKeyCombination(entry.modifiers, Qt::Key(entry.key)));
+    return {};
+}
 
 }  // namespace
 
@@ -135,6 +158,17 @@ void MDI_Main_Window::close_window() {
     if (QMdiSubWindow* frame = workspace->currentSubWindow()) frame->close();
 }
 
+void MDI_Main_Window::stop_all_songs() {
+    for (MDI_Sub_Window* song_window : get_song_windows()) song_window->get_interface()->stop_song();
+}
+
+void MDI_Main_Window::show_keys() {
+    if (!keys_window) keys_window = new Keys_Window(menuBar(), this);
+    keys_window->show();
+    keys_window->raise();
+    keys_window->activateWindow();
+}
+
 void MDI_Main_Window::closeEvent(QCloseEvent* event) {
     // Every song window asks first; one "No" keeps the program running.
     workspace->closeAllSubWindows();
@@ -193,6 +227,19 @@ void MDI_Main_Window::create_toolbars() {
     octave_toolbar->addWidget(label);
     octave_toolbar->addWidget(octave_spin_box);
     connect(octave_spin_box, &QSpinBox::valueChanged, this, &MDI_Main_Window::default_octave_changed_cbk);
+    auto* step_label = new QLabel("Step:", octave_toolbar);
+    step_label->setToolTip("Rows the cursor moves after an entry (Alt+1 to Alt+9 in the pattern view)");
+    edit_step_spin_box = new QSpinBox(octave_toolbar);
+    edit_step_spin_box->setObjectName("edit_step");
+    edit_step_spin_box->setRange(0, MAX_EDIT_STEP_BOX);
+    edit_step_spin_box->setValue(1);
+    edit_step_spin_box->setToolTip(step_label->toolTip());
+    edit_step_spin_box->setEnabled(false);
+    step_label->setBuddy(edit_step_spin_box);
+    octave_toolbar->addSeparator();
+    octave_toolbar->addWidget(step_label);
+    octave_toolbar->addWidget(edit_step_spin_box);
+    connect(edit_step_spin_box, &QSpinBox::valueChanged, this, &MDI_Main_Window::edit_step_changed_cbk);
 }
 
 QAction* MDI_Main_Window::add_item(QMenu* menu, const QString& text, int id) {
@@ -217,6 +264,8 @@ void MDI_Main_Window::create_menus() {
     rebuild_settings_menu();
 
     QMenu* help = menuBar()->addMenu("Help");
+    keys_action = help->addAction("Keys", this, &MDI_Main_Window::show_keys);
+    keys_action->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help->addAction("Pattern Edit Effect List"), &QAction::triggered, this,
             &MDI_Main_Window::show_effect_list);
     connect(help->addAction("About Wendmoor!"), &QAction::triggered, this, &MDI_Main_Window::show_about);
@@ -238,6 +287,7 @@ void MDI_Main_Window::create_file_menu() {
         QAction* action = file->addAction(item.action->icon(), item.text);
         action->setShortcut(item.key);
         connect(action, &QAction::triggered, item.action, &QAction::trigger);
+        name_key_in_tip(item.action, action->shortcut());
     }
     file->addSeparator();
     quit_action = file->addAction("&Quit", this, &QWidget::close);
@@ -255,14 +305,15 @@ void MDI_Main_Window::create_pattern_menu() {
         // Groups: marking, the block, the cursor field.
         if (action == Editor::MARK_COLUMN_ALL || action == Editor::SELECTION_SHRINK) pattern_menu->addSeparator();
     }
-    connect(add_item(pattern_menu, "Block- Volume Amplifier", PATTERN_VOLUME_AMPLIFIER), &QAction::triggered, this,
-            [this] { on_active([](Interface& i) { i.volume_amplifier(); }); });
+    connect(add_item(pattern_menu, Pattern_Edit::VOLUME_AMPLIFIER_ITEM, PATTERN_VOLUME_AMPLIFIER),
+            &QAction::triggered, this, [this] { on_active([](Interface& i) { i.volume_amplifier(); }); });
     pattern_menu->addSeparator();
     follow_song_action = add_item(pattern_menu, "Toggle Cursor Follows Song", PATTERN_TOGGLE_FOLLOW);
     follow_song_action->setCheckable(true);
     connect(follow_song_action, &QAction::triggered, this,
             [this] { on_active([](Interface& i) { i.toggle_cursor_follows_song(); }); });
     connect(pattern_menu, &QMenu::aboutToShow, this, [this] {
+        show_pattern_keys_in_menu();  // the tracker keys may have been rebound
         MDI_Sub_Window* song_window = get_active_song_window();
         follow_song_action->setChecked(song_window && song_window->get_interface()->is_cursor_following_song());
     });
@@ -271,6 +322,7 @@ void MDI_Main_Window::create_pattern_menu() {
             [this] { on_active([](Interface& i) { i.clear_all_patterns(); }); });
     connect(add_item(pattern_menu, "Clear Orderlist", PATTERN_CLEAR_ORDERLIST), &QAction::triggered, this,
             [this] { on_active([](Interface& i) { i.clear_orderlist(); }); });
+    show_pattern_keys_in_menu();
 }
 
 void MDI_Main_Window::create_sample_menu() {
@@ -278,22 +330,30 @@ void MDI_Main_Window::create_sample_menu() {
     const struct {
         const char* text;
         void (Interface::*command)();
+        void (Sample_Edit::*page_command)();  // what the sample list does with its own key
     } items[] = {
-        {"Sample- Copy", &Interface::sample_copy},
-        {"Sample- Cut", &Interface::sample_cut},
-        {"Sample- Paste", &Interface::sample_paste},
-        {"Sample- Delete", &Interface::sample_delete},
-        {"Sample- Load", &Interface::sample_load},
-        {"Sample- Save", &Interface::sample_save},
-        {"Sample- Make Instrument", &Interface::sample_make_instrument},
-        {"Sample- Clear Unused Samples", &Interface::sample_clear_unused},
-        {"Sample- Clear Default Pannings", &Interface::sample_clear_default_pannings},
+        {"Sample- Copy", &Interface::sample_copy, &Sample_Edit::copy_sample},
+        {"Sample- Cut", &Interface::sample_cut, &Sample_Edit::cut_sample},
+        {"Sample- Paste", &Interface::sample_paste, &Sample_Edit::paste_sample},
+        {"Sample- Delete", &Interface::sample_delete, &Sample_Edit::delete_sample},
+        {"Sample- Load", &Interface::sample_load, &Sample_Edit::load_sample},
+        {"Sample- Save", &Interface::sample_save, &Sample_Edit::save_sample},
+        {"Sample- Make Instrument", &Interface::sample_make_instrument, nullptr},
+        {"Sample- Clear Unused Samples", &Interface::sample_clear_unused, nullptr},
+        {"Sample- Clear Default Pannings", &Interface::sample_clear_default_pannings, nullptr},
     };
     int id = 0;
     for (const auto& item : items) {
         auto command = item.command;
-        connect(add_item(sample_menu, item.text, id++), &QAction::triggered, this,
+        QAction* action = add_item(sample_menu, item.text, id++);
+        connect(action, &QAction::triggered, this,
                 [this, command] { on_active([command](Interface& i) { (i.*command)(); }); });
+        // The list takes the key while it has the focus; the menu only shows it.
+        for (const Sample_Edit::List_Action& list_action : Sample_Edit::list_actions())
+            if (item.page_command && list_action.slot == item.page_command && !list_action.key.isEmpty()) {
+                action->setShortcut(list_action.key);
+                action->setShortcutContext(Qt::WidgetShortcut);
+            }
     }
 }
 
@@ -326,21 +386,46 @@ void MDI_Main_Window::create_song_menu() {
     const struct {
         QAction* action;
         const char* text;
-        QKeySequence key;
     } items[] = {
-        {previous_order_action, "Skip To P&revious Order", QKeySequence()},
-        {play_song_action, "&Play Song", QKeySequence(Qt::Key_F5)},
-        {stop_action, "&Stop", QKeySequence(Qt::Key_F8)},
-        {next_order_action, "Skip To &Next Order", QKeySequence()},
-        {play_pattern_action, "Play Pa&ttern", QKeySequence(Qt::Key_F6)},
-        {play_from_cursor_action, "Play Song From &Cursor", QKeySequence(Qt::Key_F7)},
+        {previous_order_action, "Skip To P&revious Order"},
+        {play_song_action, "&Play Song"},
+        {stop_action, "&Stop"},
+        {next_order_action, "Skip To &Next Order"},
+        {play_pattern_action, "Play Pa&ttern"},
+        {play_from_cursor_action, "Play Song From &Cursor"},
     };
     for (const auto& item : items) {
         QAction* action = song->addAction(item.action->icon(), item.text);
         // The song window takes these keys itself; the menu only shows them.
-        action->setShortcut(item.key);
+        const QKeySequence key = window_key(without_mnemonic(item.text));
+        action->setShortcut(key);
         action->setShortcutContext(Qt::WidgetShortcut);
         connect(action, &QAction::triggered, item.action, &QAction::trigger);
+        name_key_in_tip(item.action, key);
+        if (item.action == stop_action) {
+            stop_all_action = song->addAction("Stop All Songs", this, &MDI_Main_Window::stop_all_songs);
+            stop_all_action->setShortcut(QKeySequence(Qt::ShiftModifier | Qt::Key_F8));
+        }
+    }
+}
+
+void MDI_Main_Window::show_pattern_keys_in_menu() {
+    const Keyboard_Input* bindings = Keyboard_Input::get_singleton_instance();
+    for (QAction* action : pattern_menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString text = action->text();
+        QList<QKeySequence> keys;
+        for (const Pattern_Edit::Key_Command& command : Pattern_Edit::key_commands())
+            if (command.menu_item && text == command.menu_item)
+                keys << QKeySequence(QKeyCombination(command.modifiers, Qt::Key(command.key)));
+        for (const auto& [item, bind] : Pattern_Edit::bound_menu_items()) {
+            const int key = bindings ? bindings->get_key_bind_key_nocase(bind) : -1;
+            if (text == item && key > 32) keys << QKeySequence(QString(QChar(key)));
+        }
+        if (keys.isEmpty()) continue;
+        // The pattern view takes these keys itself: a window-wide shortcut would steal them.
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WidgetShortcut);
     }
 }
 
@@ -416,6 +501,11 @@ void MDI_Main_Window::default_octave_changed_cbk(int octave) {
     Editor::set_default_octave((char)octave);
 }
 
+void MDI_Main_Window::edit_step_changed_cbk(int step) {
+    if (updating) return;
+    on_active([step](Interface& i) { i.get_tracker()->editor.set_edit_step(step); });
+}
+
 void MDI_Main_Window::update_menus_for_page() {
     MDI_Sub_Window* song_window = get_active_song_window();
     int page = song_window ? song_window->get_interface()->get_current_page() : -1;
@@ -448,6 +538,13 @@ void MDI_Main_Window::timer_callback() {
     if (octave_spin_box->value() != Editor::get_default_octave()) {
         updating = true;
         octave_spin_box->setValue(Editor::get_default_octave());
+        updating = false;
+    }
+    MDI_Sub_Window* active = get_active_song_window();
+    edit_step_spin_box->setEnabled(active != nullptr);
+    if (active && edit_step_spin_box->value() != active->get_interface()->get_tracker()->editor.get_edit_step()) {
+        updating = true;
+        edit_step_spin_box->setValue(active->get_interface()->get_tracker()->editor.get_edit_step());
         updating = false;
     }
     static const QString product_caption = get_product_caption();

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 class Interface;
+class Keys_Window;
 class MDI_Sub_Window;
 class Mutex_Lock;
 class QAction;
@@ -76,6 +77,9 @@ public:
     QToolBar* get_octave_toolbar() const { return octave_toolbar; }
     QToolBar* get_file_toolbar() const { return file_toolbar; }
     QSpinBox* get_octave_spin_box() const { return octave_spin_box; }
+    // The active song's edit step (rows the cursor moves after an entry), beside the octave.
+    QSpinBox* get_edit_step_spin_box() const { return edit_step_spin_box; }
+    Keys_Window* get_keys_window() const { return keys_window; }
     // Why the sound driver is not running; empty while it runs.
     QString get_driver_problem() const { return driver_problem; }
 
@@ -85,6 +89,10 @@ public:
     void save();
     void save_as();
     void close_window();
+    // Song > "Stop All Songs": every song window stops, not only the active one.
+    void stop_all_songs();
+    // Help > "Keys".
+    void show_keys();
 
     // What the 50 ms timer does: status lines, octave, captions, menus.
     void timer_callback();
@@ -107,6 +115,9 @@ private:
     void show_effect_list();
     void show_about();
     void default_octave_changed_cbk(int octave);
+    void edit_step_changed_cbk(int step);
+    // Shows each "Pattern" menu item's key as the pattern view has it, without taking the key.
+    void show_pattern_keys_in_menu();
     void update_driver_status();
     void update_menus_for_page();
     // Runs the command on the active song's editor; nothing without a song window.
@@ -118,6 +129,7 @@ private:
     QToolBar* play_toolbar = nullptr;
     QToolBar* octave_toolbar = nullptr;
     QSpinBox* octave_spin_box = nullptr;
+    QSpinBox* edit_step_spin_box = nullptr;
     QMenu* pattern_menu = nullptr;
     QMenu* sample_menu = nullptr;
     QMenu* instrument_menu = nullptr;
@@ -136,6 +148,9 @@ private:
     QAction* play_pattern_action = nullptr;
     QAction* play_from_cursor_action = nullptr;
     QAction* follow_song_action = nullptr;
+    QAction* stop_all_action = nullptr;
+    QAction* keys_action = nullptr;
+    Keys_Window* keys_window = nullptr;
     Settings_Window* settings_window;
     Sound_Driver_Manager* sound_driver_manager = nullptr;
     Mutex_Lock* info_lock = nullptr;

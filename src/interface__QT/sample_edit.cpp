@@ -32,6 +32,18 @@
 
 Sample Sample_Edit::sample_clipboard;
 
+const std::vector<Sample_Edit::List_Action>& Sample_Edit::list_actions() {
+    static const std::vector<List_Action> actions = {
+        {"Copy Sample", QKeySequence::Copy, &Sample_Edit::copy_sample},
+        {"Cut Sample", QKeySequence::Cut, &Sample_Edit::cut_sample},
+        {"Paste Sample", QKeySequence::Paste, &Sample_Edit::paste_sample},
+        {"Delete Sample", QKeySequence(), &Sample_Edit::delete_sample},
+        {"Load Sample...", QKeySequence(), &Sample_Edit::load_sample},
+        {"Save Sample...", QKeySequence(), &Sample_Edit::save_sample},
+    };
+    return actions;
+}
+
 Sample_Edit::Sample_Edit(Interface* interface, QWidget* parent)
     : QWidget(parent),
       interface(interface),
@@ -68,20 +80,8 @@ void Sample_Edit::build() {
     left->addLayout(file_buttons);
 
     // The slot operations also from the list's context menu, with the usual keys.
-    const struct {
-        const char* text;
-        QKeySequence key;
-        void (Sample_Edit::*slot)();
-    } slot_actions[] = {
-        {"Copy Sample", QKeySequence::Copy, &Sample_Edit::copy_sample},
-        {"Cut Sample", QKeySequence::Cut, &Sample_Edit::cut_sample},
-        {"Paste Sample", QKeySequence::Paste, &Sample_Edit::paste_sample},
-        {"Delete Sample", QKeySequence(), &Sample_Edit::delete_sample},
-        {"Load Sample...", QKeySequence(), &Sample_Edit::load_sample},
-        {"Save Sample...", QKeySequence(), &Sample_Edit::save_sample},
-    };
     list->setContextMenuPolicy(Qt::ActionsContextMenu);
-    for (const auto& item : slot_actions) {
+    for (const List_Action& item : list_actions()) {
         auto* action = new QAction(item.text, list);
         action->setShortcut(item.key);
         action->setShortcutContext(Qt::WidgetShortcut);

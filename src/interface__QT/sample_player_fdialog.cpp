@@ -39,6 +39,7 @@ void Sample_Player_FDialog::set_binds(File_Format_Manager* to_formats, Player_Re
 
 // The keyboard must let go of the data before it is freed.
 void Sample_Player_FDialog::stop_preview() {
+    held_notes.release_all();
     if (keyboard && previewed) {
         keyboard->sample_stop_all();
         keyboard->sample_set(nullptr);
@@ -74,6 +75,8 @@ void Sample_Player_FDialog::done(int result) {
 bool Sample_Player_FDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && !is_text_entry(watched) && key_pressed(static_cast<QKeyEvent*>(event)))
         return true;
+    if (event->type() == QEvent::KeyRelease && key_released(static_cast<QKeyEvent*>(event)) && !is_text_entry(watched))
+        return true;
     return QFileDialog::eventFilter(watched, event);
 }
 
@@ -93,8 +96,17 @@ bool Sample_Player_FDialog::key_pressed(QKeyEvent* event) {
     if (!((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9'))) return false;
     int note = editor->get_note_from_key(character.toLatin1());
     if (note < 0 || note >= NOTE_COUNT) return false;
+    for (const Held_Notes::Held& held : held_notes.release(event->key())) keyboard->sample_stop_key(held.note);
     keyboard->sample_stop_key(note);
     keyboard->sample_set(previewed.get());
     keyboard->sample_press_key(note);
+    held_notes.hold(event->key(), 0, note);
     return true;
+}
+
+bool Sample_Player_FDialog::key_released(QKeyEvent* event) {
+    if (event->isAutoRepeat() || !keyboard) return false;
+    std::vector<Held_Notes::Held> released = held_notes.release(event->key());
+    for (const Held_Notes::Held& held : released) keyboard->sample_stop_key(held.note);
+    return !released.empty();
 }

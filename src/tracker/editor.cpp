@@ -81,6 +81,14 @@ void Editor::cursor_moved() {
     changed_flags |= CHANGED_CURSOR;
 }
 
+// Typing moves within the cell or on to a later row. A capital typed with Shift held must
+// neither jump a channel, as a Shift movement does, nor drag a block along.
+void Editor::entry_move(int rows, int field) {
+    cursor_row = std::clamp(cursor_row + rows, 0, pattern_length() - 1);
+    cursor_field = field;
+    changed_flags |= CHANGED_CURSOR;
+}
+
 void Editor::clamp_cursor_row() { cursor_row = std::clamp(cursor_row, 0, pattern_length() - 1); }
 
 void Editor::set_cursor(int column, int row, int field) {
@@ -343,7 +351,7 @@ void Editor::insert_note_at_cursor(char key) {
         cell.parameter = last_parameter;
     }
     if (instrument_mask) cell.instrument = last_instrument;
-    move_down_by_step();
+    entry_move(edit_step, 0);
 }
 
 void Editor::insert_octave_at_cursor(char key) {
@@ -352,7 +360,7 @@ void Editor::insert_octave_at_cursor(char key) {
     Note& cell = cell_at_cursor();
     if (cell.note > MAX_NOTE) return;
     cell.note = (key - '0') * 12 + cell.note % 12;
-    move_down_by_step();
+    entry_move(edit_step, 1);
 }
 
 // Instruments are typed as the user sees them (1..99); 0 empties the field.
@@ -370,7 +378,7 @@ void Editor::insert_instrument_at_cursor_field1(char key) {
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, (key - '0') * 10 + instrument_number(cell) % 10, &last_instrument);
-    cursor_move_field_right();
+    entry_move(0, 3);
 }
 
 void Editor::insert_instrument_at_cursor_field2(char key) {
@@ -378,8 +386,7 @@ void Editor::insert_instrument_at_cursor_field2(char key) {
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, instrument_number(cell) / 10 * 10 + (key - '0'), &last_instrument);
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 2);
 }
 
 // The volume column's ranges that hold a tens digit and a units digit.
@@ -425,7 +432,7 @@ void Editor::insert_volume_at_cursor_field1(char key) {
         return;
     cell.volume = value;
     last_volume = value;
-    cursor_move_field_right();
+    entry_move(0, 5);
 }
 
 void Editor::insert_volume_at_cursor_field2(char key) {
@@ -437,8 +444,7 @@ void Editor::insert_volume_at_cursor_field2(char key) {
     int value = command_range ? base + (key - '0') : plain_volume_for_mode(base + (key - '0'));
     cell.volume = value;
     last_volume = value;
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 4);
 }
 
 void Editor::insert_command_at_cursor(char key) {
@@ -449,7 +455,9 @@ void Editor::insert_command_at_cursor(char key) {
     cell.command = letter - 'A';
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
+    // The digits follow the letter; the row is left only after them.
+    command_letter_cell = {cursor_column, cursor_row, current_pattern};
+    entry_move(0, 7);
 }
 
 void Editor::insert_parameter_at_cursor_field1(char key) {
@@ -460,7 +468,7 @@ void Editor::insert_parameter_at_cursor_field1(char key) {
     cell.parameter = (digit << 4) | (cell.parameter & 0x0F);
     last_command = cell.command;
     last_parameter = cell.parameter;
-    cursor_move_field_right();
+    entry_move(0, 8);
 }
 
 void Editor::insert_parameter_at_cursor_field2(char key) {
@@ -471,8 +479,11 @@ void Editor::insert_parameter_at_cursor_field2(char key) {
     cell.parameter = (cell.parameter & 0xF0) | digit;
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
-    cursor_move_field_left();
+    // Back to where the typing began: the letter when it was typed here, else the digits.
+    const Cell_Position here{cursor_column, cursor_row, current_pattern};
+    const int first_field = command_letter_cell == here ? 6 : 7;
+    command_letter_cell = {};
+    entry_move(edit_step, first_field);
 }
 
 void Editor::press_note_off_at_cursor() {

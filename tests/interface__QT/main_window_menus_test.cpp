@@ -84,9 +84,9 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
                   {"Instrument- Save", 6}, {"Instrument- Recreate ALL from Samples", 7},
                   {"Instrument- Clear Default Pannings", 8}});
     expect_items(window->get_menu("Song"), {{"Skip To P&revious Order", -1}, {"&Play Song", -1}, {"&Stop", -1},
-                                            {"Skip To &Next Order", -1}, {"Play Pa&ttern", -1},
-                                            {"Play Song From &Cursor", -1}});
-    expect_items(window->get_menu("Help"), {{"Pattern Edit Effect List", -1}, {"About Wendmoor!", -1}});
+                                            {"Stop All Songs", -1}, {"Skip To &Next Order", -1},
+                                            {"Play Pa&ttern", -1}, {"Play Song From &Cursor", -1}});
+    expect_items(window->get_menu("Help"), {{"Keys", -1}, {"Pattern Edit Effect List", -1}, {"About Wendmoor!", -1}});
 
     // The desktop's shortcuts and the play keys are shown on the items.
     EXPECT_EQ(item("File", "&New Song")->shortcut(), QKeySequence(QKeySequence::New));
