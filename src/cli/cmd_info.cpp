@@ -39,7 +39,7 @@ void print_module(Song& song) {
     std::printf("Mixing volume:   %d\n", v.mixing_volume);
     std::printf("Stereo separation: %d\n", v.stereo_separation);
     std::printf("Flags:           stereo %s, linear slides %s, old effects %s, compatible gxx %s\n",
-                yes_no(v.use_stereo), yes_no(v.use_linear_slides), yes_no(v.old_effects), yes_no(v.compatible_gxx));
+                yes_no(v.use_stereo), yes_no(v.rules.use_linear_slides), yes_no(v.rules.old_effects), yes_no(v.rules.compatible_gxx));
     int used_orders = song.get_used_orders_amount();
     std::printf("Orders used:     %d\n", used_orders);
     std::printf("Order list:     ");

@@ -13,12 +13,6 @@
 #include "common/interface__QT/property_editor.h"
 #include "common/interface__QT/property_editor_string.h"
 
-namespace {
-
-using Bridge_Of = Property_Bridge* (*)(Song&);
-
-}  // namespace
-
 Variables_Edit::Variables_Edit(QWidget* parent) : QWidget(parent), content(new QWidget) {
     // A small song window scrolls the groups rather than squeezing them.
     auto* area = new QScrollArea(this);
@@ -38,7 +32,7 @@ QGroupBox* Variables_Edit::add_group(const QString& title, QFormLayout** form) {
     return group;
 }
 
-void Variables_Edit::add_editor(QFormLayout* form, Song* song, Bridge_Of bridge_of, bool multi_line) {
+void Variables_Edit::add_editor(QFormLayout* form, Song* song, const Bridge_Of& bridge_of, bool multi_line) {
     Property_Bridge* bridge = bridge_of(*song);
     Property_Editor* editor =
         multi_line ? new Property_Editor_String(static_cast<String_Property_Bridge*>(bridge),
@@ -79,16 +73,8 @@ void Variables_Edit::build(Song* song) {
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.use_stereo_prop; });
 
     QGroupBox* compatibility_group = add_group(tr("Compatibility:"), &form);
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.use_linear_slides_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.old_effects_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.compatible_gxx_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.fadeout_scale_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.empty_order_ends_song_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.key_off_cuts_without_envelope_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.instrument_without_note_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.global_volume_slide_step_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.pattern_loop_carries_over_prop; });
-    add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.offset_past_end_cuts_note_prop; });
+    for (size_t i = 0; i < Playback_Rules::list().size(); i++)
+        add_editor(form, song, [i](Song& s) { return s.variables.get_rule_property(i); });
 
     // The name and message on the left, the numbers and switches beside them.
     auto* right = new QVBoxLayout;

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <vector>
 
 class Mutex_Lock;
@@ -37,13 +38,14 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    using Bridge_Of = std::function<Property_Bridge*(Song&)>;
     struct Binding {
         Property_Editor* editor;
-        Property_Bridge* (*bridge_of)(Song&);
+        Bridge_Of bridge_of;
     };
     void build(Song* song);
     QGroupBox* add_group(const QString& title, QFormLayout** form);
-    void add_editor(QFormLayout* form, Song* song, Property_Bridge* (*bridge_of)(Song&), bool multi_line = false);
+    void add_editor(QFormLayout* form, Song* song, const Bridge_Of& bridge_of, bool multi_line = false);
     void edited(Property_Bridge* bridge);
 
     QWidget* content;  // the groups, inside a scroll area

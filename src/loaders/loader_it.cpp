@@ -629,9 +629,10 @@ void Loader_IT::transfer_info() {
     v.row_hilight_minor = header.hilight_minor;
     v.row_hilight_major = header.hilight_major;
     v.use_stereo = (header.flags & FLAG_STEREO) != 0;
-    v.use_linear_slides = (header.flags & FLAG_LINEAR_SLIDES) != 0;
-    v.old_effects = (header.flags & FLAG_OLD_EFFECTS) != 0;
-    v.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
+    v.rules = Playback_Rules::of_format(Playback_Rules::Format::IT);
+    v.rules.use_linear_slides = (header.flags & FLAG_LINEAR_SLIDES) != 0;
+    v.rules.old_effects = (header.flags & FLAG_OLD_EFFECTS) != 0;
+    v.rules.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
     v.mixing_volume = header.mixing_volume;
     v.stereo_separation = header.stereo_separation;
     init.global_volume = header.global_volume;

@@ -470,10 +470,7 @@ void Loader_MOD::transfer_data_to_song() {
     vars.message.clear();
     vars.row_hilight_minor = 4;
     vars.row_hilight_major = 16;
-    vars.use_linear_slides = false;  // Amiga periods
-    vars.old_effects = true;         // ProTracker's vibrato depth and its still row tick
-    vars.compatible_gxx = false;     // the slide to a note keeps its own memory
-    vars.use_it_rules();             // the song length ends the order list
+    vars.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.global_volume = 128;
     initial.speed = 6;

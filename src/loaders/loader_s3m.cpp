@@ -241,9 +241,8 @@ void Loader_S3M::transfer_data_to_song() {
     vars.row_hilight_minor = 4;
     vars.row_hilight_major = 16;
     vars.mixing_volume = header.master_volume & 127;  // bit 7 is the stereo flag
-    vars.use_linear_slides = false;
-    vars.old_effects = !(header.flags & 64);
-    vars.compatible_gxx = true;
+    vars.rules = Playback_Rules::of_format(Playback_Rules::Format::S3M);
+    vars.rules.old_effects = !(header.flags & 64);
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.global_volume = std::min(header.global_volume * 2, 128);  // 0..64 in S3M
     initial.speed = std::clamp(header.speed, 1, 255);

@@ -327,18 +327,15 @@ void Loader_WM::transfer_data_to_song() {
     read_int_into(vars, "mixing_volume", v.mixing_volume_prop);
     read_int_into(vars, "stereo_separation", v.stereo_separation_prop);
     read_bool_into(vars, "use_stereo", v.use_stereo_prop);
-    read_bool_into(vars, "use_linear_slides", v.use_linear_slides_prop);
-    read_bool_into(vars, "old_effects", v.old_effects_prop);
-    read_bool_into(vars, "compatible_gxx", v.compatible_gxx_prop);
-    // Files from before the playback rules were stored keep the rules they were made with.
-    v.use_old_native_rules();
-    read_int_into(vars, "fadeout_scale", v.fadeout_scale_prop);
-    read_bool_into(vars, "empty_order_ends_song", v.empty_order_ends_song_prop);
-    read_bool_into(vars, "key_off_cuts_without_envelope", v.key_off_cuts_without_envelope_prop);
-    read_int_into(vars, "instrument_without_note", v.instrument_without_note_prop);
-    read_int_into(vars, "global_volume_slide_step", v.global_volume_slide_step_prop);
-    read_bool_into(vars, "pattern_loop_carries_over", v.pattern_loop_carries_over_prop);
-    read_bool_into(vars, "offset_past_end_cuts_note", v.offset_past_end_cuts_note_prop);
+    // A rule the file does not store keeps what Wendmoor did before the rule existed.
+    v.rules = Playback_Rules::of_format(Playback_Rules::Format::OLD_NATIVE);
+    for (size_t i = 0; i < Playback_Rules::list().size(); i++) {
+        const Playback_Rules::Entry& rule = Playback_Rules::list()[i];
+        if (rule.flag)
+            read_bool_into(vars, rule.key, *static_cast<Bool_Property_Bridge*>(v.get_rule_property(i)));
+        else
+            read_int_into(vars, rule.key, *static_cast<Int_Property_Bridge*>(v.get_rule_property(i)));
+    }
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

@@ -630,13 +630,8 @@ void Loader_XM::transfer_data_to_song() {
     vars.name = header.name;
     vars.message = std::string("XM Imported file using\n") + "-Wendmoor-\n" + HOME_PAGE + "\n" +
                    "Original file written with " + header.tracker_name;
-    vars.use_linear_slides = header.flags != 0;
-    vars.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
-    vars.key_off_cuts_without_envelope = true;
-    vars.instrument_without_note = Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
-    vars.global_volume_slide_step = 2;
-    vars.pattern_loop_carries_over = true;
-    vars.offset_past_end_cuts_note = true;
+    vars.rules = Playback_Rules::of_format(Playback_Rules::Format::XM);
+    vars.rules.use_linear_slides = header.flags != 0;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

@@ -101,9 +101,9 @@ void Saver_IT::write_song() {
     writer.store_word(TRACKER_VERSION);
     unsigned short flags = 1 << 2;
     if (v.use_stereo) flags |= 1 << 0;
-    if (v.use_linear_slides) flags |= 1 << 3;
-    if (v.old_effects) flags |= 1 << 4;
-    if (v.compatible_gxx) flags |= 1 << 5;
+    if (v.rules.use_linear_slides) flags |= 1 << 3;
+    if (v.rules.old_effects) flags |= 1 << 4;
+    if (v.rules.compatible_gxx) flags |= 1 << 5;
     writer.store_word(flags);
     writer.store_word(v.message.empty() ? 0 : 1);
     writer.store_byte((unsigned char)init.global_volume);

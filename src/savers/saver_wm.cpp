@@ -188,16 +188,8 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
     vars.set_int_var("mixing_volume", v.mixing_volume);
     vars.set_int_var("stereo_separation", v.stereo_separation);
     vars.set_int_var("use_stereo", v.use_stereo ? 1 : 0);
-    vars.set_int_var("use_linear_slides", v.use_linear_slides ? 1 : 0);
-    vars.set_int_var("old_effects", v.old_effects ? 1 : 0);
-    vars.set_int_var("compatible_gxx", v.compatible_gxx ? 1 : 0);
-    vars.set_int_var("fadeout_scale", v.fadeout_scale);
-    vars.set_int_var("empty_order_ends_song", v.empty_order_ends_song ? 1 : 0);
-    vars.set_int_var("key_off_cuts_without_envelope", v.key_off_cuts_without_envelope ? 1 : 0);
-    vars.set_int_var("instrument_without_note", v.instrument_without_note);
-    vars.set_int_var("global_volume_slide_step", v.global_volume_slide_step);
-    vars.set_int_var("pattern_loop_carries_over", v.pattern_loop_carries_over ? 1 : 0);
-    vars.set_int_var("offset_past_end_cuts_note", v.offset_past_end_cuts_note ? 1 : 0);
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list())
+        vars.set_int_var(rule.key, rule.flag ? (v.rules.*rule.flag ? 1 : 0) : v.rules.*rule.number);
     dds->set_dynamic_data_struct_var("variables", std::move(vars));
 
     Song::Initial_Variables& iv = *song->get_initial_variables();

@@ -154,6 +154,7 @@ private:
     };
 
     bool linked() const { return song && mixer; }
+    const Playback_Rules& rules() const { return song->variables.rules; }
     void set_tick_size();
     void delete_all_voices();
     void pre_process_effects();

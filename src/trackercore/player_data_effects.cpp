@@ -232,7 +232,7 @@ void Player_Data::do_effect_S(int channel) {
                 forced_next_order = row_start_snapshot.forced_next_order;
                 current_row = ch.loop_row;
                 loop_jumped = 1;
-            } else if (row_ended_pattern && forced_next_order < 0 && song->get_variables()->pattern_loop_carries_over) {
+            } else if (row_ended_pattern && forced_next_order < 0 && rules().pattern_loop_carries_over) {
                 // XM: a loop that ends on its pattern's last row starts the next pattern at the loop's row.
                 if (ch.loop_row < pattern_at(current_pattern)->get_length()) current_row = ch.loop_row;
             }
@@ -391,7 +391,7 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
 
 void Player_Data::do_vibrato(int channel, bool fine) {
     Channel_Control& ch = channels[channel];
-    const bool old_effects = song->get_variables()->old_effects;
+    const bool old_effects = rules().old_effects;
     if (t0() && ch.new_note) ch.vibrato_position = 0;
     const int p = ch.vibrato_position;
     const int i = (p >> 2) & 31;
@@ -460,7 +460,7 @@ void Player_Data::do_global_volume_slide(int channel) {
     Channel_Control& ch = channels[channel];
     const int p = remember(ch.global_volume_slide_memory, ch.parameter);
     const int x = p >> 4, y = p & 15;
-    const int change = volume_slide_change(x, y) * song->get_variables()->global_volume_slide_step;
+    const int change = volume_slide_change(x, y) * rules().global_volume_slide_step;
     global_volume = std::clamp(global_volume + change, 0, 128);
 }
 
@@ -488,7 +488,7 @@ void Player_Data::do_arpegio(int channel) {
     if (!ch.arpeggio_memory) return;
     const int step = tick_counter % 3;
     const int n = step == 0 ? 0 : step == 1 ? ch.arpeggio_memory >> 4 : ch.arpeggio_memory & 15;
-    const bool linear = song->get_variables()->use_linear_slides;
+    const bool linear = rules().use_linear_slides;
     const int semitone = std::abs((int)get_period(46, 0, true) - (int)get_period(44, 0, true));
     for (Channel_Control::Layer_Slot& slot : ch.slot)
         slot.period = linear ? slot.base_period - semitone * n : (int)get_period((slot.note + n) * 2, 0, false);

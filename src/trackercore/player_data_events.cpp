@@ -70,6 +70,7 @@ void Player_Data::setup_voices() {
             // A restart without a new-note action (retrigger) replaces the sounding voice.
             if (slot.voice) slot.voice->cut();
             voice->set_channel(&ch, s);
+            voice->rules = &rules();
             slot.voice = voice;
             voice->update_info_from_master_channel();
             voice->init(mixer);
@@ -88,9 +89,6 @@ void Player_Data::update_mixer() {
         voice->filters_enabled = filters_enabled;
         voice->global_volume = global_volume;
         voice->mixing_volume = variables->mixing_volume;
-        voice->fadeout_scale = variables->fadeout_scale;
-        voice->offset_past_end_cuts = variables->offset_past_end_cuts_note;
-        voice->linear_slides = variables->use_linear_slides;
         voice->stereo = variables->use_stereo;
         voice->get_voice().set_priority(voice->is_foreground() ? 3 : 2);
         if (voice->process()) {

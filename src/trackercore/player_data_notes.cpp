@@ -55,7 +55,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             return 0;
         }
         ch.nna_pending = 1;
-        bool linear = song->get_variables()->use_linear_slides;
+        bool linear = rules().use_linear_slides;
         bool any_start = false;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             Instrument::Layer* layer = slot.layer;
@@ -109,7 +109,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     } else if (note == NOTE_CUT) {
         for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
     } else if (note == NOTE_OFF) {
-        const bool xm_key_off = song->get_variables()->key_off_cuts_without_envelope;
+        const bool xm_key_off = rules().key_off_cuts_without_envelope;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             if (!slot.layer) continue;
             slot.note_off_flags |= NOTE_OFF_KEY_RELEASED;
@@ -129,14 +129,14 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
 }
 
 void Player_Data::process_instrument_without_note(int channel, unsigned char instrument) {
-    const int rule = song->get_variables()->instrument_without_note;
-    if (rule == Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
+    const int rule = rules().instrument_without_note;
+    if (rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
     Channel_Control& ch = channels[channel];
     Instrument* target = song->get_instrument(instrument);
     // The sounding note keeps its layers and sample; the channel's next note takes the new instrument.
     ch.instrument_index = instrument;
     ch.instrument = target;
-    const bool retrigger = rule == Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    const bool retrigger = rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
         Channel_Control::Layer_Slot& slot = ch.slot[i];
         Sample* sample = slot.sample;

@@ -13,25 +13,19 @@ Song::Song_Variables::Song_Variables()
       mixing_volume_prop("Mixing Volume", &mixing_volume, 0, 128),
       stereo_separation_prop("Stereo Separation", &stereo_separation, 0, 128),
       use_stereo_prop("Stereo", &use_stereo),
-      use_linear_slides_prop("Linear Slides", &use_linear_slides),
-      old_effects_prop("Old Effects", &old_effects),
-      compatible_gxx_prop("Compatible GXX", &compatible_gxx),
-      fadeout_scale_prop("Fade-out Scale", &fadeout_scale, FADEOUT_SCALE_OLD, FADEOUT_SCALE_XM),
-      empty_order_ends_song_prop("Empty Order Ends Song", &empty_order_ends_song),
-      key_off_cuts_without_envelope_prop("Key Off Cuts Without Envelope", &key_off_cuts_without_envelope),
-      instrument_without_note_prop("Instrument Without Note", &instrument_without_note,
-                                   INSTRUMENT_WITHOUT_NOTE_IGNORED, INSTRUMENT_WITHOUT_NOTE_RETRIGGERS),
-      global_volume_slide_step_prop("Global Volume Slide Step", &global_volume_slide_step, 1, 2),
-      pattern_loop_carries_over_prop("Pattern Loop Carries Over", &pattern_loop_carries_over),
-      offset_past_end_cuts_note_prop("Offset Past End Cuts Note", &offset_past_end_cuts_note),
       // The editors list them in this order, which differs from the fields'.
       properties{&name_prop,          &message_prop,           &filename_prop,
                  &row_hilight_major_prop, &row_hilight_minor_prop, &mixing_volume_prop,
-                 &stereo_separation_prop, &use_stereo_prop,        &use_linear_slides_prop,
-                 &old_effects_prop,       &compatible_gxx_prop,    &fadeout_scale_prop,
-                 &empty_order_ends_song_prop, &key_off_cuts_without_envelope_prop,
-                 &instrument_without_note_prop, &global_volume_slide_step_prop, &pattern_loop_carries_over_prop,
-                 &offset_past_end_cuts_note_prop} {
+                 &stereo_separation_prop, &use_stereo_prop} {
+    for (size_t i = 0; i < Playback_Rules::list().size(); i++) {
+        const Playback_Rules::Entry& rule = Playback_Rules::list()[i];
+        if (rule.flag)
+            rule_properties.push_back(std::make_unique<Bool_Property_Bridge>(rule.caption, &(rules.*rule.flag)));
+        else
+            rule_properties.push_back(
+                std::make_unique<Int_Property_Bridge>(rule.caption, &(rules.*rule.number), rule.min, rule.max));
+        properties.push_back(rule_properties.back().get());
+    }
     reset();
 }
 
@@ -46,16 +40,7 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     mixing_volume = from.mixing_volume;
     stereo_separation = from.stereo_separation;
     use_stereo = from.use_stereo;
-    use_linear_slides = from.use_linear_slides;
-    old_effects = from.old_effects;
-    compatible_gxx = from.compatible_gxx;
-    fadeout_scale = from.fadeout_scale;
-    empty_order_ends_song = from.empty_order_ends_song;
-    key_off_cuts_without_envelope = from.key_off_cuts_without_envelope;
-    instrument_without_note = from.instrument_without_note;
-    global_volume_slide_step = from.global_volume_slide_step;
-    pattern_loop_carries_over = from.pattern_loop_carries_over;
-    offset_past_end_cuts_note = from.offset_past_end_cuts_note;
+    rules = from.rules;
     return *this;
 }
 
@@ -68,30 +53,7 @@ void Song::Song_Variables::reset() {
     mixing_volume = 48;
     stereo_separation = 128;
     use_stereo = true;
-    use_linear_slides = true;
-    old_effects = false;
-    compatible_gxx = false;
-    use_it_rules();
-}
-
-void Song::Song_Variables::use_it_rules() {
-    fadeout_scale = FADEOUT_SCALE_IT;
-    empty_order_ends_song = true;
-    key_off_cuts_without_envelope = false;
-    instrument_without_note = INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
-    global_volume_slide_step = 1;
-    pattern_loop_carries_over = false;
-    offset_past_end_cuts_note = false;
-}
-
-void Song::Song_Variables::use_old_native_rules() {
-    fadeout_scale = FADEOUT_SCALE_OLD;
-    empty_order_ends_song = false;
-    key_off_cuts_without_envelope = false;
-    instrument_without_note = INSTRUMENT_WITHOUT_NOTE_IGNORED;
-    global_volume_slide_step = 1;
-    pattern_loop_carries_over = false;
-    offset_past_end_cuts_note = false;
+    rules = Playback_Rules::native();
 }
 
 // Initial variables
@@ -251,7 +213,7 @@ void Song::clear_default_instrument_pannings() {
 }
 
 int Song::get_next_order(int position) const {
-    const bool empty_ends = variables.empty_order_ends_song;
+    const bool empty_ends = variables.rules.empty_order_ends_song;
     int candidate = std::max(position, -1);
     for (int step = 0; step < MAX_ORDERS; step++) {
         candidate = candidate + 1 >= MAX_ORDERS ? 0 : candidate + 1;

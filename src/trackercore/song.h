@@ -1,10 +1,13 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "common/components/data/property_bridge.h"
 #include "trackercore/instrument.h"
 #include "trackercore/pattern.h"
+#include "trackercore/playback_rules.h"
 #include "trackercore/sample.h"
 
 // The whole module in memory. Every slot always exists; "empty" is a state of a slot.
@@ -44,40 +47,13 @@ public:
         Int_Property_Bridge stereo_separation_prop;
         bool use_stereo;
         Bool_Property_Bridge use_stereo_prop;
-        bool use_linear_slides;
-        Bool_Property_Bridge use_linear_slides_prop;
-        bool old_effects;
-        Bool_Property_Bridge old_effects_prop;
-        bool compatible_gxx;
-        Bool_Property_Bridge compatible_gxx_prop;
-        // Playback rules of the format a song came from. Songs made here use the IT ones;
-        // native files saved before the rules existed load with the values that keep their sound.
-        int fadeout_scale;  // the fade-out volume a note starts from; the layer's rate counts against it
-        Int_Property_Bridge fadeout_scale_prop;
-        bool empty_order_ends_song;  // an empty order (255) ends the list instead of being skipped
-        Bool_Property_Bridge empty_order_ends_song_prop;
-        bool key_off_cuts_without_envelope;  // key-off silences a note without a volume envelope (XM)
-        Bool_Property_Bridge key_off_cuts_without_envelope_prop;
-        int instrument_without_note;  // one of the INSTRUMENT_WITHOUT_NOTE_* values
-        Int_Property_Bridge instrument_without_note_prop;
-        int global_volume_slide_step;  // global volume change per unit of W: 2 where the format counts 0..64 (XM)
-        Int_Property_Bridge global_volume_slide_step_prop;
-        bool pattern_loop_carries_over;  // a loop ending on a pattern's last row starts the next one at its row (XM)
-        Bool_Property_Bridge pattern_loop_carries_over_prop;
-        bool offset_past_end_cuts_note;  // a sample offset at or past the sample's end silences the note (XM)
-        Bool_Property_Bridge offset_past_end_cuts_note_prop;
-
-        static constexpr int FADEOUT_SCALE_OLD = 512;
-        static constexpr int FADEOUT_SCALE_IT = 1024;
-        static constexpr int FADEOUT_SCALE_XM = 2048;  // the XM rate is stored divided by 16
-        // What an instrument number in a cell without a note does.
-        static constexpr int INSTRUMENT_WITHOUT_NOTE_IGNORED = 0;
-        static constexpr int INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME = 1;    // IT, S3M: also taken for later notes
-        static constexpr int INSTRUMENT_WITHOUT_NOTE_RETRIGGERS = 2;     // XM: volume, pan and envelopes reset
-        void use_it_rules();
-        void use_old_native_rules();
+        // Where the formats disagree on how a song plays. Songs made here use the IT rules;
+        // each rule is a property after the ones above, in the order of Playback_Rules::list.
+        Playback_Rules rules;
+        Property_Bridge* get_rule_property(size_t index) const { return rule_properties[index].get(); }
 
     private:
+        std::vector<std::unique_ptr<Property_Bridge>> rule_properties;
         Property_Bridge_List properties;
     };
 

@@ -25,9 +25,8 @@ constexpr int64_t REFERENCE_C5_FREQUENCY = 16726;
 void Voice_Control::reset() {
     mixer = nullptr;
     filter = Filter_Control{};
-    filters_enabled = global_volume = mixing_volume = linear_slides = stereo = 0;
-    fadeout_scale = FADEOUT_FULL;
-    offset_past_end_cuts = false;
+    filters_enabled = global_volume = mixing_volume = stereo = 0;
+    rules = &Playback_Rules::native();
     layer_index = 0;
     channel = nullptr;
     period = 0;
@@ -157,13 +156,13 @@ int Voice_Control::process() {
     period = std::clamp(period, MIN_PERIOD, MAX_PERIOD);
 
     if (start_state == 1 || start_state == 2) {
-        if (offset_past_end_cuts && sample_offset >= sample->data.get_size()) return 1;
+        if (rules->offset_past_end_cuts_note && sample_offset >= sample->data.get_size()) return 1;
         voice.setup_sample(&sample->data, sample_offset < 0 ? 0 : sample_offset);
-        fadeout = std::max(1, fadeout_scale);
+        fadeout = std::max(1, rules->fadeout_scale);
         vibrato_sweep = 0;
     }
     if (envelope_restart) {
-        fadeout = std::max(1, fadeout_scale);
+        fadeout = std::max(1, rules->fadeout_scale);
         vibrato_sweep = 0;
         vibrato_position = 0;
         envelope_restart = 0;
@@ -207,7 +206,7 @@ int Voice_Control::process() {
 // every frame it has left is silent: it is released, with no tail to fade.
 bool Voice_Control::silent_for_good() const {
     if (is_foreground() || voice.get_left_volume() != 0 || voice.get_right_volume() != 0) return false;
-    const int64_t scale = std::max(1, fadeout_scale);
+    const int64_t scale = std::max(1, rules->fadeout_scale);
     const int64_t envelope = (volume_envelope.enabled && volume_envelope.ended) ? volume_envelope.value : 64;
     const int64_t loudest = std::min<int64_t>(fadeout, scale) * channel_volume * volume *
                             std::max(mixing_volume, 128) * std::max(global_volume, 128) * envelope;
@@ -217,7 +216,7 @@ bool Voice_Control::silent_for_good() const {
 
 void Voice_Control::apply_volume() {
     // The fade-out counts against the song's scale; at 512 this is the plain product >> 28.
-    const int64_t scale = std::max(1, fadeout_scale);
+    const int64_t scale = std::max(1, rules->fadeout_scale);
     int64_t product = std::min<int64_t>(fadeout, scale) * channel_volume * volume * mixing_volume *
                       global_volume * volume_envelope.value;
     played_volume = (channel && channel->muted) ? 0 : (int)((product * FADEOUT_FULL / scale) >> 28);
@@ -264,13 +263,13 @@ int Voice_Control::pitch_envelope_period(int played) {
         return played;
     }
     int shifted_note2 = std::max(2 * (int)note + pitch_envelope.value, 0);
-    int delta = (int)::get_period((unsigned short)shifted_note2, 0, linear_slides) -
-                (int)::get_period((unsigned short)(2 * note), 0, linear_slides);
+    int delta = (int)::get_period((unsigned short)shifted_note2, 0, rules->use_linear_slides) -
+                (int)::get_period((unsigned short)(2 * note), 0, rules->use_linear_slides);
     return std::max(played + delta, 1);
 }
 
 void Voice_Control::apply_frequency_and_filter(int played) {
-    int64_t frequency = (int64_t)::get_frequency((unsigned int)played, linear_slides) *
+    int64_t frequency = (int64_t)::get_frequency((unsigned int)played, rules->use_linear_slides) *
                         sample->data.get_c5_freq() / REFERENCE_C5_FREQUENCY;
     played_period = played;
     played_frequency = (unsigned int)std::clamp<int64_t>(frequency, 0, INT_MAX);

@@ -6,6 +6,7 @@
 #include "trackercore/channel_control.h"
 #include "trackercore/envelope.h"
 #include "trackercore/filter_control.h"
+#include "trackercore/playback_rules.h"
 
 class Mixer_Base;
 
@@ -84,10 +85,9 @@ public:
     int filters_enabled = 0;
     int global_volume = 0;
     int mixing_volume = 0;
-    int fadeout_scale = FADEOUT_FULL;  // the song's fade-out scale
-    bool offset_past_end_cuts = false;  // the song's rule for a start at or past the sample's end
-    int linear_slides = 0;
     int stereo = 0;
+    // The song's playback rules, read where they apply.
+    const Playback_Rules* rules = &Playback_Rules::native();
 
 private:
     int envelope_value_when_disabled(const Envelope* envelope) const;

@@ -55,9 +55,9 @@ TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
     EXPECT_EQ(v.row_hilight_minor, 4);
     EXPECT_EQ(v.row_hilight_major, 16);
     EXPECT_TRUE(v.use_stereo);
-    EXPECT_FALSE(v.use_linear_slides);
-    EXPECT_TRUE(v.old_effects);
-    EXPECT_TRUE(v.compatible_gxx);
+    EXPECT_FALSE(v.rules.use_linear_slides);
+    EXPECT_TRUE(v.rules.old_effects);
+    EXPECT_TRUE(v.rules.compatible_gxx);
     EXPECT_EQ(v.mixing_volume, 80);
     EXPECT_EQ(v.stereo_separation, 64);
     EXPECT_EQ(v.message, "line one\nline two");

@@ -226,9 +226,9 @@ TEST_F(LoaderModFile, ProTrackerSongVariablesSamplesAndPatterns) {
 
     const Song::Song_Variables& vars = *song.get_variables();
     EXPECT_EQ(vars.name, "Mod Song");
-    EXPECT_FALSE(vars.use_linear_slides);
-    EXPECT_TRUE(vars.old_effects);
-    EXPECT_TRUE(vars.empty_order_ends_song);
+    EXPECT_FALSE(vars.rules.use_linear_slides);
+    EXPECT_TRUE(vars.rules.old_effects);
+    EXPECT_TRUE(vars.rules.empty_order_ends_song);
     const Song::Initial_Variables& initial = *song.get_initial_variables();
     EXPECT_EQ(initial.speed, 6);
     EXPECT_EQ(initial.tempo, 125);

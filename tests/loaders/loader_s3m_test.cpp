@@ -122,9 +122,9 @@ TEST_F(LoaderS3mFile, LoadsSongVariablesSamplesAndPatterns) {
 
     EXPECT_EQ(song.get_variables()->name, "S3M Song");
     EXPECT_EQ(song.get_variables()->mixing_volume, 40);
-    EXPECT_FALSE(song.get_variables()->use_linear_slides);
-    EXPECT_TRUE(song.get_variables()->old_effects);
-    EXPECT_TRUE(song.get_variables()->compatible_gxx);
+    EXPECT_FALSE(song.get_variables()->rules.use_linear_slides);
+    EXPECT_TRUE(song.get_variables()->rules.old_effects);
+    EXPECT_TRUE(song.get_variables()->rules.compatible_gxx);
     EXPECT_EQ(song.get_initial_variables()->global_volume, 96);
     EXPECT_EQ(song.get_initial_variables()->speed, 4);
     EXPECT_EQ(song.get_initial_variables()->tempo, 150);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -107,8 +108,9 @@ TEST(LoaderWM, SongRoundTripKeepsEveryFieldAndTheMixer) {
     EXPECT_TRUE(a == b);
 }
 
-// A file saved before the playback rules were stored plays as it did: old fade-out scale,
-// empty orders skipped. One that stores them gets them back, whatever the loading song had.
+// A file saved before a playback rule was stored plays as it did: each missing rule takes the
+// old native value (old fade-out scale, empty orders skipped, ...). One that stores them gets
+// them back, whatever the loading song had. The three switches were stored from the start.
 TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     Scratch_Dir dir;
     Tracker_Instance source;
@@ -117,31 +119,45 @@ TEST(LoaderWM, PlaybackRulesMissingFromAFileAreTheOldOnes) {
     source.saver_wm.get_dds_from_song(&tree);
     DDS* vars = tree.get_dynamic_data_struct_var("variables");
     ASSERT_NE(vars, nullptr);
-    for (const char* key : {"fadeout_scale", "empty_order_ends_song", "key_off_cuts_without_envelope",
-                            "instrument_without_note", "global_volume_slide_step",
-                            "pattern_loop_carries_over", "offset_past_end_cuts_note"})
-        vars->delete_var(key);
+    const std::vector<std::string> always_stored = {"use_linear_slides", "old_effects", "compatible_gxx"};
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list())
+        if (std::find(always_stored.begin(), always_stored.end(), rule.key) == always_stored.end())
+            vars->delete_var(rule.key);
     std::string old_file = dir.file("old.wm"), new_file = dir.file("new.wm");
     Scratch_Dir::write(old_file, container("WDMM", 1, 0, pack(tree)));
     ASSERT_EQ(source.file_format_manager.save_module(new_file.c_str()), 0);
 
     Tracker_Instance ti;
     ASSERT_EQ(ti.file_format_manager.load_module(old_file.c_str()), Loader::SUCCESS);
-    const Song::Song_Variables& v = *ti.song.get_variables();
-    EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_OLD);
-    EXPECT_FALSE(v.empty_order_ends_song);
-    EXPECT_FALSE(v.key_off_cuts_without_envelope);
-    EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_IGNORED);
-    EXPECT_EQ(v.global_volume_slide_step, 1);
-    EXPECT_FALSE(v.pattern_loop_carries_over);
-    EXPECT_FALSE(v.offset_past_end_cuts_note);
+    Playback_Rules expected = Playback_Rules::of_format(Playback_Rules::Format::OLD_NATIVE);
+    expected.use_linear_slides = source.song.variables.rules.use_linear_slides;
+    expected.old_effects = source.song.variables.rules.old_effects;
+    expected.compatible_gxx = source.song.variables.rules.compatible_gxx;
+    EXPECT_TRUE(ti.song.variables.rules == expected);
+    EXPECT_EQ(ti.song.variables.rules.fadeout_scale, Playback_Rules::FADEOUT_SCALE_OLD);
+    EXPECT_FALSE(ti.song.variables.rules.empty_order_ends_song);
     ASSERT_EQ(ti.file_format_manager.load_module(new_file.c_str()), Loader::SUCCESS);
-    EXPECT_EQ(v.fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
-    EXPECT_TRUE(v.key_off_cuts_without_envelope);
-    EXPECT_EQ(v.instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
-    EXPECT_EQ(v.global_volume_slide_step, 2);
-    EXPECT_TRUE(v.pattern_loop_carries_over);
-    EXPECT_TRUE(v.offset_past_end_cuts_note);
+    EXPECT_TRUE(ti.song.variables.rules == source.song.variables.rules);
+}
+
+// Every rule reaches the file under its key and comes back, whichever value it holds.
+TEST(LoaderWM, EveryPlaybackRuleRoundTrips) {
+    Scratch_Dir dir;
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {
+        SCOPED_TRACE(rule.key);
+        Tracker_Instance source;
+        build_rich_song(source.song);
+        Playback_Rules& rules = source.song.variables.rules;
+        if (rule.flag)
+            rules.*rule.flag = !(rules.*rule.flag);
+        else
+            rules.*rule.number = rules.*rule.number == rule.max ? rule.min : rule.max;
+        std::string file = dir.file(std::string(rule.key) + ".wm");
+        ASSERT_EQ(source.file_format_manager.save_module(file.c_str()), 0);
+        Tracker_Instance ti;
+        ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+        EXPECT_TRUE(ti.song.variables.rules == rules);
+    }
 }
 
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {

@@ -360,14 +360,14 @@ TEST_F(LoaderXmFile, LoadsHeaderPatternsAndMessage) {
     EXPECT_EQ(song.get_variables()->name, "Test Song");
     EXPECT_EQ(song.get_variables()->message,
               "XM Imported file using\n-Wendmoor-\nhttps://wendmoor.org\nOriginal file written with Wendmoor Tests");
-    EXPECT_TRUE(song.get_variables()->use_linear_slides);
-    EXPECT_EQ(song.get_variables()->fadeout_scale, Song::Song_Variables::FADEOUT_SCALE_XM);
-    EXPECT_TRUE(song.get_variables()->key_off_cuts_without_envelope);
-    EXPECT_EQ(song.get_variables()->instrument_without_note, Song::Song_Variables::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
-    EXPECT_EQ(song.get_variables()->global_volume_slide_step, 2);
-    EXPECT_TRUE(song.get_variables()->pattern_loop_carries_over);
-    EXPECT_TRUE(song.get_variables()->offset_past_end_cuts_note);
-    EXPECT_TRUE(song.get_variables()->empty_order_ends_song);
+    EXPECT_TRUE(song.get_variables()->rules.use_linear_slides);
+    EXPECT_EQ(song.get_variables()->rules.fadeout_scale, Playback_Rules::FADEOUT_SCALE_XM);
+    EXPECT_TRUE(song.get_variables()->rules.key_off_cuts_without_envelope);
+    EXPECT_EQ(song.get_variables()->rules.instrument_without_note, Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS);
+    EXPECT_EQ(song.get_variables()->rules.global_volume_slide_step, 2);
+    EXPECT_TRUE(song.get_variables()->rules.pattern_loop_carries_over);
+    EXPECT_TRUE(song.get_variables()->rules.offset_past_end_cuts_note);
+    EXPECT_TRUE(song.get_variables()->rules.empty_order_ends_song);
     EXPECT_EQ(song.get_initial_variables()->speed, 5);
     EXPECT_EQ(song.get_initial_variables()->tempo, 140);
     EXPECT_EQ(song.get_order(0), 0);

@@ -40,9 +40,9 @@ protected:
         v.mixing_volume = 90;
         v.stereo_separation = 100;
         v.use_stereo = false;
-        v.use_linear_slides = false;
-        v.old_effects = true;
-        v.compatible_gxx = true;
+        v.rules.use_linear_slides = false;
+        v.rules.old_effects = true;
+        v.rules.compatible_gxx = true;
         Song::Initial_Variables& init = *s.get_initial_variables();
         init.global_volume = 99;
         init.speed = 4;

@@ -32,16 +32,9 @@ inline void expect_songs_equal(Song& a, Song& b) {
     EXPECT_EQ(va.mixing_volume, vb.mixing_volume);
     EXPECT_EQ(va.stereo_separation, vb.stereo_separation);
     EXPECT_EQ(va.use_stereo, vb.use_stereo);
-    EXPECT_EQ(va.use_linear_slides, vb.use_linear_slides);
-    EXPECT_EQ(va.old_effects, vb.old_effects);
-    EXPECT_EQ(va.compatible_gxx, vb.compatible_gxx);
-    EXPECT_EQ(va.fadeout_scale, vb.fadeout_scale);
-    EXPECT_EQ(va.empty_order_ends_song, vb.empty_order_ends_song);
-    EXPECT_EQ(va.key_off_cuts_without_envelope, vb.key_off_cuts_without_envelope);
-    EXPECT_EQ(va.instrument_without_note, vb.instrument_without_note);
-    EXPECT_EQ(va.global_volume_slide_step, vb.global_volume_slide_step);
-    EXPECT_EQ(va.pattern_loop_carries_over, vb.pattern_loop_carries_over);
-    EXPECT_EQ(va.offset_past_end_cuts_note, vb.offset_past_end_cuts_note);
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list())
+        EXPECT_EQ(rule.flag ? (int)(va.rules.*rule.flag) : va.rules.*rule.number,
+                  rule.flag ? (int)(vb.rules.*rule.flag) : vb.rules.*rule.number) << rule.key;
     const Song::Initial_Variables &ia = *a.get_initial_variables(), &ib = *b.get_initial_variables();
     EXPECT_EQ(ia.global_volume, ib.global_volume);
     EXPECT_EQ(ia.speed, ib.speed);

@@ -227,7 +227,7 @@ TEST(Live_Keyboard_Release, ANoteThatWouldSoundForEverIsCut) {
         sample.data.set_loop_end(1000);
         sample.in_use = true;
         ti->song.make_instrument_out_of_sample_at(0, 0);
-        ti->song.variables.key_off_cuts_without_envelope = c.xm_key_off;
+        ti->song.variables.rules.key_off_cuts_without_envelope = c.xm_key_off;
         Instrument::Layer* layer = ti->song.get_instrument(0)->get_layer(0);
         layer->volume_fadeout = c.fadeout;
         if (c.envelope_to_zero) {

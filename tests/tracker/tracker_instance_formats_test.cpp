@@ -35,7 +35,7 @@ TEST_F(TrackerInstanceFormats, LoadsXmAndS3mSongsThroughTheRegistry) {
     ASSERT_EQ(files.load_module((corpus + "/songs/inside_out.s3m").c_str()), Loader::SUCCESS);
     EXPECT_EQ(instance.song.get_variables()->message, "");
     EXPECT_GT(instance.song.get_patterns_used(), 10);
-    EXPECT_FALSE(instance.song.get_variables()->use_linear_slides);
+    EXPECT_FALSE(instance.song.get_variables()->rules.use_linear_slides);
 
     // The WAV loader is never chosen for a song.
     testing::internal::CaptureStdout();

@@ -97,7 +97,7 @@ TEST_F(Player_Effects, VolumeColumnSlideToNoteUsesItsSpeedTable) {
 
 TEST_F(Player_Effects, CompatibleGxxSwitchLeavesSlidesAlone) {
     for (bool compatible : {false, true}) {
-        song.variables.compatible_gxx = compatible;
+        song.variables.rules.compatible_gxx = compatible;
         put(0, 0, cell(48, 0, EMPTY_FIELD, 'E', 0x10));
         put(0, 1, cell(50, EMPTY_FIELD, EMPTY_FIELD, 'G', 0));
         player.play_start_pattern(0);
@@ -113,7 +113,7 @@ TEST_F(Player_Effects, VibratoDepthPositionAndOldEffects) {
     V normal = run(cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), [&] { return period() - linear_period(48); }, 8);
     EXPECT_EQ(normal, (V{0, 97 * 8 / 256 * 4, 180 * 8 / 256 * 4, 235 * 8 / 256 * 4, 255 * 8 / 256 * 4,
                          235 * 8 / 256 * 4, 180 * 8 / 256 * 4, 97 * 8 / 256 * 4}));
-    song.variables.old_effects = true;
+    song.variables.rules.old_effects = true;
     V old = run(cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), [&] { return period() - linear_period(48); }, 8);
     // Double depth, and the position holds on each row tick.
     EXPECT_EQ(old, (V{0, 0, 97 * 8 / 128 * 4, 180 * 8 / 128 * 4, 235 * 8 / 128 * 4, 255 * 8 / 128 * 4,
@@ -161,7 +161,7 @@ TEST_F(Player_Effects, ArpeggioLinearAndAmiga) {
     const int p = linear_period(48);
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), [&] { return period(); }, 6),
               (V{p, p - 4 * 64, p - 7 * 64, p, p - 4 * 64, p - 7 * 64}));
-    song.variables.use_linear_slides = false;
+    song.variables.rules.use_linear_slides = false;
     V amiga = run(cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), [&] { return period(); }, 3);
     EXPECT_EQ(amiga, (V{(int)get_period(96, 0, false), (int)get_period(104, 0, false), (int)get_period(110, 0, false)}));
 }
@@ -190,7 +190,7 @@ TEST_F(Player_Effects, ChannelAndGlobalVolumes) {
               (V{16, 16, 16, 16, 16, 16, 19, 19}));
     EXPECT_EQ(played_volume(), (int)(((int64_t)512 * 64 * 256 * 48 * 19 * 64) >> 28));
     // XM counts global volume 0..64: each step of its slide is two of ours.
-    song.variables.global_volume_slide_step = 2;
+    song.variables.rules.global_volume_slide_step = 2;
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x90), effect('W', 0x0A), [&] { return player.get_global_volume(); }, 8),
               (V{128, 128, 128, 128, 128, 128, 128, 108}));
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x10), effect('W', 0x3F), [&] { return player.get_global_volume(); }, 8),

@@ -40,7 +40,7 @@ TEST_F(Player_Notes, NoteWithoutInstrumentNeedsAnEarlierOne) {
 // applies the default volume of its sample for the last note; XM also resets the pan to that
 // sample's and starts the envelopes and fade-out again. None of them restarts the sample.
 TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
-    using V = Song::Song_Variables;
+    using V = Playback_Rules;
     make_sample(1, 100, true);
     song.sample[0].def_volume = 40;
     song.sample[1].def_volume = 30;
@@ -70,7 +70,7 @@ TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
                    Case{V::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME, 30, 200, 13, &song.sample[1]},
                    Case{V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS, 30, 16 * 255 / 64, 1, &song.sample[1]}}) {
         SCOPED_TRACE(c.rule);
-        song.variables.instrument_without_note = c.rule;
+        song.variables.rules.instrument_without_note = c.rule;
         start();
         play_rows(2);
         Voice_Control* voice = foreground(0);
@@ -85,7 +85,7 @@ TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
         EXPECT_EQ(voice->get_volume_envelope().position, c.envelope_position);
         bool revived = c.rule == V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
         EXPECT_EQ(voice->get_note_off_flags(), revived ? 0 : NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
-        EXPECT_EQ(voice->get_fadeout(), song.variables.fadeout_scale - (revived ? 0 : 7 * 64));
+        EXPECT_EQ(voice->get_fadeout(), song.variables.rules.fadeout_scale - (revived ? 0 : 7 * 64));
         ticks(6);
         ASSERT_NE(foreground(0), nullptr);
         EXPECT_EQ(foreground(0)->get_sample(), c.next_sample);
@@ -103,7 +103,7 @@ TEST_F(Player_Notes, OffsetPastTheEndUnderEachRule) {
     put(1, 0, cell(48, 1, EMPTY_FIELD, 'O', 0));
     for (bool cuts : {false, true}) {
         SCOPED_TRACE(cuts);
-        song.variables.offset_past_end_cuts_note = cuts;
+        song.variables.rules.offset_past_end_cuts_note = cuts;
         start();
         ticks(2);
         EXPECT_EQ(voices_on(0), cuts ? 0 : 1);
@@ -149,7 +149,7 @@ TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain)
     // The rate counts against the format's scale: old native files 512, IT 1024, XM 2048.
     for (int scale : {512, 1024, 2048}) {
         SCOPED_TRACE(scale);
-        song.variables.fadeout_scale = scale;
+        song.variables.rules.fadeout_scale = scale;
         start();
         play_rows(1);
         ticks(1);
@@ -197,7 +197,7 @@ TEST_F(Player_Notes, NoteFadeFadesAndKeepsTheSustain) {
 // XM: key-off silences a note without a volume envelope at once; with one, whether it loops
 // or holds a sustain, the sustain is released and the fade starts.
 TEST_F(Player_Notes, KeyOffUnderTheXmRule) {
-    song.variables.key_off_cuts_without_envelope = true;
+    song.variables.rules.key_off_cuts_without_envelope = true;
     song.instrument[0].layers[0].volume_fadeout = 128;
     for (int c = 1; c < 3; c++) {
         Instrument::Layer& layer = make_instrument(c, 0);
@@ -255,7 +255,7 @@ TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
             case NNA_NOTE_FADE:
                 ASSERT_TRUE(first_alive);
                 EXPECT_EQ(first->get_note_off_flags(), NOTE_OFF_FADING);
-                EXPECT_LT(first->get_fadeout(), song.variables.fadeout_scale);
+                EXPECT_LT(first->get_fadeout(), song.variables.rules.fadeout_scale);
                 break;
         }
     }

@@ -79,7 +79,7 @@ TEST_F(Player_Core, SpeedOneMakesEveryTickARowTick) {
 }
 
 TEST_F(Player_Core, OrdersAtOrAbove200AreSkippedAndASingleOrderLoops) {
-    song.variables.empty_order_ends_song = false;
+    song.variables.rules.empty_order_ends_song = false;
     song.set_order(0, 254);
     song.set_order(1, 253);
     song.set_order(5, 3);
@@ -204,7 +204,7 @@ TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     for (int row : {2000, 2001, 2002}) plain.push_back(row);
     for (bool carry : {false, true}) {
         SCOPED_TRACE(carry);
-        song.variables.pattern_loop_carries_over = carry;
+        song.variables.rules.pattern_loop_carries_over = carry;
         player.play_start_song();
         EXPECT_EQ(rows_played(21), carry ? carried : plain);
     }
@@ -316,7 +316,7 @@ TEST_F(Player_Core, StartTakesChannelStateFromInitialVariables) {
 }
 
 TEST_F(Player_Core, NextAndPreviousOrderWrapOverPatternOrders) {
-    song.variables.empty_order_ends_song = false;
+    song.variables.rules.empty_order_ends_song = false;
     song.set_order(1, 255);
     song.set_order(2, 2);
     song.set_order(3, 3);
@@ -339,7 +339,7 @@ TEST_F(Player_Core, EmptyOrderEndsTheListOnlyUnderItsRule) {
     song.set_order(3, 0);
     for (bool ends : {false, true}) {
         SCOPED_TRACE(ends);
-        song.variables.empty_order_ends_song = ends;
+        song.variables.rules.empty_order_ends_song = ends;
         player.play_start_song();
         ticks(6);  // row 0 of order 0, then the next order is chosen
         EXPECT_EQ(player.get_current_order(), ends ? 0 : 3);

@@ -35,7 +35,7 @@ TEST(Song, ResetState) {
     EXPECT_EQ(song->variables.row_hilight_minor, 4);
     EXPECT_EQ(song->variables.row_hilight_major, 16);
     EXPECT_EQ(song->variables.mixing_volume, 48);
-    EXPECT_TRUE(song->variables.use_linear_slides);
+    EXPECT_TRUE(song->variables.rules.use_linear_slides);
     EXPECT_EQ(song->initial_variables.tempo, 125);
     EXPECT_EQ(song->initial_variables.speed, 6);
     EXPECT_EQ(song->initial_variables.channel[63].pan, 32);
@@ -94,7 +94,7 @@ TEST(Song, OrderWalkSkipsSeparatorsAndWraps) {
 
 TEST(Song, LonePatternIsFoundAfterAFullTurn) {
     auto song = new_song();
-    song->variables.empty_order_ends_song = false;
+    song->variables.rules.empty_order_ends_song = false;
     song->set_order(9, 0);
     EXPECT_EQ(song->get_next_order(9), 9);
     EXPECT_EQ(song->get_next_order(254), 9);
@@ -256,8 +256,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
     EXPECT_EQ(song->initial_variables.speed, 1);
     song->initial_variables.channel[5].pan_prop.set(65);
     EXPECT_EQ(song->initial_variables.channel[5].pan, 64);
-    song->variables.old_effects_prop.set(true);
-    EXPECT_TRUE(song->variables.old_effects);
+    static_cast<Bool_Property_Bridge*>(song->variables.get_rule_property(1))->set(true);
+    EXPECT_TRUE(song->variables.rules.old_effects);
 }
 
 TEST(SongVariables, CopiesKeepTheirOwnBridges) {

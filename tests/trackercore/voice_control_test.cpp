@@ -114,7 +114,7 @@ TEST_F(Voice_Envelopes, EnvelopeEndingAboveZeroHoldsAndFades) {
     ASSERT_NE(foreground(0), nullptr);
     EXPECT_EQ(envelope_value(), 32);
     EXPECT_TRUE(foreground(0)->get_note_off_flags() & NOTE_OFF_FADING);
-    EXPECT_EQ(foreground(0)->get_fadeout(), Song::Song_Variables::FADEOUT_SCALE_IT);
+    EXPECT_EQ(foreground(0)->get_fadeout(), Playback_Rules::FADEOUT_SCALE_IT);
     EXPECT_EQ(played_volume(), 48 * 256 / 2);
 }
 
@@ -243,7 +243,7 @@ TEST_F(Voice_Envelopes, MissingSampleDataEndsTheVoice) {
 }
 
 TEST_F(Voice_Envelopes, OldPeriodsGiveAmigaFrequencies) {
-    song.variables.use_linear_slides = false;
+    song.variables.rules.use_linear_slides = false;
     put(0, 0, cell(48, 0));
     player.play_start_pattern(0);
     ticks(1);

@@ -1,0 +1,73 @@
+#include "trackercore/playback_rules.h"
+
+namespace {
+
+using Format = Playback_Rules::Format;
+
+template <class T>
+T pick(Format format, T it, T xm, T s3m, T mod, T old_native) {
+    const T column[] = {it, xm, s3m, mod, old_native};
+    return column[(int)format];
+}
+
+constexpr int FADE_OLD = Playback_Rules::FADEOUT_SCALE_OLD;
+constexpr int FADE_IT = Playback_Rules::FADEOUT_SCALE_IT;
+constexpr int FADE_XM = Playback_Rules::FADEOUT_SCALE_XM;
+constexpr int INS_IGNORED = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED;
+constexpr int INS_VOLUME = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
+constexpr int INS_RETRIGGER = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+
+}  // namespace
+
+Playback_Rules Playback_Rules::of_format(Format f) {
+    Playback_Rules r;
+    //                                       IT           XM             S3M          MOD          old native
+    r.use_linear_slides             = pick(f, true,        true,          false,       false,       true);
+    r.old_effects                   = pick(f, false,       false,         true,        true,        false);
+    r.compatible_gxx                = pick(f, false,       false,         true,        false,       false);
+    r.fadeout_scale                 = pick(f, FADE_IT,     FADE_XM,       FADE_IT,     FADE_IT,     FADE_OLD);
+    r.empty_order_ends_song         = pick(f, true,        true,          true,        true,        false);
+    r.key_off_cuts_without_envelope = pick(f, false,       true,          false,       false,       false);
+    r.instrument_without_note       = pick(f, INS_VOLUME,  INS_RETRIGGER, INS_VOLUME,  INS_VOLUME,  INS_IGNORED);
+    r.global_volume_slide_step      = pick(f, 1,           2,             1,           1,           1);
+    r.pattern_loop_carries_over     = pick(f, false,       true,          false,       false,       false);
+    r.offset_past_end_cuts_note     = pick(f, false,       true,          false,       false,       false);
+    return r;
+}
+
+const Playback_Rules& Playback_Rules::native() {
+    static const Playback_Rules rules = of_format(Format::IT);
+    return rules;
+}
+
+namespace {
+
+using Rules = Playback_Rules;
+
+Rules::Entry flag(const char* key, const char* caption, bool Rules::*member) {
+    return {key, caption, member, nullptr, 0, 1};
+}
+
+Rules::Entry number(const char* key, const char* caption, int Rules::*member, int min, int max) {
+    return {key, caption, nullptr, member, min, max};
+}
+
+}  // namespace
+
+// The editors and the native files list the rules in this order.
+std::span<const Playback_Rules::Entry> Playback_Rules::list() {
+    static const Entry entries[] = {
+        flag("use_linear_slides", "Linear Slides", &Rules::use_linear_slides),
+        flag("old_effects", "Old Effects", &Rules::old_effects),
+        flag("compatible_gxx", "Compatible GXX", &Rules::compatible_gxx),
+        number("fadeout_scale", "Fade-out Scale", &Rules::fadeout_scale, FADE_OLD, FADE_XM),
+        flag("empty_order_ends_song", "Empty Order Ends Song", &Rules::empty_order_ends_song),
+        flag("key_off_cuts_without_envelope", "Key Off Cuts Without Envelope", &Rules::key_off_cuts_without_envelope),
+        number("instrument_without_note", "Instrument Without Note", &Rules::instrument_without_note, INS_IGNORED,
+               INS_RETRIGGER),
+        number("global_volume_slide_step", "Global Volume Slide Step", &Rules::global_volume_slide_step, 1, 2),
+        flag("pattern_loop_carries_over", "Pattern Loop Carries Over", &Rules::pattern_loop_carries_over),
+        flag("offset_past_end_cuts_note", "Offset Past End Cuts Note", &Rules::offset_past_end_cuts_note),
+    };
+    return entries;
+}
