@@ -65,3 +65,21 @@ TEST(CliRenderChannels, ChannelFilesSumToTheFullRender) {
     for (size_t i = 0; i < full.size(); i++) worst = std::max(worst, std::labs(full[i] - sum[i]));
     EXPECT_LE(worst, 3) << "one rounding step per file at most";
 }
+
+// An ordinary song prints its summary line and nothing else: a start offset past the end of a
+// looping sample (sample 0 is 1024 frames, looped) is played from the loop, not reported.
+TEST(CliRender, PrintsOnlyTheSummaryForAnOrdinarySong) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    std::string song = dir.file("offset.it");
+    {
+        Tracker_Instance ti;
+        build_test_song(ti.song);
+        ti.song.get_pattern(0)->get_note_ref(3, 0) = Note{48, 0, 64, 'O' - 'A', 0x20};
+        ASSERT_EQ(ti.file_format_manager.save_module(song.c_str()), 0);
+    }
+    Cli_Run run("render " + song + " -o " + dir.file("offset.wav"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    EXPECT_TRUE(run.says("seconds, 44100 Hz, stereo")) << run.out;
+}

@@ -126,10 +126,9 @@ void Tracker_Voice::setup_sample(Sample_Data* data, int start) {
         Audio_Thread_Log::post(SOURCE, 292, "start index < 0???");
         return;
     }
-    if (start >= data->get_size()) {
-        if (!data->is_loop_enabled()) return;
-        Audio_Thread_Log::post(SOURCE, 300, "Sample offset in loop not implemented!");
-    }
+    // Past the end: a sample without a loop has nothing left to play; a looping one plays on
+    // from inside its loop (resolve_boundaries wraps the position).
+    if (start >= data->get_size() && !data->is_loop_enabled()) return;
     start_index = start;
     sample_data = data;
     backwards = 0;

@@ -227,26 +227,13 @@ TEST(TrackerVoice, SetupRefusesBadStarts) {
     rig.voice.setup_sample(sd.get(), 8);  // past the end of a sample without a loop
     EXPECT_FALSE(rig.voice.is_active());
 
+    // A start past the end of a looping sample is an ordinary case (a large offset): it plays
+    // from inside the loop, with nothing to report.
     set_loop(*sd, 2, 6, false);
-    testing::internal::CaptureStdout();
     rig.voice.setup_sample(sd.get(), 20);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // nothing printed on the audio thread
     EXPECT_TRUE(rig.voice.is_active());
-    // The same fault on every tick reports once until playback starts again.
-    for (int i = 0; i < 50; i++) rig.voice.setup_sample(sd.get(), 20);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Audio_Thread_Log::flush(), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
-              "Error: trackercore/tracker_voice:300: Sample offset in loop not implemented!\n");
-    rig.voice.setup_sample(sd.get(), 20);
     EXPECT_EQ(Audio_Thread_Log::flush(), 0);
-    Audio_Thread_Log::forget_repeats();
-    rig.voice.setup_sample(sd.get(), 20);
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(Audio_Thread_Log::flush(), 1);
-    testing::internal::GetCapturedStdout();
-    rig.voice.setup_sample(sd.get(), 20);
-    std::vector<int> out = rig.block(4);  // lands inside the loop
+    std::vector<int> out = rig.block(4);
     for (int v : out) {
         EXPECT_GE(v, 255 * 3);
         EXPECT_LE(v, 255 * 6);
