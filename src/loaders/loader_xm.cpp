@@ -68,16 +68,21 @@ unsigned char Loader_XM::convert_volume(unsigned char v) {
     case 0x7: return 85 + capped;  // slide up
     case 0x8: return 75 + capped;  // fine down
     case 0x9: return 65 + capped;  // fine up
-    case 0xB: return 203 + capped; // vibrato depth
+    case 0xA: return VOLUME_VIBRATO_SPEED + n;
+    case 0xB: return n <= 9 ? 203 + n : VOLUME_VIBRATO_DEPTH + n;  // vibrato with this depth
     case 0xC: return 128 + std::min(n * 65 / 15, 64);
     case 0xF: return 193 + n * 9 / 15;
-    default: return EMPTY_FIELD;   // vibrato speed, panning slides
+    default: return EMPTY_FIELD;   // panning slides
     }
 }
 
 using cell_commands::clear_command;
 using cell_commands::set_command;
 using cell_commands::set_command_unless_zero;
+
+// FT2's vibrato waveforms are sine, ramp and square (3 is a square too); the player's second
+// and third are the other way round.
+static const unsigned char ft2_vibrato_waveform[4] = {0, 2, 1, 1};
 
 static void convert_extended(unsigned char p, Note& cell) {
     int x = p >> 4, y = p & 0x0F;
@@ -86,10 +91,10 @@ static void convert_extended(unsigned char p, Note& cell) {
     case 0x2: set_command_unless_zero(cell, y, 'E', 0xF0 | y); break;
     // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
     case 0x3: set_command(cell, 'S', 0x10 | y); break;
-    case 0x4: set_command(cell, 'S', 0x30 | y); break;
+    case 0x4: set_command(cell, 'S', 0x30 | (y <= 3 ? ft2_vibrato_waveform[y] : y)); break;
     case 0x5: set_command(cell, 'S', 0x20 | y); break;
     case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
-    case 0x7: set_command(cell, 'S', 0x40 | y); break;
+    case 0x7: set_command(cell, 'S', 0x40 | (y == 3 ? 2 : y)); break;  // FT2's 3 is a square
     case 0x9: set_command_unless_zero(cell, y, 'Q', y); break;
     case 0xA: set_command_unless_zero(cell, y, 'D', (y << 4) | 0x0F); break;
     case 0xB: set_command_unless_zero(cell, y, 'D', 0xF0 | y); break;

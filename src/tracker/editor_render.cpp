@@ -53,6 +53,9 @@ static void write_volume_column(const Note& note, char* out) {
     } else if (v >= 193 && v <= 212) {
         out[1] = (char)('G' + (v - 193) / 10);
         out[2] = (char)('0' + (v - 193) % 10);
+    } else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH + 16) {
+        out[1] = v < VOLUME_VIBRATO_DEPTH ? 'S' : 'H';
+        out[2] = hex_digits[(v - VOLUME_VIBRATO_SPEED) & 15];
     } else {
         write_text(" ??", out);
     }

@@ -6,6 +6,10 @@ constexpr unsigned char NOTE_CUT = 253;
 constexpr unsigned char NOTE_OFF = 254;
 constexpr unsigned char EMPTY_FIELD = 255;  // the "nothing here" value of note, instrument, volume, command
 constexpr int NOTE_COUNT = 120;             // notes 0..119 are C-0..B-9
+// Volume-column values past the IT ranges, for XM's column: the vibrato speed 0..15 alone, and
+// the vibrato depths 10..15 that the IT range (203..212) cannot hold.
+constexpr unsigned char VOLUME_VIBRATO_SPEED = 213;
+constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

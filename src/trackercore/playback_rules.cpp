@@ -32,6 +32,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.global_volume_slide_step      = pick(f, 1,           2,             1,           1,           1);
     r.pattern_loop_carries_over     = pick(f, false,       true,          false,       false,       false);
     r.offset_past_end_cuts_note     = pick(f, false,       true,          false,       false,       false);
+    r.ft2_modulation                = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -68,6 +69,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         number("global_volume_slide_step", "Global Volume Slide Step", &Rules::global_volume_slide_step, 1, 2),
         flag("pattern_loop_carries_over", "Pattern Loop Carries Over", &Rules::pattern_loop_carries_over),
         flag("offset_past_end_cuts_note", "Offset Past End Cuts Note", &Rules::offset_past_end_cuts_note),
+        flag("ft2_modulation", "FT2 Modulation", &Rules::ft2_modulation),
     };
     return entries;
 }

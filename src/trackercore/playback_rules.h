@@ -30,6 +30,10 @@ struct Playback_Rules {
     int global_volume_slide_step{};    // global volume change per unit of W: 2 where the format counts 0..64
     bool pattern_loop_carries_over{};  // a loop ending on a pattern's last row starts the next one at its row
     bool offset_past_end_cuts_note{};  // a sample offset at or past the sample's end silences the note
+    // Vibrato, tremolo, arpeggio and tremor as FT2 runs them: depths scaled once, positions held
+    // on the row's first tick, the tremolo ramp steered by the vibrato position, the arpeggio
+    // stepping by the ticks left in the row, tremor phases of x + 1 and y + 1 ticks.
+    bool ft2_modulation{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

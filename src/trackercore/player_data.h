@@ -45,6 +45,9 @@ public:
     };
 
     static constexpr int CHANNELS = Pattern::CHANNELS;
+    // Volume-column commands the decoded column may hold beyond IT's (A..H are 0..7).
+    static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
+    static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;
     // Voices come from a fixed pool so that a tick never allocates. The mixer holds at most
     // 128 voices; the rest covers the voices started in one tick before the mixer steals.
     static constexpr int VOICE_POOL_SIZE = 512;
@@ -179,6 +182,7 @@ private:
     void apply_nna(Voice_Control* voice, int action);
     void apply_duplicate_action(Voice_Control* voice, int action);
     void do_past_note_action(int channel, int action);
+    void do_tremor_ft2(int channel, int parameter);
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);

@@ -33,8 +33,10 @@ enum Effect_Command {
 
 enum Volume_Column_Command {
     VOL_FINE_UP, VOL_FINE_DOWN, VOL_SLIDE_UP, VOL_SLIDE_DOWN, VOL_PITCH_DOWN, VOL_PITCH_UP,
-    VOL_PORTAMENTO, VOL_VIBRATO
+    VOL_PORTAMENTO, VOL_VIBRATO, VOL_VIBRATO_SPEED
 };
+static_assert(VOL_VIBRATO == Player_Data::VOLUME_COMMAND_VIBRATO);
+static_assert(VOL_VIBRATO_SPEED == Player_Data::VOLUME_COMMAND_VIBRATO_SPEED);
 
 const uint8_t volume_column_portamento_speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
 
@@ -299,6 +301,9 @@ void Player_Data::run_volume_column_effects(int channel) {
                 ch.pitch_modulated = 1;
             }
             break;
+        case VOL_VIBRATO_SPEED:
+            if (t0() && v) ch.vibrato_speed = (uint8_t)(v * 4);
+            break;
         default: break;
     }
 }
@@ -392,6 +397,7 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
 void Player_Data::do_vibrato(int channel, bool fine) {
     Channel_Control& ch = channels[channel];
     const bool old_effects = rules().old_effects;
+    const bool ft2 = rules().ft2_modulation;
     if (t0() && ch.new_note) ch.vibrato_position = 0;
     const int p = ch.vibrato_position;
     const int i = (p >> 2) & 31;
@@ -403,21 +409,51 @@ void Player_Data::do_vibrato(int channel, bool fine) {
         case 3: w = random() % 256; break;
         default: break;
     }
-    int delta = ((w * ch.vibrato_depth) & 0xFFFF) >> (old_effects ? 7 : 8);
-    if (!fine) delta *= 4;
+    int delta;
+    if (ft2) {
+        delta = (w * ch.vibrato_depth) >> (fine ? 7 : 5);  // one truncation, as FT2 scales it
+    } else {
+        delta = ((w * ch.vibrato_depth) & 0xFFFF) >> (old_effects ? 7 : 8);
+        if (!fine) delta *= 4;
+    }
     for (Channel_Control::Layer_Slot& slot : ch.slot)
         slot.period = p >= 0 ? slot.base_period + delta : slot.base_period - delta;
-    if (!(t0() && old_effects)) ch.vibrato_position = (int8_t)(ch.vibrato_position + ch.vibrato_speed);
+    if (!(t0() && (old_effects || ft2))) ch.vibrato_position = (int8_t)(ch.vibrato_position + ch.vibrato_speed);
 }
 
 void Player_Data::do_tremor(int channel) {
     Channel_Control& ch = channels[channel];
     const int parameter = remember(ch.tremor_memory, ch.parameter);
+    if (rules().ft2_modulation) {
+        do_tremor_ft2(channel, parameter);
+        return;
+    }
     if (!parameter) return;
     const int on = parameter >> 4, off = parameter & 15;
     ch.tremor_counter = (int8_t)(ch.tremor_counter % (on + off));
     for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = ch.tremor_counter < on ? slot.base_volume : 0;
     ch.tremor_counter++;
+}
+
+// FT2 counts each phase down from x (on) or y (off) to below zero, so a phase lasts one tick
+// longer than its digit; the row's first tick leaves the volume as the last tick set it.
+void Player_Data::do_tremor_ft2(int channel, int parameter) {
+    Channel_Control& ch = channels[channel];
+    if (t0()) {
+        // The volume still holds the last tick's output; a new note sounds at its own.
+        if (ch.new_note)
+            for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = slot.base_volume;
+        return;
+    }
+    const uint8_t state = (uint8_t)ch.tremor_counter;
+    bool on = state & 0x80;
+    int count = (state & 0x7F) - 1;
+    if (count < 0) {
+        on = !on;
+        count = on ? parameter >> 4 : parameter & 15;
+    }
+    ch.tremor_counter = (int8_t)((on ? 0x80 : 0) | count);
+    for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = on ? slot.base_volume : 0;
 }
 
 void Player_Data::do_pan_slide(int channel) {
@@ -466,27 +502,36 @@ void Player_Data::do_global_volume_slide(int channel) {
 
 void Player_Data::do_tremolo(int channel) {
     Channel_Control& ch = channels[channel];
+    const bool ft2 = rules().ft2_modulation;
     if (t0() && ch.new_note) ch.tremolo_position = 0;
     const int p = ch.tremolo_position;
     const int i = (p >> 2) & 31;
+    // FT2 turns its tremolo ramp by the vibrato's position.
+    const int ramp_side = ft2 ? ch.vibrato_position : p;
     int w = 0;
     switch (ch.tremolo_waveform) {
         case 0: w = vibrato_table[i]; break;
-        case 1: w = p < 0 ? (i * 8) ^ 255 : i * 8; break;
+        case 1: w = ramp_side < 0 ? (i * 8) ^ 255 : i * 8; break;
         case 2: w = 255; break;
         case 3: w = random() % 256; break;
         default: break;
     }
-    const int delta = (int16_t)((w * ch.tremolo_depth) >> 7);
+    const int delta = (int16_t)((w * ch.tremolo_depth) >> (ft2 ? 6 : 7));
     for (Channel_Control::Layer_Slot& slot : ch.slot)
         slot.volume = (int16_t)(p >= 0 ? std::min(slot.base_volume + delta, 64) : std::max(slot.base_volume - delta, 0));
-    ch.tremolo_position = (int8_t)(ch.tremolo_position + ch.tremolo_speed);
+    if (!(t0() && ft2)) ch.tremolo_position = (int8_t)(ch.tremolo_position + ch.tremolo_speed);
 }
 
 void Player_Data::do_arpegio(int channel) {
     Channel_Control& ch = channels[channel];
     if (!ch.arpeggio_memory) return;
-    const int step = tick_counter % 3;
+    int step = tick_counter % 3;
+    if (rules().ft2_modulation && !t0()) {
+        // FT2 looks the step up by the ticks left in the row; past its 16-entry table it reads
+        // on into the vibrato table, where any value but 0 and 1 is the second note.
+        const int left = speed - tick_counter;
+        step = left < 16 ? left % 3 : vibrato_table[std::min(left - 16, 31)];
+    }
     const int n = step == 0 ? 0 : step == 1 ? ch.arpeggio_memory >> 4 : ch.arpeggio_memory & 15;
     const bool linear = rules().use_linear_slides;
     const int semitone = std::abs((int)get_period(46, 0, true) - (int)get_period(44, 0, true));

@@ -169,6 +169,12 @@ void Player_Data::process_volume_column(int channel, unsigned char volume) {
     } else if (volume <= 212) {
         ch.volume_command = (uint8_t)(6 + (volume - 193) / 10);
         ch.volume_parameter = (uint8_t)((volume - 193) % 10);
+    } else if (volume < VOLUME_VIBRATO_DEPTH) {
+        ch.volume_command = VOLUME_COMMAND_VIBRATO_SPEED;
+        ch.volume_parameter = (uint8_t)(volume - VOLUME_VIBRATO_SPEED);
+    } else if (volume < VOLUME_VIBRATO_DEPTH + 16) {
+        ch.volume_command = VOLUME_COMMAND_VIBRATO;
+        ch.volume_parameter = (uint8_t)(volume - VOLUME_VIBRATO_DEPTH);
     }
 }
 

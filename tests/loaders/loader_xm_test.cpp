@@ -39,8 +39,9 @@ TEST(LoaderXmTables, VolumeColumn) {
     EXPECT_EQ(Loader_XM::convert_volume(0x73), 88);
     EXPECT_EQ(Loader_XM::convert_volume(0x82), 77);
     EXPECT_EQ(Loader_XM::convert_volume(0x9C), 74);
-    EXPECT_EQ(Loader_XM::convert_volume(0xA5), 255);  // vibrato speed has no IT column
+    EXPECT_EQ(Loader_XM::convert_volume(0xA5), VOLUME_VIBRATO_SPEED + 5);  // past IT's ranges
     EXPECT_EQ(Loader_XM::convert_volume(0xB4), 207);
+    EXPECT_EQ(Loader_XM::convert_volume(0xBC), VOLUME_VIBRATO_DEPTH + 12);  // deeper than IT's column
     EXPECT_EQ(Loader_XM::convert_volume(0xC0), 128);
     EXPECT_EQ(Loader_XM::convert_volume(0xC8), 128 + 8 * 65 / 15);
     EXPECT_EQ(Loader_XM::convert_volume(0xCF), 192);
@@ -129,10 +130,13 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x20)), "");
     EXPECT_EQ(command_of(translate_effect(14, 0x2A)), "EFA");
     EXPECT_EQ(command_of(translate_effect(14, 0x31)), "S11");  // glissando
-    EXPECT_EQ(command_of(translate_effect(14, 0x42)), "S32");  // vibrato waveform
+    EXPECT_EQ(command_of(translate_effect(14, 0x41)), "S32");  // vibrato waveform: FT2's ramp
+    EXPECT_EQ(command_of(translate_effect(14, 0x42)), "S31");  // and its squares
+    EXPECT_EQ(command_of(translate_effect(14, 0x43)), "S31");
     EXPECT_EQ(command_of(translate_effect(14, 0x58)), "S28");  // finetune
     EXPECT_EQ(command_of(translate_effect(14, 0x63)), "SB3");  // pattern loop
     EXPECT_EQ(command_of(translate_effect(14, 0x71)), "S41");  // tremolo waveform
+    EXPECT_EQ(command_of(translate_effect(14, 0x73)), "S42");
     EXPECT_EQ(command_of(translate_effect(14, 0x8C)), "S8C");
     EXPECT_EQ(command_of(translate_effect(14, 0x90)), "");
     EXPECT_EQ(command_of(translate_effect(14, 0x93)), "Q03");

@@ -166,6 +166,57 @@ TEST_F(Player_Effects, ArpeggioLinearAndAmiga) {
     EXPECT_EQ(amiga, (V{(int)get_period(96, 0, false), (int)get_period(104, 0, false), (int)get_period(110, 0, false)}));
 }
 
+// The FT2 modulation rule against the IT one, cell for cell: rows 0 and 1 of channel 0, then
+// the probe after each tick (speed 6 unless given). Values from the per-tick traces of the
+// reference player on tests/data/behaviour/xm_*.xm.
+TEST_F(Player_Effects, Ft2ModulationRule) {
+    const int p = linear_period(48);
+    auto pitch = [&] { return period() - p; };
+    auto level = [&] { return volume(); };
+    struct Case {
+        const char* what;
+        Note row0, row1;
+        std::function<int()> probe;
+        int speed, from;  // trace from this tick
+        V it, ft2;
+    };
+    const std::vector<Case> cases = {
+        // Twice IT's depth, truncated once; the position holds on each row's first tick.
+        {"vibrato", cell(48, 0, EMPTY_FIELD, 'H', 0x48), effect('H', 0), pitch, 6, 0,
+         V{0, 12, 20, 28, 28, 28, 20, 12, 0, -12, -20, -28}, V{0, 0, 24, 45, 58, 63, 58, 58, 45, 24, 0, -24}},
+        {"tremolo", cell(48, 0, 40, 'R', 0x48), effect('R', 0), level, 6, 0, V{40, 46, 51, 54, 55, 54},
+         V{40, 40, 52, 62, 64, 64}},
+        // The ramp turns by the vibrato's position (0 here), not the tremolo's.
+        {"tremolo ramp", cell(48, 0, 40, 'S', 0x41), effect('R', 0x88), level, 6, 6, V{40, 44, 48, 52, 25, 29},
+         V{40, 40, 48, 56, 64, 40}},
+        // The step comes from the ticks left in the row; past 16 of them from the vibrato table.
+        {"arpeggio", cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), pitch, 6, 0,
+         V{0, -256, -448, 0, -256, -448}, V{0, -448, -256, 0, -448, -256}},
+        {"arpeggio, long row", cell(48, 0, EMPTY_FIELD, 'J', 0x47), effect('J', 0), pitch, 20, 0,
+         V{0, -256, -448, 0, -256, -448, 0, -256}, V{0, -448, -448, -448, 0, 0, -448, -256}},
+        // Phases of x + 1 and y + 1 ticks, counted across rows; the row tick holds the volume.
+        {"tremor", cell(48, 0, 40, 'I', 0x21), effect('I', 0), level, 6, 0,
+         V{40, 40, 0, 40, 40, 0, 40, 40, 0, 40, 40, 0}, V{40, 40, 40, 40, 0, 0, 0, 40, 40, 40, 0, 0}},
+        // The volume column's vibrato speed and a depth past IT's column.
+        {"volume-column vibrato", cell(48, 0, VOLUME_VIBRATO_SPEED + 6),
+         cell(EMPTY_FIELD, EMPTY_FIELD, VOLUME_VIBRATO_DEPTH + 12), pitch, 6, 6, V{0, 24, 44, 44, 32, 8},
+         V{0, 0, 52, 88, 93, 67}},
+    };
+    for (const Case& c : cases) {
+        for (bool ft2 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (ft2 ? " (FT2)" : " (IT)"));
+            song.variables.rules.ft2_modulation = ft2;
+            song.get_initial_variables()->speed = c.speed;
+            const V& expected = ft2 ? c.ft2 : c.it;
+            put(0, 0, c.row0);
+            put(0, 1, c.row1);
+            player.play_start_pattern(0);
+            ticks(c.from);
+            EXPECT_EQ(trace((int)expected.size(), c.probe), expected);
+        }
+    }
+}
+
 TEST_F(Player_Effects, VibratoAndPortamentoWithVolumeSlide) {
     V k = run(cell(48, 0, 30, 'H', 0x48), effect('K', 0x01), [&] { return base_volume() * 1000 + period() - linear_period(48); }, 8);
     EXPECT_EQ(k[6], 30 * 1000 + 180 * 8 / 256 * 4);  // row tick: vibrato goes on, no slide

@@ -238,7 +238,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Old Effects", "Compatible GXX", "Fade-out Scale",
                                         "Empty Order Ends Song", "Key Off Cuts Without Envelope",
                                         "Instrument Without Note", "Global Volume Slide Step",
-                                        "Pattern Loop Carries Over", "Offset Past End Cuts Note"}));
+                                        "Pattern Loop Carries Over", "Offset Past End Cuts Note",
+                                        "FT2 Modulation"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),

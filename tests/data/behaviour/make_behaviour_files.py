@@ -1,0 +1,86 @@
+#!/usr/bin/env python3
+"""Writes the small behaviour modules of this folder.
+
+Each module plays one looped sine cycle (64 frames, so the pitch and level of every tick can be
+measured from a render) through one instrument, with the cells below. Run it from anywhere:
+the files land beside this script.
+
+    python3 tests/data/behaviour/make_behaviour_files.py
+"""
+import math
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+SINE = bytes((int(round(100 * math.sin(2 * math.pi * i / 64))) & 0xFF) for i in range(64))
+
+# XM notes: 1 = C-0, 49 = C-4 (8363 Hz for the sample's rate); 97 is key-off.
+C5 = 61
+KEY_OFF = 97
+
+
+def xm_cell(note=0, instrument=0, volume=0, effect=0, parameter=0):
+    return bytes((note, instrument, volume, effect, parameter))
+
+
+def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None):
+    """rows: list of lists of cells (bytes of 5), one list per row, channels cells each."""
+    length = length or len(rows)
+    empty = xm_cell()
+    data = b"".join(b"".join(row[c] if c < len(row) else empty for c in range(channels)) for row in rows)
+    data += empty * channels * (length - len(rows))
+    header = b"Extended Module: " + name.encode().ljust(20, b"\0")[:20] + b"\x1a"
+    header += b"behaviour script".ljust(20, b"\0") + struct.pack("<H", 0x0104)
+    orders = bytes([0]) + bytes(255)
+    header += struct.pack("<IHHHHHHHH", 276, 1, 0, channels, 1, 1, 1 if linear else 0, speed, bpm) + orders
+    pattern = struct.pack("<IBHH", 9, 0, length, len(data)) + data
+
+    sample_header = struct.pack("<IIIBbBBbB", len(SINE), 0, len(SINE), 64, 0, 1, 128, 0, 0) + b"sine".ljust(22, b"\0")
+    instrument = struct.pack("<I", 263) + b"sine".ljust(22, b"\0") + struct.pack("<BH", 0, 1)
+    instrument += struct.pack("<I", 40) + bytes(96) + bytes(48) + bytes(48)
+    instrument += bytes((0, 0, 0, 0, 0, 0, 0, 0, 0, 0)) + bytes((0, 0, 0, 0)) + struct.pack("<HH", 0, 0)
+    instrument += bytes(263 - len(instrument))
+    deltas, previous = bytearray(), 0
+    for b in SINE:
+        deltas.append((b - previous) & 0xFF)
+        previous = b
+    with open(os.path.join(HERE, name + ".xm"), "wb") as f:
+        f.write(header + pattern + instrument + sample_header + bytes(deltas))
+
+
+def held(cells_by_row, rows=8):
+    """A note on row 0 of channel 0, then the given effect cells on the rows named."""
+    out = []
+    for r in range(rows):
+        out.append([cells_by_row.get(r, xm_cell())])
+    return out
+
+
+def main():
+    # FT2 vibrato: its sine, ramp and square, its direction (up first) and depth.
+    for wave in range(3):
+        write_xm("xm_vibrato_wave%d" % wave, held({
+            0: xm_cell(C5, 1, 0, 0x0E, 0x40 | wave),
+            1: xm_cell(0, 0, 0, 4, 0x48), 2: xm_cell(0, 0, 0, 4, 0), 3: xm_cell(0, 0, 0, 4, 0),
+            4: xm_cell(0, 0, 0, 4, 0)}))
+    # FT2 tremolo: its ramp follows the vibrato position, not its own.
+    for wave in range(3):
+        write_xm("xm_tremolo_wave%d" % wave, held({
+            0: xm_cell(C5, 1, 0x40, 0x0E, 0x70 | wave),
+            1: xm_cell(0, 0, 0, 7, 0x88), 2: xm_cell(0, 0, 0, 7, 0), 3: xm_cell(0, 0, 0, 7, 0),
+            4: xm_cell(0, 0, 0, 7, 0)}))
+    # Volume-column vibrato: Ax sets the speed, Bx the depth and vibrates.
+    write_xm("xm_volume_vibrato", held({
+        0: xm_cell(C5, 1, 0xA6), 1: xm_cell(0, 0, 0xBC), 2: xm_cell(0, 0, 0xB0), 3: xm_cell(0, 0, 0xB0)}))
+    # Arpeggio at speed 20: FT2's tick table past the row's 16th tick.
+    write_xm("xm_arpeggio_long_row", held({0: xm_cell(C5, 1, 0, 0, 0x47), 1: xm_cell(0, 0, 0, 0, 0x47)}, 3),
+             speed=20)
+    # Tremor: its phase counts on across rows and a new note does not reset it.
+    write_xm("xm_tremor", held({
+        0: xm_cell(C5, 1, 0, 29, 0x21), 1: xm_cell(0, 0, 0, 29, 0), 2: xm_cell(C5, 1, 0, 29, 0),
+        3: xm_cell(0, 0, 0, 29, 0x12), 4: xm_cell(0, 0, 0, 29, 0)}))
+
+
+if __name__ == "__main__":
+    main()
