@@ -37,6 +37,7 @@ struct Channel_Control {
         Instrument::Layer* layer = nullptr;
         Sample* sample = nullptr;
         int sample_changed = 0;
+        uint8_t cut = 0;  // a note cut ended the note: nothing but a new note sounds again
         uint8_t nna = 0;
         uint8_t dct = 0;
         uint8_t dca = 0;

@@ -33,6 +33,8 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.pattern_loop_carries_over     = pick(f, false,       true,          false,       false,       false);
     r.offset_past_end_cuts_note     = pick(f, false,       true,          false,       false,       false);
     r.ft2_modulation                = pick(f, false,       true,          false,       false,       false);
+    r.note_cut_ends_note            = pick(f, true,        false,         true,        false,       false);
+    r.portamento_restarts_ended_note = pick(f, true,       false,         true,        false,       false);
     return r;
 }
 
@@ -70,6 +72,9 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("pattern_loop_carries_over", "Pattern Loop Carries Over", &Rules::pattern_loop_carries_over),
         flag("offset_past_end_cuts_note", "Offset Past End Cuts Note", &Rules::offset_past_end_cuts_note),
         flag("ft2_modulation", "FT2 Modulation", &Rules::ft2_modulation),
+        flag("note_cut_ends_note", "Note Cut Ends Note", &Rules::note_cut_ends_note),
+        flag("portamento_restarts_ended_note", "Portamento Restarts Ended Note",
+             &Rules::portamento_restarts_ended_note),
     };
     return entries;
 }

@@ -34,6 +34,11 @@ struct Playback_Rules {
     // on the row's first tick, the tremolo ramp steered by the vibrato position, the arpeggio
     // stepping by the ticks left in the row, tremor phases of x + 1 and y + 1 ticks.
     bool ft2_modulation{};
+    // A note cut (^^^, SCx) ends the note, where other formats only silence it: a later volume,
+    // lone instrument or retrigger does not bring it back.
+    bool note_cut_ends_note{};
+    // A slide to a note (G) whose note has ended or been cut starts the new note afresh.
+    bool portamento_restarts_ended_note{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

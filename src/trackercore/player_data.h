@@ -183,6 +183,7 @@ private:
     void apply_duplicate_action(Voice_Control* voice, int action);
     void do_past_note_action(int channel, int action);
     void do_tremor_ft2(int channel, int parameter);
+    void cut_notes(int channel);
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);

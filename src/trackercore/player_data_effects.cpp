@@ -240,7 +240,7 @@ void Player_Data::do_effect_S(int channel) {
             }
             break;
         case 0xC:
-            if (tick_counter >= y) set_all_base_volumes(channel, 0);
+            if (tick_counter == y || (tick_counter > y && !rules().note_cut_ends_note)) cut_notes(channel);
             break;
         case 0xD:
             if (t0())
@@ -359,9 +359,12 @@ void Player_Data::do_pitch_slide_up(int channel, unsigned char parameter) {
 void Player_Data::do_portamento(int channel) {
     Channel_Control& ch = channels[channel];
     if (ch.previous_note > 120) return;  // nothing sounded before: the note simply plays
+    const bool restart_ended = rules().portamento_restarts_ended_note;
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
         if (slot.period == 0) continue;
-        if (t0() && slot.sample_changed) {
+        if (t0() && restart_ended && !slot.voice && slot.start_state == 1) {
+            slot.period = slot.target_period;  // nothing sounds to slide from: the note plays as struck
+        } else if (t0() && slot.sample_changed) {
             ch.sample_offset = 0;
         } else {
             slot.start_state = 0;
@@ -552,7 +555,7 @@ void Player_Data::do_retrig(int channel) {
         // Only layers with a sample restart; without an instrument there is nothing to restart.
         if (ch.instrument_index != EMPTY_FIELD)
             for (Channel_Control::Layer_Slot& slot : ch.slot)
-                if (slot.sample && slot.layer) slot.start_state = 1;
+                if (slot.sample && slot.layer && !slot.cut) slot.start_state = 1;
         if (!t0()) {
             for (Channel_Control::Layer_Slot& slot : ch.slot) {
                 int v = slot.base_volume;

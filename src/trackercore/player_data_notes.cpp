@@ -17,7 +17,10 @@ void Player_Data::process_new_note(int channel, unsigned char note) {
     Channel_Control& ch = channels[channel];
     if (ch.note != EMPTY_FIELD) ch.previous_note = ch.note;
     ch.note = note;
-    for (Channel_Control::Layer_Slot& slot : ch.slot) slot.start_state = 1;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        slot.start_state = 1;
+        slot.cut = 0;
+    }
     ch.sample_offset = -1;
     ch.new_note = 1;
     if (ch.panbrello_waveform != 0) ch.panbrello_position = 0;
@@ -107,7 +110,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         for (Channel_Control::Layer_Slot& slot : ch.slot)
             if (slot.layer) slot.note_off_flags |= NOTE_OFF_FADING;
     } else if (note == NOTE_CUT) {
-        for (Channel_Control::Layer_Slot& slot : ch.slot) slot.base_volume = 0;
+        cut_notes(channel);
     } else if (note == NOTE_OFF) {
         const bool xm_key_off = rules().key_off_cuts_without_envelope;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
@@ -152,6 +155,17 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
         slot.pan = sample->def_panning_active ? (int16_t)(sample->def_panning * 255 / 64) : ch.channel_pan;
         slot.note_off_flags = 0;
         if (slot.voice) slot.voice->restart_envelopes();
+    }
+}
+
+void Player_Data::cut_notes(int channel) {
+    const bool ends = rules().note_cut_ends_note;
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot) {
+        slot.base_volume = 0;
+        if (!ends) continue;
+        slot.cut = 1;
+        if (slot.start_state == 1) slot.start_state = 0;  // cut before it ever sounded
+        if (slot.voice) slot.voice->cut();  // its tail is declicked as the mixer lets it go
     }
 }
 

@@ -86,6 +86,31 @@ TEST_F(Player_Effects, SlideToNoteWithOtherSampleRestartsAndSlides) {
     EXPECT_EQ(played_period(), linear_period(48) - 64);
 }
 
+// A slide to a note after the sounding sample has run out: IT and S3M strike the new note
+// afresh; without the rule there is nothing left to slide, and nothing sounds.
+TEST_F(Player_Effects, SlideToNoteAfterTheSampleEnded) {
+    make_sample(1, 20, false);
+    make_instrument(1, 1);
+    for (bool rule : {true, false}) {
+        SCOPED_TRACE(rule);
+        song.variables.rules.portamento_restarts_ended_note = rule;
+        put(0, 0, cell(48, 1));
+        put(0, 2, cell(50, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x01));
+        player.play_start_pattern(0);
+        ticks(2);
+        // The recording mixer renders nothing: play the voice past its 20 frames here.
+        ASSERT_NE(foreground(0), nullptr);
+        Tracker_Voice& sounding = foreground(0)->get_voice();
+        sounding.set_mix_frequency(44100);
+        std::vector<int> block(2 * 1024);
+        sounding.mix(1024, block.data());
+        ticks(10);
+        ASSERT_EQ(foreground(0), nullptr);
+        ticks(1);
+        EXPECT_EQ(played_period(), rule ? linear_period(50) : -1);
+    }
+}
+
 TEST_F(Player_Effects, VolumeColumnSlideToNoteUsesItsSpeedTable) {
     put(0, 0, cell(48, 0));
     put(0, 1, cell(50, EMPTY_FIELD, 193 + 3));  // speed 8: 32 units a tick

@@ -112,14 +112,41 @@ TEST_F(Player_Notes, OffsetPastTheEndUnderEachRule) {
     }
 }
 
-TEST_F(Player_Notes, NoteCutSilencesButKeepsTheVoice) {
-    put(0, 0, cell(48, 0));
-    put(0, 1, cell(NOTE_CUT));
-    start();
-    play_rows(1);
-    ticks(1);
-    ASSERT_NE(foreground(0), nullptr);
-    EXPECT_EQ(played_volume(), 0);
+// A cut (^^^ on row 1, or SC2 there) ends the note under the rule: what follows on row 2 (a
+// volume, a lone instrument, a retrigger) finds nothing to bring back, and a slide to a note
+// starts that note afresh. Without the rule the cut only silences, and a volume revives it.
+TEST_F(Player_Notes, NoteCutEndsTheNoteUnderItsRule) {
+    struct Case {
+        const char* what;
+        Note cut, after;
+        bool sounds_with_rule, sounds_without;
+    };
+    const std::vector<Case> cases = {
+        {"volume", cell(NOTE_CUT), cell(EMPTY_FIELD, EMPTY_FIELD, 64), false, true},
+        {"lone instrument", cell(NOTE_CUT), cell(EMPTY_FIELD, 0), false, true},
+        {"retrigger", cell(EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 'S', 0xC2), cell(EMPTY_FIELD, EMPTY_FIELD, 64, 'Q', 0x02),
+         false, true},
+        {"slide to a note", cell(NOTE_CUT), cell(50, 0, EMPTY_FIELD, 'G', 0x01), true, true},
+    };
+    for (const Case& c : cases) {
+        for (bool rule : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (rule ? " (cut ends the note)" : " (cut silences)"));
+            song.variables.rules.note_cut_ends_note = rule;
+            song.variables.rules.portamento_restarts_ended_note = rule;
+            put(0, 0, cell(48, 0));
+            put(0, 1, c.cut);
+            put(0, 2, c.after);
+            start();
+            play_rows(2);
+            EXPECT_EQ(foreground(0) != nullptr, !rule);
+            ticks(6);
+            const bool sounds = foreground(0) && played_volume() > 0;
+            EXPECT_EQ(sounds, rule ? c.sounds_with_rule : c.sounds_without);
+            if (rule && sounds) {
+                EXPECT_EQ(played_period(), linear_period(50));  // afresh, not slid to
+            }
+        }
+    }
 }
 
 TEST_F(Player_Notes, NoteOffFadesWithoutOrWithLoopingEnvelopeAndReleasesSustain) {
