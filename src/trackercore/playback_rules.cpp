@@ -35,6 +35,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.ft2_modulation                = pick(f, false,       true,          false,       false,       false);
     r.note_cut_ends_note            = pick(f, true,        false,         true,        false,       false);
     r.portamento_restarts_ended_note = pick(f, true,       false,         true,        false,       false);
+    r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
     return r;
 }
 
@@ -75,6 +76,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("note_cut_ends_note", "Note Cut Ends Note", &Rules::note_cut_ends_note),
         flag("portamento_restarts_ended_note", "Portamento Restarts Ended Note",
              &Rules::portamento_restarts_ended_note),
+        flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
     };
     return entries;
 }

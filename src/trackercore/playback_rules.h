@@ -39,6 +39,8 @@ struct Playback_Rules {
     bool note_cut_ends_note{};
     // A slide to a note (G) whose note has ended or been cut starts the new note afresh.
     bool portamento_restarts_ended_note{};
+    // A position jump (B) right of a pattern break (C) on one row starts the pattern at row 0.
+    bool jump_resets_break{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -75,6 +75,8 @@ void Player_Data::reset() {
     tick_counter = speed;
     current_order = current_pattern = current_row = 0;
     row_extra_ticks = row_repeats_left = row_repeat_set = repeating_row = 0;
+    row_break_target = -1;
+    row_jump_seen = 0;
     set_tick_size();
 }
 
@@ -227,6 +229,8 @@ void Player_Data::start_row() {
     repeating_row = 0;
     row_repeat_set = 0;
     row_extra_ticks = 0;
+    row_break_target = -1;
+    row_jump_seen = 0;
 
     if (forced_next_order >= 0) {
         // A jump back to the order of the jumping row or an earlier one is the song looping.

@@ -220,6 +220,8 @@ private:
     int forced_next_order = -1;
     int loop_jumped = 0;
     int row_ended_pattern = 0;  // the row being played was its pattern's last: the position moved on
+    int row_break_target = -1;  // the row a C on the row being played named, -1 none
+    int row_jump_seen = 0;      // a B on the row being played named the next order
     Row_Start_Snapshot row_start_snapshot;
     Mutex_Lock* variables_lock = nullptr;
     Mutex_Lock* info_lock = nullptr;

@@ -71,7 +71,9 @@ void Player_Data::run_effects(int channel) {
             break;
         case CMD_B:
             if (!t0() || loop_jumped || repeating_row) break;
-            current_row = 0;
+            // A break left of the jump keeps its row, except where the jump resets it (MOD).
+            current_row = (row_break_target >= 0 && !rules().jump_resets_break) ? row_break_target : 0;
+            row_jump_seen = 1;
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
@@ -85,10 +87,12 @@ void Player_Data::run_effects(int channel) {
         case CMD_C:
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = xx;
+            row_break_target = xx;
             if (song_mode()) {
-                // From the order this row belongs to: on a pattern's last row the position
-                // has already moved on to the next order.
-                int next = song->get_next_order(row_start_snapshot.order);
+                // From the order this row belongs to (on a pattern's last row the position has
+                // already moved on to the next order), or to the order a jump left of it named.
+                int next = row_jump_seen && forced_next_order >= 0 ? forced_next_order
+                                                                    : song->get_next_order(row_start_snapshot.order);
                 if (next < 0) {
                     stop_at_end_of_song();
                     break;

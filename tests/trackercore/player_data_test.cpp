@@ -158,17 +158,29 @@ TEST_F(Player_Core, BreakOnLastRowGoesToTheNextOrderNotTheOneAfter) {
     EXPECT_EQ(player.get_current_row(), 2);  // row 1 was read
 }
 
-TEST_F(Player_Core, BreakAfterJumpOnTheSameRowEndsInTheNextOrder) {
+// A jump and a break on one row go to the jump's order at the break's row, whichever channel
+// holds which; where the jump resets the break (MOD, XM) a jump right of the break starts at row 0.
+TEST_F(Player_Core, JumpAndBreakOnOneRow) {
     song.set_order(1, 1);
     song.set_order(2, 2);
-    put(0, 0, effect('B', 2));
-    put(1, 0, effect('C', 3));
-    player.play_start_song();
-    ticks(6);
-    ticks(1);
-    EXPECT_EQ(player.get_current_order(), 1);
-    EXPECT_EQ(player.get_current_pattern(), 1);
-    EXPECT_EQ(player.get_current_row(), 4);
+    struct Case {
+        int jump_channel, break_channel;
+        bool jump_resets_break;
+        int row;
+    };
+    for (Case c : {Case{0, 1, false, 3}, Case{1, 0, false, 3}, Case{0, 1, true, 3}, Case{1, 0, true, 0}}) {
+        SCOPED_TRACE(::testing::Message() << "B in " << c.jump_channel << ", C in " << c.break_channel
+                                          << (c.jump_resets_break ? ", B resets C" : ""));
+        song.variables.rules.jump_resets_break = c.jump_resets_break;
+        song.get_pattern(0)->clear();
+        put(c.jump_channel, 0, effect('B', 2));
+        put(c.break_channel, 0, effect('C', 3));
+        player.play_start_song();
+        ticks(7);
+        EXPECT_EQ(player.get_current_order(), 2);
+        EXPECT_EQ(player.get_current_pattern(), 2);
+        EXPECT_EQ(player.get_row_start_row(), c.row);
+    }
 }
 
 TEST_F(Player_Core, PatternLoopPlaysTheLoopThreeTimes) {

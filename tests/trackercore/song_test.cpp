@@ -239,7 +239,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Empty Order Ends Song", "Key Off Cuts Without Envelope",
                                         "Instrument Without Note", "Global Volume Slide Step",
                                         "Pattern Loop Carries Over", "Offset Past End Cuts Note",
-                                        "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note"}));
+                                        "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note",
+                                        "Jump Resets Break"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
