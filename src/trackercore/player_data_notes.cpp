@@ -165,7 +165,7 @@ void Player_Data::cut_notes(int channel) {
         if (!ends) continue;
         slot.cut = 1;
         if (slot.start_state == 1) slot.start_state = 0;  // cut before it ever sounded
-        if (slot.voice) slot.voice->cut();  // its tail is declicked as the mixer lets it go
+        if (slot.voice) slot.voice->cut_after_ramp();
     }
 }
 
