@@ -80,6 +80,24 @@ using cell_commands::clear_command;
 using cell_commands::set_command;
 using cell_commands::set_command_unless_zero;
 
+// The converted volume column's command as the effect that does the same, for a cell whose
+// column must hold a volume; a plain volume leaves no effect.
+static void move_volume_command_to_effect(Note& cell) {
+    static const unsigned char portamento_speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
+    const int v = cell.volume;
+    clear_command(cell);
+    if (v <= 64 || v == EMPTY_FIELD) return;
+    if (v <= 74) set_command(cell, 'D', (unsigned char)(((v - 65) << 4) | 0x0F));
+    else if (v <= 84) set_command(cell, 'D', (unsigned char)(0xF0 | (v - 75)));
+    else if (v <= 94) set_command(cell, 'D', (unsigned char)((v - 85) << 4));
+    else if (v <= 104) set_command(cell, 'D', (unsigned char)(v - 95));
+    else if (v >= 128 && v <= 192) set_command(cell, 'X', (unsigned char)((v - 128) * 255 / 64));
+    else if (v >= 193 && v <= 202) set_command(cell, 'G', portamento_speeds[v - 193]);
+    else if (v >= 203 && v <= 212) set_command(cell, 'H', (unsigned char)(v - 203));
+    else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH) set_command(cell, 'H', (unsigned char)((v - VOLUME_VIBRATO_SPEED) << 4));
+    else if (v >= VOLUME_VIBRATO_DEPTH && v < VOLUME_VIBRATO_DEPTH + 16) set_command(cell, 'H', (unsigned char)(v - VOLUME_VIBRATO_DEPTH));
+}
+
 // FT2's vibrato waveforms are sine, ramp and square (3 is a square too); the player's second
 // and third are the other way round.
 static const unsigned char ft2_vibrato_waveform[4] = {0, 2, 1, 1};
@@ -126,13 +144,10 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 10: set_command(cell, 'D', p); break;
     case 11: set_command(cell, 'B', p); break;
     case 12:
-        // Cxx sets the note's volume; the channel volume (M) would outlast the note.
-        if (cell.volume == EMPTY_FIELD) {
-            cell.volume = std::min<unsigned char>(p, 64);
-            clear_command(cell);
-        } else {
-            set_command(cell, 'M', p);
-        }
+        // Cxx sets the note's volume (the channel volume, M, would outlast the note). It wins
+        // over a volume set in the column; a column command moves to the effect column.
+        move_volume_command_to_effect(cell);
+        cell.volume = std::min<unsigned char>(p, 64);
         break;
     case 13:
         // The break row is written in decimal digits.

@@ -168,7 +168,9 @@ void Player_Data::run_effects(int channel) {
             }
             break;
         }
-        case CMD_V: global_volume = std::min<int>(xx, 128); break;
+        case CMD_V:
+            if (xx <= 128) global_volume = xx;  // V81..VFF are out of range and leave it alone
+            break;
         case CMD_W: do_global_volume_slide(channel); break;
         case CMD_X: set_all_pans(channel, xx); break;
         case CMD_Y: do_panbrello(channel); break;

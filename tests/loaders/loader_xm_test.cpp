@@ -110,9 +110,19 @@ TEST(LoaderXmTables, SetVolumeUsesAFreeVolumeColumn) {
     EXPECT_EQ(free_column.volume, 0x20);
     EXPECT_EQ(command_of(free_column), "");
     EXPECT_EQ(translate_effect(12, 0x70).volume, 64);
-    Note taken = translate_effect(12, 0x20, 48, 10);
-    EXPECT_EQ(taken.volume, 10);
-    EXPECT_EQ(command_of(taken), "M20");
+    // Cxx is the note's volume beside a column command too: the command moves to the effect
+    // column, and a volume in the column gives way.
+    struct Case {
+        unsigned char column;
+        const char* command;
+    };
+    for (Case c : {Case{10, ""}, Case{65 + 3, "D3F"}, Case{75 + 2, "DF2"}, Case{85 + 4, "D40"}, Case{95 + 5, "D05"},
+                   Case{160, "X7F"}, Case{193 + 3, "G08"}, Case{203 + 4, "H04"},
+                   Case{VOLUME_VIBRATO_SPEED + 6, "H60"}, Case{VOLUME_VIBRATO_DEPTH + 12, "H0C"}}) {
+        Note taken = translate_effect(12, 0x20, 48, c.column);
+        EXPECT_EQ(taken.volume, 0x20) << (int)c.column;
+        EXPECT_EQ(command_of(taken), c.command) << (int)c.column;
+    }
 }
 
 TEST(LoaderXmTables, KeyOff) {

@@ -265,6 +265,8 @@ TEST_F(Player_Effects, ChannelAndGlobalVolumes) {
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x10), effect('W', 0x3F), [&] { return player.get_global_volume(); }, 8),
               (V{16, 16, 16, 16, 16, 16, 19, 19}));
     EXPECT_EQ(played_volume(), (int)(((int64_t)512 * 64 * 256 * 48 * 19 * 64) >> 28));
+    EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x40), effect('V', 0x81), [&] { return player.get_global_volume(); }, 8),
+              (V{64, 64, 64, 64, 64, 64, 64, 64}));
     // XM counts global volume 0..64: each step of its slide is two of ours.
     song.variables.rules.global_volume_slide_step = 2;
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'V', 0x90), effect('W', 0x0A), [&] { return player.get_global_volume(); }, 8),
