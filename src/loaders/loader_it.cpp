@@ -633,6 +633,7 @@ void Loader_IT::transfer_info() {
     v.rules.use_linear_slides = (header.flags & FLAG_LINEAR_SLIDES) != 0;
     v.rules.old_effects = (header.flags & FLAG_OLD_EFFECTS) != 0;
     v.rules.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
+    v.rules.unmapped_note_cuts = (header.flags & FLAG_INSTRUMENTS) == 0;
     v.mixing_volume = header.mixing_volume;
     v.stereo_separation = header.stereo_separation;
     init.global_volume = header.global_volume;

@@ -36,6 +36,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.note_cut_ends_note            = pick(f, true,        false,         true,        false,       false);
     r.portamento_restarts_ended_note = pick(f, true,       false,         true,        false,       false);
     r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
+    r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     return r;
 }
 
@@ -77,6 +78,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("portamento_restarts_ended_note", "Portamento Restarts Ended Note",
              &Rules::portamento_restarts_ended_note),
         flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
+        flag("unmapped_note_cuts", "Unmapped Note Cuts", &Rules::unmapped_note_cuts),
     };
     return entries;
 }

@@ -41,6 +41,9 @@ struct Playback_Rules {
     bool portamento_restarts_ended_note{};
     // A position jump (B) right of a pattern break (C) on one row starts the pattern at row 0.
     bool jump_resets_break{};
+    // A note mapped to no sample cuts the sounding note; an IT instrument leaves it alone (an
+    // IT song without instruments cuts: its loader sets this from the file).
+    bool unmapped_note_cuts{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

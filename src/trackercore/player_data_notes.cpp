@@ -165,7 +165,7 @@ void Player_Data::cut_notes(int channel) {
         if (!ends) continue;
         slot.cut = 1;
         if (slot.start_state == 1) slot.start_state = 0;  // cut before it ever sounded
-        if (slot.voice) slot.voice->cut_after_ramp();
+        if (slot.voice) slot.voice->cut();  // its tail is declicked as the mixer lets it go
     }
 }
 
@@ -219,15 +219,23 @@ void Player_Data::process_NNAs() {
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             // Only a slot that will get a new voice pushes its old one into the background:
             // a slide to note (G) keeps the sounding voice in the foreground.
-            const bool unmapped = slot.unmapped_note;
-            slot.unmapped_note = 0;
-            if (slot.start_state != 1 && !unmapped) continue;
+            if (slot.unmapped_note) {
+                // A note the layer maps to no sample leaves the sounding one alone, except in a
+                // song without instruments, where a missing sample cuts it.
+                slot.unmapped_note = 0;
+                if (rules().unmapped_note_cuts && slot.voice) {
+                    slot.voice->cut();
+                    slot.voice = nullptr;
+                }
+                continue;
+            }
+            if (slot.start_state != 1) continue;
             if (slot.voice) {
                 Voice_Control* previous = slot.voice;
                 slot.voice = nullptr;
                 apply_nna(previous, previous->get_nna());
             }
-            if (unmapped || slot.dct == DCT_OFF) continue;
+            if (slot.dct == DCT_OFF) continue;
             for (Voice_Control* voice : voice_list) {
                 if (voice->get_voice().has_stopped() || voice->get_channel() != &ch ||
                     voice->get_layer() != slot.layer)

@@ -58,7 +58,13 @@ TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
     EXPECT_FALSE(v.rules.use_linear_slides);
     EXPECT_TRUE(v.rules.old_effects);
     EXPECT_TRUE(v.rules.compatible_gxx);
+    EXPECT_TRUE(v.rules.unmapped_note_cuts);  // no instruments: a missing sample cuts
     EXPECT_EQ(v.mixing_volume, 80);
+    layout.flags |= 4;  // instruments: an empty map slot leaves the sounding note alone
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+    EXPECT_FALSE(v.rules.unmapped_note_cuts);
+    layout.flags &= ~4;
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
     EXPECT_EQ(v.stereo_separation, 64);
     EXPECT_EQ(v.message, "line one\nline two");
     EXPECT_EQ(v.filename, dir.file("m.it"));

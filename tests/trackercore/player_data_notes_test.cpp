@@ -288,21 +288,23 @@ TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
     }
 }
 
-// A note the layer maps to no sample starts nothing there, but the layer's sounding voice still
-// gets its new-note action; a slide to that note keeps it.
-TEST_F(Player_Notes, NoteWithoutSampleStillAppliesTheNewNoteAction) {
+// A note the layer maps to no sample starts nothing and leaves the sounding voice alone, whatever
+// its new-note action; in a song without instruments (the rule) it cuts the sounding note.
+TEST_F(Player_Notes, NoteWithoutSampleLeavesTheSoundingNoteAlone) {
     Instrument::Layer& layer = song.instrument[0].layers[0];
     layer.sample_table[50] = 99;
     layer.volume_fadeout = 64;
     struct Case {
         int action;
         char command;
-        bool alive, foreground, fading;
+        bool cuts_rule, alive;
     };
-    for (Case c : {Case{NNA_CUT, 0, false, false, false}, Case{NNA_NOTE_FADE, 0, true, false, true},
-                   Case{NNA_CONTINUE, 0, true, false, false}, Case{NNA_CUT, 'G', true, true, false}}) {
-        SCOPED_TRACE(testing::Message() << c.action << " " << c.command);
+    for (Case c : {Case{NNA_CUT, 0, false, true}, Case{NNA_NOTE_FADE, 0, false, true},
+                   Case{NNA_CONTINUE, 0, false, true}, Case{NNA_CUT, 'G', false, true}, Case{NNA_CONTINUE, 0, true, false},
+                   Case{NNA_CUT, 'G', true, true}}) {
+        SCOPED_TRACE(testing::Message() << c.action << " " << c.command << (c.cuts_rule ? " (cuts)" : ""));
         layer.nna_type = c.action;
+        song.variables.rules.unmapped_note_cuts = c.cuts_rule;
         put(0, 0, cell(48, 0));
         put(0, 1, cell(50, 0, EMPTY_FIELD, c.command, 4));
         start();
@@ -313,50 +315,11 @@ TEST_F(Player_Notes, NoteWithoutSampleStillAppliesTheNewNoteAction) {
         ticks(1);
         EXPECT_EQ(mixer.allocated.size(), started);
         EXPECT_EQ(mixer.holds(&first->get_voice()), c.alive);
-        EXPECT_EQ(foreground(0), c.foreground ? first : nullptr);
+        EXPECT_EQ(foreground(0), c.alive ? first : nullptr);
         if (c.alive) {
-            EXPECT_EQ((first->get_note_off_flags() & NOTE_OFF_FADING) != 0, c.fading);
+            EXPECT_EQ(first->get_note_off_flags() & NOTE_OFF_FADING, 0);
         }
         player.play_stop();
-    }
-}
-
-// A background voice that can never be heard again is released; one whose volume may still
-// come back (global volume, the foreground's own slot) is kept.
-TEST_F(Player_Notes, BackgroundVoicesThatCanNoLongerSoundAreReleased) {
-    struct Case {
-        const char* what;
-        Note first;
-        std::initializer_list<std::pair<int, int>> envelope;  // empty: none
-        int ticks_after_new_note;                             // before the check
-        bool released;
-    };
-    const Case cases[] = {
-        {"note volume 0", cell(48, 0, 0), {}, 1, true},
-        {"envelope ends at zero in the background", cell(48, 0), {{0, 64}, {9, 0}}, 1, false},
-        {"envelope ended at zero", cell(48, 0), {{0, 64}, {9, 0}}, 5, true},
-        {"global volume 0 can rise again", cell(48, 0, EMPTY_FIELD, 'V', 0), {}, 6, false},
-        {"audible", cell(48, 0), {}, 6, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        Instrument::Layer& layer = song.instrument[0].layers[0];
-        layer.nna_type = NNA_CONTINUE;
-        layer.volume_envelope.reset();
-        for (auto [offset, height] : c.envelope) layer.volume_envelope.add_node_at_offset(offset, height);
-        layer.volume_envelope.set_enabled(c.envelope.size() > 0);
-        put(0, 0, c.first);
-        put(0, 1, cell(50, 0, 0));  // the new note is silent too, but in the foreground
-        start();
-        play_rows(1);
-        Voice_Control* first = foreground(0);
-        ASSERT_NE(first, nullptr);
-        ticks(c.ticks_after_new_note);
-        ASSERT_NE(foreground(0), first);
-        ASSERT_NE(foreground(0), nullptr);
-        EXPECT_EQ(voices_on(0), c.released ? 1 : 2);
-        EXPECT_EQ(mixer.holds(&first->get_voice()), !c.released);
-        EXPECT_TRUE(mixer.holds(&foreground(0)->get_voice()));
     }
 }
 

@@ -72,7 +72,9 @@ public:
     static constexpr int BUS_BUFFER_INTS = 2 * MAX_BLOCK_FRAMES;  // one block, interleaved stereo
     // Resident from the start: a tick of up to 4096 frames (tempo 27 at 44.1 kHz, 30 at 48 kHz).
     static constexpr int BUS_RESIDENT_INTS = 2 * 4096;
-    static constexpr int DECLICK_FRAMES = 1000;
+    // A cut voice's tail: long enough not to click, short enough (under 6 ms) that a cut note
+    // stops where the formats' players stop it.
+    static constexpr int DECLICK_FRAMES = 256;
 
     Mixer();
     ~Mixer() override;

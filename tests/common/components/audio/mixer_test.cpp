@@ -206,18 +206,18 @@ TEST(Mixer, FullPoolStealsTheLowestPriorityVoiceWithATail) {
     m.allocate_voice(&newcomer);
     EXPECT_EQ(m.get_voice_index(&newcomer), 40);
     EXPECT_TRUE(pool[40].was_removed_from_mixer());
-    EXPECT_EQ(pool[40].mixed_frames, 1000);  // rendered into the tail
+    const int tail = Mixer::DECLICK_FRAMES;
+    EXPECT_EQ(pool[40].mixed_frames, tail);  // rendered into the tail
     EXPECT_EQ(m.get_voice_index(&pool[40]), -1);
 
-    // The tail sounds on channel 3 over the next 1000 frames, fading from almost unity.
-    m.write_samples(600);
-    EXPECT_EQ(left(m, 0), 1000 * (1999 * 65535 / 2000));
-    EXPECT_LT(left(m, 599), left(m, 0));
+    // The tail sounds on channel 3 over the next DECLICK_FRAMES frames, fading from almost unity.
+    m.write_samples(tail + 100);
+    EXPECT_EQ(left(m, 0), 1000 * ((2 * tail - 1) * 65535 / (2 * tail)));
+    EXPECT_LT(left(m, tail / 2), left(m, 0));
     EXPECT_TRUE(m.is_channel_in_use(3));
-    m.write_samples(600);
-    EXPECT_GT(left(m, 399), 0);
-    EXPECT_EQ(left(m, 399), 1000 * (1 * 65535 / 2000));
-    EXPECT_EQ(left(m, 400), 0);
+    EXPECT_GT(left(m, tail - 1), 0);
+    EXPECT_EQ(left(m, tail - 1), 1000 * (1 * 65535 / (2 * tail)));
+    EXPECT_EQ(left(m, tail), 0);
 }
 
 TEST(Mixer, WithNoVoiceBelowSevenSlotZeroIsStolen) {
@@ -481,9 +481,10 @@ TEST(Mixer, IdleBusesStopProcessingAfterThreeSeconds) {
             EXPECT_FALSE(m.is_channel_in_use(6));
         }
     }
-    // Runs for three seconds after the last input (which includes the 1000-frame tail).
-    EXPECT_GE(blocks_with_effect, 30 + 9);
-    EXPECT_LE(blocks_with_effect, 30 + 11);
+    // Runs for three seconds after the last input (which includes the voice's tail).
+    const int tail_blocks = (Mixer::DECLICK_FRAMES + 99) / 100;
+    EXPECT_GE(blocks_with_effect, 30 + tail_blocks - 1);
+    EXPECT_LE(blocks_with_effect, 30 + tail_blocks + 1);
     // New input wakes it again.
     m.allocate_voice(&v);
     int before = fx->calls;
