@@ -46,7 +46,6 @@ void Voice_Control::reset() {
     first_update = 1;
     kill = 0;
     envelope_restart = 0;
-    ending = 0;
     played_volume = played_pan = played_period = 0;
     played_frequency = 0;
 }
@@ -149,7 +148,7 @@ int Voice_Control::process() {
     }
 
     if (start_state != 1 && !voice.is_active()) return 1;
-    if (kill || ending == 2) return 1;
+    if (kill) return 1;
     if (voice.has_stopped()) return 1;
     if (!sample || !layer || !sample->data.get_data_ptr() || sample->data.get_size() <= 0) return 1;
     if (volume_envelope.enabled && volume_envelope.ended_at_zero) return 1;
@@ -220,8 +219,7 @@ void Voice_Control::apply_volume() {
     const int64_t scale = std::max(1, rules->fadeout_scale);
     int64_t product = std::min<int64_t>(fadeout, scale) * channel_volume * volume * mixing_volume *
                       global_volume * volume_envelope.value;
-    played_volume = (channel && channel->muted) || ending ? 0 : (int)((product * FADEOUT_FULL / scale) >> 28);
-    if (ending) ending = 2;
+    played_volume = (channel && channel->muted) ? 0 : (int)((product * FADEOUT_FULL / scale) >> 28);
     voice.set_volume(played_volume);
 }
 

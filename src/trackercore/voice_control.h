@@ -53,10 +53,6 @@ public:
     void release_key();  // key released, and fading where no volume envelope will hold the note
     void start_fade() { note_off_flags |= NOTE_OFF_FADING; }
     void cut() { kill = 1; }
-    // Falls silent over its next tick, as a volume of 0 would, and then ends.
-    void cut_after_ramp() {
-        if (!ending) ending = 1;
-    }
     // The envelopes, fade-out and auto-vibrato start again at the next process(); the sample plays on.
     void restart_envelopes() { envelope_restart = 1; }
     void silence() { fadeout = 0; }
@@ -128,7 +124,6 @@ private:
     int first_update = 1;
     int kill = 0;
     int envelope_restart = 0;
-    int ending = 0;  // 1: ramping to silence this tick; 2: silent, ends at the next process()
 
     int played_volume = 0;
     int played_pan = 0;
