@@ -44,6 +44,8 @@ struct Playback_Rules {
     // A note mapped to no sample cuts the sounding note; an IT instrument leaves it alone (an
     // IT song without instruments cuts: its loader sets this from the file).
     bool unmapped_note_cuts{};
+    // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
+    bool short_cut_declick{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

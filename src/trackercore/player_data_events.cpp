@@ -71,6 +71,7 @@ void Player_Data::setup_voices() {
             if (slot.voice) slot.voice->cut();
             voice->set_channel(&ch, s);
             voice->rules = &rules();
+            voice->get_voice().set_short_declick(rules().short_cut_declick);
             slot.voice = voice;
             voice->update_info_from_master_channel();
             voice->init(mixer);

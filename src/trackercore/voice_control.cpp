@@ -43,6 +43,7 @@ void Voice_Control::reset() {
     pan = 0;
     voice.reset();
     voice.clear_status();
+    voice.set_short_declick(false);
     first_update = 1;
     kill = 0;
     envelope_restart = 0;

@@ -12,14 +12,16 @@ const char* const SOURCE = "common/components/audio/mixer.cpp";
 
 // The fade a cut voice's tail gets, worked out once: a division per sample is most of the
 // cost of a cut.
+template <int FRAMES>
 struct Declick_Gains {
-    static constexpr int N = 2 * Mixer::DECLICK_FRAMES;
+    static constexpr int N = 2 * FRAMES;
     int gain[N];
     constexpr Declick_Gains() : gain() {
         for (int j = 0; j < N; j++) gain[j] = (int)((unsigned)(N - j - 1) * 65535u / (unsigned)N);
     }
 };
-constexpr Declick_Gains declick_gains;
+constexpr Declick_Gains<Mixer::DECLICK_FRAMES> declick_gains;
+constexpr Declick_Gains<Mixer::SHORT_DECLICK_FRAMES> short_declick_gains;
 
 // The block loops, written once and built twice: for AVX2 and for any x86-64. The AVX2 build
 // is picked per call with the resamplers' switch (a load-time pick through ifunc would run
@@ -304,9 +306,11 @@ void Mixer::eliminate_voice(int slot) {
     // The tail of a voice outside the channel range would have nowhere to sound.
     if (v->can_mix() && c >= 0 && c < channel_count) {
         std::fill(declick_buffer.begin(), declick_buffer.end(), 0);
-        v->mix(DECLICK_FRAMES, declick_buffer.data());
-        const int n = 2 * DECLICK_FRAMES;
-        fade_tail(declick_buffer.data(), declick_gains.gain, n);
+        const bool short_tail = v->has_short_declick();
+        const int frames = short_tail ? SHORT_DECLICK_FRAMES : DECLICK_FRAMES;
+        v->mix(frames, declick_buffer.data());
+        const int n = 2 * frames;
+        fade_tail(declick_buffer.data(), short_tail ? short_declick_gains.gain : declick_gains.gain, n);
         channels[c].ring_buffer.mix_from_buffer(n, declick_buffer.data());
     }
     voices[slot] = nullptr;

@@ -72,9 +72,10 @@ public:
     static constexpr int BUS_BUFFER_INTS = 2 * MAX_BLOCK_FRAMES;  // one block, interleaved stereo
     // Resident from the start: a tick of up to 4096 frames (tempo 27 at 44.1 kHz, 30 at 48 kHz).
     static constexpr int BUS_RESIDENT_INTS = 2 * 4096;
-    // A cut voice's tail: long enough not to click, short enough (under 6 ms) that a cut note
-    // stops where the formats' players stop it.
-    static constexpr int DECLICK_FRAMES = 256;
+    // A cut voice's tail, long enough not to click; voices asking for the short one (a cut
+    // note in the formats whose players stop it at once) fade in under 6 ms.
+    static constexpr int DECLICK_FRAMES = 1000;
+    static constexpr int SHORT_DECLICK_FRAMES = 256;
 
     Mixer();
     ~Mixer() override;

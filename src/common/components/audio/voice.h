@@ -28,9 +28,13 @@ public:
         removed_signal.emit_on_audio_thread();  // the mixer removes voices on the audio thread
     }
     bool was_removed_from_mixer() const { return removed != 0; }
+    // Whether the mixer fades this voice's tail out over its short span when it lets it go.
+    void set_short_declick(bool on) { short_declick = on; }
+    bool has_short_declick() const { return short_declick; }
 
     Audio_Thread_Signal removed_signal;
 
 protected:
     int removed = 0;
+    bool short_declick = false;
 };

@@ -459,6 +459,26 @@ TEST(Mixer, ValidationMessagesChangeNothing) {
     EXPECT_EQ(m.get_channel_output_count(0), 0);
 }
 
+// A voice asking for the short declick fades out over SHORT_DECLICK_FRAMES, the others over
+// DECLICK_FRAMES, both from almost unity down to nothing.
+TEST(Mixer, EliminatedVoicesFadeOverTheirDeclick) {
+    for (bool short_tail : {false, true}) {
+        SCOPED_TRACE(short_tail);
+        Mixer m;
+        m.set_mix_frequency(44100);
+        Constant_Voice v(2, 1000 * 65536);
+        v.set_short_declick(short_tail);
+        m.allocate_voice(&v);
+        m.eliminate_voice(&v);
+        const int tail = short_tail ? Mixer::SHORT_DECLICK_FRAMES : Mixer::DECLICK_FRAMES;
+        EXPECT_EQ(v.mixed_frames, tail);
+        m.write_samples(Mixer::DECLICK_FRAMES + 10);
+        EXPECT_EQ(left(m, 0), 1000 * ((2 * tail - 1) * 65535 / (2 * tail)));
+        EXPECT_GT(left(m, tail - 1), 0);
+        EXPECT_EQ(left(m, tail), 0);
+    }
+}
+
 TEST(Mixer, IdleBusesStopProcessingAfterThreeSeconds) {
     Mixer m;
     m.set_mix_frequency(1000);  // 100-frame blocks are 100 ms
