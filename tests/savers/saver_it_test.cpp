@@ -294,6 +294,7 @@ TEST_F(SaverIT, RealModulesSurviveLoadSaveLoad) {
             ASSERT_EQ(first.file_format_manager.save_module(out.c_str()), 0);
             Tracker_Instance second;
             ASSERT_EQ(second.file_format_manager.load_module(out.c_str()), Loader::SUCCESS);
+            expect_it_switches_kept(first.song, second.song);
             expect_songs_equal(first.song, second.song);
             checked++;
         }

@@ -23,6 +23,17 @@ inline void expect_envelopes_equal(const Envelope& a, const Envelope& b, const s
     }
 }
 
+// An IT file keeps three of the playback rules, its header's switches; the song read back
+// plays by IT's rules otherwise. Checks those three and gives the copy the original's rules,
+// so that comparing the songs covers all else the file holds.
+inline void expect_it_switches_kept(const Song& original, Song& copy) {
+    const Playback_Rules &from = original.variables.rules, &back = copy.variables.rules;
+    EXPECT_EQ(back.use_linear_slides, from.use_linear_slides);
+    EXPECT_EQ(back.old_effects, from.old_effects);
+    EXPECT_EQ(back.compatible_gxx, from.compatible_gxx);
+    copy.variables.rules = from;
+}
+
 inline void expect_songs_equal(Song& a, Song& b) {
     const Song::Song_Variables &va = *a.get_variables(), &vb = *b.get_variables();
     EXPECT_EQ(va.name, vb.name);
