@@ -287,7 +287,7 @@ bool Pattern_Edit::control_key(int key) {
         if (pattern < Song::MAX_PATTERNS) editor->cursor_goto_pattern(pattern);
     };
     switch (key) {
-        case Qt::Key_Backspace: editor->undo_index(0); return true;
+        case Qt::Key_Backspace: undo_last(); return true;
         case Qt::Key_Plus:
         case Qt::Key_Equal:  // the unshifted "+" key
             editor->orderlist_move_down();
@@ -460,6 +460,13 @@ void Pattern_Edit::play_row(int row) {
     for (int channel = 0; channel < Pattern::CHANNELS; channel++) notes[channel] = pattern->get_note(channel, row);
     if (lock_held && variables_lock) variables_lock->release();
     for (int channel = 0; channel < Pattern::CHANNELS; channel++) player->play_note(channel, notes[channel], false);
+    if (lock_held && variables_lock) variables_lock->grab();
+}
+
+// Undo takes the variables lock itself, around the change only.
+void Pattern_Edit::undo_last() {
+    if (lock_held && variables_lock) variables_lock->release();
+    editor->undo_index(0);
     if (lock_held && variables_lock) variables_lock->grab();
 }
 

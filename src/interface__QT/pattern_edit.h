@@ -111,6 +111,7 @@ private:
     bool navigation_key(int key);
     void track_shift(Qt::KeyboardModifiers modifiers);
     void play_cell(int channel, int row, bool ignore_mute);
+    void undo_last();
     void play_row(int row);
     void ask_volume_scale();
     void change_instrument(int delta);

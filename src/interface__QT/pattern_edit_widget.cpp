@@ -165,10 +165,11 @@ void Pattern_Edit_Widget::refresh_undo_list() {
     undo_list->clear();
     if (!tracker) return;
     Editor& editor = tracker->editor;
-    for (int i = 0; i < editor.get_undo_max(); i++)
-        undo_list->addItem(QStringLiteral("%1- %2")
-                               .arg(editor.get_undo_pattern(i))
-                               .arg(QString::fromStdString(editor.get_undo_info(i))));
+    for (int i = 0; i < editor.get_undo_max(); i++) {
+        QString description = QString::fromStdString(editor.get_undo_info(i));
+        int pattern = editor.get_undo_pattern(i);
+        undo_list->addItem(pattern >= 0 ? QStringLiteral("%1- %2").arg(pattern).arg(description) : description);
+    }
     editor.clear_undo_changed();
 }
 
@@ -235,8 +236,9 @@ void Pattern_Edit_Widget::resize_patterns(int length, int count) {
     {
         // The player reads the lengths.
         Mutex_Lock_Guard guard(variables_lock);
-        // Shrinking drops rows; the edited pattern can be had back.
-        editor.push_current_pattern_to_undo_list("Resize pattern");
+        // Shrinking drops rows; the patterns can be had back.
+        Song_History::Step step(&tracker->history, "Resize pattern");
+        step.watch_patterns(first, last);
         for (int pattern = first; pattern <= last; pattern++)
             tracker->song.pattern[pattern].set_length(length);
     }
@@ -249,10 +251,7 @@ void Pattern_Edit_Widget::resize_patterns(int length, int count) {
 void Pattern_Edit_Widget::undo_selected() {
     if (!tracker) return;
     int index = std::max(undo_list->currentRow(), 0);
-    {
-        Mutex_Lock_Guard guard(variables_lock);  // the player reads the cells being replaced
-        tracker->editor.undo_index(index);
-    }
-    tracker->editor.cursor_move_down(0);  // the restored pattern may be shorter
+    // The history takes the locks itself; the other pages refresh from the song window's clock.
+    tracker->editor.undo_index(index);
     refresh();
 }

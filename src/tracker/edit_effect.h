@@ -15,6 +15,8 @@ public:
     virtual void process(Sample_Data* data, int begin, int end) = 0;
     // True when the operation replaces the data block, so readers of the old one must be stopped.
     virtual bool is_destructive() const { return false; }
+    // Whether process() changes no frame outside begin..end (undo keeps only that span).
+    virtual bool keeps_frames_outside_range() const { return true; }
     virtual std::string get_name() const = 0;
     virtual std::string get_description() const = 0;
 };
@@ -74,6 +76,7 @@ public:
 class Edit_Effect_Toggle_Sign : public Edit_Effect {
 public:
     void process(Sample_Data* data, int begin, int end) override;
+    bool keeps_frames_outside_range() const override { return false; }
     std::string get_name() const override { return "Toggle Signed/Unsigned"; }
     std::string get_description() const override { return "Toggles between unsigned (AMIGA/PPC) and signed (PC)"; }
 };

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "tracker/sample_editor.h"
+#include "tracker/song_history.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/song.h"
 
@@ -15,7 +16,10 @@ bool Sample_Slot_Operations::copy(int slot, Sample& clipboard) const {
 }
 
 bool Sample_Slot_Operations::cut(int slot, Sample& clipboard) {
-    return copy(slot, clipboard) && remove(slot);
+    if (!copy(slot, clipboard)) return false;
+    Song_History::Step step(history, "Cut sample");
+    step.watch_sample(slot);
+    return clear_slot(slot);
 }
 
 bool Sample_Slot_Operations::paste(int slot, const Sample& clipboard) {
@@ -23,11 +27,19 @@ bool Sample_Slot_Operations::paste(int slot, const Sample& clipboard) {
     if (!target) return false;
     Sample copy = clipboard;
     if (clipboard.data.get_data_ptr() && !copy.data.get_data_ptr()) return false;  // out of memory
+    Song_History::Step step(history, "Paste sample");
+    step.watch_sample(slot);
     replace(target, copy);
     return true;
 }
 
 bool Sample_Slot_Operations::remove(int slot) {
+    Song_History::Step step(history, "Delete sample");
+    step.watch_sample(slot);
+    return clear_slot(slot);
+}
+
+bool Sample_Slot_Operations::clear_slot(int slot) {
     Sample* target = song ? song->get_sample(slot) : nullptr;
     if (!target) return false;
     Sample empty;
@@ -43,6 +55,8 @@ Loader::Error Sample_Slot_Operations::load(const char* file, int slot) {
     auto staging = std::make_unique<Song>();
     Loader::Error result = formats->load_sample_into(file, staging.get(), 0);
     if (result != Loader::SUCCESS) return result;
+    Song_History::Step step(history, "Load sample");
+    step.watch_sample(slot);
     replace(target, *staging->get_sample(0));
     return Loader::SUCCESS;
 }

@@ -6,6 +6,7 @@ class File_Format_Manager;
 class Sample;
 class Sample_Edit_Players;
 class Song;
+class Song_History;
 
 // Whole-slot operations of the sample page: copy, cut, paste, delete, load and save of one of
 // the song's sample slots. Whatever replaces or frees data that a voice may be reading is done
@@ -28,14 +29,19 @@ public:
     // The registry's result (0 written, -1 failed, -2 no saver claims the name); -1 for an unused slot.
     int save(const char* file, int slot) const;
 
+    // Each change of a slot becomes a step of this history (null: none).
+    void set_history(Song_History* to) { history = to; }
+
     void guard_begin(Sample* sample);
     void guard_end();
 
 private:
     // Moves `with`'s settings and block into `target` inside the guard.
     void replace(Sample* target, Sample& with);
+    bool clear_slot(int slot);
 
     Song* song;
     File_Format_Manager* formats;
     Sample_Edit_Players* players;
+    Song_History* history = nullptr;
 };
