@@ -8,11 +8,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <vector>
 
 #include "interface__QT/buffers_page.h"
@@ -235,8 +237,51 @@ Loader::Error Interface::open_song(const QString& path) {
     if (result != Loader::SUCCESS) {
         int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
         Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", Loader::error_string[index], "Ok :(");
+    } else {
+        disk_stamp = File_Stamp::of(path.toStdString());
+        tracker.history.clear();
     }
     return result;
+}
+
+bool Interface::restore_autosave(const std::string& file, const Autosave_Folder::Record& record) {
+    stop_song();
+    Loader::Error result = tracker.file_format_manager.load_module(file.c_str());
+    selected_instrument = 0;
+    selected_sample = 0;
+    tracker.player.play_stop();
+    emit song_replaced();
+    if (result != Loader::SUCCESS) {
+        int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
+        Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", Loader::error_string[index], "Ok :(");
+        return false;
+    }
+    song_path = QString::fromStdString(record.original_path);
+    tracker.song.variables.filename = record.original_path;
+    disk_stamp = record.original_stamp;
+    // Nothing of it is saved where the musician keeps it yet.
+    tracker.history.clear();
+    tracker.history.mark_modified();
+    emit song_name_changed();
+    return true;
+}
+
+void Interface::set_autosave_place(Autosave_Folder* folder, Autosave_Worker* worker) {
+    autosave.set_place(folder, worker);
+}
+
+Autosave_Folder::Record Interface::get_autosave_record() const {
+    Autosave_Folder::Record record;
+    record.original_path = song_path.toStdString();
+    record.song_name = get_song_name().toStdString();
+    record.time = (long long)std::time(nullptr);
+    record.original_stamp = disk_stamp;
+    return record;
+}
+
+bool Interface::autosave_if_changed() {
+    if (!autosave.is_on()) return false;
+    return autosave.save_if_changed(tracker, variables_lock, get_autosave_record());
 }
 
 namespace {
@@ -253,11 +298,36 @@ bool is_song_format_we_write(const QString& path) {
 int Interface::save_song() {
     if (song_path.isEmpty() || !Path_Data::file_exists(song_path.toStdString()) || !is_song_format_we_write(song_path))
         return save_song_as();
+    if (!may_overwrite_changed_file()) return -1;
     if (tracker.file_format_manager.save_module(song_path.toLocal8Bit().constData()) != 0) {
         Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
         return -1;
     }
+    song_saved(song_path);
     return 0;
+}
+
+bool Interface::may_overwrite_changed_file() {
+    if (!disk_stamp.is_known() || File_Stamp::of(song_path.toStdString()) == disk_stamp) return true;
+    QMessageBox box(QMessageBox::Warning, "File Changed",
+                    QString("\"%1\" was changed on disk since it was loaded or saved here.\n"
+                            "Saving replaces those changes with this song.")
+                        .arg(song_path),
+                    QMessageBox::NoButton, this);
+    QPushButton* overwrite = box.addButton("Overwrite", QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton("Cancel", QMessageBox::RejectRole);
+    // Enter keeps the other program's changes.
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    box.exec();
+    return box.clickedButton() == overwrite;
+}
+
+void Interface::song_saved(const QString& path) {
+    song_path = path;
+    disk_stamp = File_Stamp::of(path.toStdString());
+    tracker.history.mark_saved();
+    autosave.discard();
 }
 
 int Interface::save_song_as() {
@@ -271,7 +341,7 @@ int Interface::save_song_as() {
         Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
         return -1;
     }
-    song_path = file;
+    song_saved(file);
     return 0;
 }
 

@@ -5,6 +5,9 @@
 
 #include <vector>
 
+#include "tracker/autosave_folder.h"
+#include "tracker/file_stamp.h"
+#include "tracker/song_autosave.h"
 #include "tracker/tracker_instance.h"
 
 class Instrument_Edit;
@@ -48,6 +51,19 @@ public:
     Loader::Error open_song(const QString& path);
     int save_song();
     int save_song_as();
+    // The song file as it was when loaded or last saved here; unknown without one.
+    const File_Stamp& get_disk_stamp() const { return disk_stamp; }
+
+    // Autosave: where it goes (null folder or worker: off), and one round of it.
+    void set_autosave_place(Autosave_Folder* folder, Autosave_Worker* worker);
+    bool autosave_if_changed();
+    Song_Autosave& get_autosave() { return autosave; }
+    // What the side record says about the song now.
+    Autosave_Folder::Record get_autosave_record() const;
+    // Opens an autosave an earlier run left behind: the song comes back modified, with the path
+    // (and the file's stamp) it had, so Save writes where the musician expects. False, with the
+    // loader's error shown, when it cannot be read.
+    bool restore_autosave(const std::string& file, const Autosave_Folder::Record& record);
 
     // Play control.
     void play_song();
@@ -134,12 +150,18 @@ private:
     void place_variables_page();
     // Runs a change the audio thread could see under the variables lock.
     template <class Change> void locked(Change change);
+    // After a successful save: the song is clean, its file stamped, its autosave gone.
+    void song_saved(const QString& path);
+    // Asks before Save writes over a file another program changed since it was loaded or saved.
+    bool may_overwrite_changed_file();
 
     Tracker_Instance tracker;
     Sample_Edit* sample_edit = nullptr;
     Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
+    File_Stamp disk_stamp;
+    Song_Autosave autosave;
     int selected_sample = 0;
     int selected_instrument = 0;
     Player_Data::Play_Status play_status;

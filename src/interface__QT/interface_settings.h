@@ -18,6 +18,7 @@ public:
     static constexpr int MAX_REPAINT_INTERVAL = 1000;
     static constexpr int MIN_FONT_SIZE = 4;  // points
     static constexpr int MAX_FONT_SIZE = 96;
+    static constexpr int MAX_AUTOSAVE_MINUTES = 120;
 
     explicit Interface_Settings(QWidget* parent = nullptr);
 
@@ -31,6 +32,7 @@ public:
     QCheckBox* get_backing_store_box() const { return backing_store; }
     QPushButton* get_pattern_font_button() const { return pattern_font; }
     QPushButton* get_orderlist_font_button() const { return orderlist_font; }
+    QSpinBox* get_autosave_box() const { return autosave_minutes; }
 
 signals:
     // The song windows restart their timers with Interface::widget_timer_interval.
@@ -42,10 +44,12 @@ private:
     void backing_store_toggled(bool checked);
     void choose_pattern_font();
     void choose_orderlist_font();
+    void autosave_minutes_edited(int minutes);
 
     QSpinBox* repaint_interval;
     QCheckBox* backing_store;
     QPushButton* pattern_font;
     QPushButton* orderlist_font;
+    QSpinBox* autosave_minutes;
     bool updating = false;
 };

@@ -2,17 +2,24 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+
+#include <algorithm>
+#include <vector>
 
 #include "common/components/audio/sound_driver_manager.h"
 #include "common/components/data/audio_thread_log.h"
@@ -22,8 +29,11 @@
 #include "interface__QT/mdi_sub_window.h"
 #include "interface__QT/message_boxes.h"
 #include "interface__QT/settings_window.h"
+#include "tracker/autosave_folder.h"
+#include "tracker/autosave_worker.h"
 
 int MDI_Main_Window::widget_timer_interval = 50;
+int MDI_Main_Window::autosave_minutes = MDI_Main_Window::DEFAULT_AUTOSAVE_MINUTES;
 
 namespace {
 
@@ -50,6 +60,7 @@ MDI_Main_Window::MDI_Main_Window(QWidget* parent)
     statusBar()->addPermanentWidget(driver_status);
     connect(workspace, &QMdiArea::subWindowActivated, this, [this] { update_menus_for_page(); });
     connect(&timer, &QTimer::timeout, this, &MDI_Main_Window::timer_callback);
+    connect(&autosave_timer, &QTimer::timeout, this, [this] { autosave_now(); });
     timer.start(widget_timer_interval);
     update_menus_for_page();
     if (QScreen* screen = QGuiApplication::primaryScreen()) resize(screen->availableSize() * 3 / 4);
@@ -77,6 +88,7 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
     auto* song_window = new MDI_Sub_Window;
     song_window->set_info_lock(info_lock);
     song_window->set_sound_driver_manager(sound_driver_manager);
+    song_window->get_interface()->set_autosave_place(autosave_folder.get(), autosave_worker.get());
     QMdiSubWindow* frame = workspace->addSubWindow(song_window);
     // A window just shown may not have laid out its workspace yet.
     if (layout()) layout()->activate();
@@ -144,6 +156,101 @@ void MDI_Main_Window::closeEvent(QCloseEvent* event) {
     }
     settings_window->close();
     event->accept();
+}
+
+// Autosave and recovery
+
+void MDI_Main_Window::start_autosave(const std::string& folder) {
+    autosave_worker.reset();
+    autosave_folder = std::make_unique<Autosave_Folder>(folder);
+    autosave_worker = std::make_unique<Autosave_Worker>();
+    for (MDI_Sub_Window* song_window : get_song_windows())
+        song_window->get_interface()->set_autosave_place(autosave_folder.get(), autosave_worker.get());
+    update_autosave_timer();
+}
+
+void MDI_Main_Window::set_autosave_seconds(int seconds) {
+    autosave_seconds = std::max(0, seconds);
+    update_autosave_timer();
+}
+
+void MDI_Main_Window::update_autosave_timer() {
+    int interval = autosave_seconds > 0 ? autosave_seconds * 1000 : std::max(0, autosave_minutes) * 60 * 1000;
+    if (!autosave_folder) interval = 0;
+    if (interval == autosave_interval_ms) return;
+    autosave_interval_ms = interval;
+    if (interval > 0)
+        autosave_timer.start(interval);
+    else
+        autosave_timer.stop();
+}
+
+int MDI_Main_Window::autosave_now() {
+    int queued = 0;
+    QString failure;
+    for (MDI_Sub_Window* song_window : get_song_windows()) {
+        Interface* interface = song_window->get_interface();
+        std::string error = interface->get_autosave().get_error();
+        if (!error.empty()) failure = QString::fromStdString(error);
+        if (interface->autosave_if_changed()) queued++;
+    }
+    if (!failure.isEmpty()) statusBar()->showMessage("Autosave failed: " + failure, 10000);
+    return queued;
+}
+
+namespace {
+
+QString describe_left_behind(const Autosave_Folder::Record& record) {
+    QString path = QString::fromStdString(record.original_path);
+    QString name = QString::fromStdString(record.song_name);
+    if (name.isEmpty()) name = path.isEmpty() ? QString("New Song") : QFileInfo(path).fileName();
+    QString time = QDateTime::fromSecsSinceEpoch(record.time).toString("yyyy-MM-dd hh:mm");
+    QString where = path.isEmpty() ? QString("never saved") : path;
+    return QString("\u2022 \"%1\", autosaved %2 (%3)").arg(name, time, where);
+}
+
+}  // namespace
+
+void MDI_Main_Window::offer_recovery() {
+    if (!autosave_folder) return;
+    std::vector<Autosave_Folder::Left_Behind> left = autosave_folder->find_left_behind();
+    if (left.empty()) {
+        autosave_folder->release_left_behind();
+        return;
+    }
+    QStringList lines;
+    for (const Autosave_Folder::Left_Behind& entry : left) lines << describe_left_behind(entry.record);
+    QString text = QString("Wendmoor did not end normally last time. These songs had changes that were not saved, "
+                           "and copies were kept:\n\n%1\n\n"
+                           "Restore opens them again; Discard deletes the copies; "
+                           "Keep for later asks again at the next start.")
+                       .arg(lines.join("\n"));
+    QMessageBox box(QMessageBox::Question, RECOVERY_TITLE, text, QMessageBox::NoButton, this);
+    QPushButton* restore = box.addButton("Restore", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton("Discard", QMessageBox::DestructiveRole);
+    QPushButton* keep = box.addButton("Keep for later", QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == restore) {
+        for (const Autosave_Folder::Left_Behind& entry : left) {
+            MDI_Sub_Window* song_window = new_doc();
+            Interface* interface = song_window->get_interface();
+            if (!interface->restore_autosave(entry.song_file, entry.record)) {
+                // What could not be read stays where it is, for another try or a Discard.
+                for (QMdiSubWindow* frame : workspace->subWindowList())
+                    if (frame->widget() == song_window) delete frame;
+                continue;
+            }
+            song_window->setWindowTitle(interface->get_song_name());
+            interface->get_autosave().adopt(autosave_folder->adopt(entry),
+                                            interface->get_tracker()->history.get_generation());
+        }
+    } else if (box.clickedButton() == discard) {
+        for (const Autosave_Folder::Left_Behind& entry : left) autosave_folder->discard(entry);
+    }
+    autosave_folder->release_left_behind();
+    update_menus_for_page();
 }
 
 // Toolbars and menus
@@ -453,6 +560,7 @@ void MDI_Main_Window::timer_callback() {
     static const QString product_caption = get_product_caption();
     if (windowTitle() != product_caption) setWindowTitle(product_caption);
     update_menus_for_page();
+    update_autosave_timer();
     if (--driver_check_countdown <= 0) {
         driver_check_countdown = DRIVER_CHECK_TICKS;
         update_driver_status();

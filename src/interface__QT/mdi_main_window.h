@@ -4,6 +4,11 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+#include <string>
+
+class Autosave_Folder;
+class Autosave_Worker;
 class Interface;
 class MDI_Sub_Window;
 class Mutex_Lock;
@@ -79,6 +84,25 @@ public:
     // Why the sound driver is not running; empty while it runs.
     QString get_driver_problem() const { return driver_problem; }
 
+    // Autosave: every "autosave_minutes" (0: off) each modified song is saved into the data
+    // folder, and a clean close removes it again.
+    static constexpr int DEFAULT_AUTOSAVE_MINUTES = 2;
+    static int autosave_minutes;
+    static constexpr const char* RECOVERY_TITLE = "Recover Songs";
+    // Starts autosaving into the folder; open songs and songs opened later take part.
+    void start_autosave(const std::string& folder);
+    // An interval in seconds in place of the minutes (tests); 0 goes back to the minutes.
+    void set_autosave_seconds(int seconds);
+    // One round: each modified song whose history moved on since its last autosave is
+    // snapshotted and handed to the worker. Returns how many were.
+    int autosave_now();
+    Autosave_Folder* get_autosave_folder() const { return autosave_folder.get(); }
+    Autosave_Worker* get_autosave_worker() const { return autosave_worker.get(); }
+    int get_autosave_interval_ms() const { return autosave_interval_ms; }
+    // At start: one question about the autosaves that runs which did not end cleanly left
+    // behind (Restore / Discard / Keep for later).
+    void offer_recovery();
+
     // File commands.
     MDI_Sub_Window* new_doc();
     void load();
@@ -109,6 +133,7 @@ private:
     void default_octave_changed_cbk(int octave);
     void update_driver_status();
     void update_menus_for_page();
+    void update_autosave_timer();
     // Runs the command on the active song's editor; nothing without a song window.
     template <class Command> void on_active(Command command);
     QAction* add_item(QMenu* menu, const QString& text, int id);
@@ -144,4 +169,9 @@ private:
     int driver_check_countdown = 0;
     QString driver_problem;
     QLabel* driver_status = nullptr;
+    std::unique_ptr<Autosave_Folder> autosave_folder;
+    std::unique_ptr<Autosave_Worker> autosave_worker;  // after the folder: it finishes first
+    QTimer autosave_timer;
+    int autosave_seconds = 0;
+    int autosave_interval_ms = 0;  // in force; 0 while off
 };

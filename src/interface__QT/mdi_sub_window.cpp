@@ -75,8 +75,11 @@ void MDI_Sub_Window::update_display_box() {
 
 void MDI_Sub_Window::closeEvent(QCloseEvent* event) {
     QString text = QString("Really close \"%1\"?").arg(windowTitle());
-    if (Message_Boxes::ask(this, QMessageBox::Warning, "Closing..", text))
+    if (Message_Boxes::ask(this, QMessageBox::Warning, "Closing..", text)) {
+        // The musician chose to close it: nothing is left to recover.
+        interface->get_autosave().discard();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
