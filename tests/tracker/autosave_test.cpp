@@ -15,9 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "common/components/audio/sound_driver_manager.h"
 #include "support/native_song.h"
 #include "support/scratch_dir.h"
+#include "support/test_song.h"
 #include "tracker/audio_components.h"
+#include "tracker/audio_session.h"
 #include "tracker/autosave_folder.h"
 #include "tracker/autosave_worker.h"
 #include "tracker/keyboard_input.h"
@@ -362,4 +365,54 @@ TEST_F(Autosave_Test, UnwritableFolderIsReportedAndNothingElseChanges) {
     EXPECT_NE(autosave.get_error().find("not_a_folder"), std::string::npos) << autosave.get_error();
     EXPECT_TRUE(ti.history.is_modified());
     EXPECT_EQ(Scratch_Dir::read(dir.file("not_a_folder")), "x");
+}
+
+// Autosaves taken and written while the audio thread plays the song through a bus with effects:
+// under ThreadSanitizer (make tsan-test) a race of the snapshot or the worker with the audio
+// thread shows; in every build each autosave is the song as it was when it was taken.
+TEST(Autosave_Audio_Thread_Race, SnapshotsAndWritesWhilePlaying) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    Audio_Session session;
+    Tracker_Instance ti;
+    build_test_song(ti.song);
+    {
+        ti.mixer.add_buffer();
+        ti.mixer.get_buffer_effect_chain(0)->add_effect(
+            session.effect_source_manager().instantiate_effect_by_name("freeverb"));
+        ti.mixer.set_channel_output_buffer_index(1, 0, 0);
+    }
+    driver_manager.request_buffer_size(512);
+    session.wav_writer_driver.set_real_time(false);
+    session.wav_writer_driver.set_disk_writer_file(dir.file("race.wav"));
+    ASSERT_TRUE(session.start_driver(2));
+    session.add_song(ti);
+    ti.player.play_start_song();
+    ASSERT_TRUE(session.start_audio_thread());
+
+    Autosave_Folder folder(dir.file("autosave"));
+    Autosave_Worker worker;
+    Song_Autosave autosave;
+    autosave.set_place(&folder, &worker);
+    Mutex_Lock* variables = driver_manager.get_variables_lock();
+    Pattern* pattern = ti.song.get_pattern(0);
+    for (int i = 0; i < 12; i++) {
+        {
+            Song_History::Step step(&ti.history, "typed note");
+            step.watch_pattern(0);
+            Pattern::Edit_Scope edit;
+            pattern->get_note_ref(i % 3, (i * 5) % 16).note = (unsigned char)(40 + i);
+        }
+        ASSERT_TRUE(autosave.save_if_changed(ti, variables, Autosave_Folder::Record()));
+        std::string expected = dir.file("expected.wm");
+        ASSERT_EQ(ti.file_format_manager.save_module(expected.c_str()), 0);
+        // The next edit comes while the worker writes.
+        if (i % 2 == 0) continue;
+        worker.wait_idle();
+        EXPECT_EQ(Scratch_Dir::read(folder.song_file(autosave.get_id())), Scratch_Dir::read(expected)) << i;
+    }
+    worker.wait_idle();
+    session.stop_audio_thread();
+    session.stop_driver();
+    session.remove_song(ti);
 }
