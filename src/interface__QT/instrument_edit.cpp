@@ -516,6 +516,18 @@ void Instrument_Edit::save_instrument() {
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return;
-    if (operations.save_instrument(file.toLocal8Bit().toStdString(), selected_instrument) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving instrument!", "Ok");
+    std::string path = file.toLocal8Bit().toStdString();
+    File_Format_Manager& formats = tracker->file_format_manager;
+    std::vector<std::string> losses = formats.get_instrument_save_losses(path.c_str(), selected_instrument);
+    if (!losses.empty() &&
+        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
+                            QString("\"%1\" cannot hold everything the instrument has:\n\n%2\nSave anyway?")
+                                .arg(QFileInfo(file).fileName(), Message_Boxes::bullet_list(losses)),
+                            "Save", "Cancel"))
+        return;
+    if (operations.save_instrument(path, selected_instrument) != 0)
+        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!",
+                            "Error saving instrument!\n" + file + ": " +
+                                QString::fromLocal8Bit(formats.get_save_error().c_str()),
+                            "Ok");
 }

@@ -204,6 +204,7 @@ QString Interface::get_song_name() const {
     const std::string& name = tracker.song.variables.name;
     if (!name.empty()) return QString::fromStdString(name);
     if (!song_path.isEmpty()) return QFileInfo(song_path).fileName();
+    if (!loaded_from.isEmpty()) return QFileInfo(loaded_from).fileName();
     return "New Song";
 }
 
@@ -224,18 +225,35 @@ template <class Change> void Interface::locked(Change change) {
 // Files
 
 Loader::Error Interface::open_song(const QString& path) {
-    song_path = path;
     stop_song();
-    Loader::Error result = tracker.file_format_manager.load_module(path.toLocal8Bit().constData());
-    // Whatever the loader left in the song, every page shows it from now on.
+    QByteArray file = path.toLocal8Bit();
+    File_Format_Manager& formats = tracker.file_format_manager;
+    Loader::Error result = formats.load_module(file.constData());
+    if (result != Loader::SUCCESS) {
+        // The song is as it was: the failed file becomes nothing Save could write to.
+        int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
+        QString text = Loader::error_string[index];
+        std::string why = File_Reader::why_unreadable(file.constData());
+        if (result == Loader::FILE_CANNOT_OPEN && !why.empty())
+            text += "\n" + path + ": " + QString::fromLocal8Bit(why.c_str());
+        Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", text, "Ok :(");
+        return result;
+    }
     selected_instrument = 0;
     selected_sample = 0;
     tracker.player.play_stop();
+    const std::vector<std::string>& missing = formats.get_load_warnings();
+    song_path = missing.empty() ? path : QString();
+    loaded_from = missing.empty() ? QString() : path;
+    song_file_stamp = missing.empty() ? File_Stamp::of(file.constData()) : File_Stamp();
+    if (!missing.empty()) tracker.song.variables.filename.clear();
     emit song_replaced();
-    if (result != Loader::SUCCESS) {
-        int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
-        Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", Loader::error_string[index], "Ok :(");
-    }
+    if (!missing.empty())
+        Message_Boxes::tell(this, QMessageBox::Warning, "Incomplete Song",
+                            QString("\"%1\" did not load completely:\n\n%2\nSaving asks for a new name, so the "
+                                    "original file stays as it is.")
+                                .arg(QFileInfo(path).fileName(), Message_Boxes::bullet_list(missing)),
+                            "Ok");
     return result;
 }
 
@@ -253,11 +271,15 @@ bool is_song_format_we_write(const QString& path) {
 int Interface::save_song() {
     if (song_path.isEmpty() || !Path_Data::file_exists(song_path.toStdString()) || !is_song_format_we_write(song_path))
         return save_song_as();
-    if (tracker.file_format_manager.save_module(song_path.toLocal8Bit().constData()) != 0) {
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
+    // Another program's changes are not written over without asking (Enter keeps them).
+    if (File_Stamp::of(song_path.toLocal8Bit().constData()) != song_file_stamp &&
+        !Message_Boxes::ask(this, QMessageBox::Warning, "Changed on Disk",
+                            QString("\"%1\" was changed on disk by another program since it was loaded or "
+                                    "saved.\nOverwrite it?")
+                                .arg(QFileInfo(song_path).fileName()),
+                            "Save", "Cancel", false))
         return -1;
-    }
-    return 0;
+    return write_song(song_path);
 }
 
 int Interface::save_song_as() {
@@ -267,11 +289,28 @@ int Interface::save_song_as() {
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return -1;
-    if (tracker.file_format_manager.save_module(file.toLocal8Bit().constData()) != 0) {
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
+    return write_song(file);
+}
+
+int Interface::write_song(const QString& path) {
+    QByteArray file = path.toLocal8Bit();
+    File_Format_Manager& formats = tracker.file_format_manager;
+    std::vector<std::string> losses = formats.get_save_losses(file.constData());
+    if (!losses.empty() &&
+        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
+                            QString("\"%1\" cannot hold everything the song has:\n\n%2\nSave anyway?")
+                                .arg(QFileInfo(path).fileName(), Message_Boxes::bullet_list(losses)),
+                            "Save", "Cancel"))
+        return -1;
+    if (formats.save_module(file.constData()) != 0) {
+        QString why = QString::fromLocal8Bit(formats.get_save_error().c_str());
+        if (why.isEmpty()) why = "songs are saved as .wm or .it";
+        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!\n" + path + ": " + why, "Ok");
         return -1;
     }
-    song_path = file;
+    song_path = path;
+    loaded_from.clear();
+    song_file_stamp = File_Stamp::of(file.constData());
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tracker/tracker_instance.h"
+#include "trackercore/file_stamp.h"
 
 class Instrument_Edit;
 class Mutex_Lock;
@@ -42,10 +43,15 @@ public:
 
     // The song's name; its file's name or "New Song" while it has none.
     QString get_song_name() const;
+    // Where Save writes; empty for a new song and for one that did not load whole.
     const QString& get_song_path() const { return song_path; }
 
-    // Files. Load failures and save failures are reported in a box.
+    // Files. Load failures and save failures are reported in a box. A failed load changes
+    // nothing; a file that loads only in part says what is missing and leaves the song without
+    // a path, so that saving asks for a name and never overwrites the damaged original.
     Loader::Error open_song(const QString& path);
+    // Before writing, these ask when the file changed on disk since it was loaded or saved,
+    // and when the chosen format cannot hold everything the song has.
     int save_song();
     int save_song_as();
 
@@ -134,12 +140,15 @@ private:
     void place_variables_page();
     // Runs a change the audio thread could see under the variables lock.
     template <class Change> void locked(Change change);
+    int write_song(const QString& path);
 
     Tracker_Instance tracker;
     Sample_Edit* sample_edit = nullptr;
     Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     QString song_path;
+    File_Stamp song_file_stamp;  // the song's file as this window last read or wrote it
+    QString loaded_from;         // a file that did not load whole: it names the window only
     int selected_sample = 0;
     int selected_instrument = 0;
     Player_Data::Play_Status play_status;

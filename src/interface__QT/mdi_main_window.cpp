@@ -74,6 +74,12 @@ void MDI_Main_Window::set_sound_driver_manager(Sound_Driver_Manager* manager) {
 // Song windows
 
 MDI_Sub_Window* MDI_Main_Window::new_doc() {
+    MDI_Sub_Window* song_window = create_song_window();
+    show_song_window(song_window);
+    return song_window;
+}
+
+MDI_Sub_Window* MDI_Main_Window::create_song_window() {
     auto* song_window = new MDI_Sub_Window;
     song_window->set_info_lock(info_lock);
     song_window->set_sound_driver_manager(sound_driver_manager);
@@ -84,16 +90,26 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
     // The first song fills the workspace; later ones leave room to see the others behind.
     if (workspace->subWindowList().size() > 1) area = area * 9 / 10;
     frame->resize(area.expandedTo(QSize(640, 420)));
-    song_window->show();
-    workspace->setActiveSubWindow(frame);
-    update_menus_for_page();
     return song_window;
 }
 
+void MDI_Main_Window::show_song_window(MDI_Sub_Window* song_window) {
+    QMdiSubWindow* frame = qobject_cast<QMdiSubWindow*>(song_window->parentWidget());
+    song_window->show();
+    if (frame) workspace->setActiveSubWindow(frame);
+    update_menus_for_page();
+}
+
 MDI_Sub_Window* MDI_Main_Window::open_song(const QString& path) {
-    MDI_Sub_Window* song_window = new_doc();
-    song_window->open_song(path);
+    // Shown only once the song is in it: a file that does not load leaves no window behind.
+    MDI_Sub_Window* song_window = create_song_window();
+    if (song_window->open_song(path) != Loader::SUCCESS) {
+        delete song_window->parentWidget();
+        update_menus_for_page();
+        return nullptr;
+    }
     song_window->get_interface()->stop_song();
+    show_song_window(song_window);
     return song_window;
 }
 

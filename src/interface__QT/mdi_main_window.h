@@ -65,7 +65,8 @@ public:
     void set_info_lock(Mutex_Lock* lock) { info_lock = lock; }
     Settings_Window* get_settings_window() const { return settings_window; }
 
-    // A new song window with the song read from the file, stopped.
+    // A new song window with the song read from the file, stopped; none (null) when the file
+    // does not load.
     MDI_Sub_Window* open_song(const QString& path);
 
     MDI_Sub_Window* get_active_song_window() const;
@@ -94,6 +95,9 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // A song window in the workspace, not shown yet; show_song_window shows and activates it.
+    MDI_Sub_Window* create_song_window();
+    void show_song_window(MDI_Sub_Window* song_window);
     void create_toolbars();
     void create_menus();
     void create_file_menu();

@@ -38,9 +38,10 @@ void MDI_Sub_Window::set_info_lock(Mutex_Lock* lock) {
     interface->set_locks(sound_driver_manager ? sound_driver_manager->get_variables_lock() : nullptr, info_lock);
 }
 
-void MDI_Sub_Window::open_song(const QString& path) {
-    interface->open_song(path);
+Loader::Error MDI_Sub_Window::open_song(const QString& path) {
+    Loader::Error result = interface->open_song(path);
     setWindowTitle(interface->get_song_name());
+    return result;
 }
 
 void MDI_Sub_Window::format_status(char* buffer, int play_mode, int order, int used_orders, int pattern, int row,

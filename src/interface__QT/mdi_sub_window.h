@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include "trackercore/loader.h"
+
 class Interface;
 class Mutex_Lock;
 class Sound_Driver_Manager;
@@ -21,7 +23,8 @@ public:
     void set_sound_driver_manager(Sound_Driver_Manager* manager);
     void set_info_lock(Mutex_Lock* lock);
 
-    void open_song(const QString& path);
+    // The load's result; a failure has been reported and changed nothing.
+    Loader::Error open_song(const QString& path);
     // Refreshes the status line from the player's published state; cheap when nothing changed.
     void update_display_box();
     const char* get_status_text() const { return status_text; }

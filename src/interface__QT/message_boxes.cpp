@@ -7,11 +7,11 @@ bool Message_Boxes::confirm(QWidget* parent, const QString& text) {
 }
 
 bool Message_Boxes::ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-                        const QString& yes, const QString& no) {
+                        const QString& yes, const QString& no, bool yes_is_default) {
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
     QPushButton* yes_button = box.addButton(yes, QMessageBox::YesRole);
     QPushButton* no_button = box.addButton(no, QMessageBox::NoRole);
-    box.setDefaultButton(yes_button);
+    box.setDefaultButton(yes_is_default ? yes_button : no_button);
     box.setEscapeButton(no_button);
     box.exec();
     return box.clickedButton() == yes_button;
@@ -22,4 +22,12 @@ void Message_Boxes::tell(QWidget* parent, QMessageBox::Icon icon, const QString&
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
     box.setDefaultButton(box.addButton(button, QMessageBox::AcceptRole));
     box.exec();
+}
+
+QString Message_Boxes::bullet_list(const std::vector<std::string>& lines, int shown) {
+    QString text;
+    for (size_t i = 0; i < lines.size() && (int)i < shown; i++)
+        text += QString::fromUtf8("\u2022 ") + QString::fromStdString(lines[i]) + "\n";
+    if ((int)lines.size() > shown) text += QString::fromUtf8("\u2022 ... and %1 more.\n").arg(lines.size() - shown);
+    return text;
 }

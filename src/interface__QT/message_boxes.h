@@ -3,6 +3,9 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <string>
+#include <vector>
+
 class QWidget;
 
 // The program's modal boxes, each with its exact title and button texts. The first button
@@ -11,10 +14,14 @@ class Message_Boxes {
 public:
     // A warning box titled "Really?" with "Yes" and "No"; true on "Yes".
     static bool confirm(QWidget* parent, const QString& text);
-    // A box with two buttons; true when the first one was pressed.
+    // A box with two buttons; true when the first one was pressed. Where going on could lose
+    // something, the second button can be made the default one (Enter does not proceed).
     static bool ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
-                    const QString& yes = "Yes", const QString& no = "No");
+                    const QString& yes = "Yes", const QString& no = "No", bool yes_is_default = true);
     // A box with one button.
     static void tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                      const QString& button);
+
+    // Lines as a bulleted list, the first `shown` of them and how many more there are.
+    static QString bullet_list(const std::vector<std::string>& lines, int shown = 12);
 };

@@ -311,8 +311,19 @@ void Sample_Edit::save_sample() {
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return;
-    if (operations.save(file.toLocal8Bit().constData(), get_selected_sample()) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving sample!", "Ok");
+    QByteArray path = file.toLocal8Bit();
+    std::vector<std::string> losses = operations.get_save_losses(path.constData(), get_selected_sample());
+    if (!losses.empty() &&
+        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
+                            QString("\"%1\" cannot hold everything the sample has:\n\n%2\nSave anyway?")
+                                .arg(QFileInfo(file).fileName(), Message_Boxes::bullet_list(losses)),
+                            "Save", "Cancel"))
+        return;
+    if (operations.save(path.constData(), get_selected_sample()) != 0)
+        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!",
+                            "Error saving sample!\n" + file + ": " +
+                                QString::fromLocal8Bit(operations.get_save_error().c_str()),
+                            "Ok");
 }
 
 void Sample_Edit::destructive_operation_begin_cbk() { operations.guard_begin(selected()); }

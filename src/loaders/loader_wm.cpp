@@ -46,6 +46,30 @@ void read_byte_into(DDS* dds, const char* key, int& field) {
 
 // Where a missing section ends the transfer.
 void broken(int line, const char* what) { ERROR_LINE(SOURCE, line, what); }
+
+// How many bytes a zlib stream really inflates to, counted through a small buffer and never
+// kept; limit + 1 once it passes `limit`, -1 when the stream is damaged or cut short. The
+// header's size is only a claim: the packed tree is allocated for what this finds.
+long long inflated_size(const unsigned char* data, size_t size, unsigned long long limit) {
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK) return -1;
+    stream.next_in = const_cast<unsigned char*>(data);
+    stream.avail_in = (uInt)size;
+    unsigned char scratch[65536];
+    unsigned long long total = 0;
+    int result = Z_OK;
+    while (result == Z_OK && total <= limit) {
+        stream.next_out = scratch;
+        stream.avail_out = sizeof scratch;
+        result = inflate(&stream, Z_NO_FLUSH);
+        total += sizeof scratch - stream.avail_out;
+        // Nothing more in and nothing out: the stream stops before its end.
+        if (result == Z_BUF_ERROR || (result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0)) result = Z_DATA_ERROR;
+    }
+    inflateEnd(&stream);
+    if (total > limit) return (long long)limit + 1;
+    return result == Z_STREAM_END ? (long long)total : -1;
+}
 }  // namespace
 
 Loader_WM::Loader_WM() { format_name = "Wendmoor"; }
@@ -112,7 +136,6 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
     std::vector<unsigned char> compressed, packed;
     try {
         compressed.resize(compressed_size);
-        packed.resize(uncompressed_size);
     } catch (const std::bad_alloc&) {
         ERROR_LINE(SOURCE, __LINE__, "Not enough memory!");
         return abort_load(FILE_ERROR);
@@ -125,7 +148,20 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
     }
     if (reader.error_loading()) return abort_load(FILE_ERROR);
     std::printf("decompressing file...\n");
-    uLongf unpacked_size = uncompressed_size;
+    // A stream that holds more than the header says, or is damaged, is refused before the
+    // packed tree is allocated; one that holds less gets no more room than it fills.
+    long long real_size = inflated_size(compressed.data(), compressed.size(), uncompressed_size);
+    if (real_size < 0 || real_size > (long long)uncompressed_size) {
+        ERROR_LINE(SOURCE, 116, "Couldnt decompress buffer!");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    try {
+        packed.resize((size_t)real_size);
+    } catch (const std::bad_alloc&) {
+        ERROR_LINE(SOURCE, __LINE__, "Not enough memory!");
+        return abort_load(FILE_ERROR);
+    }
+    uLongf unpacked_size = (uLongf)real_size;
     // uncompress wants a non-null destination even for an empty tree.
     unsigned char dummy = 0;
     if (uncompress(packed.empty() ? &dummy : packed.data(), &unpacked_size, compressed.data(), compressed_size) != Z_OK) {

@@ -75,3 +75,9 @@ void Sample_Slot_Operations::replace(Sample* target, Sample& with) {
     guard_end();
     std::free(old_block);
 }
+
+std::vector<std::string> Sample_Slot_Operations::get_save_losses(const char* file, int slot) const {
+    return formats ? formats->get_sample_save_losses(file, slot) : std::vector<std::string>();
+}
+
+std::string Sample_Slot_Operations::get_save_error() const { return formats ? formats->get_save_error() : ""; }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "trackercore/loader.h"
 
 class File_Format_Manager;
@@ -27,6 +30,9 @@ public:
     Loader::Error load(const char* file, int slot);
     // The registry's result (0 written, -1 failed, -2 no saver claims the name); -1 for an unused slot.
     int save(const char* file, int slot) const;
+    // What saving under this name would lose, and why the last save failed (the registry's).
+    std::vector<std::string> get_save_losses(const char* file, int slot) const;
+    std::string get_save_error() const;
 
     void guard_begin(Sample* sample);
     void guard_end();
