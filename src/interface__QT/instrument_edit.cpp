@@ -518,16 +518,9 @@ void Instrument_Edit::save_instrument() {
         return;
     std::string path = file.toLocal8Bit().toStdString();
     File_Format_Manager& formats = tracker->file_format_manager;
-    std::vector<std::string> losses = formats.get_instrument_save_losses(path.c_str(), selected_instrument);
-    if (!losses.empty() &&
-        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
-                            QString("\"%1\" cannot hold everything the instrument has:\n\n%2\nSave anyway?")
-                                .arg(QFileInfo(file).fileName(), Message_Boxes::bullet_list(losses)),
-                            "Save", "Cancel"))
+    if (!Message_Boxes::confirm_losses(this, file, "the instrument",
+                                       formats.get_instrument_save_losses(path.c_str(), selected_instrument)))
         return;
     if (operations.save_instrument(path, selected_instrument) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!",
-                            "Error saving instrument!\n" + file + ": " +
-                                QString::fromLocal8Bit(formats.get_save_error().c_str()),
-                            "Ok");
+        Message_Boxes::save_failed(this, "Error saving instrument!", file, formats.get_save_error());
 }

@@ -295,17 +295,9 @@ int Interface::save_song_as() {
 int Interface::write_song(const QString& path) {
     QByteArray file = path.toLocal8Bit();
     File_Format_Manager& formats = tracker.file_format_manager;
-    std::vector<std::string> losses = formats.get_save_losses(file.constData());
-    if (!losses.empty() &&
-        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
-                            QString("\"%1\" cannot hold everything the song has:\n\n%2\nSave anyway?")
-                                .arg(QFileInfo(path).fileName(), Message_Boxes::bullet_list(losses)),
-                            "Save", "Cancel"))
-        return -1;
+    if (!Message_Boxes::confirm_losses(this, path, "the song", formats.get_save_losses(file.constData()))) return -1;
     if (formats.save_module(file.constData()) != 0) {
-        QString why = QString::fromLocal8Bit(formats.get_save_error().c_str());
-        if (why.isEmpty()) why = "songs are saved as .wm or .it";
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!\n" + path + ": " + why, "Ok");
+        Message_Boxes::save_failed(this, "Error saving song!", path, formats.get_save_error());
         return -1;
     }
     song_path = path;

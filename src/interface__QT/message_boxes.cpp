@@ -1,5 +1,6 @@
 #include "interface__QT/message_boxes.h"
 
+#include <QFileInfo>
 #include <QPushButton>
 
 bool Message_Boxes::confirm(QWidget* parent, const QString& text) {
@@ -30,4 +31,18 @@ QString Message_Boxes::bullet_list(const std::vector<std::string>& lines, int sh
         text += QString::fromUtf8("\u2022 ") + QString::fromStdString(lines[i]) + "\n";
     if ((int)lines.size() > shown) text += QString::fromUtf8("\u2022 ... and %1 more.\n").arg(lines.size() - shown);
     return text;
+}
+
+void Message_Boxes::save_failed(QWidget* parent, const QString& headline, const QString& path, const std::string& why) {
+    QString reason = why.empty() ? QString("no format is saved under this name") : QString::fromLocal8Bit(why.c_str());
+    tell(parent, QMessageBox::Warning, "Oops!", headline + "\n" + path + ": " + reason, "Ok");
+}
+
+bool Message_Boxes::confirm_losses(QWidget* parent, const QString& path, const QString& what,
+                                   const std::vector<std::string>& losses) {
+    if (losses.empty()) return true;
+    return ask(parent, QMessageBox::Warning, "Not Everything Fits",
+               QString("\"%1\" cannot hold everything %2 has:\n\n%3\nSave anyway?")
+                   .arg(QFileInfo(path).fileName(), what, bullet_list(losses)),
+               "Save", "Cancel");
 }

@@ -22,6 +22,14 @@ public:
     static void tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                      const QString& button);
 
+    // The warning "Oops!" of a failed save: the program's own words (headline), then the file
+    // and why, in the system's words where it has them.
+    static void save_failed(QWidget* parent, const QString& headline, const QString& path, const std::string& why);
+    // A Save/Cancel question listing what the format cannot hold of `what` ("the song"); true
+    // on Save, and at once when nothing is lost.
+    static bool confirm_losses(QWidget* parent, const QString& path, const QString& what,
+                               const std::vector<std::string>& losses);
+
     // Lines as a bulleted list, the first `shown` of them and how many more there are.
     static QString bullet_list(const std::vector<std::string>& lines, int shown = 12);
 };

@@ -312,18 +312,11 @@ void Sample_Edit::save_sample() {
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return;
     QByteArray path = file.toLocal8Bit();
-    std::vector<std::string> losses = operations.get_save_losses(path.constData(), get_selected_sample());
-    if (!losses.empty() &&
-        !Message_Boxes::ask(this, QMessageBox::Warning, "Not Everything Fits",
-                            QString("\"%1\" cannot hold everything the sample has:\n\n%2\nSave anyway?")
-                                .arg(QFileInfo(file).fileName(), Message_Boxes::bullet_list(losses)),
-                            "Save", "Cancel"))
+    if (!Message_Boxes::confirm_losses(this, file, "the sample",
+                                       operations.get_save_losses(path.constData(), get_selected_sample())))
         return;
     if (operations.save(path.constData(), get_selected_sample()) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!",
-                            "Error saving sample!\n" + file + ": " +
-                                QString::fromLocal8Bit(operations.get_save_error().c_str()),
-                            "Ok");
+        Message_Boxes::save_failed(this, "Error saving sample!", file, operations.get_save_error());
 }
 
 void Sample_Edit::destructive_operation_begin_cbk() { operations.guard_begin(selected()); }

@@ -90,7 +90,7 @@ void Program_Entry::load_settings() {
     // Only a file that is not there is missing: one that cannot be read (write-only, a
     // folder that may not be searched) is someone's settings, and reading it says why.
     struct stat st;
-    if (stat(settings_path.c_str(), &st) != 0 && errno == ENOENT) {
+    if (stat(settings_path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         std::printf("Warning, config file not found at %s. One will be created on exit!\n",
                     settings_path.c_str());
         std::fflush(stdout);

@@ -76,7 +76,7 @@ TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTou
     EXPECT_TRUE(ti.song.sample[7].in_use);
     EXPECT_EQ(frames_of(ti.song.sample[7]), frames_of(ti.song.sample[0]));
     EXPECT_EQ(ti.song.sample[7].data.get_c5_freq(), 44100);
-    EXPECT_EQ(ti.song.sample[7].name, wav);
+    EXPECT_EQ(ti.song.sample[7].name, "tone");
 
     std::string header = Scratch_Dir::read(wav).substr(0, 44);
     const struct {
