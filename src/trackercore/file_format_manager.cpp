@@ -36,10 +36,7 @@ void File_Format_Manager::take_warnings(const Loader& loader, const char* file) 
         std::printf("Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
         load_warnings.push_back("The file ends early: at least " + std::to_string(missing) + " bytes are missing.");
     }
-    for (const std::string& line : loader.get_warnings()) {
-        std::printf("Warning: %s: %s\n", file, line.c_str());
-        load_warnings.push_back(line);
-    }
+    load_warnings.insert(load_warnings.end(), loader.get_warnings().begin(), loader.get_warnings().end());
 }
 
 Loader::Error File_Format_Manager::load_module(const char* file) {

@@ -68,13 +68,9 @@ TEST(PartialLoad, WhatAFileLeftOutIsListedAndAWholeFileSaysNothing) {
         std::string path = c.path[0] == '/' ? c.path : dir.file(c.path);
         testing::internal::CaptureStdout();
         Loader::Error result = ti.file_format_manager.load_module(path.c_str());
-        std::string out = testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStdout();
         EXPECT_EQ(result, c.result) << c.name;
         EXPECT_EQ(ti.file_format_manager.get_load_warnings(), c.warnings) << c.name;
-        for (const std::string& line : c.warnings) {
-            if (line.rfind("The file ends early", 0) == 0) continue;  // said in a line of its own
-            EXPECT_NE(out.find("Warning: " + path + ": " + line), std::string::npos) << c.name << "\n" << out;
-        }
         if (c.result != Loader::SUCCESS) {
             EXPECT_EQ(ti.song.variables.name, "before") << c.name;
         }
