@@ -64,7 +64,8 @@ long long inflated_size(const unsigned char* data, size_t size, unsigned long lo
         result = inflate(&stream, Z_NO_FLUSH);
         total += sizeof scratch - stream.avail_out;
         // Nothing more in and nothing out: the stream stops before its end.
-        if (result == Z_BUF_ERROR || (result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0)) result = Z_DATA_ERROR;
+        bool stuck = result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0;
+        if (result == Z_BUF_ERROR || stuck) result = Z_DATA_ERROR;
     }
     inflateEnd(&stream);
     if (total > limit) return (long long)limit + 1;

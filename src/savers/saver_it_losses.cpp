@@ -38,7 +38,9 @@ bool is_plain_output(Mixer& mixer, int channel) {
 }
 
 // "1 effect", "3 effects".
-std::string count_of(int n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+std::string count_of(int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 void mixer_losses(Mixer& mixer, std::vector<std::string>& lines) {
     int effects = 0;
@@ -61,8 +63,10 @@ void mixer_losses(Mixer& mixer, std::vector<std::string>& lines) {
     if (buffers > (int)MAX_LISTED) names += ", ...";
     if (effects > 0) {
         std::string where;
-        if (!channels_with_effects.empty()) where = " on " + numbered(channels_with_effects, "mixer channel", "mixer channels");
-        if (buffer_effects) where += std::string(where.empty() ? " on " : " and on ") + (buffers == 1 ? "the buffer" : "buffers");
+        if (!channels_with_effects.empty())
+            where = " on " + numbered(channels_with_effects, "mixer channel", "mixer channels");
+        if (buffer_effects)
+            where += std::string(where.empty() ? " on " : " and on ") + (buffers == 1 ? "the buffer" : "buffers");
         lines.push_back("Effects: " + count_of(effects, "effect", "effects") + where + " cannot be kept.");
     }
     if (buffers > 0)
@@ -116,7 +120,8 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     if (v.name.size() > Saver_IT::MAX_NAME)
         lines.push_back("Title: the song's title is cut to " + std::to_string(Saver_IT::MAX_NAME) + " characters.");
     if (v.message.size() > Saver_IT::MAX_MESSAGE)
-        lines.push_back("Message: the song message is cut to " + std::to_string(Saver_IT::MAX_MESSAGE) + " characters.");
+        lines.push_back("Message: the song message is cut to " + std::to_string(Saver_IT::MAX_MESSAGE) +
+                        " characters.");
     // The channel byte holds surround, mute or a pan: one of them.
     std::vector<int> panned, surround;
     const Song::Initial_Variables& init = *song.get_initial_variables();
@@ -128,7 +133,8 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     if (!panned.empty())
         lines.push_back("Channels: a muted channel keeps no pan (" + numbered(panned, "channel", "channels") + ").");
     if (!surround.empty())
-        lines.push_back("Channels: a surround channel keeps no mute (" + numbered(surround, "channel", "channels") + ").");
+        lines.push_back("Channels: a surround channel keeps no mute (" + numbered(surround, "channel", "channels") +
+                        ").");
 
     // Rules the song brought from its own format, which an Impulse Tracker file plays by its own.
     Song::Song_Variables it;
@@ -168,7 +174,8 @@ std::vector<std::string> Saver_IT::get_sample_losses(const char* file, int slot)
     if (!sample) return lines;
     if (sample->get_name_to_save().size() > MAX_NAME)
         lines.push_back("Name: the sample's name is cut to " + std::to_string(MAX_NAME) + " characters.");
-    if (sample->vibrato_speed > 255) lines.push_back("Vibrato: the vibrato sweep is cut to what Impulse Tracker holds.");
+    if (sample->vibrato_speed > 255)
+        lines.push_back("Vibrato: the vibrato sweep is cut to what Impulse Tracker holds.");
     return lines;
 }
 
