@@ -99,6 +99,8 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
         addTab(widget, page_titles[page]);
         watch_keys_of(widget);
     }
+    variables_recorder.set_target("Variables", 1, [](Song_History::Step& step) { step.watch_variables(); });
+    defaults_recorder.set_target("Channel defaults", 2, [](Song_History::Step& step) { step.watch_variables(); });
     place_pattern_page();
     place_order_page();
     place_variables_page();
@@ -130,6 +132,8 @@ Interface::~Interface() {
 
 void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {
     this->variables_lock = variables_lock;
+    variables_recorder.set_lock(variables_lock);
+    defaults_recorder.set_lock(variables_lock);
     tracker.player.set_variables_lock(variables_lock);
     tracker.player.set_info_lock(info_lock);
     tracker.file_format_manager.set_song_lock(variables_lock);
@@ -153,13 +157,18 @@ void Interface::place_order_page() {
     page->set_song(&tracker.song);
     page->set_editor(&tracker.editor);
     set_page_widget(PAGE_ORDERS, page);
-    connect(this, &Interface::variables_lock_changed, page, &Order_And_Defaults_Editor::set_variables_lock);
+    connect(this, &Interface::variables_lock_changed, page, [this, page](Mutex_Lock* lock) {
+        page->set_variables_lock(lock);
+        page->get_defaults()->set_lock(&defaults_recorder);
+    });
+    page->get_defaults()->set_lock(&defaults_recorder);
     connect(this, &Interface::timer_tick, page, [this, page] {
         page->timer_callback();
         bool song_playing = play_status.play_mode == Player_Data::PLAY_SONG;
         page->get_orderlist()->set_current_playing_order(song_playing ? play_status.order : -1);
     });
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(this, &Interface::variables_changed, page, [this, page] { page->set_song(&tracker.song); });
     connect(this, &Interface::orders_changed, page->get_orderlist(), qOverload<>(&QWidget::update));
 }
 
@@ -167,8 +176,10 @@ void Interface::place_variables_page() {
     auto* page = new Variables_Edit;
     page->set_song(&tracker.song);
     set_page_widget(PAGE_VARIABLES, page);
-    connect(this, &Interface::variables_lock_changed, page, &Variables_Edit::set_variables_lock);
+    connect(this, &Interface::variables_lock_changed, page, [this, page] { page->set_variables_lock(&variables_recorder); });
+    page->set_variables_lock(&variables_recorder);
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(this, &Interface::variables_changed, page, [this, page] { page->set_song(&tracker.song); });
     connect(page, &Variables_Edit::song_name_changed, this, &Interface::song_name_changed);
     connect(page, &Variables_Edit::row_hilights_changed, this, &Interface::patterns_changed);
     connect(page, &Variables_Edit::update_instrument_list_needed, this, &Interface::instruments_changed);
@@ -231,7 +242,9 @@ Loader::Error Interface::open_song(const QString& path) {
     selected_instrument = 0;
     selected_sample = 0;
     tracker.player.play_stop();
+    tracker.history.clear();
     emit song_replaced();
+    check_history();
     if (result != Loader::SUCCESS) {
         int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
         Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", Loader::error_string[index], "Ok :(");
@@ -257,6 +270,8 @@ int Interface::save_song() {
         Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
         return -1;
     }
+    tracker.history.mark_saved();
+    check_history();
     return 0;
 }
 
@@ -272,6 +287,8 @@ int Interface::save_song_as() {
         return -1;
     }
     song_path = file;
+    tracker.history.mark_saved();
+    check_history();
     return 0;
 }
 
@@ -316,7 +333,37 @@ void Interface::perform_pattern_action(int action) {
 
 void Interface::undo_last_action() {
     tracker.editor.undo_index(0);
-    emit patterns_changed();
+    check_history();
+}
+
+void Interface::undo() {
+    tracker.editor.undo();
+    check_history();
+}
+
+void Interface::redo() {
+    tracker.editor.redo();
+    check_history();
+}
+
+void Interface::history_applied(int parts) {
+    if (parts & Song_History::PART_PATTERNS) emit patterns_changed();
+    if (parts & Song_History::PART_ORDERS) emit orders_changed();
+    if (parts & Song_History::PART_VARIABLES) {
+        emit variables_changed();
+        emit song_name_changed();
+        emit patterns_changed();  // row highlights
+    }
+    if (parts & Song_History::PART_SAMPLES) emit samples_changed();
+    if (parts & Song_History::PART_INSTRUMENTS) emit instruments_changed();
+}
+
+void Interface::check_history() {
+    if (int parts = tracker.history.take_applied_parts()) history_applied(parts);
+    bool modified = tracker.history.is_modified();
+    if (modified == shown_modified) return;
+    shown_modified = modified;
+    emit modified_changed(modified);
 }
 
 void Interface::volume_amplifier() {
@@ -335,6 +382,8 @@ void Interface::volume_amplifier() {
 void Interface::clear_all_patterns() {
     if (!Message_Boxes::confirm(this, "This will erase all the patterns!.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear ALL Patterns");
+    step.watch_patterns(0, Song::MAX_PATTERNS - 1);
     locked([this] { tracker.song.clear_all_patterns(); });
     emit patterns_changed();
 }
@@ -342,6 +391,8 @@ void Interface::clear_all_patterns() {
 void Interface::clear_orderlist() {
     if (!Message_Boxes::confirm(this, "This will erase the Order List!.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear Orderlist");
+    step.watch_orders();
     locked([this] { tracker.song.clear_all_orders(); });
     emit orders_changed();
 }
@@ -358,6 +409,8 @@ void Interface::sample_save() { sample_edit->save_sample(); }
 void Interface::sample_make_instrument() {
     if (!Message_Boxes::confirm(this, "This will create a new instrument ouf ot this sample.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Make instrument");
+    step.watch_all_instruments();
     locked([this] { tracker.song.make_instrument_out_of_sample(selected_sample); });
     emit instruments_changed();
 }
@@ -366,12 +419,16 @@ void Interface::sample_clear_unused() {
     if (!Message_Boxes::confirm(this, "This will erase all the samples unused within the song.\nAre you sure?"))
         return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear unused samples");
+    step.watch_all_samples();
     locked([this] { tracker.song.clear_unused_samples(); });
     emit samples_changed();
 }
 
 void Interface::sample_clear_default_pannings() {
     if (!Message_Boxes::confirm(this, "This will erase ALL default pannings.\nAre you sure?")) return;
+    Song_History::Step step(&tracker.history, "Clear default sample pannings");
+    for (int slot = 0; slot < Song::MAX_SAMPLES; slot++) step.watch_sample_settings(slot);
     locked([this] { tracker.song.clear_default_sample_pannings(); });
     emit samples_changed();
 }
@@ -403,6 +460,8 @@ void Interface::instrument_recreate_all() {
             this, "This will erase ALL the instruments and\ncreate them from their respective samples.\nAre you sure?"))
         return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Recreate all instruments");
+    step.watch_all_instruments();
     locked([this] { tracker.song.recreate_all_instruments(); });
     emit instruments_changed();
 }
@@ -411,6 +470,8 @@ void Interface::instrument_clear_default_pannings() {
     if (!Message_Boxes::confirm(
             this, "This will clear the default pannings on all instruments and layers\nAre you sure?"))
         return;
+    Song_History::Step step(&tracker.history, "Clear default instrument pannings");
+    step.watch_all_instruments();
     locked([this] { tracker.song.clear_default_instrument_pannings(); });
     emit instruments_changed();
 }
@@ -420,6 +481,7 @@ void Interface::instrument_clear_default_pannings() {
 void Interface::timer_callback() {
     tracker.player.get_voice_status_info(voice_status);
     tracker.player.get_play_status(play_status);
+    check_history();
     emit timer_tick();
 }
 

@@ -59,6 +59,11 @@ public:
     void play_next_order();
     void play_previous_order();
 
+    // The "Edit" menu, on every page: the song's history.
+    void undo();
+    void redo();
+    bool is_modified() const { return tracker.history.is_modified(); }
+
     // The "Pattern" menu.
     void perform_pattern_action(int action);  // an Editor::Pattern_Actions value
     void undo_last_action();
@@ -121,6 +126,10 @@ signals:
     void variables_lock_changed(Mutex_Lock* lock);
     // The song's name was edited: the window takes it as its caption.
     void song_name_changed();
+    // Undo or redo changed the song variables or the channel defaults.
+    void variables_changed();
+    // The song came to differ from its file, or back.
+    void modified_changed(bool modified);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -134,11 +143,18 @@ private:
     void place_variables_page();
     // Runs a change the audio thread could see under the variables lock.
     template <class Change> void locked(Change change);
+    // The pages show what undo or redo changed; the window shows whether the song is modified.
+    void history_applied(int parts);
+    void check_history();
 
     Tracker_Instance tracker;
     Sample_Edit* sample_edit = nullptr;
     Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
+    // What the variables and channel-defaults editors change is recorded in the history.
+    Song_History::Recording_Lock variables_recorder{&tracker.history};
+    Song_History::Recording_Lock defaults_recorder{&tracker.history};
+    bool shown_modified = false;
     QString song_path;
     int selected_sample = 0;
     int selected_instrument = 0;

@@ -136,8 +136,13 @@ void MDI_Main_Window::close_window() {
 }
 
 void MDI_Main_Window::closeEvent(QCloseEvent* event) {
-    // Every song window asks first; one "No" keeps the program running.
-    workspace->closeAllSubWindows();
+    // Each song window with changes asks in turn; a "Cancel" stops there and keeps the program running.
+    for (QMdiSubWindow* frame : workspace->subWindowList()) {
+        if (!frame->close()) {
+            event->ignore();
+            return;
+        }
+    }
     if (!workspace->subWindowList().isEmpty()) {
         event->ignore();
         return;
@@ -204,6 +209,7 @@ QAction* MDI_Main_Window::add_item(QMenu* menu, const QString& text, int id) {
 // The menu titles have no Alt mnemonics: Alt with a letter belongs to the pattern editor.
 void MDI_Main_Window::create_menus() {
     create_file_menu();
+    create_edit_menu();
     create_pattern_menu();
     create_sample_menu();
     create_instrument_menu();
@@ -242,6 +248,27 @@ void MDI_Main_Window::create_file_menu() {
     file->addSeparator();
     quit_action = file->addAction("&Quit", this, &QWidget::close);
     quit_action->setShortcut(QKeySequence::Quit);
+}
+
+// Undo and redo act on the active song from every page. The pattern view does not take
+// Ctrl+Z or Ctrl+Y, and text fields keep their own.
+void MDI_Main_Window::create_edit_menu() {
+    QMenu* edit = menuBar()->addMenu("Edit");
+    undo_action = edit->addAction("Undo", this, [this] { on_active([](Interface& i) { i.undo(); }); });
+    undo_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo_action = edit->addAction("Redo", this, [this] { on_active([](Interface& i) { i.redo(); }); });
+    redo_action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(edit, &QMenu::aboutToShow, this, &MDI_Main_Window::update_edit_menu);
+}
+
+void MDI_Main_Window::update_edit_menu() {
+    MDI_Sub_Window* song_window = get_active_song_window();
+    Song_History* history = song_window ? &song_window->get_interface()->get_tracker()->history : nullptr;
+    bool undo = history && history->can_undo();
+    bool redo = history && history->can_redo();
+    undo_action->setText(undo ? QString("Undo %1").arg(QString::fromStdString(history->get_undo_description(0))) : "Undo");
+    redo_action->setText(redo ? QString("Redo %1").arg(QString::fromStdString(history->get_redo_description(0))) : "Redo");
+    // Disabled items would not take their shortcuts: the keys keep working, doing nothing.
 }
 
 void MDI_Main_Window::create_pattern_menu() {
@@ -442,8 +469,7 @@ void MDI_Main_Window::timer_callback() {
     Audio_Thread_Log::flush();
     for (MDI_Sub_Window* song_window : get_song_windows()) {
         song_window->update_display_box();
-        QString caption = song_window->get_interface()->get_song_name();
-        if (song_window->windowTitle() != caption) song_window->setWindowTitle(caption);
+        song_window->update_caption();
     }
     if (octave_spin_box->value() != Editor::get_default_octave()) {
         updating = true;

@@ -97,6 +97,8 @@ private:
     void create_toolbars();
     void create_menus();
     void create_file_menu();
+    void create_edit_menu();
+    void update_edit_menu();
     void create_pattern_menu();
     void create_sample_menu();
     void create_instrument_menu();
@@ -129,6 +131,8 @@ private:
     QAction* save_as_action = nullptr;
     QAction* close_action = nullptr;
     QAction* quit_action = nullptr;
+    QAction* undo_action = nullptr;
+    QAction* redo_action = nullptr;
     QAction* previous_order_action = nullptr;
     QAction* play_song_action = nullptr;
     QAction* stop_action = nullptr;

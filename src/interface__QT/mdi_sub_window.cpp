@@ -15,7 +15,8 @@ MDI_Sub_Window::MDI_Sub_Window(QWidget* parent) : QMainWindow(parent), interface
     setWindowTitle("New Song");
     setCentralWidget(interface);
     statusBar()->setObjectName("song_status");
-    connect(interface, &Interface::song_name_changed, this, [this] { setWindowTitle(interface->get_song_name()); });
+    connect(interface, &Interface::song_name_changed, this, &MDI_Sub_Window::update_caption);
+    connect(interface, &Interface::modified_changed, this, &MDI_Sub_Window::update_caption);
     update_display_box();
 }
 
@@ -40,7 +41,16 @@ void MDI_Sub_Window::set_info_lock(Mutex_Lock* lock) {
 
 void MDI_Sub_Window::open_song(const QString& path) {
     interface->open_song(path);
-    setWindowTitle(interface->get_song_name());
+    update_caption();
+}
+
+QString MDI_Sub_Window::get_caption() const {
+    return interface->get_song_name() + (interface->is_modified() ? " *" : "");
+}
+
+void MDI_Sub_Window::update_caption() {
+    QString caption = get_caption();
+    if (windowTitle() != caption) setWindowTitle(caption);
 }
 
 void MDI_Sub_Window::format_status(char* buffer, int play_mode, int order, int used_orders, int pattern, int row,
@@ -73,9 +83,18 @@ void MDI_Sub_Window::update_display_box() {
     statusBar()->showMessage(QString::fromLatin1(status_text));
 }
 
+// Only a song with changes asks; saving is the default answer, so one Enter loses nothing.
 void MDI_Sub_Window::closeEvent(QCloseEvent* event) {
-    QString text = QString("Really close \"%1\"?").arg(windowTitle());
-    if (Message_Boxes::ask(this, QMessageBox::Warning, "Closing..", text))
+    if (!interface->is_modified()) {
+        event->accept();
+        return;
+    }
+    enum { SAVE, DISCARD, CANCEL };
+    QString text = QString("Really close \"%1\"?\nIt has unsaved changes.").arg(interface->get_song_name());
+    int answer = Message_Boxes::choose(this, QMessageBox::Warning, "Closing..", text, {"Save", "Discard", "Cancel"},
+                                       SAVE, CANCEL);
+    // A failed or cancelled save keeps the window, and the song, open.
+    if (answer == DISCARD || (answer == SAVE && interface->save_song() == 0))
         event->accept();
     else
         event->ignore();

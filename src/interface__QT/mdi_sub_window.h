@@ -22,6 +22,9 @@ public:
     void set_info_lock(Mutex_Lock* lock);
 
     void open_song(const QString& path);
+    // The song's name, and " *" while it has changes not saved.
+    QString get_caption() const;
+    void update_caption();
     // Refreshes the status line from the player's published state; cheap when nothing changed.
     void update_display_box();
     const char* get_status_text() const { return status_text; }

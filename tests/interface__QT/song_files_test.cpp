@@ -167,41 +167,43 @@ TEST_F(Main_Window_Test, FailedSaveSaysOopsAndKeepsTheOldFile) {
     EXPECT_EQ(Scratch_Dir::read(path), before);
 }
 
-TEST_F(Main_Window_Test, ClosingAsksPerWindowAndQuitStopsOnNo) {
+TEST_F(Main_Window_Test, ClosingAsksPerChangedWindowAndQuitStopsOnCancel) {
     Interface* first = new_song();
     first->get_tracker()->song.variables.name = "Keep Me";
-    new_song();
+    first->get_tracker()->editor.press_key_at_cursor('q');
+    Interface* second = new_song();
+    second->get_tracker()->editor.press_key_at_cursor('q');
     window->timer_callback();
 
     Seen_Box seen;
     {
         Modal_Answers answers;
-        answers.box("No", &seen);
+        answers.box("Cancel", &seen);
         item("File", "&Close")->trigger();
     }
     EXPECT_EQ(seen.title, "Closing..");
-    EXPECT_EQ(seen.text, "Really close \"New Song\"?");
-    EXPECT_EQ(seen.buttons, QStringList({"Yes", "No"}));
+    EXPECT_EQ(seen.text, "Really close \"New Song\"?\nIt has unsaved changes.");
+    EXPECT_EQ(seen.buttons, QStringList({"Save", "Discard", "Cancel"}));
     EXPECT_EQ(window->get_song_windows().size(), 2);
     {
         Modal_Answers answers;
-        answers.box("Yes");
+        answers.box("Discard");
         item("File", "&Close")->trigger();
     }
     EXPECT_EQ(window->get_song_windows().size(), 1);
 
-    // Quit closes every song window the same way; a "No" keeps the program open.
+    // Quit closes every song window the same way; a "Cancel" keeps the program open.
     {
         Modal_Answers answers;
-        answers.box("No", &seen);
+        answers.box("Cancel", &seen);
         item("File", "&Quit")->trigger();
     }
-    EXPECT_EQ(seen.text, "Really close \"Keep Me\"?");
+    EXPECT_EQ(seen.text, "Really close \"Keep Me\"?\nIt has unsaved changes.");
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->get_song_windows().size(), 1);
     {
         Modal_Answers answers;
-        answers.box("Yes");
+        answers.box("Discard");
         item("File", "&Quit")->trigger();
     }
     EXPECT_FALSE(window->isVisible());

@@ -97,8 +97,9 @@ TEST_F(Song_Pages_Test, EditorsWriteTheSongAndTheFileKeepsIt) {
     auto* message = buddy_of<QPlainTextEdit>(variables, "Message:");
     ASSERT_TRUE(name && message);
     QTest::keyClicks(name, "Night Drive");
-    // The caption follows the name as it is typed, not on the next timer tick.
-    EXPECT_EQ(song_window->windowTitle(), "Night Drive");
+    // The caption follows the name as it is typed, not on the next timer tick, with the
+    // mark of a song that has changes.
+    EXPECT_EQ(song_window->windowTitle(), "Night Drive *");
     message->setFocus();
     QTest::keyClicks(message, "first line");
     QTest::keyClick(message, Qt::Key_Return);
