@@ -85,9 +85,14 @@ bool layer_names_a_sample(const Instrument::Layer& layer) {
 }  // namespace
 
 Instrument_Edit::Instrument_Edit(Interface* interface, QWidget* parent)
-    : QWidget(parent), interface(interface), tracker(interface->get_tracker()), operations(*tracker) {
+    : QWidget(parent),
+      interface(interface),
+      tracker(interface->get_tracker()),
+      operations(*tracker),
+      instrument_recorder(&tracker->history) {
     setObjectName("instruments_page");
     build();
+    connect(interface, &Interface::variables_lock_changed, this, &Instrument_Edit::sync_lock);
     connect(interface, &Interface::timer_tick, this, &Instrument_Edit::timer_callback);
     connect(interface, &Interface::song_replaced, this, [this] {
         set_selected_instrument(this->interface->get_selected_instrument());
@@ -333,6 +338,9 @@ void Instrument_Edit::set_selected_instrument(int index) {
 void Instrument_Edit::update_selected_instrument() {
     Instrument* current = instrument();
     Instrument::Layer* shown = layer();
+    int slot = selected_instrument;
+    instrument_recorder.set_target(QString("Instrument %1").arg(slot + 1, 2, 10, QChar('0')).toStdString(), slot,
+                                   [slot](Song_History::Step& step) { step.watch_instrument(slot); });
     updating = true;
     table_model->set_layer(shown);
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++) {
@@ -396,21 +404,21 @@ void Instrument_Edit::showEvent(QShowEvent* event) {
 // The editors keep the lock they were given; the song window gets its lock after the pages
 // are built.
 void Instrument_Edit::sync_lock() {
-    Mutex_Lock* lock = interface->get_variables_lock();
-    if (lock == bound_lock) return;
-    bound_lock = lock;
+    instrument_recorder.set_lock(interface->get_variables_lock());
+    if (editors_bound) return;
+    editors_bound = true;
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++) {
-        envelope_editors[kind]->set_lock(lock);
-        envelope_properties[kind]->set_lock(lock);
+        envelope_editors[kind]->set_lock(&instrument_recorder);
+        envelope_properties[kind]->set_lock(&instrument_recorder);
     }
-    output_properties->set_lock(lock);
-    instrument_properties->set_lock(lock);
+    output_properties->set_lock(&instrument_recorder);
+    instrument_properties->set_lock(&instrument_recorder);
+    table_model->set_lock(&instrument_recorder);
 }
 
 template <class Change> void Instrument_Edit::locked(Change change) {
-    tracker->player.lock_player_variables();
+    Mutex_Lock_Guard guard(&instrument_recorder);
     change();
-    tracker->player.unlock_player_variables();
 }
 
 void Instrument_Edit::layer_selected(int index) {

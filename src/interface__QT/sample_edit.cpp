@@ -37,9 +37,12 @@ Sample_Edit::Sample_Edit(Interface* interface, QWidget* parent)
       interface(interface),
       players(&interface->get_tracker()->player, &interface->get_tracker()->keyboard),
       operations(&interface->get_tracker()->song, &interface->get_tracker()->file_format_manager, &players),
+      settings_recorder(&interface->get_tracker()->history),
       playing(Song::MAX_SAMPLES) {
     setObjectName("samples_page");
     editor.link_to_players(&players);
+    editor.link_to_history(&interface->get_tracker()->history);
+    operations.set_history(&interface->get_tracker()->history);
     build();
     connect(interface, &Interface::song_replaced, this, &Sample_Edit::song_replaced);
     connect(interface, &Interface::variables_lock_changed, this, [this] { apply_lock(); });
@@ -149,9 +152,9 @@ Sample* Sample_Edit::selected() const { return interface->get_tracker()->song.ge
 int Sample_Edit::get_selected_sample() const { return interface->get_selected_sample(); }
 
 void Sample_Edit::apply_lock() {
-    Mutex_Lock* lock = interface->get_variables_lock();
-    format->set_lock(lock);
-    defaults->set_lock(lock);
+    settings_recorder.set_lock(interface->get_variables_lock());
+    format->set_lock(&settings_recorder);
+    defaults->set_lock(&settings_recorder);
 }
 
 void Sample_Edit::showEvent(QShowEvent* event) {
@@ -171,6 +174,7 @@ void Sample_Edit::showEvent(QShowEvent* event) {
 void Sample_Edit::song_replaced() {
     updating = true;
     list->get_model()->set_song(&interface->get_tracker()->song);
+    list->get_model()->set_history(&interface->get_tracker()->history);
     updating = false;
     list->set_current_slot(get_selected_sample());
     update_selected_sample();
@@ -199,6 +203,9 @@ void Sample_Edit::update_samples() {
 void Sample_Edit::update_selected_sample() {
     Sample* sample = selected();
     Sample_Data* data = sample ? &sample->data : nullptr;
+    int slot = get_selected_sample();
+    settings_recorder.set_target(QString("Sample %1 settings").arg(slot + 1, 2, 10, QChar('0')).toStdString(), slot,
+                                 [slot](Song_History::Step& step) { step.watch_sample_settings(slot); });
     editor.set_sample(sample);
     viewer->set_sample_data(data);
     viewer->set_selection(editor.get_selection());
@@ -266,6 +273,11 @@ void Sample_Edit::paste_sample() {
 }
 
 void Sample_Edit::delete_sample() {
+    Sample* sample = selected();
+    if (!sample || (!sample->in_use && sample->name.empty())) return;
+    enum { YES, NO };
+    QString text = QString("Delete sample %1?").arg(get_selected_sample() + 1, 2, 10, QChar('0'));
+    if (Message_Boxes::choose(this, QMessageBox::Question, "Really?", text, {"Yes", "No"}, NO, NO) != YES) return;
     if (operations.remove(get_selected_sample())) update_samples();
 }
 
