@@ -65,6 +65,12 @@ void edit_under_lock(Song_History& history, const std::string& description, Song
     change();
 }
 
+// Files the edits read, in a folder that outlives each case.
+std::string scratch_file(const std::string& name) {
+    static Scratch_Dir files;
+    return files.file(name);
+}
+
 struct Edit_Case {
     const char* name;
     std::function<void(Tracker_Instance&)> edit;
@@ -200,6 +206,19 @@ const Edit_Case edit_cases[] = {
              layer.volume_fadeout_prop.set(99);
              layer.nna_type = 3;
          });
+     }},
+    {"sample file loaded over a slot",
+     [](Tracker_Instance& ti) {
+         std::string file = scratch_file("loaded.wav");
+         ASSERT_EQ(Sample_Tools(ti).slots.save(file.c_str(), 1), 0);
+         ASSERT_EQ(Sample_Tools(ti).slots.load(file.c_str(), 3), Loader::SUCCESS);
+     }},
+    {"instrument file loaded, its samples into free slots",
+     [](Tracker_Instance& ti) {
+         std::string file = scratch_file("loaded.wi");
+         Instrument_Operations operations(ti);
+         ASSERT_EQ(operations.save_instrument(file, 3), 0);
+         ASSERT_EQ(operations.load_instrument(file, 7), Loader::SUCCESS);
      }},
     {"instrument deleted with its samples",
      [](Tracker_Instance& ti) { Instrument_Operations(ti).delete_instrument_with_samples(3); }},
