@@ -12,7 +12,8 @@ Buffers_Page::Buffers_Page(Interface* interface)
     edit_marker.set_marks_modified(true);
     set_lock(&edit_marker);
     set_mixer(&interface->get_tracker()->mixer);
-    connect(interface, &Interface::variables_lock_changed, this, [this](Mutex_Lock* lock) { edit_marker.set_lock(lock); });
+    connect(interface, &Interface::variables_lock_changed, this,
+            [this](Mutex_Lock* lock) { edit_marker.set_lock(lock); });
     connect(interface, &Interface::song_replaced, this, &Buffers_Page::song_replaced);
     connect(interface, &Interface::timer_tick, this, &Buffers_Page::timer_tick);
 }

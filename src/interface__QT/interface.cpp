@@ -176,7 +176,8 @@ void Interface::place_variables_page() {
     auto* page = new Variables_Edit;
     page->set_song(&tracker.song);
     set_page_widget(PAGE_VARIABLES, page);
-    connect(this, &Interface::variables_lock_changed, page, [this, page] { page->set_variables_lock(&variables_recorder); });
+    connect(this, &Interface::variables_lock_changed, page,
+            [this, page] { page->set_variables_lock(&variables_recorder); });
     page->set_variables_lock(&variables_recorder);
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
     connect(this, &Interface::variables_changed, page, [this, page] { page->set_song(&tracker.song); });

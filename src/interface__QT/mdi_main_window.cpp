@@ -266,8 +266,11 @@ void MDI_Main_Window::update_edit_menu() {
     Song_History* history = song_window ? &song_window->get_interface()->get_tracker()->history : nullptr;
     bool undo = history && history->can_undo();
     bool redo = history && history->can_redo();
-    undo_action->setText(undo ? QString("Undo %1").arg(QString::fromStdString(history->get_undo_description(0))) : "Undo");
-    redo_action->setText(redo ? QString("Redo %1").arg(QString::fromStdString(history->get_redo_description(0))) : "Redo");
+    auto caption = [](const char* verb, bool can, const std::string& description) {
+        return can ? QString("%1 %2").arg(verb, QString::fromStdString(description)) : QString(verb);
+    };
+    undo_action->setText(caption("Undo", undo, undo ? history->get_undo_description(0) : std::string()));
+    redo_action->setText(caption("Redo", redo, redo ? history->get_redo_description(0) : std::string()));
     // Disabled items would not take their shortcuts: the keys keep working, doing nothing.
 }
 
