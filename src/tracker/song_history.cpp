@@ -593,9 +593,11 @@ void Song_History::Recording_Lock::end() {
     if (marks_modified && history) history->mark_modified();
 }
 
+// Only this thread writes the song, so the snapshots are taken outside the lock the audio
+// thread waits on.
 void Song_History::Recording_Lock::grab() {
-    if (lock) lock->grab();
     begin();
+    if (lock) lock->grab();
 }
 
 bool Song_History::Recording_Lock::try_grab() {
@@ -605,8 +607,8 @@ bool Song_History::Recording_Lock::try_grab() {
 }
 
 void Song_History::Recording_Lock::release() {
-    end();
     if (lock) lock->release();
+    end();
 }
 
 Mutex_Lock* Song_History::Recording_Lock::create_mutex_type() { return lock ? lock->create_mutex_type() : nullptr; }

@@ -134,8 +134,14 @@ TEST_F(Sample_Page_Test, CutAndPasteFromTheMenuMoveTheSampleAndASecondPasteDupli
     EXPECT_NE(sample(4).data.get_data_ptr(), sample(5).data.get_data_ptr());
     EXPECT_EQ(buddy_of<QLabel>(page, "Length:")->text(), "1024");
 
-    item("Sample", 0)->trigger();  // "Sample- Copy" of slot 5, then "Sample- Delete"
-    item("Sample", 3)->trigger();
+    item("Sample", 0)->trigger();  // "Sample- Copy" of slot 5, then "Sample- Delete", which asks
+    Seen_Box question;
+    {
+        Modal_Answers answers;
+        answers.box("Yes", &question);
+        item("Sample", 3)->trigger();
+    }
+    EXPECT_EQ(question.text, "Delete sample 06?");
     EXPECT_FALSE(sample(5).in_use);
     EXPECT_EQ(Sample_Edit::sample_clipboard.name, "Tone");
 }
