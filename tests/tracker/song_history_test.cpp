@@ -289,6 +289,8 @@ TEST_F(Song_History_Test, RunsMergeButEditsThatChangeNothingAreNotSteps) {
     ti->editor.cursor_goto_pattern(9);  // moving is no edit
     ti->editor.set_selection(0, 0, 0, 3);
     ti->editor.selection_copy();
+    ti->editor.channel_mute_toggle(5);  // and back: a run that ends where it began
+    ti->editor.channel_mute_toggle(5);
     EXPECT_EQ(history().get_undo_count(), 0);
     EXPECT_FALSE(history().is_modified());
 
