@@ -451,6 +451,7 @@ void Pattern_Edit::play_cell(int channel, int row, bool ignore_mute) {
     if (lock_held && variables_lock) variables_lock->release();
     player->play_note(channel, note, ignore_mute);
     if (lock_held && variables_lock) variables_lock->grab();
+    if (note.note < NOTE_COUNT && note.instrument < Song::MAX_INSTRUMENTS) emit note_played_signal(note.instrument);
 }
 
 void Pattern_Edit::play_row(int row) {

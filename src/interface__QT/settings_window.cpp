@@ -14,6 +14,7 @@
 #include "interface__QT/keyboard_input_config.h"
 #include "interface__QT/resampler_config.h"
 #include "tracker/config_handler.h"
+#include "tracker/file_history.h"
 
 Settings_Window::Settings_Window(QWidget* parent)
     : QWidget(parent, Qt::Window), pages(new QTabWidget(this)), audio_config(new Audio_Config),
@@ -54,6 +55,7 @@ void Settings_Window::load_settings(ConfigHandler* config) {
     resampler_config->load_settings(config);
     interface_settings->load_settings(config);
     Color_Theme::get_singleton_instance().load_settings(config);
+    File_History::get_singleton_instance().load_settings(config);
     keyboard_config->update();
 }
 
@@ -62,4 +64,5 @@ void Settings_Window::save_settings(ConfigHandler* config) {
     resampler_config->save_settings(config);
     interface_settings->save_settings(config);
     Color_Theme::get_singleton_instance().save_settings(config);
+    File_History::get_singleton_instance().save_settings(config);
 }
