@@ -115,6 +115,8 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
                                             std::max(step, 8), frame->minimumSizeHint()));
     song_window->show();
     workspace->setActiveSubWindow(frame);
+    // The keys go to the pattern view at once: a new song is typed into.
+    song_window->get_interface()->set_current_page(Interface::PAGE_PATTERNS);
     update_menus_for_page();
     return song_window;
 }

@@ -1,7 +1,9 @@
 #include "interface__QT/settings_window.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -43,6 +45,8 @@ Settings_Window::Settings_Window(QWidget* parent)
     // that it follows the font and the screen's density.
     QFontMetrics metrics = fontMetrics();
     resize(std::max(sizeHint().width(), metrics.averageCharWidth() * 120), metrics.height() * 36);
+    // A small screen, or a large scale factor: the pages scroll rather than the window leaving it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) resize(size().boundedTo(screen->availableSize()));
 }
 
 void Settings_Window::set_sound_driver_manager(Sound_Driver_Manager* manager) {

@@ -1,6 +1,7 @@
 #include "tracker/file_history.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -15,8 +16,18 @@ const char* const FOLDER_KEYS[File_History::KIND_COUNT] = {
     "last_sample_folder",
     "last_instrument_folder",
 };
+const char* const FOLDER_COMMENTS[File_History::KIND_COUNT] = {
+    "Where the song file dialogs open",
+    "Where the sample file dialogs open",
+    "Where the instrument file dialogs open",
+};
 
-std::string recent_song_key(int index) { return "recent_song_" + std::to_string(index + 1); }
+// Two digits, so that the file lists them in order.
+std::string recent_song_key(int index) {
+    char key[32];
+    std::snprintf(key, sizeof key, "recent_song_%02d", index + 1);
+    return key;
+}
 
 bool is_file(const std::string& path) {
     std::error_code error;
@@ -102,6 +113,5 @@ void File_History::save_settings(ConfigHandler* config) const {
         config->add_property(SETTINGS_SECTION, recent_song_key(i), i < (int)recent_songs.size() ? recent_songs[i] : "",
                              i == 0 ? "Songs opened or saved last, newest first" : "");
     for (int kind = 0; kind < KIND_COUNT; kind++)
-        config->add_property(SETTINGS_SECTION, FOLDER_KEYS[kind], last_folders[kind],
-                             kind == 0 ? "Where the file dialogs open" : "");
+        config->add_property(SETTINGS_SECTION, FOLDER_KEYS[kind], last_folders[kind], FOLDER_COMMENTS[kind]);
 }
