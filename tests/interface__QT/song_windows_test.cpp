@@ -183,6 +183,11 @@ TEST_F(Main_Window_Test, RecentSongsAndOpeningASongTwice) {
     ASSERT_TRUE(read.load_from_text(settings));
     window->get_settings_window()->load_settings(&read);
     EXPECT_EQ(recent_menu_paths(*window), expected);
+
+    QAction* clear = window->get_recent_songs_menu()->actions().last();
+    ASSERT_EQ(clear->text(), "Clear Recent Songs");
+    clear->trigger();
+    EXPECT_TRUE(recent_menu_paths(*window).isEmpty());
 }
 
 // Each kind of file dialog opens where its last one was left, also after a restart; the
