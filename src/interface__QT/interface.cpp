@@ -21,12 +21,15 @@
 #include "interface__QT/message_boxes.h"
 #include "interface__QT/order_and_defaults_editor.h"
 #include "interface__QT/orderlist_edit.h"
+#include "interface__QT/pattern_edit.h"
 #include "interface__QT/pattern_edit_widget.h"
 #include "interface__QT/sample_edit.h"
 #include "interface__QT/variables_edit.h"
+#include "tracker/file_history.h"
 #include "tracker/path_data.h"
 
 int Interface::widget_timer_interval = 20;
+bool Interface::follow_song_default = true;
 
 const char* const Interface::page_titles[PAGE_COUNT] = {
     "Patterns", "Samples", "Instruments", "Order && Defaults", "Variables", "Buffers",
@@ -92,6 +95,7 @@ private:
 
 Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     setObjectName("interface");
+    tracker.editor.set_follow_song(follow_song_default);
     for (int page = 0; page < PAGE_COUNT; page++) {
         auto* widget = new QWidget;
         widget->setObjectName(PAGE_NAMES[page]);
@@ -151,6 +155,7 @@ void Interface::place_pattern_page() {
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_tracker(&tracker); });
     connect(this, &Interface::patterns_changed, page, &Pattern_Edit_Widget::refresh);
     connect(this, &Interface::orders_changed, page, &Pattern_Edit_Widget::refresh);
+    connect(page->get_pattern_edit(), &Pattern_Edit::note_played_signal, this, &Interface::hint_if_silent);
 }
 
 void Interface::place_order_page() {
@@ -212,6 +217,18 @@ QString Interface::get_song_name() const {
     return "New Song";
 }
 
+QString Interface::silent_instrument_text(int instrument) {
+    return QString("Instrument %1 has no sample: load one on the Samples page, F3")
+        .arg(instrument + 1, 2, 10, QChar('0'));
+}
+
+bool Interface::hint_if_silent(int instrument) {
+    if (instrument < 0 || instrument >= Song::MAX_INSTRUMENTS || tracker.song.instrument_plays_a_sample(instrument))
+        return false;
+    emit status_hint(silent_instrument_text(instrument));
+    return true;
+}
+
 void Interface::set_selected_sample(int sample) {
     if (sample >= 0 && sample < Song::MAX_SAMPLES) selected_sample = sample;
 }
@@ -262,6 +279,7 @@ int Interface::save_song() {
         Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
         return -1;
     }
+    File_History::get_singleton_instance().add_recent_song(song_path.toLocal8Bit().toStdString());
     return 0;
 }
 
@@ -277,6 +295,7 @@ int Interface::save_song_as() {
         return -1;
     }
     song_path = file;
+    File_History::get_singleton_instance().add_recent_song(song_path.toLocal8Bit().toStdString());
     return 0;
 }
 
@@ -361,7 +380,7 @@ void Interface::sample_load() { sample_edit->load_sample(); }
 void Interface::sample_save() { sample_edit->save_sample(); }
 
 void Interface::sample_make_instrument() {
-    if (!Message_Boxes::confirm(this, "This will create a new instrument ouf ot this sample.\nAre you sure?")) return;
+    if (!Message_Boxes::confirm(this, "This will create a new instrument out of this sample.\nAre you sure?")) return;
     stop_song();
     locked([this] { tracker.song.make_instrument_out_of_sample(selected_sample); });
     emit instruments_changed();
@@ -501,6 +520,7 @@ bool Interface::key_pressed(QKeyEvent* event) {
         keyboard.sample_press_key(note);
         live_notes.hold(event->key(), LIVE_SAMPLE, note);
     } else {
+        hint_if_silent(selected_instrument);
         keyboard.instrument_set(selected_instrument);
         keyboard.instrument_press_key(note, LIVE_NOTE_VOLUME);
         live_notes.hold(event->key(), LIVE_INSTRUMENT, note);

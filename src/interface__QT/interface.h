@@ -24,6 +24,8 @@ public:
 
     // The refresh interval of every song window, in milliseconds ("repaint_interval").
     static int widget_timer_interval;
+    // Whether a new song window's pattern view follows the playing song ("follow_song").
+    static bool follow_song_default;
     static constexpr int LIVE_NOTE_VOLUME = 64;
 
     // A key of the whole song window. The window handles keys by looking them up here and
@@ -118,6 +120,11 @@ public:
 
     void update_pattern_editor() { emit patterns_changed(); }
 
+    // Why a note on this instrument is silent ("Instrument 03 has no sample: ...").
+    static QString silent_instrument_text(int instrument);
+    // Says so when a note on the instrument would be silent; true when it did.
+    bool hint_if_silent(int instrument);
+
     // What the song window's clock does every interval: read the player's published state
     // and let the pages refresh from it.
     void timer_callback();
@@ -135,6 +142,8 @@ signals:
     void variables_lock_changed(Mutex_Lock* lock);
     // The song's name was edited: the window takes it as its caption.
     void song_name_changed();
+    // A word for the song window's status bar.
+    void status_hint(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
@@ -14,6 +16,8 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <algorithm>
+
 #include "common/components/audio/sound_driver_manager.h"
 #include "common/components/data/audio_thread_log.h"
 #include "interface__QT/effect_list_window.h"
@@ -25,6 +29,7 @@
 #include "interface__QT/pattern_edit.h"
 #include "interface__QT/sample_edit.h"
 #include "interface__QT/settings_window.h"
+#include "tracker/file_history.h"
 #include "tracker/keyboard_input.h"
 
 int MDI_Main_Window::widget_timer_interval = 50;
@@ -53,6 +58,18 @@ QKeySequence window_key(const QString& caption) {
     return {};
 }
 
+// The least a main window should have for a song window to show its pages whole.
+constexpr QSize COMFORTABLE_SIZE(1000, 700);
+
+// A file menu entry for a path: "&1 name  (folder)"; ampersands in names are shown as such.
+QString recent_song_text(int index, const QString& path) {
+    QFileInfo file(path);
+    QString number = index < 9 ? QString("&%1").arg(index + 1) : QString("1&0");
+    QString name = file.fileName().replace('&', "&&");
+    QString folder = QDir::toNativeSeparators(file.path()).replace('&', "&&");
+    return QString("%1 %2  (%3)").arg(number, name, folder);
+}
+
 }  // namespace
 
 MDI_Main_Window::MDI_Main_Window(QWidget* parent)
@@ -72,10 +89,23 @@ MDI_Main_Window::MDI_Main_Window(QWidget* parent)
     driver_status->setVisible(false);
     statusBar()->addPermanentWidget(driver_status);
     connect(workspace, &QMdiArea::subWindowActivated, this, [this] { update_menus_for_page(); });
+    workspace->viewport()->installEventFilter(this);
     connect(&timer, &QTimer::timeout, this, &MDI_Main_Window::timer_callback);
     timer.start(widget_timer_interval);
     update_menus_for_page();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) resize(screen->availableSize() * 3 / 4);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Three quarters of a large screen; all of a small one (or one scaled up), where a
+        // quarter less would not leave a song window room for its pages. Maximized, the
+        // window manager fits its frame in too; without one the size is what counts.
+        QRect available = screen->availableGeometry();
+        QSize size = available.size() * 3 / 4;
+        bool small = size.width() < COMFORTABLE_SIZE.width() || size.height() < COMFORTABLE_SIZE.height();
+        if (small) size = available.size();
+        resize(size);
+        move(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                          (available.height() - size.height()) / 2));
+        if (small) setWindowState(Qt::WindowMaximized);
+    }
 }
 
 MDI_Main_Window::~MDI_Main_Window() {
@@ -103,19 +133,73 @@ MDI_Sub_Window* MDI_Main_Window::new_doc() {
     QMdiSubWindow* frame = workspace->addSubWindow(song_window);
     // A window just shown may not have laid out its workspace yet.
     if (layout()) layout()->activate();
-    QSize area = workspace->viewport()->size();
-    // The first song fills the workspace; later ones leave room to see the others behind.
-    if (workspace->subWindowList().size() > 1) area = area * 9 / 10;
-    frame->resize(area.expandedTo(QSize(640, 420)));
+    int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+    frame->setGeometry(song_window_geometry(workspace->viewport()->size(), workspace->subWindowList().size() - 1,
+                                            std::max(step, 8), frame->minimumSizeHint()));
     song_window->show();
     workspace->setActiveSubWindow(frame);
+    // The keys go to the pattern view at once: a new song is typed into.
+    song_window->get_interface()->set_current_page(Interface::PAGE_PATTERNS);
     update_menus_for_page();
     return song_window;
 }
 
+QRect MDI_Main_Window::song_window_geometry(const QSize& workspace, int open_windows, int step, const QSize& minimum) {
+    // The first song fills the workspace; later ones cascade, each leaving room to see the
+    // title bars of those behind, and start over at the top left after CASCADE_STEPS.
+    QSize size = workspace;
+    int offset = 0;
+    if (open_windows > 0) {
+        step = std::min(step, std::min(workspace.width(), workspace.height()) / (4 * CASCADE_STEPS));
+        size -= QSize(CASCADE_STEPS * step, CASCADE_STEPS * step);
+        offset = open_windows % (CASCADE_STEPS + 1) * step;
+    }
+    size = size.expandedTo(minimum);
+    // A workspace too small for the window's least size: it starts at the top left, so
+    // that at least its title bar and controls there can be reached.
+    int x = std::clamp(offset, 0, std::max(0, workspace.width() - size.width()));
+    int y = std::clamp(offset, 0, std::max(0, workspace.height() - size.height()));
+    return QRect(QPoint(x, y), size);
+}
+
+bool MDI_Main_Window::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == workspace->viewport() && event->type() == QEvent::Resize) fit_song_windows();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MDI_Main_Window::fit_song_windows() {
+    const QSize area = workspace->viewport()->size();
+    for (QMdiSubWindow* frame : workspace->subWindowList()) {
+        if (frame->isMaximized() || frame->isMinimized()) continue;
+        QRect now = frame->geometry();
+        if (QRect(QPoint(0, 0), area).contains(now)) continue;
+        QSize size = now.size().boundedTo(area).expandedTo(frame->minimumSizeHint());
+        int x = std::clamp(now.x(), 0, std::max(0, area.width() - size.width()));
+        int y = std::clamp(now.y(), 0, std::max(0, area.height() - size.height()));
+        frame->setGeometry(QRect(QPoint(x, y), size));
+    }
+}
+
+MDI_Sub_Window* MDI_Main_Window::find_song_window(const QString& path) const {
+    QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return nullptr;
+    for (MDI_Sub_Window* song_window : get_song_windows()) {
+        const QString& song_path = song_window->get_interface()->get_song_path();
+        if (!song_path.isEmpty() && QFileInfo(song_path).canonicalFilePath() == canonical) return song_window;
+    }
+    return nullptr;
+}
+
 MDI_Sub_Window* MDI_Main_Window::open_song(const QString& path) {
+    if (MDI_Sub_Window* open = find_song_window(path)) {
+        for (QMdiSubWindow* frame : workspace->subWindowList())
+            if (frame->widget() == open) workspace->setActiveSubWindow(frame);
+        statusBar()->showMessage(QString("%1 is open already").arg(QFileInfo(path).fileName()), 4000);
+        return open;
+    }
     MDI_Sub_Window* song_window = new_doc();
-    song_window->open_song(path);
+    if (song_window->open_song(path) == Loader::SUCCESS)
+        File_History::get_singleton_instance().add_recent_song(path.toLocal8Bit().toStdString());
     song_window->get_interface()->stop_song();
     return song_window;
 }
@@ -138,7 +222,7 @@ template <class Command> void MDI_Main_Window::on_active(Command command) {
 }
 
 void MDI_Main_Window::load() {
-    QString path = File_Dialog::get_open_file_name(this, "Load Song", SONG_FILTER);
+    QString path = File_Dialog::get_open_file_name(this, "Load Song", SONG_FILTER, File_History::SONGS);
     if (path.isEmpty()) {
         statusBar()->showMessage("Loading aborted", 2000);
         return;
@@ -288,7 +372,12 @@ void MDI_Main_Window::create_file_menu() {
         action->setShortcut(item.key);
         connect(action, &QAction::triggered, item.action, &QAction::trigger);
         name_key_in_tip(item.action, action->shortcut());
+        if (item.action == load_action) {
+            recent_songs_menu = file->addMenu("Recent Songs");
+            connect(recent_songs_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_recent_songs_menu);
+        }
     }
+    rebuild_recent_songs_menu();
     file->addSeparator();
     quit_action = file->addAction("&Quit", this, &QWidget::close);
     quit_action->setShortcut(QKeySequence::Quit);
@@ -438,6 +527,26 @@ void MDI_Main_Window::rebuild_windows_menu() {
         action->setChecked(frame->widget() == active);
         connect(action, &QAction::triggered, this, [this, frame] { workspace->setActiveSubWindow(frame); });
     }
+}
+
+void MDI_Main_Window::rebuild_recent_songs_menu() {
+    recent_songs_menu->clear();
+    File_History& history = File_History::get_singleton_instance();
+    const std::vector<std::string>& songs = history.get_recent_songs();
+    for (int i = 0; i < (int)songs.size(); i++) {
+        QString path = QString::fromLocal8Bit(songs[i].c_str());
+        QAction* action = recent_songs_menu->addAction(recent_song_text(i, path));
+        action->setData(path);
+        action->setStatusTip(path);
+        connect(action, &QAction::triggered, this, [this, path] { open_song(path); });
+    }
+    if (songs.empty()) {
+        recent_songs_menu->addAction("No Recent Songs")->setEnabled(false);
+        return;
+    }
+    recent_songs_menu->addSeparator();
+    connect(recent_songs_menu->addAction("Clear Recent Songs"), &QAction::triggered, this,
+            [] { File_History::get_singleton_instance().clear_recent_songs(); });
 }
 
 void MDI_Main_Window::rebuild_settings_menu() {

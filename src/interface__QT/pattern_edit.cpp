@@ -445,6 +445,7 @@ void Pattern_Edit::play_cell(int channel, int row, bool ignore_mute) {
     player->play_note(channel, note, ignore_mute);
     if (lock_held && variables_lock) variables_lock->grab();
     if (pressed_key && note.note < NOTE_COUNT) held_notes.hold(pressed_key, channel, note.note);
+    if (note.note < NOTE_COUNT && note.instrument < Song::MAX_INSTRUMENTS) emit note_played_signal(note.instrument);
 }
 
 void Pattern_Edit::play_row(int row) {

@@ -87,6 +87,8 @@ signals:
     // The current instrument (the one notes are entered with): a slot 0..98, or -1 for none.
     void instrument_changed_signal(int instrument);
     void operation_performed_signal();
+    // A note typed or previewed on this instrument (slot 0..98).
+    void note_played_signal(int instrument);
     // The row or column offset changed (the page moves its scroll bars).
     void view_changed_signal();
 

@@ -23,7 +23,7 @@ const char* const Editor::pattern_action_captions[PATTERN_ACTION_COUNT] = {
     "Block- Set Current Instrument",
     "Block- Set Current Volume/Pan",
     "Block- Remove Stray Volumes",
-    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
     "Block- Ramp or Wipe(2xPress) Effects",
     "Block- Double Block Length",
     "Block- Halve Block Length",

@@ -283,7 +283,7 @@ private:
     int current_pattern = 0;
 
     int last_note = EMPTY_FIELD;
-    int last_instrument = 1;
+    int last_instrument = 0;  // instrument 01: a new song plays what is loaded into slot 01
     int last_volume = EMPTY_FIELD;
     int last_command = EMPTY_FIELD;
     int last_parameter = 0;

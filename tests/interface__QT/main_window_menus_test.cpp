@@ -42,8 +42,8 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
     for (QAction* action : window->menuBar()->actions()) titles << action->text().remove('&');
     EXPECT_EQ(titles, QStringList({"File", "Pattern", "Sample", "Instrument", "Song", "Windows", "Settings", "Help"}));
 
-    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"&Save", -1}, {"Save &As..", -1},
-                                            {"&Close", -1}, {"&Quit", -1}});
+    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"Recent Songs", -1}, {"&Save", -1},
+                                            {"Save &As..", -1}, {"&Close", -1}, {"&Quit", -1}});
 
     std::vector<Item> pattern = {{"Undo/Redo Last Action", 100}};
     const char* const captions[] = {"Mark- Block Begin",
@@ -59,7 +59,7 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
                                     "Block- Set Current Instrument",
                                     "Block- Set Current Volume/Pan",
                                     "Block- Remove Stray Volumes",
-                                    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+                                    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
                                     "Block- Ramp or Wipe(2xPress) Effects",
                                     "Block- Double Block Length",
                                     "Block- Halve Block Length",

@@ -323,7 +323,7 @@ TEST_F(Sample_Page_Test, EditEffectsFromThePanelChangeTheData) {
              EXPECT_EQ(d.get_size(), 2);
              EXPECT_EQ(value(d, 0), 0.5f);
          }},
-        {"C5 Tunner", ramp(500, 0.5f), 0, 441, nullptr,
+        {"C5 Tuner", ramp(500, 0.5f), 0, 441, nullptr,
          [](const Sample_Data& d, Sample_Edit_Effects&) { EXPECT_EQ(d.get_c5_freq(), 28844); }},
         {"Fade In", std::vector<float>(20, 0.5f), 0, 10, nullptr,
          [&](const Sample_Data& d, Sample_Edit_Effects&) {
