@@ -27,6 +27,7 @@
 #include "common/interface__QT/interface_preferences.h"
 #include "common/interface__QT/property_editor.h"
 #include "common/interface__QT/property_list_editor.h"
+#include "common/interface__QT/scroll_page.h"
 #include "common/interface__QT/text_limit_delegate.h"
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/instrument_list_model.h"
@@ -245,9 +246,10 @@ QWidget* Instrument_Edit::build_layer_area() {
     connect(layer_group, &QButtonGroup::idClicked, this, &Instrument_Edit::layer_selected);
 
     tabs = new QTabWidget(area);
-    tabs->addTab(build_layer_tab(), tr("General"));
+    tabs->addTab(scroll_page(build_layer_tab()), tr("General"));
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++)
-        tabs->addTab(build_envelope_tab((Envelope_Kind)kind, envelope_properties[kind]), tr(ENVELOPE_TITLES[kind]));
+        tabs->addTab(scroll_page(build_envelope_tab((Envelope_Kind)kind, envelope_properties[kind])),
+                     tr(ENVELOPE_TITLES[kind]));
     layout->addWidget(tabs, 1);
     return area;
 }
@@ -503,7 +505,8 @@ void Instrument_Edit::delete_instrument_with_samples() {
 
 void Instrument_Edit::load_instrument() {
     QString file = File_Dialog::get_open_file_name(this, tr("Load Instrument"),
-                                                   QString(LOAD_FILTER) + ";;" + tr("All Files (*)"));
+                                                   QString(LOAD_FILTER) + ";;" + tr("All Files (*)"),
+                                                   File_History::INSTRUMENTS);
     if (file.size() <= 3) return;
     Loader::Error result = operations.load_instrument(file.toLocal8Bit().toStdString(), selected_instrument);
     if (result != Loader::SUCCESS) {
@@ -519,7 +522,7 @@ void Instrument_Edit::load_instrument() {
 
 void Instrument_Edit::save_instrument() {
     if (!operations.is_used(selected_instrument)) return;
-    QString file = File_Dialog::get_save_file_name(this, tr("Save Instrument"), {SAVE_FILTER});
+    QString file = File_Dialog::get_save_file_name(this, tr("Save Instrument"), {SAVE_FILTER}, File_History::INSTRUMENTS);
     if (file.isEmpty()) return;
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))

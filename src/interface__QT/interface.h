@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "interface__QT/held_notes.h"
 #include "tracker/tracker_instance.h"
 
 class Instrument_Edit;
@@ -23,7 +24,22 @@ public:
 
     // The refresh interval of every song window, in milliseconds ("repaint_interval").
     static int widget_timer_interval;
+    // Whether a new song window's pattern view follows the playing song ("follow_song").
+    static bool follow_song_default;
     static constexpr int LIVE_NOTE_VOLUME = 64;
+
+    // A key of the whole song window. The window handles keys by looking them up here and
+    // the keys window lists the same entries.
+    struct Window_Key {
+        Qt::KeyboardModifiers modifiers;  // Shift is free unless an entry names it
+        int key;                          // a Qt::Key
+        const char* caption;
+        void (*run)(Interface& window);
+        bool typed;  // a character key: not while typing into a text field
+    };
+    static const std::vector<Window_Key>& window_keys();
+    // The entry a key press stands for, or null.
+    static const Window_Key* find_window_key(int key, Qt::KeyboardModifiers modifiers);
 
     explicit Interface(QWidget* parent = nullptr);
     ~Interface() override;
@@ -109,6 +125,11 @@ public:
 
     void update_pattern_editor() { emit patterns_changed(); }
 
+    // Why a note on this instrument is silent ("Instrument 03 has no sample: ...").
+    static QString silent_instrument_text(int instrument);
+    // Says so when a note on the instrument would be silent; true when it did.
+    bool hint_if_silent(int instrument);
+
     // What the song window's clock does every interval: read the player's published state
     // and let the pages refresh from it.
     void timer_callback();
@@ -130,6 +151,8 @@ signals:
     void variables_changed();
     // The song came to differ from its file, or back.
     void modified_changed(bool modified);
+    // A word for the song window's status bar.
+    void status_hint(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -137,6 +160,10 @@ protected:
 private:
     bool key_pressed(QKeyEvent* event);
     bool key_released(QKeyEvent* event);
+    // Live notes of the sample and instrument pages stop when their key goes up.
+    enum Live_Kind { LIVE_SAMPLE, LIVE_INSTRUMENT };
+    void stop_live_note(const Held_Notes::Held& held);
+    void stop_live_notes();
     void watch_keys_of(QWidget* widget);
     void place_pattern_page();
     void place_order_page();
@@ -148,6 +175,8 @@ private:
     void check_history();
 
     Tracker_Instance tracker;
+    Held_Notes live_notes;
+    QMetaObject::Connection focus_watch;
     Sample_Edit* sample_edit = nullptr;
     Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;

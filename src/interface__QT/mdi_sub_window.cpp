@@ -1,6 +1,7 @@
 #include "interface__QT/mdi_sub_window.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QStatusBar>
 
 #include <cstdio>
@@ -17,8 +18,27 @@ MDI_Sub_Window::MDI_Sub_Window(QWidget* parent) : QMainWindow(parent), interface
     statusBar()->setObjectName("song_status");
     connect(interface, &Interface::song_name_changed, this, &MDI_Sub_Window::update_caption);
     connect(interface, &Interface::modified_changed, this, &MDI_Sub_Window::update_caption);
+    // The status line changes with every row played; the hint stays beside it.
+    hint = new QLabel(this);
+    hint->setObjectName("song_hint");
+    hint->setVisible(false);
+    statusBar()->addPermanentWidget(hint);
+    hint_timer.setSingleShot(true);
+    connect(&hint_timer, &QTimer::timeout, this, [this] { show_hint(QString()); });
+    connect(interface, &Interface::status_hint, this, &MDI_Sub_Window::show_hint);
     update_display_box();
 }
+
+void MDI_Sub_Window::show_hint(const QString& text) {
+    hint->setText(text);
+    hint->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        hint_timer.stop();
+    else
+        hint_timer.start(HINT_MS);
+}
+
+QString MDI_Sub_Window::get_hint_text() const { return hint->text(); }
 
 MDI_Sub_Window::~MDI_Sub_Window() {
     // The audio thread must let go of the mixer before the tracker instance dies.
@@ -39,9 +59,10 @@ void MDI_Sub_Window::set_info_lock(Mutex_Lock* lock) {
     interface->set_locks(sound_driver_manager ? sound_driver_manager->get_variables_lock() : nullptr, info_lock);
 }
 
-void MDI_Sub_Window::open_song(const QString& path) {
-    interface->open_song(path);
+Loader::Error MDI_Sub_Window::open_song(const QString& path) {
+    Loader::Error result = interface->open_song(path);
     update_caption();
+    return result;
 }
 
 QString MDI_Sub_Window::get_caption() const {

@@ -6,7 +6,10 @@
 #include <QRawFont>
 #include <QWidget>
 
+#include <utility>
 #include <vector>
+
+#include "interface__QT/held_notes.h"
 
 class Editor;
 class Mutex_Lock;
@@ -31,6 +34,25 @@ public:
 
     // The last percentage given to the volume amplifier, shared by every view.
     static int volume_scale_memory;
+
+    // A fixed key of the view. The view handles keys by looking them up here and the keys
+    // window lists the same entries, so the two cannot differ.
+    struct Key_Command {
+        const char* section;              // the group the keys window lists it under
+        Qt::KeyboardModifiers modifiers;  // Control, Alt or none; Shift is free unless an entry names it
+        int key;                          // a Qt::Key; up to last_key for a range (Alt+1 .. Alt+9)
+        int last_key;
+        const char* caption;  // null: swallowed, not listed
+        void (*run)(Pattern_Edit& view, int key);
+        const char* menu_item;  // the "Pattern" menu item that does the same, or null
+        bool movement;          // moves the cursor and nothing else
+    };
+    static const std::vector<Key_Command>& key_commands();
+    // The entry a key press stands for, or null.
+    static const Key_Command* find_key_command(int key, Qt::KeyboardModifiers modifiers);
+    // "Pattern" menu items that a tracker key binding does in the view: (item, binding number).
+    static const std::vector<std::pair<const char*, int>>& bound_menu_items();
+    static constexpr const char* VOLUME_AMPLIFIER_ITEM = "Block- Volume Amplifier";
 
     explicit Pattern_Edit(QWidget* parent = nullptr);
 
@@ -65,6 +87,8 @@ signals:
     // The current instrument (the one notes are entered with): a slot 0..98, or -1 for none.
     void instrument_changed_signal(int instrument);
     void operation_performed_signal();
+    // A note typed or previewed on this instrument (slot 0..98).
+    void note_played_signal(int instrument);
     // The row or column offset changed (the page moves its scroll bars).
     void view_changed_signal();
 
@@ -100,15 +124,16 @@ private:
     };
     View_State view_state() const;
     static bool is_movement_key(const QKeyEvent* event);
+    // Live notes: a note a key started stops when the key goes up.
+    void release_held(int key);
+    void release_all_held();
     // A key the view would act on or swallow.
     static bool is_view_key(const QKeyEvent* event);
     void update_cursor_rows(const View_State& before);
 
     bool key_press(QKeyEvent* event);
-    bool control_key(int key);
-    bool alt_key(int key);
     bool plain_key(QKeyEvent* event);
-    bool navigation_key(int key);
+    void follow_order_cursor();
     void track_shift(Qt::KeyboardModifiers modifiers);
     void play_cell(int channel, int row, bool ignore_mute);
     void undo_last();
@@ -148,6 +173,9 @@ private:
     Player_Realtime_Keyboard* keyboard = nullptr;
     Mutex_Lock* variables_lock = nullptr;
     bool lock_held = false;
+
+    Held_Notes held_notes;
+    int pressed_key = 0;  // the key being handled, while it is
 
     bool shift_was_down = false;
     bool mouse_pressed = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
 
 #include <memory>
@@ -32,6 +33,14 @@ class Sample_Edit : public QWidget {
 public:
     // Shared by every song window.
     static Sample sample_clipboard;
+
+    // The slot operations of the list's context menu, with the keys the list takes for them.
+    struct List_Action {
+        const char* text;
+        QKeySequence key;
+        void (Sample_Edit::*slot)();
+    };
+    static const std::vector<List_Action>& list_actions();
 
     explicit Sample_Edit(Interface* interface, QWidget* parent = nullptr);
     ~Sample_Edit() override;

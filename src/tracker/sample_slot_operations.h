@@ -24,8 +24,10 @@ public:
     // False, with the slot unchanged, also when memory for the copy ran out.
     bool paste(int slot, const Sample& clipboard);
     bool remove(int slot);
-    // A failed load leaves the slot as it was; the error says why.
-    Loader::Error load(const char* file, int slot);
+    // A failed load leaves the slot as it was; the error says why. A loaded sample whose
+    // same-numbered instrument is empty makes that instrument (Song::make_instrument_if_empty);
+    // *made_instrument is then its number, else -1.
+    Loader::Error load(const char* file, int slot, int* made_instrument = nullptr);
     // The registry's result (0 written, -1 failed, -2 no saver claims the name); -1 for an unused slot.
     int save(const char* file, int slot) const;
 
@@ -36,8 +38,9 @@ public:
     void guard_end();
 
 private:
-    // Moves `with`'s settings and block into `target` inside the guard.
-    void replace(Sample* target, Sample& with);
+    // Moves `with`'s settings and block into `target` inside the guard; with an instrument
+    // slot, that instrument is made when empty. True when it was.
+    bool replace(Sample* target, Sample& with, int instrument_slot = -1);
     bool clear_slot(int slot);
 
     Song* song;

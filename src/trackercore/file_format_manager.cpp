@@ -27,7 +27,7 @@ void File_Format_Manager::register_saver(Saver* saver) {
 // A file that ends early loads with what is there; the user must hear that something is missing.
 static void warn_if_cut_short(const Loader& loader, const char* file) {
     if (unsigned long long missing = loader.get_missing_bytes())
-        std::printf("Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
+        std::fprintf(stderr, "Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
 }
 
 Loader::Error File_Format_Manager::load_module(const char* file) {

@@ -199,6 +199,7 @@ TEST_F(Sample_Page_Test, LoadingPreviewsTheHighlightedFileAndReportsBadOnes) {
     // Highlighted, the file is loaded on its own and plays on the note keys, not into the song.
     Sample_Data* previewed = nullptr;
     Sample_Data* heard = nullptr;
+    Sample_Data* still_heard = nullptr;
     QStringList filters;
     {
         Modal_Answers answers;
@@ -208,8 +209,11 @@ TEST_F(Sample_Page_Test, LoadingPreviewsTheHighlightedFileAndReportsBadOnes) {
             filters = dialog->nameFilters();
             dialog->preview_file(QString::fromStdString(noise));
             previewed = dialog->get_previewed();
-            QTest::keyClick(dialog->findChild<QListView*>("listView"), 'q');
+            // The note lasts while its key is held.
+            QTest::keyPress(dialog->findChild<QListView*>("listView"), 'q');
             heard = tracker->keyboard.sample_get();
+            QTest::keyRelease(dialog->findChild<QListView*>("listView"), 'q');
+            still_heard = tracker->keyboard.sample_get();
             dialog->selectFile(QString::fromStdString(noise));
             static_cast<QDialog*>(dialog)->accept();
         });
@@ -218,6 +222,7 @@ TEST_F(Sample_Page_Test, LoadingPreviewsTheHighlightedFileAndReportsBadOnes) {
     EXPECT_EQ(filters, QStringList({Sample_Player_FDialog::FILTER}));
     ASSERT_NE(previewed, nullptr);
     EXPECT_EQ(heard, previewed);
+    EXPECT_EQ(still_heard, nullptr) << "the preview outlived its key";
     EXPECT_TRUE(sample(7).in_use);
     EXPECT_EQ(frames_of(sample(7)), frames_of(sample(1)));
     EXPECT_EQ(tracker->keyboard.sample_get(), nullptr) << "the preview outlived its dialog";
@@ -324,7 +329,7 @@ TEST_F(Sample_Page_Test, EditEffectsFromThePanelChangeTheData) {
              EXPECT_EQ(d.get_size(), 2);
              EXPECT_EQ(value(d, 0), 0.5f);
          }},
-        {"C5 Tunner", ramp(500, 0.5f), 0, 441, nullptr,
+        {"C5 Tuner", ramp(500, 0.5f), 0, 441, nullptr,
          [](const Sample_Data& d, Sample_Edit_Effects&) { EXPECT_EQ(d.get_c5_freq(), 28844); }},
         {"Fade In", std::vector<float>(20, 0.5f), 0, 10, nullptr,
          [&](const Sample_Data& d, Sample_Edit_Effects&) {

@@ -78,9 +78,12 @@ TEST_F(Main_Window_Test, LoadOpensEachSongInItsOwnWindowAndReportsBadFiles) {
     failed->get_tracker()->song.get_pattern(0)->get_note_ref(0, 0).note = 60;
     EXPECT_EQ(failed->get_tracker()->song.get_pattern(0)->get_note(0, 0).note, 60);
 
-    // Songs named on the command line open the same way.
-    MDI_Sub_Window* opened = window->open_song(QString::fromStdString(good));
-    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(good));
+    // Songs named on the command line open the same way; one open already comes to the front.
+    std::string other = write_song(dir, "other.wm", "Other Song");
+    MDI_Sub_Window* opened = window->open_song(QString::fromStdString(other));
+    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(other));
+    EXPECT_EQ(window->get_song_windows().size(), 3);
+    EXPECT_EQ(window->open_song(QString::fromStdString(good))->get_interface(), loaded);
     EXPECT_EQ(window->get_song_windows().size(), 3);
 }
 
