@@ -145,6 +145,13 @@ void Pattern_Edit_Widget::timer_callback() {
     }
     pattern_edit->update_info_areas(pattern, row);
     refresh_controls();
+    if (tracker) {
+        // The mixer feeds the scopes only while they can be seen.
+        const bool shown = pattern_edit->isVisible();
+        if (tracker->mixer.get_channel_scopes() != shown) tracker->mixer.set_channel_scopes(shown);
+        pattern_edit->set_channel_scopes(tracker->mixer.get_channel_scopes_feed());
+        pattern_edit->update_scopes();
+    }
 }
 
 void Pattern_Edit_Widget::refresh_controls() {
