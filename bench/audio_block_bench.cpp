@@ -42,7 +42,7 @@ void render_block(Mixer& mixer) {
 Audio_Components* components;  // one per process, before any song
 
 void song_block(benchmark::State& state, const std::string& path, bool with_effects, bool with_meters,
-                bool with_scopes = false) {
+                bool with_scopes) {
     Tracker_Instance ti;
     if (ti.file_format_manager.load_module(path.c_str()) != Loader::SUCCESS) {
         state.SkipWithError(("cannot load " + path).c_str());
@@ -112,9 +112,9 @@ int main(int argc, char** argv) {
         for (bool meters : {false, true}) {
             const std::string suffix = meters ? "_meters/" : "/";
             benchmark::RegisterBenchmark(("block_4096/reverb_chorus" + suffix + name).c_str(), song_block, path, true,
-                                         meters)
+                                         meters, false)
                 ->Unit(benchmark::kMicrosecond);
-            benchmark::RegisterBenchmark(("block_4096/dry" + suffix + name).c_str(), song_block, path, false, meters)
+            benchmark::RegisterBenchmark(("block_4096/dry" + suffix + name).c_str(), song_block, path, false, meters, false)
                 ->Unit(benchmark::kMicrosecond);
         }
         benchmark::RegisterBenchmark(("block_4096/dry_scopes/" + name).c_str(), song_block, path, false, false, true)

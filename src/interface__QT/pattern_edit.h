@@ -52,10 +52,11 @@ public:
 
     void repaint_after_command();
 
-    // What each channel's voices sound like, drawn in the headers (null: flat lines). The
-    // song window's clock calls update_scopes, which repaints the scope line when there is
-    // something new to show.
-    void set_channel_scopes(const Channel_Scopes* scopes);
+    // What each channel's voices sound like, drawn in the headers (null: flat lines), with
+    // `full_scale` the value a full-scale sample at full volume reaches in the feed. The song
+    // window's clock calls update_scopes, which repaints the scope line when there is something
+    // new to show.
+    void set_channel_scopes(const Channel_Scopes* scopes, double full_scale);
     void update_scopes();
     // The scope line, in the view's coordinates.
     QRect scope_area() const;
@@ -174,6 +175,7 @@ private:
     int playing_row = -1;
 
     const Channel_Scopes* scopes = nullptr;
+    double scope_full_scale = 32768.0;
     unsigned scopes_seen = 0;        // the feed's count when last looked at
     bool scopes_sounded = false;     // whether the scopes last drawn showed any sound
     std::vector<std::int16_t> scope_values;  // sized once: no allocation per paint

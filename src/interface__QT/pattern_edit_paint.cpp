@@ -460,9 +460,11 @@ void Pattern_Edit::paint_headers(QPainter& painter, const QRect& rect, int first
 
 // Scopes
 
-void Pattern_Edit::set_channel_scopes(const Channel_Scopes* to) {
-    if (to == scopes) return;
+void Pattern_Edit::set_channel_scopes(const Channel_Scopes* to, double full_scale) {
+    full_scale = std::max(full_scale, 1.0);
+    if (to == scopes && full_scale == scope_full_scale) return;
     scopes = to;
+    scope_full_scale = full_scale;
     scopes_sounded = true;  // draw once whatever it shows
     update(scope_area());
 }
@@ -493,8 +495,9 @@ void Pattern_Edit::update_scopes() {
 }
 
 void Pattern_Edit::paint_scopes(QPainter& painter, int first_channel, int last_channel) {
-    // A voice at full volume reaches about a quarter of full scale in the mix.
-    constexpr double GAIN = 4.0;
+    // Half of a full-scale sample fills the line: few samples are louder, and what is is
+    // clipped to the line.
+    const double gain = 2.0 / scope_full_scale;
     const int count = scope_points();
     if ((int)scope_values.size() < count) scope_values.resize(Channel_Scopes::MAX_READ_POINTS);
     if ((int)scope_line.capacity() < count) scope_line.reserve(Channel_Scopes::MAX_READ_POINTS);
@@ -511,7 +514,7 @@ void Pattern_Edit::paint_scopes(QPainter& painter, int first_channel, int last_c
         for (int j = 0; j < count; j++) {
             const int value = read ? scope_values[j] : 0;
             silent = silent && value == 0;
-            const double y = std::clamp(value * GAIN / 32768.0, -1.0, 1.0) * half;
+            const double y = std::clamp(value * gain, -1.0, 1.0) * half;
             scope_line.emplace_back(x + j, middle - y);
         }
         painter.setPen(silent || channel_states[channel].mute ? palette.foreground_inactive : palette.foreground);
