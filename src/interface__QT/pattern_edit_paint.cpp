@@ -501,7 +501,7 @@ void Pattern_Edit::paint_scopes(QPainter& painter, int first_channel, int last_c
     const int count = scope_points();
     if ((int)scope_values.size() < count) scope_values.resize(Channel_Scopes::MAX_READ_POINTS);
     if ((int)scope_line.capacity() < count) scope_line.reserve(Channel_Scopes::MAX_READ_POINTS);
-    const double middle = SCOPE_LINE * line_height + line_height / 2.0;
+    const double middle = SCOPE_LINE * line_height + line_height / 2 + 0.5;  // a pixel's centre: a sharp flat line
     const double half = line_height / 2.0 - 1.0;
     const auto* channel_states = song->initial_variables.channel;
     const bool was_antialiased = painter.testRenderHint(QPainter::Antialiasing);
