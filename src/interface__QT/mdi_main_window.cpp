@@ -660,6 +660,8 @@ void MDI_Main_Window::update_driver_status() {
         std::string error = sound_driver_manager->get_active_driver_error();
         if (!error.empty())
             problem = QString("No sound: %1 (Settings, Configure Wendmoor, Audio)").arg(QString::fromStdString(error));
+    } else {
+        problem = QString::fromStdString(sound_driver_manager->get_active_driver_notice());
     }
     if (problem == driver_problem) return;
     driver_problem = problem;

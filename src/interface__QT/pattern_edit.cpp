@@ -72,7 +72,7 @@ void Pattern_Edit::set_editor(Editor* to) {
     editor = to;
     if (editor) {
         editor->set_font_size(char_width, line_height - 1);
-        editor->set_view_size(width(), height());
+        tell_editor_view_size();
         editor->adjust_view_to_cursor();
     }
     repaint_after_command();
@@ -605,10 +605,15 @@ int Pattern_Edit::header_channel_at(QPoint point) const {
     return channel <= Editor::LAST_CHANNEL ? channel : -1;
 }
 
+// The editor counts the two lines of text above the rows; the scope line is ours.
+void Pattern_Edit::tell_editor_view_size() {
+    if (editor) editor->set_view_size(width(), height() - (HEADER_LINES - 2) * line_height);
+}
+
 void Pattern_Edit::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!editor) return;
-    editor->set_view_size(width(), height());
+    tell_editor_view_size();
     editor->set_row_offset(editor->get_row_offset());  // a taller view may show the pattern's end
     editor->adjust_view_to_cursor();
     view_changed();
