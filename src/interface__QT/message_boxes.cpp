@@ -46,3 +46,15 @@ bool Message_Boxes::confirm_losses(QWidget* parent, const QString& path, const Q
                    .arg(QFileInfo(path).fileName(), what, bullet_list(losses)),
                "Save", "Cancel");
 }
+
+int Message_Boxes::choose(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                          const QStringList& buttons, int default_index, int escape_index) {
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    QList<QPushButton*> added;
+    for (const QString& button : buttons) added << box.addButton(button, QMessageBox::ActionRole);
+    if (default_index >= 0 && default_index < added.size()) box.setDefaultButton(added[default_index]);
+    if (escape_index >= 0 && escape_index < added.size()) box.setEscapeButton(added[escape_index]);
+    box.exec();
+    int pressed = (int)added.indexOf(static_cast<QPushButton*>(box.clickedButton()));
+    return pressed >= 0 ? pressed : escape_index;
+}

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@ public:
     // something, the second button can be made the default one (Enter does not proceed).
     static bool ask(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                     const QString& yes = "Yes", const QString& no = "No", bool yes_is_default = true);
+    // A box with several buttons; the index of the one pressed (the escape one when the box
+    // was closed otherwise).
+    static int choose(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
+                      const QStringList& buttons, int default_index, int escape_index);
     // A box with one button.
     static void tell(QWidget* parent, QMessageBox::Icon icon, const QString& title, const QString& text,
                      const QString& button);

@@ -115,7 +115,6 @@ bool Loader_WM::test(const char* file) {
 Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS& tree) {
     if (reader.is_open()) return FILE_IN_USE;
     if (reader.open(file) != 0) return FILE_CANNOT_OPEN;
-    std::printf("loader going\n");
     if (reader.get_file_size() < HEADER_SIZE) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     unsigned char id[4];
     reader.get_byte_array(id, 4);
@@ -133,7 +132,6 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         ERROR_LINE(SOURCE, 103, "File is shorter than its compressed data");
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
-    std::printf("reading file...\n");
     std::vector<unsigned char> compressed, packed;
     try {
         compressed.resize(compressed_size);
@@ -148,7 +146,6 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         done += chunk;
     }
     if (reader.error_loading()) return abort_load(FILE_ERROR);
-    std::printf("decompressing file...\n");
     // A stream that holds more than the header says, or is damaged, is refused before the
     // packed tree is allocated; one that holds less gets no more room than it fills.
     long long real_size = inflated_size(compressed.data(), compressed.size(), uncompressed_size);
@@ -170,7 +167,6 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
     compressed = std::vector<unsigned char>();
-    std::printf("unpacking file...\n");
     // A failed unpack keeps what was read before the damage.
     DDSPacker::unpack(&tree, packed.data(), (unsigned)unpacked_size);
     reader.close();
@@ -215,7 +211,6 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
     read_int(dds, "rows", rows);
     // Lengths the pattern cannot hold keep the older reading: the low byte.
     pattern->set_length(rows >= 1 && rows <= Pattern::MAX_LENGTH ? rows : rows & 0xFF);
-    std::printf("this has %i rows\n", pattern->get_length());
     const std::vector<int>* block = read_int_array(dds, "compressed_block");
     if (!block) return;
 
@@ -284,8 +279,6 @@ void Loader_WM::set_dds_to_instrument(DDS* dds, Instrument* instrument) {
     std::vector<int> slot_of;
     const VectorPointer<DDS>* samples = read_tree_array(dds, "samples");
     if (samples) {
-        std::printf("includes samples.. %i\n", (int)samples->size());
-        std::printf("%i samples\n", (int)samples->size());
         for (DDS* t : *samples) {
             int slot = song ? song->find_unused_sample_slot() : -1;
             if (t && slot >= 0) {
@@ -408,7 +401,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *samples) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in sample?\n");
+            std::fprintf(stderr, "Warning: a sample without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Sample* s = song->get_sample(index)) {
@@ -422,7 +415,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *instruments) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in instrument?\n");
+            std::fprintf(stderr, "Warning: an instrument without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Instrument* ins = song->get_instrument(index)) {
@@ -437,7 +430,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *patterns) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in pattern?\n");
+            std::fprintf(stderr, "Warning: a pattern without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Pattern* p = song->get_pattern(index)) set_dds_to_pattern(t, p);
@@ -446,7 +439,6 @@ void Loader_WM::transfer_data_to_song() {
     DDS* mixer_tree = read_tree(&staged, "mixer");
     if (!mixer_tree) return broken(382, "Broken file on purpose, mixer?!!!");
     if (mixer) DDS_Helpers::set_mixer_data(mixer_tree, mixer);
-    std::printf("loader finished\n");
 }
 
 Loader::Error Loader_WM::load_sample(const char* file, int slot) {

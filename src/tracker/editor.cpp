@@ -23,7 +23,7 @@ const char* const Editor::pattern_action_captions[PATTERN_ACTION_COUNT] = {
     "Block- Set Current Instrument",
     "Block- Set Current Volume/Pan",
     "Block- Remove Stray Volumes",
-    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
     "Block- Ramp or Wipe(2xPress) Effects",
     "Block- Double Block Length",
     "Block- Halve Block Length",
@@ -78,6 +78,14 @@ Note Editor::note_at_cursor() {
 
 void Editor::cursor_moved() {
     shift_selection_update();
+    changed_flags |= CHANGED_CURSOR;
+}
+
+// Typing moves within the cell or on to a later row. A capital typed with Shift held must
+// neither jump a channel, as a Shift movement does, nor drag a block along.
+void Editor::entry_move(int rows, int field) {
+    cursor_row = std::clamp(cursor_row + rows, 0, pattern_length() - 1);
+    cursor_field = field;
     changed_flags |= CHANGED_CURSOR;
 }
 
@@ -182,10 +190,8 @@ void Editor::cursor_prev_pattern() { cursor_goto_pattern(current_pattern - 1); }
 
 void Editor::cursor_goto_pattern(int target) {
     if (target < 0 || target >= Song::MAX_PATTERNS) return;
-    std::string description = "Pattern " + std::to_string(current_pattern);
     current_pattern = target;
     clamp_cursor_row();
-    push_current_pattern_to_undo_list(description);
     normalize_selection();
     changed_flags |= CHANGED_CURSOR;
 }
@@ -201,6 +207,8 @@ void Editor::follow_song_position(int pattern_index, int row) {
 
 void Editor::cursor_insert() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Insert row");
+    step.watch_pattern(current_pattern);
     Pattern* p = pattern();
     if (!p) return;
     for (int row = p->get_length() - 1; row > cursor_row; row--) {
@@ -213,6 +221,8 @@ void Editor::cursor_insert() {
 
 void Editor::cursor_delete() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Delete row");
+    step.watch_pattern(current_pattern);
     Pattern* p = pattern();
     if (!p) return;
     int last = p->get_length() - 1;
@@ -331,6 +341,8 @@ int Editor::get_note_from_key(int key) const {
 
 void Editor::insert_note_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int increment = get_note_increment(key);
     if (increment == 99) return;
     int value = std::min(default_octave * 12 + increment, MAX_NOTE);
@@ -343,16 +355,18 @@ void Editor::insert_note_at_cursor(char key) {
         cell.parameter = last_parameter;
     }
     if (instrument_mask) cell.instrument = last_instrument;
-    move_down_by_step();
+    entry_move(edit_step, 0);
 }
 
 void Editor::insert_octave_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     if (cell.note > MAX_NOTE) return;
     cell.note = (key - '0') * 12 + cell.note % 12;
-    move_down_by_step();
+    entry_move(edit_step, 1);
 }
 
 // Instruments are typed as the user sees them (1..99); 0 empties the field.
@@ -367,19 +381,22 @@ static int instrument_number(const Note& cell) {
 
 void Editor::insert_instrument_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, (key - '0') * 10 + instrument_number(cell) % 10, &last_instrument);
-    cursor_move_field_right();
+    entry_move(0, 3);
 }
 
 void Editor::insert_instrument_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, instrument_number(cell) / 10 * 10 + (key - '0'), &last_instrument);
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 2);
 }
 
 // The volume column's ranges that hold a tens digit and a units digit.
@@ -409,6 +426,8 @@ int Editor::plain_volume_for_mode(int value) const {
 
 void Editor::insert_volume_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int letter = upper((unsigned char)key);
     Note& cell = cell_at_cursor();
     int units = volume_units(cell.volume);
@@ -425,11 +444,13 @@ void Editor::insert_volume_at_cursor_field1(char key) {
         return;
     cell.volume = value;
     last_volume = value;
-    cursor_move_field_right();
+    entry_move(0, 5);
 }
 
 void Editor::insert_volume_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     int base = volume_tens_base(cell.volume);
@@ -437,46 +458,58 @@ void Editor::insert_volume_at_cursor_field2(char key) {
     int value = command_range ? base + (key - '0') : plain_volume_for_mode(base + (key - '0'));
     cell.volume = value;
     last_volume = value;
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 4);
 }
 
 void Editor::insert_command_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int letter = upper((unsigned char)key);
     if (letter < 'A' || letter > 'Z') return;
     Note& cell = cell_at_cursor();
     cell.command = letter - 'A';
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
+    // The digits follow the letter; the row is left only after them.
+    command_letter_cell = {cursor_column, cursor_row, current_pattern};
+    entry_move(0, 7);
 }
 
 void Editor::insert_parameter_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
     cell.parameter = (digit << 4) | (cell.parameter & 0x0F);
     last_command = cell.command;
     last_parameter = cell.parameter;
-    cursor_move_field_right();
+    entry_move(0, 8);
 }
 
 void Editor::insert_parameter_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
     cell.parameter = (cell.parameter & 0xF0) | digit;
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
-    cursor_move_field_left();
+    // Back to where the typing began: the letter when it was typed here, else the digits.
+    const Cell_Position here{cursor_column, cursor_row, current_pattern};
+    const int first_field = command_letter_cell == here ? 6 : 7;
+    command_letter_cell = {};
+    entry_move(edit_step, first_field);
 }
 
 void Editor::press_note_off_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Note off");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (cursor_field <= 1) {
         cell_at_cursor().note = NOTE_OFF;
         move_down_by_step();
@@ -487,6 +520,8 @@ void Editor::press_note_off_at_cursor() {
 
 void Editor::press_note_cut_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Note cut");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     cell_at_cursor().note = NOTE_CUT;
     move_down_by_step();
 }
@@ -522,6 +557,8 @@ void Editor::toggle_mask_at_cursor() {
 
 void Editor::clear_field_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Clear field");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     switch (cursor_field) {
         case 0:
@@ -577,6 +614,8 @@ void Editor::get_mask_from_cursor() {
 
 void Editor::press_mask_write_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Paste current field");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (cursor_field != 1) {
         Note& cell = cell_at_cursor();
         switch (cursor_field) {
@@ -596,12 +635,16 @@ void Editor::press_mask_write_cursor() {
 
 void Editor::perform_raise_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Raise note");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     if (cell.note < MAX_NOTE) cell.note++;
 }
 
 void Editor::perform_lower_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Lower note");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     if (cell.note >= 1 && cell.note <= MAX_NOTE) cell.note--;
 }

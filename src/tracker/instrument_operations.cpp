@@ -14,12 +14,17 @@ bool Instrument_Operations::copy_instrument(int slot) {
 }
 
 bool Instrument_Operations::cut_instrument(int slot) {
-    return copy_instrument(slot) && delete_instrument(slot);
+    if (!copy_instrument(slot)) return false;
+    Song_History::Step step(&tracker.history, "Cut instrument");
+    step.watch_instrument(slot);
+    return reset_slot(slot);
 }
 
 bool Instrument_Operations::paste_instrument(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
+    Song_History::Step step(&tracker.history, "Paste instrument");
+    step.watch_instrument(slot);
     // The voices of this instrument keep pointing at its layers, which stay where they are.
     tracker.player.lock_player_variables();
     *instrument = clipboard;
@@ -28,6 +33,12 @@ bool Instrument_Operations::paste_instrument(int slot) {
 }
 
 bool Instrument_Operations::delete_instrument(int slot) {
+    Song_History::Step step(&tracker.history, "Delete instrument");
+    step.watch_instrument(slot);
+    return reset_slot(slot);
+}
+
+bool Instrument_Operations::reset_slot(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
     tracker.player.lock_player_variables();
@@ -40,6 +51,9 @@ bool Instrument_Operations::delete_instrument_with_samples(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
     std::vector<int> samples = samples_named_by(slot);
+    Song_History::Step step(&tracker.history, "Delete instrument and samples");
+    step.watch_instrument(slot);
+    for (int s : samples) step.watch_sample(s);
     // The preview voice reads sample data outside the player's voice list.
     tracker.keyboard.sample_stop_all();
     tracker.player.lock_player_variables();
@@ -81,6 +95,11 @@ Loader::Error Instrument_Operations::load_instrument(const std::string& file, in
     if (!tracker.song.get_instrument(slot)) return Loader::FILE_ERROR;
     // The registry only tells "not recognized"; a file that cannot be read is worth its own words.
     if (!File_Reader::why_unreadable(file.c_str()).empty()) return Loader::FILE_CANNOT_OPEN;
+    // Its samples go to free slots: those and the instrument make the step.
+    Song_History::Step step(&tracker.history, "Load instrument");
+    step.watch_instrument(slot);
+    for (int s = 0; s < Song::MAX_SAMPLES; s++)
+        if (!tracker.song.sample[s].in_use) step.watch_sample(s);
     // The loaders take the variables lock themselves while they write into the song.
     return tracker.file_format_manager.load_instrument(file.c_str(), slot);
 }

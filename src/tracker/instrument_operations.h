@@ -38,5 +38,7 @@ public:
     int save_instrument(const std::string& file, int slot);
 
 private:
+    bool reset_slot(int slot);
+
     Tracker_Instance& tracker;
 };

@@ -23,6 +23,8 @@ Tracker_Instance::Tracker_Instance() {
     player.link_to_song(&song);
     player.link_to_mixer(&mixer);
     editor.link_to_song(&song);
+    history.link(&song, &history_players);
+    editor.link_to_history(&history);
     keyboard.link_to_player(&player);
     keyboard.link_to_mixer(&mixer);
 }

@@ -33,7 +33,7 @@ void File_Format_Manager::start_load() {
 // must hear what is missing.
 void File_Format_Manager::take_warnings(const Loader& loader, const char* file) {
     if (unsigned long long missing = loader.get_missing_bytes()) {
-        std::printf("Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
+        std::fprintf(stderr, "Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
         load_warnings.push_back("The file ends early: at least " + std::to_string(missing) + " bytes are missing.");
     }
     load_warnings.insert(load_warnings.end(), loader.get_warnings().begin(), loader.get_warnings().end());

@@ -118,9 +118,12 @@ TEST_F(Main_Window_Test, LoadOpensEachSongInItsOwnWindowAndReportsBadFiles) {
     EXPECT_EQ(error.text, QString("Cannot open file!\n%1: not a regular file").arg(QString::fromStdString(fifo)));
     EXPECT_EQ(window->get_song_windows().size(), 1);
 
-    // Songs named on the command line open the same way.
-    MDI_Sub_Window* opened = window->open_song(QString::fromStdString(good));
-    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(good));
+    // Songs named on the command line open the same way; one open already comes to the front.
+    std::string other = write_song(dir, "other.wm", "Other Song");
+    MDI_Sub_Window* opened = window->open_song(QString::fromStdString(other));
+    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(other));
+    EXPECT_EQ(window->get_song_windows().size(), 2);
+    EXPECT_EQ(window->open_song(QString::fromStdString(good))->get_interface(), loaded);
     EXPECT_EQ(window->get_song_windows().size(), 2);
     {
         Modal_Answers answers;
@@ -134,8 +137,8 @@ TEST_F(Main_Window_Test, LoadOpensEachSongInItsOwnWindowAndReportsBadFiles) {
         answers.box("Ok :(");
         EXPECT_NE(opened->open_song(QString::fromStdString(bad)), Loader::SUCCESS);
     }
-    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(good));
-    EXPECT_EQ(opened->get_interface()->get_tracker()->song.variables.name, "Good Song");
+    EXPECT_EQ(opened->get_interface()->get_song_path(), QString::fromStdString(other));
+    EXPECT_EQ(opened->get_interface()->get_tracker()->song.variables.name, "Other Song");
 }
 
 // A file that loads only in part opens with a box saying what is missing, and without a path:
@@ -269,41 +272,43 @@ TEST_F(Main_Window_Test, FailedSaveSaysOopsAndKeepsTheOldFile) {
     EXPECT_EQ(Scratch_Dir::read(path), before);
 }
 
-TEST_F(Main_Window_Test, ClosingAsksPerWindowAndQuitStopsOnNo) {
+TEST_F(Main_Window_Test, ClosingAsksPerChangedWindowAndQuitStopsOnCancel) {
     Interface* first = new_song();
     first->get_tracker()->song.variables.name = "Keep Me";
-    new_song();
+    first->get_tracker()->editor.press_key_at_cursor('q');
+    Interface* second = new_song();
+    second->get_tracker()->editor.press_key_at_cursor('q');
     window->timer_callback();
 
     Seen_Box seen;
     {
         Modal_Answers answers;
-        answers.box("No", &seen);
+        answers.box("Cancel", &seen);
         item("File", "&Close")->trigger();
     }
     EXPECT_EQ(seen.title, "Closing..");
-    EXPECT_EQ(seen.text, "Really close \"New Song\"?");
-    EXPECT_EQ(seen.buttons, QStringList({"Yes", "No"}));
+    EXPECT_EQ(seen.text, "Really close \"New Song\"?\nIt has unsaved changes.");
+    EXPECT_EQ(seen.buttons, QStringList({"Save", "Discard", "Cancel"}));
     EXPECT_EQ(window->get_song_windows().size(), 2);
     {
         Modal_Answers answers;
-        answers.box("Yes");
+        answers.box("Discard");
         item("File", "&Close")->trigger();
     }
     EXPECT_EQ(window->get_song_windows().size(), 1);
 
-    // Quit closes every song window the same way; a "No" keeps the program open.
+    // Quit closes every song window the same way; a "Cancel" keeps the program open.
     {
         Modal_Answers answers;
-        answers.box("No", &seen);
+        answers.box("Cancel", &seen);
         item("File", "&Quit")->trigger();
     }
-    EXPECT_EQ(seen.text, "Really close \"Keep Me\"?");
+    EXPECT_EQ(seen.text, "Really close \"Keep Me\"?\nIt has unsaved changes.");
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->get_song_windows().size(), 1);
     {
         Modal_Answers answers;
-        answers.box("Yes");
+        answers.box("Discard");
         item("File", "&Quit")->trigger();
     }
     EXPECT_FALSE(window->isVisible());

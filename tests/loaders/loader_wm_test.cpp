@@ -355,7 +355,6 @@ TEST(LoaderWM, AMissingSectionEndsTheTransferKeepingWhatCameBefore) {
     ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Broken file on purpose, samples?!!!"), std::string::npos);
-    EXPECT_EQ(out.find("loader finished"), std::string::npos);
     EXPECT_EQ(ti.song.get_variables()->name, "Native round trip");
     EXPECT_EQ(ti.song.get_order(4), Song::ORDER_SEPARATOR);
     EXPECT_FALSE(ti.song.get_sample(1)->in_use);
@@ -482,7 +481,7 @@ TEST(LoaderWM, InstrumentFileTakesOnlyTheFreeSampleSlots) {
     testing::internal::CaptureStdout();
     ASSERT_EQ(ti.file_format_manager.load_instrument(file.c_str(), 9), Loader::SUCCESS);
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("includes samples.. 3"), std::string::npos);
+    EXPECT_EQ(out, "") << "loading says nothing when all is well";
     const Instrument& got = *ti.song.get_instrument(9);
     EXPECT_EQ(got.name, "three samples");
     EXPECT_EQ(ti.song.get_sample(42)->data.get_size(), 120);
