@@ -53,6 +53,7 @@ void write_font(ConfigHandler* config, const std::string& prefix, const QFont& f
 Interface_Settings::Interface_Settings(QWidget* parent)
     : QWidget(parent), repaint_interval(new QSpinBox(this)),
       backing_store(new QCheckBox(tr("Draw the pattern view off-screen first (backing store)"), this)),
+      follow_song(new QCheckBox(tr("New song windows follow the playing song"), this)),
       pattern_font(new QPushButton(this)), orderlist_font(new QPushButton(this)), autosave_minutes(new QSpinBox(this)) {
     repaint_interval->setRange(MIN_REPAINT_INTERVAL, MAX_REPAINT_INTERVAL);
     repaint_interval->setSuffix(tr(" ms"));
@@ -65,6 +66,11 @@ Interface_Settings::Interface_Settings(QWidget* parent)
     interval_label->setBuddy(repaint_interval);
     drawing_form->addRow(interval_label, repaint_interval);
     drawing_form->addRow(backing_store);
+
+    auto* editing = new QGroupBox(tr("Song Windows"), this);
+    auto* editing_layout = new QVBoxLayout(editing);
+    follow_song->setToolTip(tr("The pattern view shows the playing row (Pattern, Toggle Cursor Follows Song)"));
+    editing_layout->addWidget(follow_song);
 
     auto* fonts = new QGroupBox(tr("Fonts"), this);
     auto* fonts_form = new QFormLayout(fonts);
@@ -88,12 +94,14 @@ Interface_Settings::Interface_Settings(QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(drawing);
+    layout->addWidget(editing);
     layout->addWidget(fonts);
     layout->addWidget(safety);
     layout->addStretch(1);
 
     connect(repaint_interval, &QSpinBox::valueChanged, this, &Interface_Settings::repaint_interval_edited);
     connect(backing_store, &QCheckBox::toggled, this, &Interface_Settings::backing_store_toggled);
+    connect(follow_song, &QCheckBox::toggled, this, &Interface_Settings::follow_song_toggled);
     connect(pattern_font, &QPushButton::clicked, this, &Interface_Settings::choose_pattern_font);
     connect(orderlist_font, &QPushButton::clicked, this, &Interface_Settings::choose_orderlist_font);
     connect(autosave_minutes, &QSpinBox::valueChanged, this, &Interface_Settings::autosave_minutes_edited);
@@ -107,6 +115,7 @@ void Interface_Settings::refresh() {
     updating = true;
     repaint_interval->setValue(Interface::widget_timer_interval);
     backing_store->setChecked(preferences.get_use_backing_store());
+    follow_song->setChecked(Interface::follow_song_default);
     pattern_font->setText(font_text(preferences.get_pattern_edit_font()));
     pattern_font->setFont(preferences.get_pattern_edit_font());
     orderlist_font->setText(font_text(preferences.get_orderlist_font()));
@@ -137,6 +146,11 @@ void Interface_Settings::backing_store_toggled(bool checked) {
     Interface_Preferences::get_singleton_instance().set_use_backing_store(checked);
 }
 
+void Interface_Settings::follow_song_toggled(bool checked) {
+    if (updating) return;
+    Interface::follow_song_default = checked;
+}
+
 void Interface_Settings::choose_pattern_font() {
     Interface_Preferences& preferences = Interface_Preferences::get_singleton_instance();
     QFont font = preferences.get_pattern_edit_font();
@@ -158,6 +172,9 @@ void Interface_Settings::load_settings(ConfigHandler* config) {
     int use_backing_store = preferences.get_use_backing_store() ? 1 : 0;
     if (config->read_int_property(SETTINGS_SECTION, "use_backing_store", 0, 1, &use_backing_store))
         preferences.set_use_backing_store(use_backing_store != 0);
+    int follow = Interface::follow_song_default ? 1 : 0;
+    if (config->read_int_property(SETTINGS_SECTION, "follow_song", 0, 1, &follow))
+        Interface::follow_song_default = follow != 0;
     int minutes = MDI_Main_Window::autosave_minutes;
     if (config->read_int_property(SETTINGS_SECTION, "autosave_minutes", 0, MAX_AUTOSAVE_MINUTES, &minutes))
         MDI_Main_Window::autosave_minutes = minutes;
@@ -175,6 +192,8 @@ void Interface_Settings::save_settings(ConfigHandler* config) {
     config->add_section(SETTINGS_SECTION);
     config->add_property(SETTINGS_SECTION, "repaint_interval", Interface::widget_timer_interval, "");
     config->add_property(SETTINGS_SECTION, "use_backing_store", preferences.get_use_backing_store() ? 1 : 0, "");
+    config->add_property(SETTINGS_SECTION, "follow_song", Interface::follow_song_default ? 1 : 0,
+                         "1: new song windows follow the playing song");
     config->add_property(SETTINGS_SECTION, "autosave_minutes", MDI_Main_Window::autosave_minutes,
                          "minutes between autosaves of songs with unsaved changes, 0 off");
     write_font(config, "pattern_edit_font", preferences.get_pattern_edit_font());

@@ -6,6 +6,8 @@
 #include <QPushButton>
 
 #include "interface__QT/get_key_dialog.h"
+#include "interface__QT/key_list.h"
+#include "interface__QT/message_boxes.h"
 #include "tracker/keyboard_input.h"
 
 Key_Entry::Key_Entry(int index, QWidget* parent)
@@ -39,8 +41,28 @@ void Key_Entry::update() {
 void Key_Entry::keybind_change_request() {
     GetKeyDialog dialog(this);
     dialog.exec();
-    // A key of 0 (Escape) is refused by the bindings, so the old key stays.
-    if (Keyboard_Input* keys = Keyboard_Input::get_singleton_instance())
-        keys->set_key_bind_key(index, dialog.get_key());
+    Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();
+    const int key = (unsigned char)dialog.get_key();
+    // 0 is Escape: the old key stays.
+    if (!keys || key <= ' ' || keys->find_key_bind(key) == index) return;
+    const QString shown = QString(QChar(key)).toLower();
+    const QString fixed = Key_List::fixed_key_of(key);
+    if (!fixed.isEmpty()) {
+        Message_Boxes::tell(this, QMessageBox::Warning, "Key Taken",
+                            QString("\"%1\" is a fixed key (%2).\nChoose another key.").arg(shown, fixed), "Ok");
+        return;
+    }
+    const int other = keys->find_key_bind(key, index);
+    if (other >= 0) {
+        const QString other_caption = QString::fromStdString(keys->get_key_bind(other).caption);
+        if (!Message_Boxes::ask(this, QMessageBox::Question, "Key Taken",
+                                QString("\"%1\" is already bound to \"%2\".\nSwap the keys of the two?")
+                                    .arg(shown, other_caption),
+                                "Swap", "Cancel"))
+            return;
+        keys->set_key_bind_key(other, (char)keys->get_key_bind_key(index));
+    }
+    keys->set_key_bind_key(index, (char)key);
     update();
+    if (other >= 0) emit bindings_changed();
 }

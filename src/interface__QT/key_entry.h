@@ -18,8 +18,13 @@ public:
 
     // Shows the binding's key, letters in lower case.
     void update();
-    // Asks for a new key with GetKeyDialog; Escape keeps the old one.
+    // Asks for a new key with GetKeyDialog; Escape keeps the old one. A key that a fixed key
+    // takes first is refused; one bound elsewhere is offered to swap with this binding's.
     void keybind_change_request();
+
+signals:
+    // Another binding's key changed too (a swap): the page shows every entry again.
+    void bindings_changed();
 
 private:
     int index;

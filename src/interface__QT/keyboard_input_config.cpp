@@ -2,10 +2,13 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QScrollArea>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include "interface__QT/key_entry.h"
+#include "interface__QT/key_list.h"
 #include "tracker/keyboard_input.h"
 
 Keyboard_Input_Config::Keyboard_Input_Config(QWidget* parent) : QWidget(parent) {
@@ -19,8 +22,30 @@ Keyboard_Input_Config::Keyboard_Input_Config(QWidget* parent) : QWidget(parent) 
     scroll->setWidget(list);
     auto* group_layout = new QVBoxLayout(group);
     group_layout->addWidget(scroll);
+
+    auto* fixed_group = new QGroupBox(tr("Fixed Keys"), this);
+    fixed_keys = new QTreeWidget(fixed_group);
+    fixed_keys->setColumnCount(2);
+    fixed_keys->setHeaderLabels({tr("Key"), tr("Action")});
+    fixed_keys->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    fixed_keys->setAccessibleName(tr("Fixed Keys"));
+    fixed_keys->setSelectionMode(QAbstractItemView::NoSelection);
+    fixed_keys->setUniformRowHeights(true);
+    QTreeWidgetItem* section = nullptr;
+    for (const Key_List::Row& row : Key_List::fixed_keys()) {
+        if (!section || section->text(0) != row.group) {
+            section = new QTreeWidgetItem(fixed_keys, {row.group});
+            section->setFirstColumnSpanned(true);
+        }
+        new QTreeWidgetItem(section, {row.keys, row.action});
+    }
+    fixed_keys->expandAll();
+    auto* fixed_layout = new QVBoxLayout(fixed_group);
+    fixed_layout->addWidget(fixed_keys);
+
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(group);
+    layout->addWidget(group, 3);
+    layout->addWidget(fixed_group, 2);
     update();
 }
 
@@ -37,6 +62,7 @@ void Keyboard_Input_Config::rebuild() {
     int rows = (count + COLUMNS - 1) / COLUMNS;
     for (int i = 0; i < count; ++i) {
         auto* entry = new Key_Entry(i, list);
+        connect(entry, &Key_Entry::bindings_changed, this, &Keyboard_Input_Config::update);
         grid->addWidget(entry, i % rows, i / rows);
         entries.push_back(entry);
     }

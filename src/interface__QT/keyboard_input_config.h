@@ -6,9 +6,10 @@
 
 class Key_Entry;
 class QGridLayout;
+class QTreeWidget;
 
 // The "Keyboard" page, "Tracker Key Bindings": one Key_Entry per binding, in binding order,
-// in a scrolling list.
+// in a scrolling list; below it the fixed keys, which cannot be rebound, for reference.
 class Keyboard_Input_Config : public QWidget {
     Q_OBJECT
 public:
@@ -22,6 +23,7 @@ public:
 
     int get_entry_count() const { return (int)entries.size(); }
     Key_Entry* get_entry(int index) const;
+    QTreeWidget* get_fixed_keys() const { return fixed_keys; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -31,5 +33,6 @@ private:
 
     QWidget* list;
     QGridLayout* grid;
+    QTreeWidget* fixed_keys;
     std::vector<Key_Entry*> entries;
 };

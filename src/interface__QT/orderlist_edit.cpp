@@ -119,42 +119,52 @@ template <class Edit> void OrderList_Edit::edit(Edit call) {
     call(*editor);
 }
 
+const std::vector<OrderList_Edit::Key_Command>& OrderList_Edit::key_commands() {
+    using L = OrderList_Edit;
+    static const std::vector<Key_Command> table = {
+        {Qt::Key_Up, Qt::Key_Up, "Previous order", [](L& l, int) { l.editor->orderlist_move_up(); }, false},
+        {Qt::Key_Down, Qt::Key_Down, "Next order", [](L& l, int) { l.editor->orderlist_move_down(); }, false},
+        {Qt::Key_Left, Qt::Key_Left, "Digit left", [](L& l, int) { l.editor->orderlist_move_left(); }, false},
+        {Qt::Key_Right, Qt::Key_Right, "Digit right", [](L& l, int) { l.editor->orderlist_move_right(); }, false},
+        {Qt::Key_PageUp, Qt::Key_PageUp, "Up a page", [](L& l, int) { l.editor->orderlist_page_up(); }, false},
+        {Qt::Key_PageDown, Qt::Key_PageDown, "Down a page", [](L& l, int) { l.editor->orderlist_page_down(); },
+         false},
+        {Qt::Key_0, Qt::Key_9, "Type the pattern number",
+         [](L& l, int key) { l.edit([key](Editor& e) { e.orderlist_insert_value(key - Qt::Key_0); }); }, true},
+        {Qt::Key_Plus, Qt::Key_Plus, "Separator (+++)",
+         [](L& l, int) { l.edit([](Editor& e) { e.orderlist_add_separator(); }); }, true},
+        {Qt::Key_Equal, Qt::Key_Equal, "Separator (+++)",
+         [](L& l, int) { l.edit([](Editor& e) { e.orderlist_add_separator(); }); }, true},
+        {Qt::Key_Period, Qt::Key_Period, "Clear the order",
+         [](L& l, int) { l.edit([](Editor& e) { e.orderlist_clear_order(); }); }, true},
+        {Qt::Key_Insert, Qt::Key_Insert, "Insert an order",
+         [](L& l, int) { l.edit([](Editor& e) { e.orderlist_insert(); }); }, true},
+        {Qt::Key_Delete, Qt::Key_Delete, "Delete the order",
+         [](L& l, int) { l.edit([](Editor& e) { e.orderlist_delete(); }); }, true},
+    };
+    return table;
+}
+
+const OrderList_Edit::Key_Command* OrderList_Edit::find_key_command(int key) {
+    for (const Key_Command& command : key_commands())
+        if (key >= command.key && key <= command.last_key) return &command;
+    return nullptr;
+}
+
 void OrderList_Edit::keyPressEvent(QKeyEvent* event) {
     // Chords belong to the window (Ctrl+Page Up steps through the pages).
     if (!editor || (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
         QWidget::keyPressEvent(event);
         return;
     }
-    bool consumed = true;
-    switch (event->key()) {
-        case Qt::Key_Left: editor->orderlist_move_left(); break;
-        case Qt::Key_Right: editor->orderlist_move_right(); break;
-        case Qt::Key_Up: editor->orderlist_move_up(); break;
-        case Qt::Key_Down: editor->orderlist_move_down(); break;
-        case Qt::Key_PageUp: editor->orderlist_page_up(); break;
-        case Qt::Key_PageDown: editor->orderlist_page_down(); break;
-        default: consumed = false; break;
-    }
-    if (!consumed) {
-        const QString text = event->text();
-        const char c = text.size() == 1 ? text.at(0).toUpper().toLatin1() : 0;
-        if (event->key() == Qt::Key_Insert)
-            edit([](Editor& e) { e.orderlist_insert(); });
-        else if (event->key() == Qt::Key_Delete)
-            edit([](Editor& e) { e.orderlist_delete(); });
-        else if (c == '.')
-            edit([](Editor& e) { e.orderlist_clear_order(); });
-        else if (c == '+' || c == '=')
-            edit([](Editor& e) { e.orderlist_add_separator(); });
-        else if (c >= '0' && c <= '9')
-            edit([c](Editor& e) { e.orderlist_insert_value(c - '0'); });
-    }
+    const Key_Command* command = find_key_command(event->key());
+    if (command) command->run(*this, event->key());
     keep_cursor_visible();
     update();
-    if (consumed)
+    if (command && !command->passed_on)
         event->accept();
     else
-        QWidget::keyPressEvent(event);  // passed on, as every key but the six movements
+        QWidget::keyPressEvent(event);
 }
 
 void OrderList_Edit::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <vector>
+
 class Editor;
 class Mutex_Lock;
 
@@ -19,6 +21,18 @@ public:
     static constexpr int ENTRY_CHAR = 5;
     static constexpr int LINE_CHARS = 9;
     static constexpr int LAST_ROW = 254;
+
+    // A key of the list, without Control or Alt. The list handles keys by looking them up
+    // here and the keys window lists the same entries.
+    struct Key_Command {
+        int key;  // a Qt::Key; up to last_key for a range (the digits)
+        int last_key;
+        const char* caption;
+        void (*run)(OrderList_Edit& list, int key);
+        bool passed_on;  // the window sees the key too, as it sees every key but the movements
+    };
+    static const std::vector<Key_Command>& key_commands();
+    static const Key_Command* find_key_command(int key);
 
     explicit OrderList_Edit(QWidget* parent = nullptr);
 

@@ -72,7 +72,7 @@ void Pattern_Edit::set_editor(Editor* to) {
     editor = to;
     if (editor) {
         editor->set_font_size(char_width, line_height - 1);
-        editor->set_view_size(width(), height());
+        tell_editor_view_size();
         editor->adjust_view_to_cursor();
     }
     repaint_after_command();
@@ -107,12 +107,17 @@ bool Pattern_Edit::event(QEvent* event) {
                 return true;
             }
             return QWidget::event(event);
-        case QEvent::KeyRelease:
+        case QEvent::KeyRelease: {
+            auto* key_event = static_cast<QKeyEvent*>(event);
             // Shift going up ends a shift selection even when no other key follows.
-            track_shift(static_cast<QKeyEvent*>(event)->modifiers());
+            track_shift(key_event->modifiers());
+            if (!key_event->isAutoRepeat()) release_held(key_event->key());
             return QWidget::event(event);
+        }
         case QEvent::FocusOut:
             track_shift(Qt::NoModifier);
+            // A key that goes up elsewhere would leave its note sounding.
+            release_all_held();
             return QWidget::event(event);
         case QEvent::MouseButtonPress:
             mouse_press(static_cast<QMouseEvent*>(event));
@@ -147,18 +152,23 @@ bool Pattern_Edit::key_press(QKeyEvent* event) {
     if (!editor || !song) return false;
     const int instrument_before = current_instrument();
     const View_State before = view_state();
+    // Live notes played by this key stop when it goes up; a repeat holds only its latest.
+    pressed_key = event->key();
+    if (!event->isAutoRepeat()) release_held(pressed_key);
+    held_notes.forget(pressed_key);
     if (variables_lock) variables_lock->grab();
     lock_held = true;
 
     track_shift(event->modifiers());
     editor->clear_changed_flags();
     bool used;
-    if (event->modifiers().testFlag(Qt::ControlModifier))
-        used = control_key(event->key());
-    else if (event->modifiers().testFlag(Qt::AltModifier))
-        used = alt_key(event->key());
-    else
-        used = plain_key(event);
+    if (const Key_Command* command = find_key_command(event->key(), event->modifiers())) {
+        command->run(*this, event->key());
+        used = true;
+    } else {
+        used = !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && plain_key(event);
+    }
+    pressed_key = 0;
     if (used) editor->adjust_view_to_cursor();
 
     lock_held = false;
@@ -187,20 +197,8 @@ Pattern_Edit::View_State Pattern_Edit::view_state() const {
 }
 
 bool Pattern_Edit::is_movement_key(const QKeyEvent* event) {
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    switch (event->key()) {
-        case Qt::Key_Home:
-        case Qt::Key_End: return !modifiers.testFlag(Qt::AltModifier);
-        case Qt::Key_Left:
-        case Qt::Key_Right: return !modifiers.testFlag(Qt::ControlModifier);
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab: return !(modifiers & (Qt::ControlModifier | Qt::AltModifier));
-        default: return false;
-    }
+    const Key_Command* command = find_key_command(event->key(), event->modifiers());
+    return command && command->movement;
 }
 
 void Pattern_Edit::update_cursor_rows(const View_State& before) {
@@ -209,71 +207,151 @@ void Pattern_Edit::update_cursor_rows(const View_State& before) {
     if (editor->get_cursor_column() != before.cursor_column) update(QRect(0, 0, width(), HEADER_LINES * line_height));
 }
 
+const std::vector<Pattern_Edit::Key_Command>& Pattern_Edit::key_commands() {
+    using V = Pattern_Edit;
+    using Run = void (*)(Pattern_Edit&, int);
+    const Qt::KeyboardModifiers none = Qt::NoModifier, ctrl = Qt::ControlModifier, alt = Qt::AltModifier;
+    auto key = [](const char* section, Qt::KeyboardModifiers modifiers, int key, const char* caption, Run run,
+                  const char* menu_item = nullptr) {
+        return Key_Command{section, modifiers, key, key, caption, run, menu_item, false};
+    };
+    auto move = [](Qt::KeyboardModifiers modifiers, int key, const char* caption, Run run) {
+        return Key_Command{"Cursor", modifiers, key, key, caption, run, nullptr, true};
+    };
+    auto item = [](Editor::Pattern_Actions action) { return Editor::pattern_action_captions[action]; };
+    static const std::vector<Key_Command> table = {
+        move(none, Qt::Key_Up, "Up by the edit step", [](V& v, int) { v.editor->cursor_move_up(); }),
+        move(none, Qt::Key_Down, "Down by the edit step", [](V& v, int) { v.editor->cursor_move_down(); }),
+        move(none, Qt::Key_Left, "Field left", [](V& v, int) { v.editor->cursor_move_field_left(); }),
+        move(none, Qt::Key_Right, "Field right", [](V& v, int) { v.editor->cursor_move_field_right(); }),
+        move(none, Qt::Key_PageUp, "Up by the major highlight", [](V& v, int) { v.editor->cursor_page_up(); }),
+        move(none, Qt::Key_PageDown, "Down by the major highlight",
+             [](V& v, int) { v.editor->cursor_page_down(); }),
+        move(none, Qt::Key_Home, "Note field, then first channel, then first row",
+             [](V& v, int) { v.editor->cursor_home(); }),
+        move(none, Qt::Key_End, "Last field, then last channel, then last row",
+             [](V& v, int) { v.editor->cursor_end(); }),
+        move(none, Qt::Key_Tab, "Next channel", [](V& v, int) { v.editor->cursor_tab(); }),
+        move(none, Qt::Key_Backtab, "Note field, then previous channel",
+             [](V& v, int) { v.editor->cursor_back_tab(); }),
+        move(ctrl, Qt::Key_Home, "Up one row", [](V& v, int) { v.editor->cursor_move_up(1); }),
+        move(ctrl, Qt::Key_End, "Down one row", [](V& v, int) { v.editor->cursor_move_down(1); }),
+        move(alt, Qt::Key_Left, "Channel left, same field", [](V& v, int) { v.editor->cursor_move_left(1); }),
+        move(alt, Qt::Key_Right, "Channel right, same field", [](V& v, int) { v.editor->cursor_move_right(1); }),
+
+        key("Editing", none, Qt::Key_Insert, "Insert a row in the channel",
+            [](V& v, int) { v.editor->cursor_insert(); }),
+        key("Editing", none, Qt::Key_Delete, "Delete the row in the channel",
+            [](V& v, int) { v.editor->cursor_delete(); }),
+        key("Editing", none, Qt::Key_Space, "Write the last value into the field",
+            [](V& v, int) { v.editor->press_mask_write_cursor(); }, item(Editor::PRESS_MASK_WRITE_CURSOR)),
+        key("Editing", none, Qt::Key_Return, "Take the field's value as the last value",
+            [](V& v, int) { v.editor->get_mask_from_cursor(); }, item(Editor::GET_MASK_FROM_CURSOR)),
+        key("Editing", none, Qt::Key_Enter, "Take the field's value as the last value",
+            [](V& v, int) { v.editor->get_mask_from_cursor(); }),
+        {"Editing", alt, Qt::Key_1, Qt::Key_9, "Edit step: rows the cursor moves after a note",
+         [](V& v, int key) { v.editor->set_edit_step(key - Qt::Key_0); }, nullptr, false},
+        key("Editing", ctrl, Qt::Key_Backspace, "Undo the last action", [](V& v, int) { v.undo_last(); }),
+
+        key("Block", alt, Qt::Key_B, "Mark the block's beginning",
+            [](V& v, int) { v.editor->mark_block_begining(); }, item(Editor::MARK_BLOCK_BEGINING)),
+        key("Block", alt, Qt::Key_E, "Mark the block's end", [](V& v, int) { v.editor->mark_block_end(); },
+            item(Editor::MARK_BLOCK_END)),
+        key("Block", alt, Qt::Key_L, "Mark the channel, then all channels",
+            [](V& v, int) { v.editor->mark_column_all(); }, item(Editor::MARK_COLUMN_ALL)),
+        key("Block", alt, Qt::Key_U, "Unmark", [](V& v, int) { v.editor->selection_release(); },
+            item(Editor::SELECTION_RELEASE)),
+        key("Block", ctrl, Qt::Key_C, "Copy", [](V& v, int) { v.editor->selection_copy(); },
+            item(Editor::SELECTION_COPY)),
+        key("Block", alt, Qt::Key_C, "Copy", [](V& v, int) { v.editor->selection_copy(); },
+            item(Editor::SELECTION_COPY)),
+        key("Block", ctrl, Qt::Key_X, "Cut", [](V& v, int) { v.editor->selection_zap(); },
+            item(Editor::SELECTION_ZAP)),
+        key("Block", alt, Qt::Key_Z, "Cut", [](V& v, int) { v.editor->selection_zap(); }, item(Editor::SELECTION_ZAP)),
+        key("Block", ctrl, Qt::Key_V, "Paste, pushing the rows below down",
+            [](V& v, int) { v.editor->selection_paste_insert(); }, item(Editor::SELECTION_PASTE_INSERT)),
+        key("Block", alt, Qt::Key_P, "Paste, pushing the rows below down",
+            [](V& v, int) { v.editor->selection_paste_insert(); }, item(Editor::SELECTION_PASTE_INSERT)),
+        key("Block", alt, Qt::Key_O, "Paste over", [](V& v, int) { v.editor->selection_paste_overwrite(); },
+            item(Editor::SELECTION_PASTE_OVERWRITE)),
+        key("Block", alt, Qt::Key_M, "Paste into the empty cells", [](V& v, int) { v.editor->selection_paste_mix(); }),
+        key("Block", alt, Qt::Key_Q, "Raise the notes a semitone", [](V& v, int) { v.editor->selection_raise(); },
+            item(Editor::SELECTION_RAISE)),
+        key("Block", alt, Qt::Key_A, "Lower the notes a semitone", [](V& v, int) { v.editor->selection_lower(); },
+            item(Editor::SELECTION_LOWER)),
+        key("Block", alt, Qt::Key_S, "Set the current instrument",
+            [](V& v, int) { v.editor->selection_set_instrument_mask(); }, item(Editor::SELECTION_SET_INSTRUMENT_MASK)),
+        key("Block", alt, Qt::Key_V, "Set the last volume", [](V& v, int) { v.editor->selection_set_volume_mask(); },
+            item(Editor::SELECTION_SET_VOLUME_MASK)),
+        key("Block", alt, Qt::Key_W, "Remove volumes without a note",
+            [](V& v, int) { v.editor->selection_wipe_stray_volumes(); }, item(Editor::SELECTION_WIPE_STRAY_VOLUMES)),
+        key("Block", alt, Qt::Key_K, "Ramp the volumes", [](V& v, int) { v.editor->selection_volume_ramp(); },
+            item(Editor::SELECTION_VOLUME_RAMP)),
+        key("Block", alt, Qt::Key_X, "Ramp the effect values",
+            [](V& v, int) { v.editor->selection_parameter_ramp(); }, item(Editor::SELECTION_PARAMETER_RAMP)),
+        key("Block", alt, Qt::Key_J, "Amplify the volumes...", [](V& v, int) { v.ask_volume_scale(); },
+            VOLUME_AMPLIFIER_ITEM),
+        key("Block", alt, Qt::Key_Backspace, nullptr, [](V&, int) {}),
+
+        key("Patterns and orders", none, Qt::Key_Plus, "Next pattern",
+            [](V& v, int) { v.editor->cursor_next_pattern(); }),
+        key("Patterns and orders", none, Qt::Key_Equal, "Next pattern",
+            [](V& v, int) { v.editor->cursor_next_pattern(); }),
+        key("Patterns and orders", none, Qt::Key_Minus, "Previous pattern",
+            [](V& v, int) { v.editor->cursor_prev_pattern(); }),
+        key("Patterns and orders", ctrl, Qt::Key_Plus, "Next order, and its pattern",
+            [](V& v, int) {
+                v.editor->orderlist_move_down();
+                v.follow_order_cursor();
+            }),
+        key("Patterns and orders", ctrl, Qt::Key_Equal, "Next order, and its pattern",
+            [](V& v, int) {
+                v.editor->orderlist_move_down();
+                v.follow_order_cursor();
+            }),
+        key("Patterns and orders", ctrl, Qt::Key_Minus, "Previous order, and its pattern",
+            [](V& v, int) {
+                v.editor->orderlist_move_up();
+                v.follow_order_cursor();
+            }),
+        key("Patterns and orders", ctrl, Qt::Key_F7, "Set the mark to play from",
+            [](V& v, int) { v.editor->set_mark(); }),
+
+        key("Channels", none, Qt::Key_F9, "Mute the channel",
+            [](V& v, int) { v.editor->current_channel_mute_toggle(); }),
+        key("Channels", none, Qt::Key_F10, "Solo the channel",
+            [](V& v, int) { v.editor->current_channel_solo_toggle(); }),
+    };
+    return table;
+}
+
+const Pattern_Edit::Key_Command* Pattern_Edit::find_key_command(int key, Qt::KeyboardModifiers modifiers) {
+    const Qt::KeyboardModifiers chord = modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    auto find = [key](Qt::KeyboardModifiers wanted) -> const Key_Command* {
+        for (const Key_Command& command : key_commands())
+            if (command.modifiers == wanted && key >= command.key && key <= command.last_key) return &command;
+        return nullptr;
+    };
+    // Shift extends a selection with the movements and types "+" on many keyboards.
+    const Key_Command* command = find(chord);
+    return command ? command : find(chord & ~Qt::ShiftModifier);
+}
+
+const std::vector<std::pair<const char*, int>>& Pattern_Edit::bound_menu_items() {
+    static const std::vector<std::pair<const char*, int>> items = {
+        {Editor::pattern_action_captions[Editor::TOGGLE_MASK_AT_CURSOR], BIND_TOGGLE_MASK},
+        {Editor::pattern_action_captions[Editor::CLEAR_FIELD_AT_CURSOR], BIND_ERASE_FIELD},
+    };
+    return items;
+}
+
 bool Pattern_Edit::is_view_key(const QKeyEvent* event) {
-    const int key = event->key();
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if (modifiers.testFlag(Qt::ControlModifier)) {
-        switch (key) {
-            case Qt::Key_Backspace:
-            case Qt::Key_Plus:
-            case Qt::Key_Equal:
-            case Qt::Key_Minus:
-            case Qt::Key_Home:
-            case Qt::Key_End:
-            case Qt::Key_F7: return true;
-            default: return false;
-        }
-    }
-    if (modifiers.testFlag(Qt::AltModifier)) {
-        if (key >= Qt::Key_1 && key <= Qt::Key_9) return true;
-        switch (key) {
-            case Qt::Key_A:
-            case Qt::Key_B:
-            case Qt::Key_C:
-            case Qt::Key_E:
-            case Qt::Key_J:
-            case Qt::Key_K:
-            case Qt::Key_L:
-            case Qt::Key_M:
-            case Qt::Key_O:
-            case Qt::Key_P:
-            case Qt::Key_Q:
-            case Qt::Key_S:
-            case Qt::Key_U:
-            case Qt::Key_V:
-            case Qt::Key_W:
-            case Qt::Key_X:
-            case Qt::Key_Z:
-            case Qt::Key_Left:
-            case Qt::Key_Right:
-            case Qt::Key_Backspace: return true;
-            default: return false;
-        }
-    }
-    switch (key) {
-        case Qt::Key_Tab:
-        case Qt::Key_Backtab:
-        case Qt::Key_Insert:
-        case Qt::Key_Delete:
-        case Qt::Key_Home:
-        case Qt::Key_End:
-        case Qt::Key_Left:
-        case Qt::Key_Right:
-        case Qt::Key_Up:
-        case Qt::Key_Down:
-        case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-        case Qt::Key_F9:
-        case Qt::Key_F10:
-        case Qt::Key_Space:
-        case Qt::Key_Return:
-        case Qt::Key_Enter: return true;
-        default: break;
-    }
+    if (find_key_command(event->key(), event->modifiers())) return true;
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) return false;
     const QString text = event->text();
     if (text.isEmpty()) return false;
     int c = text.at(0).toUpper().unicode();
-    if (is_entry_character(c) || c == '+' || c == '=' || c == '-') return true;
+    if (is_entry_character(c)) return true;
     const Keyboard_Input* keys = Keyboard_Input::get_singleton_instance();
     const int lower = text.at(0).toLower().unicode();
     for (int bind = BIND_NOTE_CUT; keys && bind <= BIND_TOGGLE_MASK && c > 32; bind++)
@@ -281,82 +359,12 @@ bool Pattern_Edit::is_view_key(const QKeyEvent* event) {
     return false;
 }
 
-bool Pattern_Edit::control_key(int key) {
-    auto follow_order_cursor = [this] {
-        int pattern = song->get_order(editor->get_orderlist_row());
-        if (pattern < Song::MAX_PATTERNS) editor->cursor_goto_pattern(pattern);
-    };
-    switch (key) {
-        case Qt::Key_Backspace: undo_last(); return true;
-        case Qt::Key_Plus:
-        case Qt::Key_Equal:  // the unshifted "+" key
-            editor->orderlist_move_down();
-            follow_order_cursor();
-            return true;
-        case Qt::Key_Minus:
-            editor->orderlist_move_up();
-            follow_order_cursor();
-            return true;
-        case Qt::Key_Home: editor->cursor_move_up(1); return true;
-        case Qt::Key_End: editor->cursor_move_down(1); return true;
-        case Qt::Key_F7: editor->set_mark(); return true;
-        default: return false;
-    }
-}
-
-bool Pattern_Edit::alt_key(int key) {
-    if (key >= Qt::Key_1 && key <= Qt::Key_9) {
-        editor->set_edit_step(key - Qt::Key_0);
-        return true;
-    }
-    switch (key) {
-        case Qt::Key_A: editor->selection_lower(); return true;
-        case Qt::Key_B: editor->mark_block_begining(); return true;
-        case Qt::Key_C: editor->selection_copy(); return true;
-        case Qt::Key_E: editor->mark_block_end(); return true;
-        case Qt::Key_J: ask_volume_scale(); return true;
-        case Qt::Key_K: editor->selection_volume_ramp(); return true;
-        case Qt::Key_L: editor->mark_column_all(); return true;
-        case Qt::Key_M: editor->selection_paste_mix(); return true;
-        case Qt::Key_O: editor->selection_paste_overwrite(); return true;
-        case Qt::Key_P: editor->selection_paste_insert(); return true;
-        case Qt::Key_Q: editor->selection_raise(); return true;
-        case Qt::Key_S: editor->selection_set_instrument_mask(); return true;
-        case Qt::Key_U: editor->selection_release(); return true;
-        case Qt::Key_V: editor->selection_set_volume_mask(); return true;
-        case Qt::Key_W: editor->selection_wipe_stray_volumes(); return true;
-        case Qt::Key_X: editor->selection_parameter_ramp(); return true;
-        case Qt::Key_Z: editor->selection_zap(); return true;
-        case Qt::Key_Left: editor->cursor_move_left(1); return true;
-        case Qt::Key_Right: editor->cursor_move_right(1); return true;
-        case Qt::Key_Backspace: return true;
-        default: return false;
-    }
-}
-
-bool Pattern_Edit::navigation_key(int key) {
-    switch (key) {
-        case Qt::Key_Tab: editor->cursor_tab(); return true;
-        case Qt::Key_Backtab: editor->cursor_back_tab(); return true;
-        case Qt::Key_Insert: editor->cursor_insert(); return true;
-        case Qt::Key_Delete: editor->cursor_delete(); return true;
-        case Qt::Key_Home: editor->cursor_home(); return true;
-        case Qt::Key_End: editor->cursor_end(); return true;
-        case Qt::Key_Left: editor->cursor_move_field_left(); return true;
-        case Qt::Key_Right: editor->cursor_move_field_right(); return true;
-        case Qt::Key_Up: editor->cursor_move_up(); return true;
-        case Qt::Key_Down: editor->cursor_move_down(); return true;
-        case Qt::Key_PageUp: editor->cursor_page_up(); return true;
-        case Qt::Key_PageDown: editor->cursor_page_down(); return true;
-        case Qt::Key_F9: editor->current_channel_mute_toggle(); return true;
-        case Qt::Key_F10: editor->current_channel_solo_toggle(); return true;
-        default: return false;
-    }
+void Pattern_Edit::follow_order_cursor() {
+    int pattern = song->get_order(editor->get_orderlist_row());
+    if (pattern < Song::MAX_PATTERNS) editor->cursor_goto_pattern(pattern);
 }
 
 bool Pattern_Edit::plain_key(QKeyEvent* event) {
-    if (navigation_key(event->key())) return true;
-
     QString text = event->text();
     int c = !text.isEmpty() ? text.at(0).unicode() : (event->key() < 128 ? event->key() : 0);
     if (c >= 'a' && c <= 'z') c += 'A' - 'a';
@@ -367,13 +375,6 @@ bool Pattern_Edit::plain_key(QKeyEvent* event) {
 
     bool used = false;     // the key did something or is the view's to swallow
     bool claimed = false;  // a binding took the key, so it is not typed into the field
-    if (c == '+' || c == '=') {
-        editor->cursor_next_pattern();
-        used = claimed = true;
-    } else if (c == '-') {
-        editor->cursor_prev_pattern();
-        used = claimed = true;
-    }
     if (bound(BIND_TOGGLE_MASK)) {
         editor->toggle_mask_at_cursor();
         used = claimed = true;
@@ -395,20 +396,12 @@ bool Pattern_Edit::plain_key(QKeyEvent* event) {
             claimed = true;
         }
     }
-    if (event->key() == Qt::Key_Space) {
-        editor->press_mask_write_cursor();
-        used = claimed = true;
-    }
     if (bound(BIND_NEXT_INSTRUMENT)) {
         change_instrument(+1);
         used = claimed = true;
     }
     if (bound(BIND_PREV_INSTRUMENT)) {
         change_instrument(-1);
-        used = claimed = true;
-    }
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        editor->get_mask_from_cursor();
         used = claimed = true;
     }
     if (on_note_field && bound(BIND_PLAY_NOTE_ON_CURSOR)) {
@@ -451,6 +444,8 @@ void Pattern_Edit::play_cell(int channel, int row, bool ignore_mute) {
     if (lock_held && variables_lock) variables_lock->release();
     player->play_note(channel, note, ignore_mute);
     if (lock_held && variables_lock) variables_lock->grab();
+    if (pressed_key && note.note < NOTE_COUNT) held_notes.hold(pressed_key, channel, note.note);
+    if (note.note < NOTE_COUNT && note.instrument < Song::MAX_INSTRUMENTS) emit note_played_signal(note.instrument);
 }
 
 void Pattern_Edit::play_row(int row) {
@@ -461,6 +456,19 @@ void Pattern_Edit::play_row(int row) {
     if (lock_held && variables_lock) variables_lock->release();
     for (int channel = 0; channel < Pattern::CHANNELS; channel++) player->play_note(channel, notes[channel], false);
     if (lock_held && variables_lock) variables_lock->grab();
+    for (int channel = 0; channel < Pattern::CHANNELS; channel++)
+        if (pressed_key && notes[channel].note < NOTE_COUNT) held_notes.hold(pressed_key, channel, notes[channel].note);
+}
+
+// The player takes its lock itself; the key handler is done by the time a key goes up.
+void Pattern_Edit::release_held(int key) {
+    for (const Held_Notes::Held& held : held_notes.release(key))
+        if (player) player->release_note(held.where, held.note);
+}
+
+void Pattern_Edit::release_all_held() {
+    for (const Held_Notes::Held& held : held_notes.release_all())
+        if (player) player->release_note(held.where, held.note);
 }
 
 // Undo takes the variables lock itself, around the change only.
@@ -597,10 +605,15 @@ int Pattern_Edit::header_channel_at(QPoint point) const {
     return channel <= Editor::LAST_CHANNEL ? channel : -1;
 }
 
+// The editor counts the two lines of text above the rows; the scope line is ours.
+void Pattern_Edit::tell_editor_view_size() {
+    if (editor) editor->set_view_size(width(), height() - (HEADER_LINES - 2) * line_height);
+}
+
 void Pattern_Edit::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!editor) return;
-    editor->set_view_size(width(), height());
+    tell_editor_view_size();
     editor->set_row_offset(editor->get_row_offset());  // a taller view may show the pattern's end
     editor->adjust_view_to_cursor();
     view_changed();

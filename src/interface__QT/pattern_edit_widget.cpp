@@ -145,16 +145,31 @@ void Pattern_Edit_Widget::timer_callback() {
     }
     pattern_edit->update_info_areas(pattern, row);
     refresh_controls();
+    if (tracker) {
+        // The mixer feeds the scopes only while they can be seen.
+        const bool shown = pattern_edit->isVisible();
+        if (tracker->mixer.get_channel_scopes() != shown) tracker->mixer.set_channel_scopes(shown);
+        // A full-scale sample at full volume, through the preamp and the song's mixing volume.
+        const double full_scale =
+            32768.0 * tracker->mixer.get_preamp() * tracker->song.variables.mixing_volume / 128.0;
+        pattern_edit->set_channel_scopes(tracker->mixer.get_channel_scopes_feed(), full_scale);
+        pattern_edit->update_scopes();
+    }
 }
 
 void Pattern_Edit_Widget::refresh_controls() {
     if (!tracker) return;
     const Editor& editor = tracker->editor;
     updating = true;
-    pattern_spin->setValue(editor.get_current_pattern());
-    order_spin->setValue(editor.get_orderlist_row());
+    // A spin box repaints at every value it is given, even the one it shows: the clock calls
+    // this every tick.
+    auto show = [](QSpinBox* spin, int value) {
+        if (spin->value() != value) spin->setValue(value);
+    };
+    show(pattern_spin, editor.get_current_pattern());
+    show(order_spin, editor.get_orderlist_row());
     int instrument = editor.get_last_instrument();
-    instrument_spin->setValue(instrument < Song::MAX_INSTRUMENTS ? instrument + 1 : 0);
+    show(instrument_spin, instrument < Song::MAX_INSTRUMENTS ? instrument + 1 : 0);
     length_button->setText(QString::number(tracker->song.pattern[editor.get_current_pattern()].get_length()));
     updating = false;
     if (editor.is_undo_changed()) refresh_undo_list();
@@ -184,11 +199,12 @@ void Pattern_Edit_Widget::refresh_scroll_bars() {
     int length = tracker->song.pattern[editor.get_current_pattern()].get_length();
 
     updating = true;
+    // A scroll bar repaints at every page step it is given, even the one it has.
     row_scroll->setRange(0, std::max(length - rows, 0));
-    row_scroll->setPageStep(rows);
+    if (row_scroll->pageStep() != rows) row_scroll->setPageStep(rows);
     row_scroll->setValue(editor.get_row_offset());
     column_scroll->setRange(0, std::max(Pattern::CHANNELS - columns, 0));
-    column_scroll->setPageStep(columns);
+    if (column_scroll->pageStep() != columns) column_scroll->setPageStep(columns);
     column_scroll->setValue(editor.get_column_offset());
     updating = false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QKeySequence>
 #include <QWidget>
 
 #include <memory>
@@ -8,6 +9,7 @@
 #include "tracker/sample_edit_player_link.h"
 #include "tracker/sample_editor.h"
 #include "tracker/sample_slot_operations.h"
+#include "tracker/song_history.h"
 #include "trackercore/sample.h"
 
 class Interface;
@@ -31,6 +33,14 @@ class Sample_Edit : public QWidget {
 public:
     // Shared by every song window.
     static Sample sample_clipboard;
+
+    // The slot operations of the list's context menu, with the keys the list takes for them.
+    struct List_Action {
+        const char* text;
+        QKeySequence key;
+        void (Sample_Edit::*slot)();
+    };
+    static const std::vector<List_Action>& list_actions();
 
     explicit Sample_Edit(Interface* interface, QWidget* parent = nullptr);
     ~Sample_Edit() override;
@@ -83,6 +93,8 @@ private:
     Sample_Edit_Player_Link players;
     Sample_Editor editor;
     Sample_Slot_Operations operations;
+    // Edits of the format panel and the defaults become steps on the selected sample.
+    Song_History::Recording_Lock settings_recorder;
     bool updating = false;
     bool shown_once = false;
     std::vector<int> positions;     // reused by every timer tick

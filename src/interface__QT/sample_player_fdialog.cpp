@@ -10,7 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include <cstdio>
+#include "interface__QT/file_dialog.h"
 
 namespace {
 
@@ -24,6 +24,7 @@ Sample_Player_FDialog::Sample_Player_FDialog(QWidget* parent) : QFileDialog(pare
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFile);
+    File_Dialog::open_in_last_folder(*this, File_History::SAMPLES);
     connect(this, &QFileDialog::currentChanged, this, &Sample_Player_FDialog::preview_file);
 }
 
@@ -39,6 +40,7 @@ void Sample_Player_FDialog::set_binds(File_Format_Manager* to_formats, Player_Re
 
 // The keyboard must let go of the data before it is freed.
 void Sample_Player_FDialog::stop_preview() {
+    held_notes.release_all();
     if (keyboard && previewed) {
         keyboard->sample_stop_all();
         keyboard->sample_set(nullptr);
@@ -51,10 +53,9 @@ void Sample_Player_FDialog::preview_file(const QString& path) {
     if (keyboard) keyboard->sample_stop_all();
     if (!QFileInfo(path).isFile()) return;
     QByteArray name = path.toLocal8Bit();
-    std::printf("Loading sample %s\n", name.constData());
     stop_preview();
+    // A file that is no sample simply stays silent.
     previewed.reset(formats->load_sample(name.constData()));
-    if (!previewed) std::printf("Invalid sample couldnt load this\n");
 }
 
 void Sample_Player_FDialog::showEvent(QShowEvent* event) {
@@ -68,11 +69,15 @@ void Sample_Player_FDialog::showEvent(QShowEvent* event) {
 
 void Sample_Player_FDialog::done(int result) {
     stop_preview();
+    if (result == QDialog::Accepted && !selectedFiles().isEmpty())
+        File_Dialog::remember_folder(selectedFiles().first(), File_History::SAMPLES);
     QFileDialog::done(result);
 }
 
 bool Sample_Player_FDialog::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && !is_text_entry(watched) && key_pressed(static_cast<QKeyEvent*>(event)))
+        return true;
+    if (event->type() == QEvent::KeyRelease && key_released(static_cast<QKeyEvent*>(event)) && !is_text_entry(watched))
         return true;
     return QFileDialog::eventFilter(watched, event);
 }
@@ -93,8 +98,17 @@ bool Sample_Player_FDialog::key_pressed(QKeyEvent* event) {
     if (!((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9'))) return false;
     int note = editor->get_note_from_key(character.toLatin1());
     if (note < 0 || note >= NOTE_COUNT) return false;
+    for (const Held_Notes::Held& held : held_notes.release(event->key())) keyboard->sample_stop_key(held.note);
     keyboard->sample_stop_key(note);
     keyboard->sample_set(previewed.get());
     keyboard->sample_press_key(note);
+    held_notes.hold(event->key(), 0, note);
     return true;
+}
+
+bool Sample_Player_FDialog::key_released(QKeyEvent* event) {
+    if (event->isAutoRepeat() || !keyboard) return false;
+    std::vector<Held_Notes::Held> released = held_notes.release(event->key());
+    for (const Held_Notes::Held& held : released) keyboard->sample_stop_key(held.note);
+    return !released.empty();
 }

@@ -184,8 +184,12 @@ bool Autosave_Folder::write_record(const std::string& file, const Record& record
     text += "path=" + escape(record.original_path) + "\n";
     text += "name=" + escape(record.song_name) + "\n";
     text += "time=" + std::to_string(record.time) + "\n";
-    text += "original_size=" + std::to_string(record.original_stamp.size) + "\n";
-    text += "original_modified_ns=" + std::to_string(record.original_stamp.modified_ns) + "\n";
+    // A size of -1: there was no file.
+    const File_Stamp& stamp = record.original_stamp;
+    text += "original_size=" + std::to_string(stamp.exists ? stamp.size : -1) + "\n";
+    text += "original_modified_ns=" + std::to_string(stamp.modified_ns) + "\n";
+    text += "original_device=" + std::to_string(stamp.device) + "\n";
+    text += "original_inode=" + std::to_string(stamp.inode) + "\n";
     Safe_File out;
     if (out.open(file) && out.write(text.data(), text.size()) && out.commit()) return true;
     if (why) *why = file + ": " + out.get_error_text();
@@ -197,6 +201,7 @@ bool Autosave_Folder::read_record(const std::string& file, Record* record) {
     if (!read_small_file(file, MAX_RECORD_BYTES, &bytes)) return false;
     if (bytes.compare(0, sizeof RECORD_HEADER - 1, RECORD_HEADER) != 0) return false;
     Record read;
+    long long size = -1, device = 0, inode = 0;
     size_t start = 0;
     while (start < bytes.size()) {
         size_t end = bytes.find('\n', start);
@@ -213,11 +218,22 @@ bool Autosave_Folder::read_record(const std::string& file, Record* record) {
         else if (key == "time")
             read_number(value, &read.time);
         else if (key == "original_size")
-            read_number(value, &read.original_stamp.size);
+            read_number(value, &size);
         else if (key == "original_modified_ns")
             read_number(value, &read.original_stamp.modified_ns);
+        else if (key == "original_device")
+            read_number(value, &device);
+        else if (key == "original_inode")
+            read_number(value, &inode);
     }
-    if (read.original_stamp.size < -1) read.original_stamp = File_Stamp();
+    if (size >= 0) {
+        read.original_stamp.exists = true;
+        read.original_stamp.size = size;
+        read.original_stamp.device = (unsigned long long)device;
+        read.original_stamp.inode = (unsigned long long)inode;
+    } else {
+        read.original_stamp = File_Stamp();
+    }
     *record = read;
     return true;
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tracker/file_stamp.h"
+#include "trackercore/file_stamp.h"
 
 // The folder where songs with unsaved changes are saved every few minutes, and the answer to
 // which of those autosaves a run that did not end cleanly left behind.

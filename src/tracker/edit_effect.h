@@ -89,17 +89,17 @@ public:
     std::string get_description() const override { return "Toggles between 8bits/16bits mode"; }
 };
 
-class Edit_Effect_Tunner : public Edit_Effect {
+class Edit_Effect_Tuner : public Edit_Effect {
 public:
     static constexpr double C5_HZ = 261.6255;
 
-    Edit_Effect_Tunner();
-    Edit_Effect_Tunner(const Edit_Effect_Tunner&) = delete;
-    Edit_Effect_Tunner& operator=(const Edit_Effect_Tunner&) = delete;
+    Edit_Effect_Tuner();
+    Edit_Effect_Tuner(const Edit_Effect_Tuner&) = delete;
+    Edit_Effect_Tuner& operator=(const Edit_Effect_Tuner&) = delete;
     void selected_notify(Sample_Data* data, int begin, int end) override;
     Property_Bridge_List get_property_list() override { return {&cycles_prop}; }
     void process(Sample_Data* data, int begin, int end) override;
-    std::string get_name() const override { return "C5 Tunner"; }
+    std::string get_name() const override { return "C5 Tuner"; }
     std::string get_description() const override { return "Given the Cycles inside the selection\nTunes the sample to C5"; }
 
     int cycles = 4;

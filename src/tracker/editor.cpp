@@ -23,7 +23,7 @@ const char* const Editor::pattern_action_captions[PATTERN_ACTION_COUNT] = {
     "Block- Set Current Instrument",
     "Block- Set Current Volume/Pan",
     "Block- Remove Stray Volumes",
-    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
     "Block- Ramp or Wipe(2xPress) Effects",
     "Block- Double Block Length",
     "Block- Halve Block Length",
@@ -78,6 +78,14 @@ Note Editor::note_at_cursor() {
 
 void Editor::cursor_moved() {
     shift_selection_update();
+    changed_flags |= CHANGED_CURSOR;
+}
+
+// Typing moves within the cell or on to a later row. A capital typed with Shift held must
+// neither jump a channel, as a Shift movement does, nor drag a block along.
+void Editor::entry_move(int rows, int field) {
+    cursor_row = std::clamp(cursor_row + rows, 0, pattern_length() - 1);
+    cursor_field = field;
     changed_flags |= CHANGED_CURSOR;
 }
 
@@ -347,7 +355,7 @@ void Editor::insert_note_at_cursor(char key) {
         cell.parameter = last_parameter;
     }
     if (instrument_mask) cell.instrument = last_instrument;
-    move_down_by_step();
+    entry_move(edit_step, 0);
 }
 
 void Editor::insert_octave_at_cursor(char key) {
@@ -358,7 +366,7 @@ void Editor::insert_octave_at_cursor(char key) {
     Note& cell = cell_at_cursor();
     if (cell.note > MAX_NOTE) return;
     cell.note = (key - '0') * 12 + cell.note % 12;
-    move_down_by_step();
+    entry_move(edit_step, 1);
 }
 
 // Instruments are typed as the user sees them (1..99); 0 empties the field.
@@ -378,7 +386,7 @@ void Editor::insert_instrument_at_cursor_field1(char key) {
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, (key - '0') * 10 + instrument_number(cell) % 10, &last_instrument);
-    cursor_move_field_right();
+    entry_move(0, 3);
 }
 
 void Editor::insert_instrument_at_cursor_field2(char key) {
@@ -388,8 +396,7 @@ void Editor::insert_instrument_at_cursor_field2(char key) {
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, instrument_number(cell) / 10 * 10 + (key - '0'), &last_instrument);
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 2);
 }
 
 // The volume column's ranges that hold a tens digit and a units digit.
@@ -437,7 +444,7 @@ void Editor::insert_volume_at_cursor_field1(char key) {
         return;
     cell.volume = value;
     last_volume = value;
-    cursor_move_field_right();
+    entry_move(0, 5);
 }
 
 void Editor::insert_volume_at_cursor_field2(char key) {
@@ -451,8 +458,7 @@ void Editor::insert_volume_at_cursor_field2(char key) {
     int value = command_range ? base + (key - '0') : plain_volume_for_mode(base + (key - '0'));
     cell.volume = value;
     last_volume = value;
-    move_down_by_step();
-    cursor_move_field_left();
+    entry_move(edit_step, 4);
 }
 
 void Editor::insert_command_at_cursor(char key) {
@@ -465,7 +471,9 @@ void Editor::insert_command_at_cursor(char key) {
     cell.command = letter - 'A';
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
+    // The digits follow the letter; the row is left only after them.
+    command_letter_cell = {cursor_column, cursor_row, current_pattern};
+    entry_move(0, 7);
 }
 
 void Editor::insert_parameter_at_cursor_field1(char key) {
@@ -478,7 +486,7 @@ void Editor::insert_parameter_at_cursor_field1(char key) {
     cell.parameter = (digit << 4) | (cell.parameter & 0x0F);
     last_command = cell.command;
     last_parameter = cell.parameter;
-    cursor_move_field_right();
+    entry_move(0, 8);
 }
 
 void Editor::insert_parameter_at_cursor_field2(char key) {
@@ -491,8 +499,11 @@ void Editor::insert_parameter_at_cursor_field2(char key) {
     cell.parameter = (cell.parameter & 0xF0) | digit;
     last_command = cell.command;
     last_parameter = cell.parameter;
-    move_down_by_step();
-    cursor_move_field_left();
+    // Back to where the typing began: the letter when it was typed here, else the digits.
+    const Cell_Position here{cursor_column, cursor_row, current_pattern};
+    const int first_field = command_letter_cell == here ? 6 : 7;
+    command_letter_cell = {};
+    entry_move(edit_step, first_field);
 }
 
 void Editor::press_note_off_at_cursor() {

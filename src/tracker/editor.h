@@ -260,6 +260,7 @@ private:
     void cursor_moved();
     void clamp_cursor_row();
     void move_down_by_step() { cursor_move_down(edit_step); }
+    void entry_move(int rows, int field);
     // A typed volume, stored as panning while volume_pan_mode is on.
     int plain_volume_for_mode(int value) const;
     bool block_has_two_rows() const;
@@ -285,7 +286,7 @@ private:
     int current_pattern = 0;
 
     int last_note = EMPTY_FIELD;
-    int last_instrument = 1;
+    int last_instrument = 0;  // instrument 01: a new song plays what is loaded into slot 01
     int last_volume = EMPTY_FIELD;
     int last_command = EMPTY_FIELD;
     int last_parameter = 0;
@@ -326,6 +327,12 @@ private:
     int orderlist_typed_value = 0;  // the number typed so far, before limiting
 
     int changed_flags = 0;
+
+    struct Cell_Position {
+        int column = -1, row = -1, pattern = -1;
+        bool operator==(const Cell_Position&) const = default;
+    };
+    Cell_Position command_letter_cell;  // where an effect letter was typed last, until its digits
 
     static int default_octave;
 };

@@ -96,8 +96,9 @@ std::string Editor::orderlist_get_cursor_string(int position) const {
 
 void Editor::channel_mute_toggle(int channel) {
     if (!song || channel < 0 || channel > LAST_CHANNEL) return;
+    // Muting and unmuting again leaves no step behind.
     Song_History::Step step(history, "Mute channel");
-    step.watch_variables();
+    step.watch_variables().merge_with_same(channel + 1);
     bool& mute = song->initial_variables.channel[channel].mute;
     mute = !mute;
 }
@@ -105,7 +106,7 @@ void Editor::channel_mute_toggle(int channel) {
 void Editor::channel_solo_toggle(int channel) {
     if (!song || channel < 0 || channel > LAST_CHANNEL) return;
     Song_History::Step step(history, "Solo channel");
-    step.watch_variables();
+    step.watch_variables().merge_with_same(channel + 1);
     auto* channels = song->initial_variables.channel;
     bool soloed = !channels[channel].mute;
     for (int other = 0; other < Pattern::CHANNELS && soloed; other++)

@@ -94,10 +94,7 @@ std::vector<int> Instrument_Operations::samples_named_by(int slot) const {
 Loader::Error Instrument_Operations::load_instrument(const std::string& file, int slot) {
     if (!tracker.song.get_instrument(slot)) return Loader::FILE_ERROR;
     // The registry only tells "not recognized"; a file that cannot be read is worth its own words.
-    if (FILE* probe = std::fopen(file.c_str(), "rb"))
-        std::fclose(probe);
-    else
-        return Loader::FILE_CANNOT_OPEN;
+    if (!File_Reader::why_unreadable(file.c_str()).empty()) return Loader::FILE_CANNOT_OPEN;
     // Its samples go to free slots: those and the instrument make the step.
     Song_History::Step step(&tracker.history, "Load instrument");
     step.watch_instrument(slot);
@@ -107,25 +104,8 @@ Loader::Error Instrument_Operations::load_instrument(const std::string& file, in
     return tracker.file_format_manager.load_instrument(file.c_str(), slot);
 }
 
-namespace {
-
-// The savers claim a file by its ending, so the temporary name keeps it: "/songs/kit.wi" is
-// written as "/songs/.kit.wendmoor-saving.wi".
-std::string temporary_name(const std::string& file) {
-    size_t slash = file.find_last_of('/');
-    size_t start = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = file.find_last_of('.');
-    if (dot == std::string::npos || dot <= start) dot = file.size();
-    return file.substr(0, start) + "." + file.substr(start, dot - start) + ".wendmoor-saving" + file.substr(dot);
-}
-
-}  // namespace
-
 int Instrument_Operations::save_instrument(const std::string& file, int slot) {
     if (!tracker.song.get_instrument(slot)) return -1;
-    std::string temporary = temporary_name(file);
-    int result = tracker.file_format_manager.save_instrument(temporary.c_str(), slot);
-    if (result == 0 && std::rename(temporary.c_str(), file.c_str()) == 0) return 0;
-    std::remove(temporary.c_str());
-    return result == 0 ? -1 : result;
+    // The saver writes through the safe path: the file is replaced only once complete.
+    return tracker.file_format_manager.save_instrument(file.c_str(), slot);
 }

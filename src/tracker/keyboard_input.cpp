@@ -42,6 +42,13 @@ int Keyboard_Input::get_key_bind_key_nocase(int index) const {
     return key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key;
 }
 
+int Keyboard_Input::find_key_bind(int key, int except) const {
+    const int wanted = key >= 'A' && key <= 'Z' ? key - 'A' + 'a' : key;
+    for (int index = 0; index < (int)binds.size(); index++)
+        if (index != except && get_key_bind_key_nocase(index) == wanted) return index;
+    return -1;
+}
+
 void Keyboard_Input::load_settings(const ConfigHandler* config) {
     for (Key_Bind& bind : binds) {
         if (!config->property_exists(SETTINGS_SECTION, bind.name)) continue;

@@ -36,6 +36,9 @@ public:
     void set_key_bind_key(int index, char key);
     int get_key_bind_key(int index) const;         // -1 outside the list
     int get_key_bind_key_nocase(int index) const;  // upper-case letters as lower case
+    // The binding other than `except` that holds the key (letters compared without case),
+    // or -1: two bindings on one key would leave one of them unreachable.
+    int find_key_bind(int key, int except = -1) const;
 
     void load_settings(const ConfigHandler* config);
     void save_settings(ConfigHandler* config) const;

@@ -63,7 +63,7 @@ void Player_Realtime_Keyboard::instrument_stop_key(int note) {
     int channel = find_note_in_channel(note);
     if (channel < 0) return;
     channel_note[channel] = -1;
-    if (player) player->play_note(channel, note_off(), true);
+    if (player) player->release_note(channel, note);
 }
 
 void Player_Realtime_Keyboard::instrument_stop_all() {

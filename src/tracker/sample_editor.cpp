@@ -16,7 +16,7 @@ Sample_Editor::Sample_Editor() {
     effects.push_back(std::make_unique<Edit_Effect_Normalize>());
     effects.push_back(std::make_unique<Edit_Effect_Toggle_Sign>());
     effects.push_back(std::make_unique<Edit_Effect_Toggle_Depth>());
-    effects.push_back(std::make_unique<Edit_Effect_Tunner>());
+    effects.push_back(std::make_unique<Edit_Effect_Tuner>());
     effects.push_back(std::make_unique<Edit_Effect_FadeIn>());
     effects.push_back(std::make_unique<Edit_Effect_FadeOut>());
 }

@@ -56,7 +56,8 @@ public:
         for (Item& item : items) staged.push_back(undo ? item.before : item.after);
     }
     void apply(Song& song, Sample_Edit_Players*, bool) override {
-        for (size_t i = 0; i < items.size() && i < staged.size(); i++) std::swap(*song.get_pattern(items[i].index), staged[i]);
+        for (size_t i = 0; i < items.size() && i < staged.size(); i++)
+            std::swap(*song.get_pattern(items[i].index), staged[i]);
     }
     void finish() override { staged.clear(); }
     size_t get_byte_size() const override {
@@ -201,7 +202,8 @@ bool same_layer(const Instrument::Layer& a, const Instrument::Layer& b) {
     return a.override_instrument_output == b.override_instrument_output && a.channel_output == b.channel_output &&
            std::memcmp(a.sample_table, b.sample_table, sizeof a.sample_table) == 0 &&
            std::memcmp(a.note_table, b.note_table, sizeof a.note_table) == 0 && a.nna_type == b.nna_type &&
-           a.dc_type == b.dc_type && a.dc_action == b.dc_action && same_envelope(a.volume_envelope, b.volume_envelope) &&
+           a.dc_type == b.dc_type && a.dc_action == b.dc_action &&
+           same_envelope(a.volume_envelope, b.volume_envelope) &&
            a.volume_amount == b.volume_amount && a.volume_fadeout == b.volume_fadeout &&
            a.volume_random == b.volume_random && same_envelope(a.panning_envelope, b.panning_envelope) &&
            a.pan_use_default == b.pan_use_default && a.pan_default == b.pan_default &&
@@ -353,7 +355,8 @@ public:
         if (frames && length != 0 && !in_place && !new_block) return;  // out of memory: the sample stays as it is
         if (frames && in_place) {
             const std::vector<char>& middle = undo ? before_middle : after_middle;
-            if (!middle.empty()) std::memcpy(static_cast<char*>(sample.data.get_data_ptr()) + prefix, middle.data(), middle.size());
+            char* live = static_cast<char*>(sample.data.get_data_ptr());
+            if (!middle.empty()) std::memcpy(live + prefix, middle.data(), middle.size());
         }
         void* block = sample.data.get_data_ptr();
         if (frames && !in_place) {
@@ -447,7 +450,8 @@ public:
     }
     void apply(Song& song, Sample_Edit_Players* players, bool undo) override {
         if (undo)
-            for (auto change = changes.rbegin(); change != changes.rend(); ++change) (*change)->apply(song, players, true);
+            for (auto change = changes.rbegin(); change != changes.rend(); ++change)
+                (*change)->apply(song, players, true);
         else
             for (auto& change : changes) change->apply(song, players, false);
     }
@@ -509,7 +513,8 @@ Song_History::Step& Song_History::Step::watch_variables() {
 }
 
 Song_History::Step& Song_History::Step::watch_instrument(int slot) {
-    if (history && history->song->get_instrument(slot)) watch(std::make_unique<Instrument_Change>(*history->song, slot));
+    if (history && history->song->get_instrument(slot))
+        watch(std::make_unique<Instrument_Change>(*history->song, slot));
     return *this;
 }
 
@@ -588,9 +593,11 @@ void Song_History::Recording_Lock::end() {
     if (marks_modified && history) history->mark_modified();
 }
 
+// Only this thread writes the song, so the snapshots are taken outside the lock the audio
+// thread waits on.
 void Song_History::Recording_Lock::grab() {
-    if (lock) lock->grab();
     begin();
+    if (lock) lock->grab();
 }
 
 bool Song_History::Recording_Lock::try_grab() {
@@ -600,8 +607,8 @@ bool Song_History::Recording_Lock::try_grab() {
 }
 
 void Song_History::Recording_Lock::release() {
-    end();
     if (lock) lock->release();
+    end();
 }
 
 Mutex_Lock* Song_History::Recording_Lock::create_mutex_type() { return lock ? lock->create_mutex_type() : nullptr; }

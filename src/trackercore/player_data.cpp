@@ -124,6 +124,28 @@ void Player_Data::play_note(int channel, Note note, bool ignore_mute) {
     channels[channel].ignore_mute = ignore_mute;
 }
 
+// Whether a keyed-off note on this slot would sound for ever.
+static bool holds_after_key_off(const Channel_Control::Layer_Slot& slot) {
+    if (!slot.layer || !slot.sample || !slot.sample->data.is_loop_enabled()) return false;
+    if (slot.layer->volume_fadeout > 0) return false;  // fades once keyed off or at its envelope's end
+    const Envelope& envelope = slot.layer->volume_envelope;
+    if (!envelope.is_enabled() || envelope.is_loop_enabled() || envelope.get_node_count() == 0) return true;
+    // An envelope that ends at zero ends the note, fade-out or not.
+    return envelope.get_node_height(envelope.get_node_count() - 1) > 0;
+}
+
+void Player_Data::release_note(int channel, int note) {
+    Mutex_Lock_Guard guard(variables_lock);
+    if (!linked() || channel < 0 || channel >= CHANNELS || channels[channel].note != note) return;
+    process_note(channel, Note{NOTE_OFF, EMPTY_FIELD, EMPTY_FIELD, EMPTY_FIELD, 0});
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot) {
+        if (!holds_after_key_off(slot)) continue;
+        slot.base_volume = 0;
+        slot.start_state = 0;  // not yet started: it never will
+        if (slot.voice) slot.voice->cut();
+    }
+}
+
 void Player_Data::goto_next_order() {
     Mutex_Lock_Guard guard(variables_lock);
     if (!linked() || play_mode != PLAY_SONG) return;

@@ -66,6 +66,11 @@ public:
     void play_start_pattern(int pattern) { play_start(pattern, -1, -1); }
     void play_stop();
     void play_note(int channel, Note note, bool ignore_mute);
+    // A live key let go of the note it played on the channel: keyed off as a pattern note off
+    // would, and cut where nothing would ever end it (a looping sample with no fade-out and
+    // no envelope falling to silence), so that a preview never drones on. Nothing happens
+    // when the channel plays another note by now.
+    void release_note(int channel, int note);
     void goto_next_order();
     void goto_previous_order();
     bool reached_end_of_song() const { return reached_end != 0; }

@@ -40,10 +40,16 @@ void expect_items(QMenu* menu, const std::vector<Item>& expected) {
 TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
     QStringList titles;
     for (QAction* action : window->menuBar()->actions()) titles << action->text().remove('&');
-    EXPECT_EQ(titles, QStringList({"File", "Pattern", "Sample", "Instrument", "Song", "Windows", "Settings", "Help"}));
+    EXPECT_EQ(titles,
+              QStringList({"File", "Edit", "Pattern", "Sample", "Instrument", "Song", "Windows", "Settings", "Help"}));
+    // Undo and redo with the keys desktop editors use.
+    QList<QAction*> edit = window->get_menu("Edit")->actions();
+    ASSERT_EQ(edit.size(), 2);
+    EXPECT_EQ(edit[0]->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Z")}));
+    EXPECT_EQ(edit[1]->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}));
 
-    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"&Save", -1}, {"Save &As..", -1},
-                                            {"&Close", -1}, {"&Quit", -1}});
+    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"Recent Songs", -1}, {"&Save", -1},
+                                            {"Save &As..", -1}, {"&Close", -1}, {"&Quit", -1}});
 
     std::vector<Item> pattern = {{"Undo/Redo Last Action", 100}};
     const char* const captions[] = {"Mark- Block Begin",
@@ -59,7 +65,7 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
                                     "Block- Set Current Instrument",
                                     "Block- Set Current Volume/Pan",
                                     "Block- Remove Stray Volumes",
-                                    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+                                    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
                                     "Block- Ramp or Wipe(2xPress) Effects",
                                     "Block- Double Block Length",
                                     "Block- Halve Block Length",
@@ -84,9 +90,9 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
                   {"Instrument- Save", 6}, {"Instrument- Recreate ALL from Samples", 7},
                   {"Instrument- Clear Default Pannings", 8}});
     expect_items(window->get_menu("Song"), {{"Skip To P&revious Order", -1}, {"&Play Song", -1}, {"&Stop", -1},
-                                            {"Skip To &Next Order", -1}, {"Play Pa&ttern", -1},
-                                            {"Play Song From &Cursor", -1}});
-    expect_items(window->get_menu("Help"), {{"Pattern Edit Effect List", -1}, {"About Wendmoor!", -1}});
+                                            {"Stop All Songs", -1}, {"Skip To &Next Order", -1},
+                                            {"Play Pa&ttern", -1}, {"Play Song From &Cursor", -1}});
+    expect_items(window->get_menu("Help"), {{"Keys", -1}, {"Pattern Edit Effect List", -1}, {"About Wendmoor!", -1}});
 
     // The desktop's shortcuts and the play keys are shown on the items.
     EXPECT_EQ(item("File", "&New Song")->shortcut(), QKeySequence(QKeySequence::New));

@@ -15,7 +15,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
@@ -75,6 +77,8 @@ Stroke type(char c) {
     int code = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
     return {code, Qt::NoModifier, QString(QChar(c))};
 }
+// A capital letter typed with Shift held.
+Stroke shifted(char capital) { return {capital, Qt::ShiftModifier, QString(QChar(capital))}; }
 
 Note cell(int note, int instrument = EMPTY_FIELD, int volume = EMPTY_FIELD, int command = EMPTY_FIELD,
           int parameter = 0) {
@@ -248,6 +252,12 @@ Step order_row_is(int row) {
     return [=](Scene& s) { EXPECT_EQ(s.editor().get_orderlist_row(), row); };
 }
 void untouched(Scene& s) { EXPECT_TRUE(s.at(0, 0).is_empty()); }
+Step effect_is(int channel, int row, int command, int parameter) {
+    return [=](Scene& s) {
+        EXPECT_EQ(s.at(channel, row).command, command);
+        EXPECT_EQ(s.at(channel, row).parameter, parameter);
+    };
+}
 
 }  // namespace
 
@@ -274,6 +284,20 @@ TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
              EXPECT_TRUE(s.editor().is_mark_active());
              EXPECT_EQ(s.editor().get_mark_row(), 9);
          }},
+        {"Ctrl+C copies the block as Alt+C does", marked_pair, {ctrl(Qt::Key_C)}, true,
+         [](Scene& s) {
+             EXPECT_EQ(const_cast<Pattern&>(s.editor().get_clipboard()).get_note(0, 1).note, 50);
+             notes_are(0, {48, 50})(s);
+         }},
+        {"Ctrl+X cuts the block as Alt+Z does", marked_pair, {ctrl(Qt::Key_X)}, true,
+         [](Scene& s) {
+             notes_are(0, {EMPTY_FIELD, EMPTY_FIELD})(s);
+             EXPECT_EQ(const_cast<Pattern&>(s.editor().get_clipboard()).get_note(0, 0).note, 48);
+         }},
+        {"Ctrl+V pastes and pushes down as Alt+P does", [](Scene& s) { s.prepare_paste(); }, {ctrl(Qt::Key_V)}, true,
+         notes_are(1, {48, 50, 60})},
+        {"Ctrl+C, move, Ctrl+V copies a block elsewhere", marked_pair,
+         {ctrl(Qt::Key_C), key(Qt::Key_Tab), ctrl(Qt::Key_V)}, true, notes_are(1, {48, 50})},
         {"Ctrl with another key is passed on", nullptr, {ctrl(Qt::Key_Q)}, false, untouched},
 
         // With Alt.
@@ -482,6 +506,22 @@ TEST_F(Pattern_Edit_Test, KeysGiveTheirEditorCalls) {
          })},
         {"Capitals are typed as their letters", cursor_at(0, 0, 6), {type('A')}, true,
          [](Scene& s) { EXPECT_EQ(s.at(0, 0).command, 0); }},
+
+        // An effect is typed as one unit: the letter leads to its digits, the last digit moves on.
+        {"An effect letter moves to its digits", cursor_at(0, 0, 6), {type('h')}, true, cursor_is(0, 0, 7)},
+        {"Step 0: the effect's last digit stays on the row, back at the letter", step_of(0),
+         {key(Qt::Key_End), key(Qt::Key_Left), key(Qt::Key_Left), type('h'), type('4'), type('c')}, true,
+         both(cursor_is(0, 5, 6), effect_is(0, 5, 7, 0x4C))},
+        {"Step 1: the last digit moves one row down", step_of(1),
+         {key(Qt::Key_End), key(Qt::Key_Left), key(Qt::Key_Left), type('d'), type('0'), type('f')}, true,
+         both(cursor_is(0, 6, 6), effect_is(0, 5, 3, 0x0F))},
+        {"Step 4: the last digit moves four rows down", step_of(4),
+         {key(Qt::Key_End), key(Qt::Key_Left), key(Qt::Key_Left), type('h'), type('4'), type('c')}, true,
+         both(cursor_is(0, 9, 6), effect_is(0, 5, 7, 0x4C))},
+        {"Capitals typed with Shift stay in the channel and mark no block", cursor_at(3, 0, 6),
+         {shifted('H'), type('0'), shifted('F')}, true,
+         both(both(cursor_is(3, 1, 6), effect_is(3, 0, 7, 0x0F)),
+              [](Scene& s) { EXPECT_FALSE(s.editor().is_selection_active()); })},
         {"A letter that fits no field is still the view's", cursor_at(0, 0, 2), {type('k')}, true, untouched},
         {"The octave keys are passed on to the window", nullptr, {type('/')}, false, untouched},
         {"The window's function keys are passed on", nullptr, {key(Qt::Key_F2)}, false, cursor_is(0, 0, 0)},
@@ -504,7 +544,9 @@ TEST_F(Pattern_Edit_Test, NotesPlayOutsideTheVariablesLockWhichKeysOtherwiseHold
     scene.cursor(2, 0, 0);
 
     // The view holds the lock for the key, lets go for the player's own grab, and takes it back.
-    scene.send({type('q')});
+    Stroke q_down = type('q');
+    q_down.action = Stroke::PRESS;
+    scene.send({q_down});
     EXPECT_EQ(scene.at(2, 0).note, 60);
     EXPECT_EQ(scene.at(2, 0).instrument, 0);
     EXPECT_EQ(scene.player().get_channel(2).note, 60);
@@ -518,9 +560,19 @@ TEST_F(Pattern_Edit_Test, NotesPlayOutsideTheVariablesLockWhichKeysOtherwiseHold
     ASSERT_NE(scene.player().get_channel(2).slot[0].voice, nullptr);
     EXPECT_EQ(scene.player().get_channel(0).slot[0].voice, nullptr);
 
+    // Its release keys the note off through the player alone, outside the view's lock.
+    lock.grabs = 0;
+    Stroke q_up = type('q');
+    q_up.action = Stroke::RELEASE;
+    scene.send({q_up});
+    EXPECT_EQ(lock.grabs, 1);
+    EXPECT_EQ(lock.depth, 0);
+
     lock.grabs = 0;
     scene.cursor(0, 0, 0);
-    scene.send({type('8')});
+    Stroke row_down = type('8');
+    row_down.action = Stroke::PRESS;
+    scene.send({row_down});
     EXPECT_EQ(lock.grabs, 2 + Pattern::CHANNELS);
     EXPECT_EQ(lock.nested_grabs, 0);
 
@@ -539,6 +591,105 @@ TEST_F(Pattern_Edit_Test, NotesPlayOutsideTheVariablesLockWhichKeysOtherwiseHold
     EXPECT_EQ(lock.depth, 0);
 
     scene.player().set_variables_lock(nullptr);
+}
+
+// Every key of the view's table is the view's: it is handled, and no window shortcut may
+// take it first. The keys window lists the same table.
+TEST_F(Pattern_Edit_Test, EveryKeyOfTheTableIsTheViews) {
+    for (const Pattern_Edit::Key_Command& command : Pattern_Edit::key_commands()) {
+        for (int k : {command.key, command.last_key}) {
+            SCOPED_TRACE(QKeySequence(QKeyCombination(command.modifiers, Qt::Key(k))).toString().toStdString());
+            Scene scene;
+            if (k == Qt::Key_J && command.modifiers == Qt::AltModifier) answer_dialog(100);
+            QKeyEvent override_event(QEvent::ShortcutOverride, k, command.modifiers);
+            override_event.ignore();
+            QApplication::sendEvent(scene.view, &override_event);
+            EXPECT_TRUE(override_event.isAccepted());
+            EXPECT_TRUE(scene.send({key(k, command.modifiers)}));
+        }
+    }
+    // Ctrl and Alt with keys outside it are passed on; so are the window's own keys.
+    for (Stroke other : {ctrl(Qt::Key_Q), alt(Qt::Key_F), key(Qt::Key_F5), key(Qt::Key_F1)}) {
+        Scene scene;
+        EXPECT_FALSE(scene.send({other})) << other.key;
+    }
+}
+
+// A live note stops when its key goes up: keyed off, and cut where a looping sample with no
+// fade-out would sound for ever. Auto-repeated releases are not the key going up.
+TEST_F(Pattern_Edit_Test, ALiveNoteStopsWhenItsKeyGoesUp) {
+    struct Case {
+        const char* name;
+        bool looping;
+        Step meanwhile;  // between the press and the release
+        bool auto_repeat_release;
+        bool voice_left;  // a tick after the release
+        bool key_released;
+    };
+    const Case cases[] = {
+        {"a looping sample falls silent", true, nullptr, false, false, true},
+        {"a sample that ends keeps playing to its end, keyed off", false, nullptr, false, true, true},
+        {"the octave changed meanwhile: the note it started still stops", true,
+         [](Scene&) { Editor::default_octave_lower(); }, false, false, true},
+        {"an auto-repeated release keeps the note", true, nullptr, true, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Scene scene;
+        Sample_Data& data = scene.song().sample[0].data;
+        data.set_loop_enabled(c.looping);
+        data.set_loop_begin(0);
+        data.set_loop_end(1000);
+        scene.cursor(2, 0, 0);
+        Stroke press = type('q');
+        press.action = Stroke::PRESS;
+        scene.send({press});
+        scene.mixer.run_ticks(1);
+        ASSERT_NE(scene.player().get_channel(2).slot[0].voice, nullptr);
+        ASSERT_EQ(scene.mixer.voices.size(), 1u);
+        if (c.meanwhile) c.meanwhile(scene);
+
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, "q", c.auto_repeat_release);
+        QApplication::sendEvent(scene.view, &release);
+        EXPECT_EQ((scene.player().get_channel(2).slot[0].note_off_flags & NOTE_OFF_KEY_RELEASED) != 0,
+                  c.key_released);
+        scene.mixer.run_ticks(1);
+        EXPECT_EQ(scene.mixer.voices.size(), c.voice_left ? 1u : 0u);
+    }
+}
+
+// The notes of Play Note On Cursor and Play Row stop with their key too, and leaving the
+// view stops what its keys hold.
+TEST_F(Pattern_Edit_Test, PlayKeysAndFocusLossStopTheirNotes) {
+    for (char play_key : {'4', '8'}) {
+        Scene scene;
+        scene.song().sample[0].data.set_loop_enabled(true);
+        scene.song().sample[0].data.set_loop_end(1000);
+        scene.put(0, 0, cell(48, 0));
+        scene.put(5, 0, cell(55, 0));
+        Stroke press = type(play_key);
+        press.action = Stroke::PRESS;
+        scene.send({press});
+        scene.mixer.run_ticks(1);
+        EXPECT_EQ(scene.mixer.voices.size(), play_key == '4' ? 1u : 2u) << play_key;
+        Stroke release = type(play_key);
+        release.action = Stroke::RELEASE;
+        scene.send({release});
+        scene.mixer.run_ticks(1);
+        EXPECT_TRUE(scene.mixer.voices.empty()) << play_key;
+    }
+    Scene scene;
+    scene.song().sample[0].data.set_loop_enabled(true);
+    scene.song().sample[0].data.set_loop_end(1000);
+    Stroke press = type('q');
+    press.action = Stroke::PRESS;
+    scene.send({press});
+    scene.mixer.run_ticks(1);
+    ASSERT_EQ(scene.mixer.voices.size(), 1u);
+    QFocusEvent focus_out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+    QApplication::sendEvent(scene.view, &focus_out);
+    scene.mixer.run_ticks(1);
+    EXPECT_TRUE(scene.mixer.voices.empty());
 }
 
 namespace {

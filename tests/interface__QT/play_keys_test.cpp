@@ -168,3 +168,45 @@ TEST_F(Main_Window_Test, StatusLineFollowsTheSongPlayingThroughTheAudioThread) {
     session->stop_driver();
     EXPECT_GT(Scratch_Dir::read(dir.file("live.wav")).size(), 44u + 44100u);
 }
+
+// On the Samples and Instruments pages a live note lasts while its key is held: its release
+// stops it even when the octave or the page changed in between; a repeat's release does not.
+TEST_F(Main_Window_Test, LiveNotesOfTheSampleAndInstrumentPagesStopOnRelease) {
+    Interface* song_window = new_song();
+    Tracker_Instance* tracker = tracker_of(song_window);
+    build_test_song(tracker->song);
+    Player_Realtime_Keyboard& keyboard = tracker->keyboard;
+    const struct {
+        const char* name;
+        Interface::Page page;
+        std::function<void()> meanwhile;
+        bool auto_repeat_release;
+        bool sounding_after;
+    } cases[] = {
+        {"sample", Interface::PAGE_SAMPLES, [] {}, false, false},
+        {"sample, octave raised meanwhile", Interface::PAGE_SAMPLES, [] { Editor::default_octave_raise(); }, false,
+         false},
+        {"sample, auto-repeated release", Interface::PAGE_SAMPLES, [] {}, true, true},
+        {"instrument", Interface::PAGE_INSTRUMENTS, [] {}, false, false},
+        {"instrument, page changed meanwhile", Interface::PAGE_INSTRUMENTS,
+         [&] { song_window->set_current_page(Interface::PAGE_VARIABLES); }, false, false},
+        {"instrument, auto-repeated release", Interface::PAGE_INSTRUMENTS, [] {}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Editor::set_default_octave(4);
+        song_window->set_current_page(c.page);
+        QTest::keyPress(song_window->currentWidget(), 'q');
+        auto sounding = [&] {
+            return c.page == Interface::PAGE_SAMPLES ? keyboard.sample_get() != nullptr
+                                                     : keyboard.get_channel_note(0) == 60;
+        };
+        ASSERT_TRUE(sounding());
+        c.meanwhile();
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Q, Qt::NoModifier, "q", c.auto_repeat_release);
+        QApplication::sendEvent(song_window->currentWidget(), &release);
+        EXPECT_EQ(sounding(), c.sounding_after);
+        song_window->stop_song();
+    }
+    Editor::set_default_octave(4);
+}

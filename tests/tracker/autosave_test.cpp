@@ -96,7 +96,9 @@ protected:
         r.original_path = dir.file("song.it");
         r.song_name = "Rich Song";
         r.time = 1765000000;
+        r.original_stamp.exists = true;
         r.original_stamp.size = 4321;
+        r.original_stamp.inode = 77;
         r.original_stamp.modified_ns = 1765000000123456789LL;
         return r;
     }

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "support/editor_fixture.h"
 
@@ -7,8 +9,8 @@ using Editor_Entry = Editor_Fixture;
 TEST_F(Editor_Entry, NoteKeyUsesOctaveMasksAndStep) {
     editor().set_last_volume(40);
     editor().set_edit_step(2);
-    editor().press_key_at_cursor('z');  // binding 8: C of the editing octave
-    EXPECT_EQ(at(0, 0), note(48, 1, 40));
+    editor().press_key_at_cursor('z');  // binding 8: C of the editing octave, instrument 01 at first
+    EXPECT_EQ(at(0, 0), note(48, 0, 40));
     EXPECT_EQ(editor().get_cursor_row(), 2);
     EXPECT_EQ(editor().get_last_note(), 48);
 
@@ -207,4 +209,62 @@ TEST_F(Editor_Entry, CellRendering) {
     EXPECT_EQ(Editor::get_single_note_string(120), "???");
     EXPECT_EQ(Editor::get_pattern_volume_string(note(0, 0, 126)), " ??");
     EXPECT_EQ(Editor::get_pattern_volume_string(note(0, 0, 5)), " 05");
+}
+
+// An effect is typed as one unit, like a volume: the letter leads to its digits, and only
+// the last digit moves on by the edit step, back to where the typing began.
+TEST_F(Editor_Entry, EffectLetterLeadsToItsDigitsAndTheLastDigitMovesOn) {
+    struct Where {
+        int field, row;
+    };
+    struct Case {
+        const char* keys;
+        int start_field;
+        int step;
+        std::vector<Where> after_each;  // the cursor after each key
+        int command, parameter;
+    };
+    const Case cases[] = {
+        {"H4C", 6, 1, {{7, 0}, {8, 0}, {6, 1}}, 7, 0x4C},
+        {"h4c", 6, 0, {{7, 0}, {8, 0}, {6, 0}}, 7, 0x4C},
+        {"D0F", 6, 4, {{7, 0}, {8, 0}, {6, 4}}, 3, 0x0F},
+        {"2F", 7, 1, {{8, 0}, {7, 1}}, EMPTY_FIELD, 0x2F},  // digits alone come back to the digits
+        {"2F", 7, 4, {{8, 0}, {7, 4}}, EMPTY_FIELD, 0x2F},
+        {"AG1", 6, 1, {{7, 0}, {7, 0}, {8, 0}}, 0, 0x10},   // G is no hex digit: nothing moves
+        {"1A", 6, 1, {{6, 0}, {7, 0}}, 0, 0},               // a digit is no effect letter
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.keys) + " from field " + std::to_string(c.start_field) + ", step " +
+                     std::to_string(c.step));
+        instance = std::make_unique<Tracker_Instance>();
+        editor().set_edit_step(c.step);
+        editor().set_cursor(2, 0, c.start_field);
+        for (size_t i = 0; i < c.after_each.size(); i++) {
+            editor().press_key_at_cursor(c.keys[i]);
+            EXPECT_EQ(editor().get_cursor_field(), c.after_each[i].field) << "after key " << i;
+            EXPECT_EQ(editor().get_cursor_row(), c.after_each[i].row) << "after key " << i;
+            EXPECT_EQ(editor().get_cursor_column(), 2);
+        }
+        EXPECT_EQ(at(2, 0).command, c.command);
+        EXPECT_EQ(at(2, 0).parameter, c.parameter);
+    }
+}
+
+// Typing with Shift held (capital letters) moves within the cell and down, not across
+// channels, and drags no block along.
+TEST_F(Editor_Entry, TypingDuringAShiftSelectionStaysInTheChannel) {
+    editor().set_cursor(3, 0, 6);
+    editor().shift_selection_begin();
+    type("B12");
+    EXPECT_EQ(at(3, 0).command, 1);
+    EXPECT_EQ(at(3, 0).parameter, 0x12);
+    EXPECT_EQ(editor().get_cursor_column(), 3);
+    EXPECT_EQ(editor().get_cursor_row(), 1);
+    EXPECT_EQ(editor().get_cursor_field(), 6);
+    type("C3");
+    EXPECT_EQ(at(3, 1).command, 2);
+    EXPECT_EQ(editor().get_cursor_column(), 3);
+    EXPECT_EQ(editor().get_cursor_field(), 8);
+    EXPECT_FALSE(editor().is_selection_active());
+    editor().shift_selection_end();
 }

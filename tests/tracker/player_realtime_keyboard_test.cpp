@@ -197,3 +197,64 @@ TEST(Live_Keyboard_Lock, EveryVoiceChangeHoldsTheVariablesLock) {
     EXPECT_EQ(lock.nested_grabs, 0);
     EXPECT_FALSE(lock.held);
 }
+
+// Letting go of a live key keys its note off; a note that nothing would ever end (a looping
+// sample without fade-out or an envelope falling to silence) is cut rather than droning on.
+TEST(Live_Keyboard_Release, ANoteThatWouldSoundForEverIsCut) {
+    struct Case {
+        const char* name;
+        bool looping;
+        int fadeout;
+        bool envelope_to_zero;
+        bool xm_key_off;
+        bool sounding_after;  // two ticks after the release
+    };
+    const Case cases[] = {
+        {"looping, no fade-out, no envelope: cut", true, 0, false, false, false},
+        {"looping, XM key off: cut", true, 0, false, true, false},
+        {"looping with a fade-out: left to fade", true, 64, false, false, true},
+        {"looping, envelope falling to zero: left to it", true, 0, true, false, true},
+        {"a sample that ends: plays to its end", false, 0, false, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Recording_Mixer mixer;  // outlives the player
+        auto ti = std::make_unique<Tracker_Instance>();
+        Sample& sample = ti->song.sample[0];
+        sample.data.set_data_ptr(std::calloc(1000, 2), 1000, true);
+        sample.data.set_c5_freq(22050);
+        sample.data.set_loop_enabled(c.looping);
+        sample.data.set_loop_end(1000);
+        sample.in_use = true;
+        ti->song.make_instrument_out_of_sample_at(0, 0);
+        ti->song.variables.key_off_cuts_without_envelope = c.xm_key_off;
+        Instrument::Layer* layer = ti->song.get_instrument(0)->get_layer(0);
+        layer->volume_fadeout = c.fadeout;
+        if (c.envelope_to_zero) {
+            layer->volume_envelope.reset();
+            layer->volume_envelope.add_node_at_offset(0, 64);
+            layer->volume_envelope.add_node_at_offset(20, 0);
+            layer->volume_envelope.set_enabled(true);
+        }
+        ti->player.link_to_mixer(&mixer);
+
+        ti->keyboard.instrument_press_key(60, 64);
+        mixer.run_ticks(1);
+        ASSERT_EQ(mixer.voices.size(), 1u);
+        ti->keyboard.instrument_stop_key(60);
+        EXPECT_NE(ti->player.get_channel(0).slot[0].note_off_flags & NOTE_OFF_KEY_RELEASED, 0);
+        mixer.run_ticks(2);
+        EXPECT_EQ(mixer.voices.size(), c.sounding_after ? 1u : 0u);
+        ti.reset();
+    }
+}
+
+// A channel that plays another note by the time the key goes up is left alone.
+TEST_F(Live_Keyboard, ReleaseLeavesAChannelThatMovedOn) {
+    ti().player.play_note(3, Note{60, 0, 64, EMPTY_FIELD, 0}, true);
+    ti().player.play_note(3, Note{62, 0, 64, EMPTY_FIELD, 0}, true);
+    ti().player.release_note(3, 60);
+    EXPECT_EQ(ti().player.get_channel(3).slot[0].note_off_flags, 0);
+    ti().player.release_note(3, 62);
+    EXPECT_NE(ti().player.get_channel(3).slot[0].note_off_flags, 0);
+}

@@ -65,6 +65,12 @@ void edit_under_lock(Song_History& history, const std::string& description, Song
     change();
 }
 
+// Files the edits read, in a folder that outlives each case.
+std::string scratch_file(const std::string& name) {
+    static Scratch_Dir files;
+    return files.file(name);
+}
+
 struct Edit_Case {
     const char* name;
     std::function<void(Tracker_Instance&)> edit;
@@ -201,6 +207,19 @@ const Edit_Case edit_cases[] = {
              layer.nna_type = 3;
          });
      }},
+    {"sample file loaded over a slot",
+     [](Tracker_Instance& ti) {
+         std::string file = scratch_file("loaded.wav");
+         ASSERT_EQ(Sample_Tools(ti).slots.save(file.c_str(), 1), 0);
+         ASSERT_EQ(Sample_Tools(ti).slots.load(file.c_str(), 3), Loader::SUCCESS);
+     }},
+    {"instrument file loaded, its samples into free slots",
+     [](Tracker_Instance& ti) {
+         std::string file = scratch_file("loaded.wi");
+         Instrument_Operations operations(ti);
+         ASSERT_EQ(operations.save_instrument(file, 3), 0);
+         ASSERT_EQ(operations.load_instrument(file, 7), Loader::SUCCESS);
+     }},
     {"instrument deleted with its samples",
      [](Tracker_Instance& ti) { Instrument_Operations(ti).delete_instrument_with_samples(3); }},
     {"instrument pasted", [](Tracker_Instance& ti) {
@@ -270,6 +289,8 @@ TEST_F(Song_History_Test, RunsMergeButEditsThatChangeNothingAreNotSteps) {
     ti->editor.cursor_goto_pattern(9);  // moving is no edit
     ti->editor.set_selection(0, 0, 0, 3);
     ti->editor.selection_copy();
+    ti->editor.channel_mute_toggle(5);  // and back: a run that ends where it began
+    ti->editor.channel_mute_toggle(5);
     EXPECT_EQ(history().get_undo_count(), 0);
     EXPECT_FALSE(history().is_modified());
 

@@ -29,8 +29,14 @@ public:
     }
     bool was_removed_from_mixer() const { return removed != 0; }
 
+    // The pattern channel whose note the voice plays, for the channel scopes; -1 for a voice
+    // of no channel (a sample preview).
+    void set_pattern_channel(int channel) { pattern_channel = channel; }
+    int get_pattern_channel() const { return pattern_channel; }
+
     Audio_Thread_Signal removed_signal;
 
 protected:
     int removed = 0;
+    int pattern_channel = -1;
 };
