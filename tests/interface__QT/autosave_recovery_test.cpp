@@ -176,7 +176,7 @@ TEST_F(Autosave_Recovery_Test, SaveOfARestoredSongAsksWhenItsFileChangedSince) {
         bool written;
     } cases[] = {
         {"file as it was", false, nullptr, true},
-        {"changed by another program, overwritten", true, "Overwrite", true},
+        {"changed by another program, overwritten", true, "Save", true},
         {"changed by another program, kept", true, "Cancel", false},
     };
     window->start_autosave(folder);
@@ -206,9 +206,9 @@ TEST_F(Autosave_Recovery_Test, SaveOfARestoredSongAsksWhenItsFileChangedSince) {
         }
         EXPECT_EQ(asked.seen, c.answer != nullptr) << c.name;
         if (c.answer) {
-            EXPECT_EQ(asked.title, "File Changed") << c.name;
+            EXPECT_EQ(asked.title, "Changed on Disk") << c.name;
             asked.buttons.sort();
-            EXPECT_EQ(asked.buttons, QStringList({"Cancel", "Overwrite"})) << c.name;
+            EXPECT_EQ(asked.buttons, QStringList({"Cancel", "Save"})) << c.name;
         }
         EXPECT_EQ(result == 0, c.written) << c.name;
         EXPECT_EQ(Scratch_Dir::read(original), c.written ? edited : theirs) << c.name;
