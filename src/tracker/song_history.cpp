@@ -341,9 +341,10 @@ public:
         new_block = std::malloc(length);
         if (!new_block) return;
         char* to = static_cast<char*>(new_block);
-        std::memcpy(to, block_of(data), prefix);
+        // An empty block has no address to copy from, even for nothing.
+        if (prefix) std::memcpy(to, block_of(data), prefix);
         if (!middle.empty()) std::memcpy(to + prefix, middle.data(), middle.size());
-        std::memcpy(to + prefix + middle.size(), block_of(data) + current - suffix, suffix);
+        if (suffix) std::memcpy(to + prefix + middle.size(), block_of(data) + current - suffix, suffix);
     }
 
     void apply(Song& song, Sample_Edit_Players* players, bool undo) override {
