@@ -141,14 +141,14 @@ TEST_F(Autosave_Recovery_Test, OneQuestionOffersWhatWasLeftBehindAndEachAnswerDo
             Tracker_Instance* ti = song->get_tracker();
             EXPECT_EQ(song->get_song_path().toStdString(), original);
             EXPECT_TRUE(ti->history.is_modified()) << "restored songs are not saved where they belong yet";
-            EXPECT_EQ(window->get_active_song_window()->windowTitle(), "Tune, edited");
+            EXPECT_EQ(window->get_active_song_window()->windowTitle(), "Tune, edited *");
             EXPECT_EQ(saved(*ti), edited);
             // Nothing changed since: no new autosave, and the adopted one is the song's own.
             EXPECT_EQ(window->autosave_now(), 0);
             EXPECT_TRUE(song->get_autosave().has_file());
             {
                 Modal_Answers answers;
-                answers.then(press(true));
+                answers.box("Discard");
                 window->close_window();
             }
             window->get_autosave_worker()->wait_idle();
@@ -217,8 +217,7 @@ TEST_F(Autosave_Recovery_Test, SaveOfARestoredSongAsksWhenItsFileChangedSince) {
         EXPECT_EQ(songs_in(folder).size(), c.written ? 0u : 1u) << c.name << ": a save removes the autosave";
         song->get_tracker()->history.mark_saved();  // so the window closes without a second thought
         {
-            Modal_Answers answers;
-            answers.then(press(true));
+            // A song with nothing unsaved closes without a question.
             window->close_window();
         }
         window->get_autosave_worker()->wait_idle();
@@ -238,7 +237,7 @@ TEST_F(Autosave_Recovery_Test, TheMusiciansSaveOrCloseRemovesTheAutosaveAndNothi
         {"window closed",
          [this](Interface*) {
              Modal_Answers answers;
-             answers.then(press(true));
+             answers.box("Discard");
              window->close_window();
          },
          0, 0},
@@ -254,7 +253,7 @@ TEST_F(Autosave_Recovery_Test, TheMusiciansSaveOrCloseRemovesTheAutosaveAndNothi
         {"program quit",
          [this](Interface*) {
              Modal_Answers answers;
-             answers.then(press(true));
+             answers.box("Discard");
              window->close();
          },
          0, 0},
@@ -269,8 +268,7 @@ TEST_F(Autosave_Recovery_Test, TheMusiciansSaveOrCloseRemovesTheAutosaveAndNothi
         EXPECT_EQ(songs_in(folder).size(), c.left_next_round) << c.name;
         for (MDI_Sub_Window* open : window->get_song_windows()) {
             open->get_interface()->get_tracker()->history.mark_saved();
-            Modal_Answers answers;
-            answers.then(press(true));
+            // A song with nothing unsaved closes without a question.
             window->close_window();
         }
         window->get_autosave_worker()->wait_idle();

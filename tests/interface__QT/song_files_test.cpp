@@ -168,7 +168,7 @@ TEST_F(Main_Window_Test, PartialLoadSaysWhatIsMissingAndNeverSavesOverTheOrigina
     Interface* song = window->get_active_song_window()->get_interface();
     EXPECT_EQ(song->get_tracker()->song.get_sample(0)->data.get_size(), 1000);
     EXPECT_TRUE(song->get_song_path().isEmpty());
-    EXPECT_EQ(window->get_active_song_window()->windowTitle(), "Cut Short");
+    EXPECT_EQ(window->get_active_song_window()->windowTitle(), "Cut Short *");
 
     struct Case {
         const char* how;

@@ -202,7 +202,9 @@ TEST_F(Main_Window_Test, FileDialogsOpenInTheirLastFolderAcrossRuns) {
     build_test_song(tracker_of(interface)->song);
     const QString song_folder = canonical(dir.file("songs")), sample_folder = canonical(dir.file("samples"));
 
-    auto folder_of_next_dialog = [&](const std::function<void()>& open, const QString& choose) {
+    // A sample saved as WAV loses its loop and settings: that question is answered "Save".
+    auto folder_of_next_dialog = [&](const std::function<void()>& open, const QString& choose,
+                                     bool losses_asked = false) {
         QString seen;
         Modal_Answers answers;
         answers.then([&seen, choose](QWidget* widget) {
@@ -216,6 +218,7 @@ TEST_F(Main_Window_Test, FileDialogsOpenInTheirLastFolderAcrossRuns) {
             dialog->selectFile(choose);
             static_cast<QDialog*>(dialog)->accept();
         });
+        if (losses_asked) answers.box("Save");
         open();
         return seen;
     };
@@ -228,7 +231,7 @@ TEST_F(Main_Window_Test, FileDialogsOpenInTheirLastFolderAcrossRuns) {
 
     folder_of_next_dialog(load_song, QString::fromStdString(song));
     EXPECT_EQ(folder_of_next_dialog(load_song, ""), song_folder);
-    folder_of_next_dialog(save_sample, QString::fromStdString(dir.file("samples/tone.wav")));
+    folder_of_next_dialog(save_sample, QString::fromStdString(dir.file("samples/tone.wav")), true);
     EXPECT_TRUE(fs::exists(dir.file("samples/tone.wav")));
     EXPECT_EQ(folder_of_next_dialog(save_sample, ""), sample_folder);
     EXPECT_EQ(folder_of_next_dialog(load_song, ""), song_folder) << "each kind keeps its own folder";
