@@ -3,7 +3,8 @@
 // duration at 44100 Hz ("of_block": 1.0 would use the whole time the block takes to play).
 // Blocks are taken one after another through the whole song, restarting it at its end, so the
 // figure is the song's average; "max_of_block" is the heaviest single block seen. The
-// "_meters" variants run the same with the level meters on, as while the Buffers page shows.
+// "_meters" variants run the same with the level meters on, as while the Buffers page shows;
+// "dry_scopes" with the channel scopes fed, as while the pattern view shows.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -40,7 +41,8 @@ void render_block(Mixer& mixer) {
 
 Audio_Components* components;  // one per process, before any song
 
-void song_block(benchmark::State& state, const std::string& path, bool with_effects, bool with_meters) {
+void song_block(benchmark::State& state, const std::string& path, bool with_effects, bool with_meters,
+                bool with_scopes) {
     Tracker_Instance ti;
     if (ti.file_format_manager.load_module(path.c_str()) != Loader::SUCCESS) {
         state.SkipWithError(("cannot load " + path).c_str());
@@ -49,6 +51,7 @@ void song_block(benchmark::State& state, const std::string& path, bool with_effe
     Mixer& mixer = ti.mixer;
     mixer.set_mix_frequency((float)RATE);
     mixer.set_level_meters(with_meters);
+    mixer.set_channel_scopes(with_scopes);
     if (with_effects) {
         mixer.add_buffer();
         Effect_Chain* chain = mixer.get_buffer_effect_chain(0);
@@ -109,11 +112,13 @@ int main(int argc, char** argv) {
         for (bool meters : {false, true}) {
             const std::string suffix = meters ? "_meters/" : "/";
             benchmark::RegisterBenchmark(("block_4096/reverb_chorus" + suffix + name).c_str(), song_block, path, true,
-                                         meters)
+                                         meters, false)
                 ->Unit(benchmark::kMicrosecond);
-            benchmark::RegisterBenchmark(("block_4096/dry" + suffix + name).c_str(), song_block, path, false, meters)
+            benchmark::RegisterBenchmark(("block_4096/dry" + suffix + name).c_str(), song_block, path, false, meters, false)
                 ->Unit(benchmark::kMicrosecond);
         }
+        benchmark::RegisterBenchmark(("block_4096/dry_scopes/" + name).c_str(), song_block, path, false, false, true)
+            ->Unit(benchmark::kMicrosecond);
     }
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -3,13 +3,18 @@
 // pixel ratio 1 and 2); "CorpusRepaint" does the same with the busiest pattern of a corpus
 // song, whose empty fields are dots; "FollowFrame" is one song-window timer tick while the view follows
 // a playing song: the player moves on one row, the page's timer reads the position and
-// scrolls, and the window paints what that left dirty through the view's paint event.
+// scrolls, and the window paints what that left dirty through the view's paint event;
+// "ScopesFrame/1" is one tick while a corpus song plays with the channel scopes shown (the
+// mixer's tick is rendered untimed; the page reads the feed and repaints the scope line), and
+// "ScopesFrame/0" the same tick with the song stopped, where the flat scopes cost no repaint.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "common/components/audio/resampler.h"
+#include "common/components/audio/resampler_manager.h"
 #include "tracker/keyboard_input.h"
 #include "tracker/tracker_instance.h"
 
@@ -102,10 +107,13 @@ void BM_PatternView_FullRepaint(benchmark::State& state) {
 }
 BENCHMARK(BM_PatternView_FullRepaint)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
-void BM_PatternView_CorpusRepaint(benchmark::State& state) {
+std::string corpus_song(const char* name) {
     const char* shared = std::getenv("WENDMOOR_SHARED_DIR");
-    View_Scene scene(std::string(shared && *shared ? shared : WENDMOOR_SHARED_DIR) +
-                     "/corpus/songs/4th_Symmetriad.it");
+    return std::string(shared && *shared ? shared : WENDMOOR_SHARED_DIR) + "/corpus/songs/" + name;
+}
+
+void BM_PatternView_CorpusRepaint(benchmark::State& state) {
+    View_Scene scene(corpus_song("4th_Symmetriad.it"));
     if (!scene.loaded) {
         state.SkipWithError("cannot load the corpus song");
         return;
@@ -128,6 +136,31 @@ void BM_PatternView_FollowFrame(benchmark::State& state) {
     state.counters["row"] = ti.editor.get_cursor_row();
 }
 BENCHMARK(BM_PatternView_FollowFrame)->Unit(benchmark::kMicrosecond);
+
+void BM_PatternView_ScopesFrame(benchmark::State& state) {
+    Resampler_Manager resamplers;
+    Resampler_Linear linear;
+    resamplers.register_resampler(&linear);
+    View_Scene scene(corpus_song("Fight2.it"));
+    if (!scene.loaded) {
+        state.SkipWithError("cannot load the corpus song");
+        return;
+    }
+    Tracker_Instance& ti = *scene.ti;
+    ti.editor.cursor_goto_pattern(ti.song.get_order(0));
+    ti.mixer.set_mix_frequency(44100.0f);
+    scene.page->timer_callback();  // the shown view switches the feed on
+    if (state.range(0)) ti.player.play_start_song();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int left = 882; left > 0;) left -= ti.mixer.write_samples(left);  // what the audio thread does
+        state.ResumeTiming();
+        scene.page->timer_callback();
+        QApplication::processEvents();
+    }
+    state.counters["channels_shown"] = ti.editor.get_visible_columns();
+}
+BENCHMARK(BM_PatternView_ScopesFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -1,7 +1,5 @@
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,53 +21,28 @@ std::string lower_extension(const std::string& file) {
 }
 
 // Impulse Tracker's own names for its sample and instrument files, which the IT saver knows as
-// ".is" and ".ii": such a file is written under a temporary name the saver claims, then renamed.
-const char* saver_extension_for(const std::string& ext) {
-    if (ext == ".its") return ".is";
-    if (ext == ".iti") return ".ii";
+// ".is" and ".ii": the saver of that name writes the file.
+const char* format_name_for(const std::string& out) {
+    std::string ext = lower_extension(out);
+    if (ext == ".its") return "format.is";
+    if (ext == ".iti") return "format.ii";
     return nullptr;
 }
 
-std::string temporary_name(const std::string& file, const char* extension) {
-    size_t slash = file.find_last_of('/');
-    size_t start = slash == std::string::npos ? 0 : slash + 1;
-    return file.substr(0, start) + "." + file.substr(start) + ".wendmoor-saving" + extension;
-}
-
-// Saver convention (0, -1, -2); why a -1 happened goes into why.
-template <typename Save>
-int save_as(const std::string& out, Save save, std::string& why) {
-    const char* alias = saver_extension_for(lower_extension(out));
-    if (!alias) return save(out.c_str());
-    std::string temporary = temporary_name(out, alias);
-    int result = save(temporary.c_str());
-    if (result != 0) return result;
-    if (std::rename(temporary.c_str(), out.c_str()) == 0) return 0;
-    why = std::strerror(errno);
-    std::remove(temporary.c_str());
-    return -1;
-}
-
-void warn(const std::string& out, const char* what) { std::fprintf(stderr, "%s: warning: %s\n", out.c_str(), what); }
-
 // What the chosen format cannot hold, said before it is lost.
-void warn_of_losses(Tracker_Instance& ti, Loaded_File::Kind kind, const std::string& out) {
-    std::string ext = lower_extension(out);
-    if (kind == Loaded_File::SAMPLE) {
-        const Sample_Data& d = ti.song.get_sample(0)->data;
-        if (ext == ".raw") warn(out, "raw files hold the frames only: rate, loop and name are not kept");
-        else if (ext == ".wav" && d.is_loop_enabled()) warn(out, "WAV files keep no loop: the loop is dropped");
-        return;
+std::vector<std::string> losses(Tracker_Instance& ti, Loaded_File::Kind kind, const std::string& out) {
+    File_Format_Manager& formats = ti.file_format_manager;
+    const char* format = format_name_for(out);
+    const char* name = format ? format : out.c_str();
+    switch (kind) {
+        case Loaded_File::MODULE: return formats.get_save_losses(name);
+        case Loaded_File::SAMPLE: {
+            std::vector<std::string> lines = formats.get_sample_save_losses(name, 0);
+            return lines.empty() ? formats.get_instrument_save_losses(name, 0) : lines;
+        }
+        case Loaded_File::INSTRUMENT: return formats.get_instrument_save_losses(name, 0);
     }
-    if (kind == Loaded_File::INSTRUMENT && (ext == ".ii" || ext == ".iti")) {
-        const Instrument& ins = *ti.song.get_instrument(0);
-        for (int l = 1; l < Instrument::LAYERS; l++)
-            for (unsigned char s : ins.layers[l].sample_table)
-                if (s < Song::MAX_SAMPLES) {
-                    warn(out, "Impulse Tracker instruments have one layer: layers 2 to 4 are dropped");
-                    return;
-                }
-    }
+    return {};
 }
 
 const char* names_for(Loaded_File::Kind kind) {
@@ -84,20 +57,20 @@ const char* names_for(Loaded_File::Kind kind) {
 
 int save(Tracker_Instance& ti, Loaded_File::Kind kind, const std::string& out, std::string& why) {
     File_Format_Manager& formats = ti.file_format_manager;
-    auto save_instrument = [&](const char* name) { return formats.save_instrument(name, 0); };
+    const char* format = format_name_for(out);
     int result = -2;
     switch (kind) {
         case Loaded_File::MODULE: result = formats.save_module(out.c_str()); break;
         case Loaded_File::SAMPLE:
-            result = save_as(out, [&](const char* name) { return formats.save_sample(name, 0); }, why);
+            result = formats.save_sample(out.c_str(), 0, format);
             if (result != -2) break;
             // An instrument file asked for: the sample becomes an instrument that plays it on every note.
             ti.song.make_instrument_out_of_sample_at(0, 0);
-            result = save_as(out, save_instrument, why);
+            result = formats.save_instrument(out.c_str(), 0, format);
             break;
-        case Loaded_File::INSTRUMENT: result = save_as(out, save_instrument, why); break;
+        case Loaded_File::INSTRUMENT: result = formats.save_instrument(out.c_str(), 0, format); break;
     }
-    if (result == -1 && why.empty()) why = formats.get_save_error();
+    if (result == -1) why = formats.get_save_error();
     return result;
 }
 
@@ -113,10 +86,12 @@ int run_convert(const std::vector<std::string>& args) {
     Tracker_Instance ti;
     Loaded_File loaded = Loaded_File::load(ti, in);
     if (loaded.error != Loader::SUCCESS) {
-        std::fprintf(stderr, "%s: %s\n", in.c_str(), Loader::error_string[loaded.error]);
+        std::fprintf(stderr, "%s\n", loaded.describe_error(in).c_str());
         return 1;
     }
-    warn_of_losses(ti, loaded.kind, args[1]);
+    loaded.print_warnings(in);
+    for (const std::string& line : losses(ti, loaded.kind, out))
+        std::fprintf(stderr, "warning: %s: %s\n", args[1].c_str(), line.c_str());
     std::string why;
     int result = save(ti, loaded.kind, out, why);
     if (result == -2) {
@@ -141,5 +116,6 @@ WENDMOOR_CLI_COMMAND(convert, "convert", "convert IN OUT", "convert a module, sa
                      "  instruments  .wi  .ii or .iti (Impulse Tracker: layer 1 only)\n"
                      "A sample saved under an instrument name becomes an instrument that plays it on every\n"
                      "note. Modules are not split into samples, nor instruments into sample files.\n"
+                     "What OUT's format cannot hold is listed first, each line starting \"warning: \".\n"
                      "OUT is replaced only once it is complete. Failures exit with status 1.\n",
                      run_convert);

@@ -33,7 +33,7 @@ static void build_sample(Song& song) {
     selection->set_point_1(0);
     selection->set_point_2(frames);  // the tuner counts end - begin frames
     selection->set_active(true);
-    editor.select_effect(8);  // "C5 Tunner", four cycles
+    editor.select_effect(8);  // "C5 Tuner", four cycles
     editor.apply_effect(8);
     selection->set_point_2(frames - 1);
     editor.apply_effect(3);  // "Selection -> Loop"

@@ -146,13 +146,15 @@ int run_info(const std::vector<std::string>& args) {
     Tracker_Instance ti;
     Loaded_File loaded = Loaded_File::load(ti, file);
     if (loaded.error != Loader::SUCCESS) {
-        std::fprintf(stderr, "%s: %s\n", file.c_str(), Loader::error_string[loaded.error]);
+        std::fprintf(stderr, "%s\n", loaded.describe_error(file).c_str());
         return 1;
     }
     std::printf("File:            %s\n", file.c_str());
     if (loaded.kind == Loaded_File::MODULE) {
         std::printf("Format:          %s\n", loaded.format.c_str());
         print_module(ti.song);
+        std::fflush(stdout);
+        loaded.print_warnings(file);
         return 0;
     }
     std::printf("Format:          %s %s\n", loaded.format.c_str(), Loaded_File::kind_name(loaded.kind));
@@ -160,6 +162,8 @@ int run_info(const std::vector<std::string>& args) {
         print_sample(*ti.song.get_sample(0));
     else
         print_instrument(ti.song);
+    std::fflush(stdout);
+    loaded.print_warnings(file);
     return 0;
 }
 

@@ -39,13 +39,15 @@ struct Play_Options {
     double max_seconds = 0.0;  // 0: no limit
     bool list_drivers = false;
     bool list_effects = false;
+    bool list_devices = false;
+    std::string device;  // empty: the system default
 };
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: wendmoor_cli play FILE... [--driver NAME|INDEX] [--output FILE.wav] [--rate HZ]\n"
-                 "                         [--buffer FRAMES] [--loop] [--fast] [--max-seconds S] [--quiet]\n"
-                 "       wendmoor_cli play --list-drivers | --list-effects\n");
+                 "usage: wendmoor_cli play FILE... [--driver NAME|INDEX] [--device NAME] [--output FILE.wav]\n"
+                 "                         [--rate HZ] [--buffer FRAMES] [--loop] [--fast] [--max-seconds S] [--quiet]\n"
+                 "       wendmoor_cli play --list-drivers | --list-devices | --list-effects\n");
     return 2;
 }
 
@@ -71,6 +73,8 @@ bool parse(const std::vector<std::string>& args, Play_Options& o) {
         std::string value;
         if (a == "--driver") {
             if (!next(o.driver)) return false;
+        } else if (a == "--device") {
+            if (!next(o.device)) return false;
         } else if (a == "--output" || a == "-o") {
             if (!next(o.output)) return false;
         } else if (a == "--rate") {
@@ -100,6 +104,8 @@ bool parse(const std::vector<std::string>& args, Play_Options& o) {
             o.list_drivers = true;
         } else if (a == "--list-effects") {
             o.list_effects = true;
+        } else if (a == "--list-devices") {
+            o.list_devices = true;
         } else if (!a.empty() && a[0] == '-') {
             std::fprintf(stderr, "play: unknown option %s\n", a.c_str());
             return false;
@@ -107,7 +113,7 @@ bool parse(const std::vector<std::string>& args, Play_Options& o) {
             o.files.push_back(a);
         }
     }
-    return o.list_drivers || o.list_effects || !o.files.empty();
+    return o.list_drivers || o.list_effects || o.list_devices || !o.files.empty();
 }
 
 std::string lower(std::string s) {
@@ -137,6 +143,36 @@ int find_driver(const std::string& wanted) {
 void list_drivers() {
     for (int i = 0; i < driver_manager.get_amount_of_drivers(); i++)
         std::printf("%d  %s\n", i, driver_manager.get_driver_name(i).c_str());
+}
+
+std::string device_key(const Audio_Output_Device& device) { return device.api + ":" + device.name; }
+
+void list_devices(const std::vector<Audio_Output_Device_Info>& devices) {
+    std::printf("default  the system default\n");
+    for (const Audio_Output_Device_Info& info : devices)
+        std::printf("%s  %s, %d channels%s\n", device_key(info.device).c_str(), info.api_display_name.c_str(),
+                    info.channels, info.is_api_default ? ", its default" : "");
+}
+
+// "default", "api:name" or a name alone when only one back end has it; case does not count.
+bool find_device(const std::string& wanted, const std::vector<Audio_Output_Device_Info>& devices,
+                 Audio_Output_Device& found) {
+    if (lower(wanted) == "default") {
+        found = Audio_Output_Device{};
+        return true;
+    }
+    int matches = 0;
+    for (const Audio_Output_Device_Info& info : devices) {
+        if (lower(device_key(info.device)) == lower(wanted)) {
+            found = info.device;
+            return true;
+        }
+        if (lower(info.device.name) == lower(wanted)) {
+            found = info.device;
+            matches++;
+        }
+    }
+    return matches == 1;
 }
 
 void list_effects(Effect_Source_Manager& manager) {
@@ -214,6 +250,10 @@ int run_play(const std::vector<std::string>& args) {
     Audio_Session session;
     if (o.list_drivers) list_drivers();
     if (o.list_effects) list_effects(session.effect_source_manager());
+    // Only listing or choosing a device loads the device module before a song plays.
+    std::vector<Audio_Output_Device_Info> devices;
+    if (o.list_devices || !o.device.empty()) devices = session.rtaudio_driver.list_output_devices();
+    if (o.list_devices) list_devices(devices);
     if (o.files.empty()) return 0;
 
     int driver = find_driver(o.driver);
@@ -234,6 +274,18 @@ int run_play(const std::vector<std::string>& args) {
         std::fprintf(stderr, "play: --fast is only for a disk writer\n");
         return 2;
     }
+    Audio_Output_Device device;
+    if (!o.device.empty()) {
+        if (!chosen->can_choose_output_device()) {
+            std::fprintf(stderr, "play: --device is only for a driver that plays through a device, not the %s\n",
+                         chosen->get_name().c_str());
+            return 2;
+        }
+        if (!find_device(o.device, devices, device)) {
+            std::fprintf(stderr, "play: no output device \"%s\" (see --list-devices)\n", o.device.c_str());
+            return 2;
+        }
+    }
 
     // Every song is loaded before any sound starts, so a bad file changes nothing.
     std::vector<std::unique_ptr<Tracker_Instance>> songs;
@@ -247,6 +299,7 @@ int run_play(const std::vector<std::string>& args) {
         songs.push_back(std::move(ti));
     }
 
+    driver_manager.request_output_device(device);
     driver_manager.request_mix_frequency(o.rate);
     if (o.buffer > 0) driver_manager.request_buffer_size(o.buffer);
     if (chosen->does_perform_disk_write()) {
@@ -337,9 +390,11 @@ int run_play(const std::vector<std::string>& args) {
 }  // namespace
 
 WENDMOOR_CLI_COMMAND(play, "play", "play FILE... [--driver NAME|INDEX] [options]",
-                     "play modules live through a sound driver (--list-drivers, --list-effects)",
+                     "play modules live through a sound driver (--list-drivers, --list-devices, --list-effects)",
                      "Every FILE plays at once, each song through its own mixer, as in the tracker.\n"
                      "  --driver NAME|INDEX  sound driver by index, name or the start of its name (default 0)\n"
+                     "  --device NAME        output device: default, BACKEND:NAME or a name only one back\n"
+                     "                       end has, as --list-devices shows them (default: the system's)\n"
                      "  --output FILE.wav    the file a disk-writer driver writes\n"
                      "  --rate HZ            mix rate, 8000 to 192000 (default 44100)\n"
                      "  --buffer FRAMES      driver buffer, 64 to 15000 frames (default: the driver's own)\n"
@@ -348,5 +403,6 @@ WENDMOOR_CLI_COMMAND(play, "play", "play FILE... [--driver NAME|INDEX] [options]
                      "  --max-seconds S      stop after S seconds\n"
                      "  --quiet              no status line\n"
                      "  --list-drivers       list the sound drivers and their indexes\n"
+                     "  --list-devices       list the output devices of every back end RtAudio has\n"
                      "  --list-effects       list the effects that songs can use\n",
                      run_play);

@@ -18,16 +18,18 @@ std::string module_format(Tracker_Instance& ti, const std::string& file) {
 // an instrument, complains of every file it is asked for, so a sample file never gets that far.
 Loaded_File Loaded_File::load(Tracker_Instance& ti, const std::string& file) {
     Loaded_File result;
-    if (FILE* probe = std::fopen(file.c_str(), "rb")) {
-        std::fclose(probe);
-    } else {
+    result.why = File_Reader::why_unreadable(file.c_str());
+    if (!result.why.empty()) {
         result.error = Loader::FILE_CANNOT_OPEN;
         return result;
     }
     File_Format_Manager& formats = ti.file_format_manager;
     result.error = formats.load_module(file.c_str());
     if (result.error == Loader::SUCCESS) result.format = module_format(ti, file);
-    if (result.error != Loader::FILE_FORMAT_NOT_RECOGNIZED) return result;
+    if (result.error != Loader::FILE_FORMAT_NOT_RECOGNIZED) {
+        result.warnings = formats.get_load_warnings();
+        return result;
+    }
 
     result.kind = SAMPLE;
     result.error = formats.load_sample_into(file.c_str(), &ti.song, 0);
@@ -36,7 +38,17 @@ Loaded_File Loaded_File::load(Tracker_Instance& ti, const std::string& file) {
         result.error = formats.load_instrument_into(file.c_str(), &ti.song, 0);
     }
     if (result.error == Loader::SUCCESS) result.format = formats.get_last_loader()->get_format_name();
+    result.warnings = formats.get_load_warnings();
     return result;
+}
+
+std::string Loaded_File::describe_error(const std::string& file) const {
+    std::string line = file + ": " + Loader::error_string[error];
+    return why.empty() ? line : line + " (" + why + ")";
+}
+
+void Loaded_File::print_warnings(const std::string& file) const {
+    for (const std::string& line : warnings) std::fprintf(stderr, "warning: %s: %s\n", file.c_str(), line.c_str());
 }
 
 const char* Loaded_File::kind_name(Kind kind) {

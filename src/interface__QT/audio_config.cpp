@@ -44,8 +44,20 @@ Audio_Config::Audio_Config(QWidget* parent) : QWidget(parent) {
     file_row->addWidget(file_label);
     file_row->addWidget(file_entry, 1);
     file_row->addWidget(browse_button);
+    device_combo = new QComboBox(output_group);
+    device_combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    device_combo->setMinimumContentsLength(16);
+    refresh_button = new QPushButton(tr("Refresh"), output_group);
+    refresh_button->setToolTip(tr("Look again for output devices"));
+    auto* device_label = new QLabel(tr("Output Device:"), output_group);
+    device_label->setBuddy(device_combo);
+    auto* device_row = new QHBoxLayout;
+    device_row->addWidget(device_label);
+    device_row->addWidget(device_combo, 1);
+    device_row->addWidget(refresh_button);
     auto* output_layout = new QVBoxLayout(output_group);
     output_layout->addWidget(driver_list);
+    output_layout->addLayout(device_row);
     output_layout->addLayout(file_row);
 
     auto* device_group = new QGroupBox(tr("Audio Device"), this);
@@ -90,6 +102,8 @@ Audio_Config::Audio_Config(QWidget* parent) : QWidget(parent) {
     connect(reset_button, &QPushButton::clicked, this, &Audio_Config::button_reset_callback);
     connect(browse_button, &QPushButton::clicked, this, &Audio_Config::button_choose_file_callback);
     connect(file_entry, &QLineEdit::textChanged, this, &Audio_Config::entry_file_changed_callback);
+    connect(device_combo, &QComboBox::currentIndexChanged, this, &Audio_Config::combo_device_changed_cbk);
+    connect(refresh_button, &QPushButton::clicked, this, &Audio_Config::refresh_device_list);
     update_driver_variables();
 }
 
@@ -99,8 +113,9 @@ void Audio_Config::set_sound_driver_manager(Sound_Driver_Manager* new_manager) {
 }
 
 void Audio_Config::showEvent(QShowEvent* event) {
-    // The audio thread may have stopped a driver that gave up since the page was last shown.
-    update_driver_variables();
+    // Devices come and go; and the audio thread may have stopped a driver that gave up since
+    // the page was last shown.
+    refresh_device_list();
     QWidget::showEvent(event);
 }
 
@@ -132,16 +147,56 @@ void Audio_Config::update_driver_variables() {
         file_entry->setEnabled(writes_file);
         browse_button->setEnabled(writes_file);
     }
+    update_device_choice();
     update_status();
     updating = false;
+}
+
+void Audio_Config::refresh_device_list() {
+    listed_devices.clear();
+    if (manager && manager->can_active_driver_choose_output_device())
+        listed_devices = manager->list_active_driver_output_devices();
+    update_driver_variables();
+}
+
+// The system default, the devices last listed, and the stored choice when it is not there now.
+void Audio_Config::update_device_choice() {
+    device_combo->clear();
+    device_choices.clear();
+    device_choices.push_back(Audio_Output_Device{});
+    device_combo->addItem(tr("System default"));
+    for (const Audio_Output_Device_Info& info : listed_devices) {
+        device_choices.push_back(info.device);
+        QString text = tr("%1 (%2)").arg(QString::fromStdString(info.device.name),
+                                         QString::fromStdString(info.api_display_name));
+        if (info.is_api_default) text = tr("%1 (%2, default)").arg(QString::fromStdString(info.device.name),
+                                                                  QString::fromStdString(info.api_display_name));
+        device_combo->addItem(text);
+    }
+    const Audio_Output_Device wanted = manager ? manager->get_output_device() : Audio_Output_Device{};
+    auto found = std::find(device_choices.begin(), device_choices.end(), wanted);
+    if (found == device_choices.end()) {
+        device_choices.push_back(wanted);
+        device_combo->addItem(tr("%1 (%2, not found)")
+                                  .arg(QString::fromStdString(wanted.name),
+                                       QString::fromStdString(audio_api_display_name(wanted.api))));
+        found = device_choices.end() - 1;
+    }
+    device_combo->setCurrentIndex((int)(found - device_choices.begin()));
+    const bool choosable = manager && manager->can_active_driver_choose_output_device();
+    device_combo->setEnabled(choosable);
+    refresh_button->setEnabled(choosable);
 }
 
 void Audio_Config::update_status() {
     if (!manager || manager->get_active_driver() < 0) {
         status_label->setText(tr("No sound driver selected."));
     } else if (manager->is_active_driver_active()) {
-        status_label->setText(tr("Playing through %1.").arg(QString::fromStdString(
-            manager->get_driver_name(manager->get_active_driver()))));
+        QString text = tr("Playing through %1.").arg(QString::fromStdString(
+            manager->get_driver_name(manager->get_active_driver())));
+        std::string notice = manager->get_active_driver_notice();
+        if (!notice.empty()) text += "\n" + QString::fromStdString(notice);
+        status_label->setText(text);
     } else {
         std::string error = manager->get_active_driver_error();
         status_label->setText(error.empty() ? tr("Stopped.")
@@ -173,6 +228,12 @@ void Audio_Config::listbox_driver_changed(int row) {
     manager->set_active_driver(row);
     // A driver that was not started has never been told the format; it would report none.
     if (!manager->is_active_driver_active()) request_format(format);
+    update_driver_variables();
+}
+
+void Audio_Config::combo_device_changed_cbk(int index) {
+    if (updating || !manager || index < 0 || index >= (int)device_choices.size()) return;
+    manager->request_output_device(device_choices[index]);
     update_driver_variables();
 }
 
@@ -262,11 +323,17 @@ void Audio_Config::load_settings(ConfigHandler* config) {
     config->read_int_property(section, "mix_buffersize", MIN_BUFFER_SIZE, MAX_BUFFER_SIZE, &buffer_size);
     config->read_int_property(section, "audio_driver_index", 1, manager->get_amount_of_drivers(), &driver_number);
     config->read_int_property(section, "audio_driver_enabled", INT_MIN, INT_MAX, &enabled);
-    std::string file;
-    if (config->property_exists(section, "audio_driver_file")) {
-        file = config->get_str_property(section, "audio_driver_file");
-        ConfigHandler::remove_trailing_space(&file);
-    }
+    auto read_string = [&](const char* key) {
+        std::string value;
+        if (config->property_exists(section, key)) {
+            value = config->get_str_property(section, key);
+            ConfigHandler::remove_trailing_space(&value);
+        }
+        return value;
+    };
+    std::string file = read_string("audio_driver_file");
+    Audio_Output_Device device{read_string("audio_device_api"), read_string("audio_device_name")};
+    if (device.api.empty() != device.name.empty()) device = Audio_Output_Device{};  // half a name is none
 
     // The format is requested after the driver is chosen, so that the chosen driver holds it
     // even when it is to stay stopped.
@@ -274,6 +341,7 @@ void Audio_Config::load_settings(ConfigHandler* config) {
     manager->set_active_driver(driver_number - 1);
     manager->stop_active_driver(true);
     request_format({stereo != 0, sixteen != 0, frequency, buffer_size});
+    manager->request_output_device(device);
     if (!file.empty()) manager->set_active_driver_disk_writer_file(file);
     driver_wanted = enabled != 0;
     if (driver_wanted) manager->reset_active_driver();
@@ -296,4 +364,9 @@ void Audio_Config::save_settings(ConfigHandler* config) {
     config->add_property(section, "audio_driver_enabled", enabled ? 1 : 0, "if 1, start enabled, 0 start disabled");
     config->add_property(section, "audio_driver_file", manager->get_active_driver_current_file(),
                          "File this audio driver needs (if applies)");
+    const Audio_Output_Device& device = manager->get_output_device();
+    config->add_property(section, "audio_device_api", device.api,
+                         "Output device back end: alsa, pulse or jack (empty: the system default)");
+    config->add_property(section, "audio_device_name", device.name,
+                         "Output device name, as the Audio page lists it (empty: the system default)");
 }

@@ -3,6 +3,9 @@
 #include <QWidget>
 
 #include <array>
+#include <vector>
+
+#include "common/components/audio/audio_output_device.h"
 
 class ConfigHandler;
 class QCheckBox;
@@ -47,6 +50,9 @@ public slots:
     void button_reset_callback();
     void button_choose_file_callback();
     void entry_file_changed_callback(const QString& text);
+    void combo_device_changed_cbk(int index);
+    // Asks the driver which output devices there are now (loads the device module).
+    void refresh_device_list();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -69,6 +75,7 @@ private:
     static void show_in_choice(QComboBox* combo, const std::array<int, N>& options, int value);
     void start_driver();
     void update_status();
+    void update_device_choice();
 
     Sound_Driver_Manager* manager = nullptr;
     bool updating = false;
@@ -77,6 +84,12 @@ private:
     bool driver_wanted = true;
 
     QListWidget* driver_list;
+    QComboBox* device_combo;
+    QPushButton* refresh_button;
+    // The devices last listed, and what each entry of device_combo stands for: the system
+    // default first, then the listed devices, then the stored choice when it is not among them.
+    std::vector<Audio_Output_Device_Info> listed_devices;
+    std::vector<Audio_Output_Device> device_choices;
     QLineEdit* file_entry;
     QPushButton* browse_button;
     QComboBox* bits_combo;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/interface__QT/audio/mixer_effects_manager.h"
+#include "tracker/song_history.h"
 
 class Interface;
 
@@ -16,4 +17,7 @@ private:
     void timer_tick();
 
     Interface* interface;
+    // The buses and effect chains are saved with the song but not undone: every edit here
+    // only marks the song modified.
+    Song_History::Recording_Lock edit_marker;
 };

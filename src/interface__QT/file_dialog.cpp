@@ -19,18 +19,33 @@ void prepare(QFileDialog& dialog) {
 
 }  // namespace
 
-QString File_Dialog::get_open_file_name(QWidget* parent, const QString& caption, const QString& filter) {
+void File_Dialog::open_in_last_folder(QFileDialog& dialog, File_History::Kind kind) {
+    std::string folder = File_History::get_singleton_instance().get_last_folder(kind);
+    if (!folder.empty()) dialog.setDirectory(QString::fromLocal8Bit(folder.c_str()));
+}
+
+void File_Dialog::remember_folder(const QString& chosen_file, File_History::Kind kind) {
+    if (!chosen_file.isEmpty())
+        File_History::get_singleton_instance().set_last_folder_of_file(kind, chosen_file.toLocal8Bit().toStdString());
+}
+
+QString File_Dialog::get_open_file_name(QWidget* parent, const QString& caption, const QString& filter,
+                                        File_History::Kind kind) {
     QFileDialog dialog(parent, caption, QString(), filter);
     prepare(dialog);
+    open_in_last_folder(dialog, kind);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    remember_folder(dialog.selectedFiles().first(), kind);
     return dialog.selectedFiles().first();
 }
 
-QString File_Dialog::get_save_file_name(QWidget* parent, const QString& caption, const QStringList& filters) {
+QString File_Dialog::get_save_file_name(QWidget* parent, const QString& caption, const QStringList& filters,
+                                        File_History::Kind kind) {
     QFileDialog dialog(parent, caption);
     prepare(dialog);
+    open_in_last_folder(dialog, kind);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -39,5 +54,6 @@ QString File_Dialog::get_save_file_name(QWidget* parent, const QString& caption,
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
                      [&dialog](const QString& filter) { dialog.setDefaultSuffix(first_suffix(filter)); });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+    remember_folder(dialog.selectedFiles().first(), kind);
     return dialog.selectedFiles().first();
 }

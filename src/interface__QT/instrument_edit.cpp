@@ -27,6 +27,7 @@
 #include "common/interface__QT/interface_preferences.h"
 #include "common/interface__QT/property_editor.h"
 #include "common/interface__QT/property_list_editor.h"
+#include "common/interface__QT/scroll_page.h"
 #include "common/interface__QT/text_limit_delegate.h"
 #include "interface__QT/file_dialog.h"
 #include "interface__QT/instrument_list_model.h"
@@ -85,9 +86,14 @@ bool layer_names_a_sample(const Instrument::Layer& layer) {
 }  // namespace
 
 Instrument_Edit::Instrument_Edit(Interface* interface, QWidget* parent)
-    : QWidget(parent), interface(interface), tracker(interface->get_tracker()), operations(*tracker) {
+    : QWidget(parent),
+      interface(interface),
+      tracker(interface->get_tracker()),
+      operations(*tracker),
+      instrument_recorder(&tracker->history) {
     setObjectName("instruments_page");
     build();
+    connect(interface, &Interface::variables_lock_changed, this, &Instrument_Edit::sync_lock);
     connect(interface, &Interface::timer_tick, this, &Instrument_Edit::timer_callback);
     connect(interface, &Interface::song_replaced, this, [this] {
         set_selected_instrument(this->interface->get_selected_instrument());
@@ -240,9 +246,10 @@ QWidget* Instrument_Edit::build_layer_area() {
     connect(layer_group, &QButtonGroup::idClicked, this, &Instrument_Edit::layer_selected);
 
     tabs = new QTabWidget(area);
-    tabs->addTab(build_layer_tab(), tr("General"));
+    tabs->addTab(scroll_page(build_layer_tab()), tr("General"));
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++)
-        tabs->addTab(build_envelope_tab((Envelope_Kind)kind, envelope_properties[kind]), tr(ENVELOPE_TITLES[kind]));
+        tabs->addTab(scroll_page(build_envelope_tab((Envelope_Kind)kind, envelope_properties[kind])),
+                     tr(ENVELOPE_TITLES[kind]));
     layout->addWidget(tabs, 1);
     return area;
 }
@@ -333,6 +340,9 @@ void Instrument_Edit::set_selected_instrument(int index) {
 void Instrument_Edit::update_selected_instrument() {
     Instrument* current = instrument();
     Instrument::Layer* shown = layer();
+    int slot = selected_instrument;
+    instrument_recorder.set_target(QString("Instrument %1").arg(slot + 1, 2, 10, QChar('0')).toStdString(), slot,
+                                   [slot](Song_History::Step& step) { step.watch_instrument(slot); });
     updating = true;
     table_model->set_layer(shown);
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++) {
@@ -396,21 +406,21 @@ void Instrument_Edit::showEvent(QShowEvent* event) {
 // The editors keep the lock they were given; the song window gets its lock after the pages
 // are built.
 void Instrument_Edit::sync_lock() {
-    Mutex_Lock* lock = interface->get_variables_lock();
-    if (lock == bound_lock) return;
-    bound_lock = lock;
+    instrument_recorder.set_lock(interface->get_variables_lock());
+    if (editors_bound) return;
+    editors_bound = true;
     for (int kind = 0; kind < ENVELOPE_KINDS; kind++) {
-        envelope_editors[kind]->set_lock(lock);
-        envelope_properties[kind]->set_lock(lock);
+        envelope_editors[kind]->set_lock(&instrument_recorder);
+        envelope_properties[kind]->set_lock(&instrument_recorder);
     }
-    output_properties->set_lock(lock);
-    instrument_properties->set_lock(lock);
+    output_properties->set_lock(&instrument_recorder);
+    instrument_properties->set_lock(&instrument_recorder);
+    table_model->set_lock(&instrument_recorder);
 }
 
 template <class Change> void Instrument_Edit::locked(Change change) {
-    tracker->player.lock_player_variables();
+    Mutex_Lock_Guard guard(&instrument_recorder);
     change();
-    tracker->player.unlock_player_variables();
 }
 
 void Instrument_Edit::layer_selected(int index) {
@@ -495,7 +505,8 @@ void Instrument_Edit::delete_instrument_with_samples() {
 
 void Instrument_Edit::load_instrument() {
     QString file = File_Dialog::get_open_file_name(this, tr("Load Instrument"),
-                                                   QString(LOAD_FILTER) + ";;" + tr("All Files (*)"));
+                                                   QString(LOAD_FILTER) + ";;" + tr("All Files (*)"),
+                                                   File_History::INSTRUMENTS);
     if (file.size() <= 3) return;
     Loader::Error result = operations.load_instrument(file.toLocal8Bit().toStdString(), selected_instrument);
     if (result != Loader::SUCCESS) {
@@ -511,11 +522,16 @@ void Instrument_Edit::load_instrument() {
 
 void Instrument_Edit::save_instrument() {
     if (!operations.is_used(selected_instrument)) return;
-    QString file = File_Dialog::get_save_file_name(this, tr("Save Instrument"), {SAVE_FILTER});
+    QString file = File_Dialog::get_save_file_name(this, tr("Save Instrument"), {SAVE_FILTER}, File_History::INSTRUMENTS);
     if (file.isEmpty()) return;
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return;
-    if (operations.save_instrument(file.toLocal8Bit().toStdString(), selected_instrument) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving instrument!", "Ok");
+    std::string path = file.toLocal8Bit().toStdString();
+    File_Format_Manager& formats = tracker->file_format_manager;
+    if (!Message_Boxes::confirm_losses(this, file, "the instrument",
+                                       formats.get_instrument_save_losses(path.c_str(), selected_instrument)))
+        return;
+    if (operations.save_instrument(path, selected_instrument) != 0)
+        Message_Boxes::save_failed(this, "Error saving instrument!", file, formats.get_save_error());
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tracker/instrument_operations.h"
+#include "tracker/song_history.h"
 
 class Envelope_Editor;
 class Interface;
@@ -87,7 +88,9 @@ private:
     int selected_instrument = 0;
     int selected_layer = 0;
     bool updating = false;  // the controls are being set from the song, not by the user
-    Mutex_Lock* bound_lock = nullptr;
+    // Every editor of the page writes under it: each edit becomes a step on the instrument.
+    Song_History::Recording_Lock instrument_recorder;
+    bool editors_bound = false;
 
     Instrument_List_Model* list_model = nullptr;
     QTreeView* list_view = nullptr;

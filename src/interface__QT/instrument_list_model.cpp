@@ -55,7 +55,10 @@ QVariant Instrument_List_Model::headerData(int section, Qt::Orientation orientat
 bool Instrument_List_Model::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || index.column() != NAME_COLUMN || role != Qt::EditRole) return false;
     Instrument& instrument = tracker->song.instrument[index.row()];
+    Song_History::Step step(&tracker->history, "Rename instrument");
+    step.watch_instrument(index.row());
     instrument.name_prop.set(Property_Editor_String::fit_length(value.toString(), get_name_limit()));
+    step.commit();
     emit dataChanged(this->index(index.row(), 0), this->index(index.row(), COLUMN_COUNT - 1));
     return true;
 }

@@ -8,11 +8,13 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTextEdit>
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <vector>
 
 #include "interface__QT/buffers_page.h"
@@ -21,12 +23,15 @@
 #include "interface__QT/message_boxes.h"
 #include "interface__QT/order_and_defaults_editor.h"
 #include "interface__QT/orderlist_edit.h"
+#include "interface__QT/pattern_edit.h"
 #include "interface__QT/pattern_edit_widget.h"
 #include "interface__QT/sample_edit.h"
 #include "interface__QT/variables_edit.h"
+#include "tracker/file_history.h"
 #include "tracker/path_data.h"
 
 int Interface::widget_timer_interval = 20;
+bool Interface::follow_song_default = true;
 
 const char* const Interface::page_titles[PAGE_COUNT] = {
     "Patterns", "Samples", "Instruments", "Order && Defaults", "Variables", "Buffers",
@@ -92,6 +97,7 @@ private:
 
 Interface::Interface(QWidget* parent) : QTabWidget(parent) {
     setObjectName("interface");
+    tracker.editor.set_follow_song(follow_song_default);
     for (int page = 0; page < PAGE_COUNT; page++) {
         auto* widget = new QWidget;
         widget->setObjectName(PAGE_NAMES[page]);
@@ -99,6 +105,8 @@ Interface::Interface(QWidget* parent) : QTabWidget(parent) {
         addTab(widget, page_titles[page]);
         watch_keys_of(widget);
     }
+    variables_recorder.set_target("Variables", 1, [](Song_History::Step& step) { step.watch_variables(); });
+    defaults_recorder.set_target("Channel defaults", 2, [](Song_History::Step& step) { step.watch_variables(); });
     place_pattern_page();
     place_order_page();
     place_variables_page();
@@ -135,6 +143,8 @@ Interface::~Interface() {
 
 void Interface::set_locks(Mutex_Lock* variables_lock, Mutex_Lock* info_lock) {
     this->variables_lock = variables_lock;
+    variables_recorder.set_lock(variables_lock);
+    defaults_recorder.set_lock(variables_lock);
     tracker.player.set_variables_lock(variables_lock);
     tracker.player.set_info_lock(info_lock);
     tracker.file_format_manager.set_song_lock(variables_lock);
@@ -151,6 +161,7 @@ void Interface::place_pattern_page() {
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_tracker(&tracker); });
     connect(this, &Interface::patterns_changed, page, &Pattern_Edit_Widget::refresh);
     connect(this, &Interface::orders_changed, page, &Pattern_Edit_Widget::refresh);
+    connect(page->get_pattern_edit(), &Pattern_Edit::note_played_signal, this, &Interface::hint_if_silent);
 }
 
 void Interface::place_order_page() {
@@ -158,13 +169,18 @@ void Interface::place_order_page() {
     page->set_song(&tracker.song);
     page->set_editor(&tracker.editor);
     set_page_widget(PAGE_ORDERS, page);
-    connect(this, &Interface::variables_lock_changed, page, &Order_And_Defaults_Editor::set_variables_lock);
+    connect(this, &Interface::variables_lock_changed, page, [this, page](Mutex_Lock* lock) {
+        page->set_variables_lock(lock);
+        page->get_defaults()->set_lock(&defaults_recorder);
+    });
+    page->get_defaults()->set_lock(&defaults_recorder);
     connect(this, &Interface::timer_tick, page, [this, page] {
         page->timer_callback();
         bool song_playing = play_status.play_mode == Player_Data::PLAY_SONG;
         page->get_orderlist()->set_current_playing_order(song_playing ? play_status.order : -1);
     });
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(this, &Interface::variables_changed, page, [this, page] { page->set_song(&tracker.song); });
     connect(this, &Interface::orders_changed, page->get_orderlist(), qOverload<>(&QWidget::update));
 }
 
@@ -172,8 +188,11 @@ void Interface::place_variables_page() {
     auto* page = new Variables_Edit;
     page->set_song(&tracker.song);
     set_page_widget(PAGE_VARIABLES, page);
-    connect(this, &Interface::variables_lock_changed, page, &Variables_Edit::set_variables_lock);
+    connect(this, &Interface::variables_lock_changed, page,
+            [this, page] { page->set_variables_lock(&variables_recorder); });
+    page->set_variables_lock(&variables_recorder);
     connect(this, &Interface::song_replaced, page, [this, page] { page->set_song(&tracker.song); });
+    connect(this, &Interface::variables_changed, page, [this, page] { page->set_song(&tracker.song); });
     connect(page, &Variables_Edit::song_name_changed, this, &Interface::song_name_changed);
     connect(page, &Variables_Edit::row_hilights_changed, this, &Interface::patterns_changed);
     connect(page, &Variables_Edit::update_instrument_list_needed, this, &Interface::instruments_changed);
@@ -209,7 +228,20 @@ QString Interface::get_song_name() const {
     const std::string& name = tracker.song.variables.name;
     if (!name.empty()) return QString::fromStdString(name);
     if (!song_path.isEmpty()) return QFileInfo(song_path).fileName();
+    if (!loaded_from.isEmpty()) return QFileInfo(loaded_from).fileName();
     return "New Song";
+}
+
+QString Interface::silent_instrument_text(int instrument) {
+    return QString("Instrument %1 has no sample: load one on the Samples page, F3")
+        .arg(instrument + 1, 2, 10, QChar('0'));
+}
+
+bool Interface::hint_if_silent(int instrument) {
+    if (instrument < 0 || instrument >= Song::MAX_INSTRUMENTS || tracker.song.instrument_plays_a_sample(instrument))
+        return false;
+    emit status_hint(silent_instrument_text(instrument));
+    return true;
 }
 
 void Interface::set_selected_sample(int sample) {
@@ -229,10 +261,45 @@ template <class Change> void Interface::locked(Change change) {
 // Files
 
 Loader::Error Interface::open_song(const QString& path) {
-    song_path = path;
     stop_song();
-    Loader::Error result = tracker.file_format_manager.load_module(path.toLocal8Bit().constData());
-    // Whatever the loader left in the song, every page shows it from now on.
+    QByteArray file = path.toLocal8Bit();
+    File_Format_Manager& formats = tracker.file_format_manager;
+    Loader::Error result = formats.load_module(file.constData());
+    if (result != Loader::SUCCESS) {
+        // The song is as it was: the failed file becomes nothing Save could write to.
+        int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
+        QString text = Loader::error_string[index];
+        std::string why = File_Reader::why_unreadable(file.constData());
+        if (result == Loader::FILE_CANNOT_OPEN && !why.empty())
+            text += "\n" + path + ": " + QString::fromLocal8Bit(why.c_str());
+        Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", text, "Ok :(");
+        return result;
+    }
+    selected_instrument = 0;
+    selected_sample = 0;
+    tracker.player.play_stop();
+    const std::vector<std::string>& missing = formats.get_load_warnings();
+    song_path = missing.empty() ? path : QString();
+    loaded_from = missing.empty() ? QString() : path;
+    song_file_stamp = missing.empty() ? File_Stamp::of(file.constData()) : File_Stamp();
+    if (!missing.empty()) tracker.song.variables.filename.clear();
+    tracker.history.clear();
+    // Nothing on disk holds a partly loaded song whole.
+    if (!missing.empty()) tracker.history.mark_modified();
+    emit song_replaced();
+    check_history();
+    if (!missing.empty())
+        Message_Boxes::tell(this, QMessageBox::Warning, "Incomplete Song",
+                            QString("\"%1\" did not load completely:\n\n%2\nSaving asks for a new name, so the "
+                                    "original file stays as it is.")
+                                .arg(QFileInfo(path).fileName(), Message_Boxes::bullet_list(missing)),
+                            "Ok");
+    return result;
+}
+
+bool Interface::restore_autosave(const std::string& file, const Autosave_Folder::Record& record) {
+    stop_song();
+    Loader::Error result = tracker.file_format_manager.load_module(file.c_str());
     selected_instrument = 0;
     selected_sample = 0;
     tracker.player.play_stop();
@@ -240,8 +307,35 @@ Loader::Error Interface::open_song(const QString& path) {
     if (result != Loader::SUCCESS) {
         int index = result >= 0 && result < 6 ? result : Loader::FILE_ERROR;
         Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Song", Loader::error_string[index], "Ok :(");
+        return false;
     }
-    return result;
+    song_path = QString::fromStdString(record.original_path);
+    tracker.song.variables.filename = record.original_path;
+    song_file_stamp = record.original_stamp;
+    // Nothing of it is saved where the musician keeps it yet.
+    tracker.history.clear();
+    tracker.history.mark_modified();
+    check_history();
+    emit song_name_changed();
+    return true;
+}
+
+void Interface::set_autosave_place(Autosave_Folder* folder, Autosave_Worker* worker) {
+    autosave.set_place(folder, worker);
+}
+
+Autosave_Folder::Record Interface::get_autosave_record() const {
+    Autosave_Folder::Record record;
+    record.original_path = song_path.toStdString();
+    record.song_name = get_song_name().toStdString();
+    record.time = (long long)std::time(nullptr);
+    record.original_stamp = song_file_stamp;
+    return record;
+}
+
+bool Interface::autosave_if_changed() {
+    if (!autosave.is_on()) return false;
+    return autosave.save_if_changed(tracker, variables_lock, get_autosave_record());
 }
 
 namespace {
@@ -258,12 +352,17 @@ bool is_song_format_we_write(const QString& path) {
 int Interface::save_song() {
     if (song_path.isEmpty() || !Path_Data::file_exists(song_path.toStdString()) || !is_song_format_we_write(song_path))
         return save_song_as();
-    if (tracker.file_format_manager.save_module(song_path.toLocal8Bit().constData()) != 0) {
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
+    // Another program's changes are not written over without asking (Enter keeps them).
+    if (File_Stamp::of(song_path.toLocal8Bit().constData()) != song_file_stamp &&
+        !Message_Boxes::ask(this, QMessageBox::Warning, "Changed on Disk",
+                            QString("\"%1\" was changed on disk by another program since it was loaded or "
+                                    "saved.\nOverwrite it?")
+                                .arg(QFileInfo(song_path).fileName()),
+                            "Save", "Cancel", false))
         return -1;
-    }
-    return 0;
+    return write_song(song_path);
 }
+
 
 int Interface::save_song_as() {
     QString file = File_Dialog::get_save_file_name(
@@ -272,11 +371,25 @@ int Interface::save_song_as() {
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return -1;
-    if (tracker.file_format_manager.save_module(file.toLocal8Bit().constData()) != 0) {
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving song!", "Ok");
+    return write_song(file);
+}
+
+int Interface::write_song(const QString& path) {
+    QByteArray file = path.toLocal8Bit();
+    File_Format_Manager& formats = tracker.file_format_manager;
+    if (!Message_Boxes::confirm_losses(this, path, "the song", formats.get_save_losses(file.constData()))) return -1;
+    if (formats.save_module(file.constData()) != 0) {
+        Message_Boxes::save_failed(this, "Error saving song!", path, formats.get_save_error());
         return -1;
     }
-    song_path = file;
+    song_path = path;
+    loaded_from.clear();
+    song_file_stamp = File_Stamp::of(file.constData());
+    tracker.history.mark_saved();
+    // Saved where the musician chose: nothing is left to recover.
+    autosave.discard();
+    check_history();
+    File_History::get_singleton_instance().add_recent_song(song_path.toLocal8Bit().toStdString());
     return 0;
 }
 
@@ -321,7 +434,37 @@ void Interface::perform_pattern_action(int action) {
 
 void Interface::undo_last_action() {
     tracker.editor.undo_index(0);
-    emit patterns_changed();
+    check_history();
+}
+
+void Interface::undo() {
+    tracker.editor.undo();
+    check_history();
+}
+
+void Interface::redo() {
+    tracker.editor.redo();
+    check_history();
+}
+
+void Interface::history_applied(int parts) {
+    if (parts & Song_History::PART_PATTERNS) emit patterns_changed();
+    if (parts & Song_History::PART_ORDERS) emit orders_changed();
+    if (parts & Song_History::PART_VARIABLES) {
+        emit variables_changed();
+        emit song_name_changed();
+        emit patterns_changed();  // row highlights
+    }
+    if (parts & Song_History::PART_SAMPLES) emit samples_changed();
+    if (parts & Song_History::PART_INSTRUMENTS) emit instruments_changed();
+}
+
+void Interface::check_history() {
+    if (int parts = tracker.history.take_applied_parts()) history_applied(parts);
+    bool modified = tracker.history.is_modified();
+    if (modified == shown_modified) return;
+    shown_modified = modified;
+    emit modified_changed(modified);
 }
 
 void Interface::volume_amplifier() {
@@ -340,6 +483,8 @@ void Interface::volume_amplifier() {
 void Interface::clear_all_patterns() {
     if (!Message_Boxes::confirm(this, "This will erase all the patterns!.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear ALL Patterns");
+    step.watch_patterns(0, Song::MAX_PATTERNS - 1);
     locked([this] { tracker.song.clear_all_patterns(); });
     emit patterns_changed();
 }
@@ -347,6 +492,8 @@ void Interface::clear_all_patterns() {
 void Interface::clear_orderlist() {
     if (!Message_Boxes::confirm(this, "This will erase the Order List!.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear Orderlist");
+    step.watch_orders();
     locked([this] { tracker.song.clear_all_orders(); });
     emit orders_changed();
 }
@@ -361,8 +508,10 @@ void Interface::sample_load() { sample_edit->load_sample(); }
 void Interface::sample_save() { sample_edit->save_sample(); }
 
 void Interface::sample_make_instrument() {
-    if (!Message_Boxes::confirm(this, "This will create a new instrument ouf ot this sample.\nAre you sure?")) return;
+    if (!Message_Boxes::confirm(this, "This will create a new instrument out of this sample.\nAre you sure?")) return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Make instrument");
+    step.watch_all_instruments();
     locked([this] { tracker.song.make_instrument_out_of_sample(selected_sample); });
     emit instruments_changed();
 }
@@ -371,12 +520,16 @@ void Interface::sample_clear_unused() {
     if (!Message_Boxes::confirm(this, "This will erase all the samples unused within the song.\nAre you sure?"))
         return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Clear unused samples");
+    step.watch_all_samples();
     locked([this] { tracker.song.clear_unused_samples(); });
     emit samples_changed();
 }
 
 void Interface::sample_clear_default_pannings() {
     if (!Message_Boxes::confirm(this, "This will erase ALL default pannings.\nAre you sure?")) return;
+    Song_History::Step step(&tracker.history, "Clear default sample pannings");
+    for (int slot = 0; slot < Song::MAX_SAMPLES; slot++) step.watch_sample_settings(slot);
     locked([this] { tracker.song.clear_default_sample_pannings(); });
     emit samples_changed();
 }
@@ -408,6 +561,8 @@ void Interface::instrument_recreate_all() {
             this, "This will erase ALL the instruments and\ncreate them from their respective samples.\nAre you sure?"))
         return;
     stop_song();
+    Song_History::Step step(&tracker.history, "Recreate all instruments");
+    step.watch_all_instruments();
     locked([this] { tracker.song.recreate_all_instruments(); });
     emit instruments_changed();
 }
@@ -416,6 +571,8 @@ void Interface::instrument_clear_default_pannings() {
     if (!Message_Boxes::confirm(
             this, "This will clear the default pannings on all instruments and layers\nAre you sure?"))
         return;
+    Song_History::Step step(&tracker.history, "Clear default instrument pannings");
+    step.watch_all_instruments();
     locked([this] { tracker.song.clear_default_instrument_pannings(); });
     emit instruments_changed();
 }
@@ -425,6 +582,7 @@ void Interface::instrument_clear_default_pannings() {
 void Interface::timer_callback() {
     tracker.player.get_voice_status_info(voice_status);
     tracker.player.get_play_status(play_status);
+    check_history();
     emit timer_tick();
 }
 
@@ -501,6 +659,7 @@ bool Interface::key_pressed(QKeyEvent* event) {
         keyboard.sample_press_key(note);
         live_notes.hold(event->key(), LIVE_SAMPLE, note);
     } else {
+        hint_if_silent(selected_instrument);
         keyboard.instrument_set(selected_instrument);
         keyboard.instrument_press_key(note, LIVE_NOTE_VOLUME);
         live_notes.hold(event->key(), LIVE_INSTRUMENT, note);

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "interface__QT/held_notes.h"
+#include "tracker/autosave_folder.h"
+#include "tracker/song_autosave.h"
 #include "tracker/tracker_instance.h"
+#include "trackercore/file_stamp.h"
 
 class Instrument_Edit;
 class Mutex_Lock;
@@ -24,6 +27,8 @@ public:
 
     // The refresh interval of every song window, in milliseconds ("repaint_interval").
     static int widget_timer_interval;
+    // Whether a new song window's pattern view follows the playing song ("follow_song").
+    static bool follow_song_default;
     static constexpr int LIVE_NOTE_VOLUME = 64;
 
     // A key of the whole song window. The window handles keys by looking them up here and
@@ -56,12 +61,30 @@ public:
 
     // The song's name; its file's name or "New Song" while it has none.
     QString get_song_name() const;
+    // Where Save writes; empty for a new song and for one that did not load whole.
     const QString& get_song_path() const { return song_path; }
 
-    // Files. Load failures and save failures are reported in a box.
+    // Files. Load failures and save failures are reported in a box. A failed load changes
+    // nothing; a file that loads only in part says what is missing and leaves the song without
+    // a path, so that saving asks for a name and never overwrites the damaged original.
     Loader::Error open_song(const QString& path);
+    // Before writing, these ask when the file changed on disk since it was loaded or saved,
+    // and when the chosen format cannot hold everything the song has.
     int save_song();
     int save_song_as();
+    // The song file as it was when loaded or last saved here; unknown without one.
+    const File_Stamp& get_disk_stamp() const { return song_file_stamp; }
+
+    // Autosave: where it goes (null folder or worker: off), and one round of it.
+    void set_autosave_place(Autosave_Folder* folder, Autosave_Worker* worker);
+    bool autosave_if_changed();
+    Song_Autosave& get_autosave() { return autosave; }
+    // What the side record says about the song now.
+    Autosave_Folder::Record get_autosave_record() const;
+    // Opens an autosave an earlier run left behind: the song comes back modified, with the path
+    // (and the file's stamp) it had, so Save writes where the musician expects. False, with the
+    // loader's error shown, when it cannot be read.
+    bool restore_autosave(const std::string& file, const Autosave_Folder::Record& record);
 
     // Play control.
     void play_song();
@@ -72,6 +95,11 @@ public:
     void play_from_cursor();
     void play_next_order();
     void play_previous_order();
+
+    // The "Edit" menu, on every page: the song's history.
+    void undo();
+    void redo();
+    bool is_modified() const { return tracker.history.is_modified(); }
 
     // The "Pattern" menu.
     void perform_pattern_action(int action);  // an Editor::Pattern_Actions value
@@ -118,6 +146,11 @@ public:
 
     void update_pattern_editor() { emit patterns_changed(); }
 
+    // Why a note on this instrument is silent ("Instrument 03 has no sample: ...").
+    static QString silent_instrument_text(int instrument);
+    // Says so when a note on the instrument would be silent; true when it did.
+    bool hint_if_silent(int instrument);
+
     // What the song window's clock does every interval: read the player's published state
     // and let the pages refresh from it.
     void timer_callback();
@@ -135,6 +168,12 @@ signals:
     void variables_lock_changed(Mutex_Lock* lock);
     // The song's name was edited: the window takes it as its caption.
     void song_name_changed();
+    // Undo or redo changed the song variables or the channel defaults.
+    void variables_changed();
+    // The song came to differ from its file, or back.
+    void modified_changed(bool modified);
+    // A word for the song window's status bar.
+    void status_hint(const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -152,6 +191,10 @@ private:
     void place_variables_page();
     // Runs a change the audio thread could see under the variables lock.
     template <class Change> void locked(Change change);
+    int write_song(const QString& path);
+    // The pages show what undo or redo changed; the window shows whether the song is modified.
+    void history_applied(int parts);
+    void check_history();
 
     Tracker_Instance tracker;
     Held_Notes live_notes;
@@ -159,7 +202,14 @@ private:
     Sample_Edit* sample_edit = nullptr;
     Instrument_Edit* instrument_edit = nullptr;
     Mutex_Lock* variables_lock = nullptr;
+    // What the variables and channel-defaults editors change is recorded in the history.
+    Song_History::Recording_Lock variables_recorder{&tracker.history};
+    Song_History::Recording_Lock defaults_recorder{&tracker.history};
+    bool shown_modified = false;
     QString song_path;
+    File_Stamp song_file_stamp;  // the song's file as this window last read or wrote it
+    QString loaded_from;         // a file that did not load whole: it names the window only
+    Song_Autosave autosave;
     int selected_sample = 0;
     int selected_instrument = 0;
     Player_Data::Play_Status play_status;

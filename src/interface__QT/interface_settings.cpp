@@ -11,6 +11,7 @@
 
 #include "common/interface__QT/interface_preferences.h"
 #include "interface__QT/interface.h"
+#include "interface__QT/mdi_main_window.h"
 #include "tracker/config_handler.h"
 
 namespace {
@@ -52,7 +53,8 @@ void write_font(ConfigHandler* config, const std::string& prefix, const QFont& f
 Interface_Settings::Interface_Settings(QWidget* parent)
     : QWidget(parent), repaint_interval(new QSpinBox(this)),
       backing_store(new QCheckBox(tr("Draw the pattern view off-screen first (backing store)"), this)),
-      pattern_font(new QPushButton(this)), orderlist_font(new QPushButton(this)) {
+      follow_song(new QCheckBox(tr("New song windows follow the playing song"), this)),
+      pattern_font(new QPushButton(this)), orderlist_font(new QPushButton(this)), autosave_minutes(new QSpinBox(this)) {
     repaint_interval->setRange(MIN_REPAINT_INTERVAL, MAX_REPAINT_INTERVAL);
     repaint_interval->setSuffix(tr(" ms"));
     repaint_interval->setToolTip(tr("How often the song windows show the playing position"));
@@ -65,6 +67,11 @@ Interface_Settings::Interface_Settings(QWidget* parent)
     drawing_form->addRow(interval_label, repaint_interval);
     drawing_form->addRow(backing_store);
 
+    auto* editing = new QGroupBox(tr("Song Windows"), this);
+    auto* editing_layout = new QVBoxLayout(editing);
+    follow_song->setToolTip(tr("The pattern view shows the playing row (Pattern, Toggle Cursor Follows Song)"));
+    editing_layout->addWidget(follow_song);
+
     auto* fonts = new QGroupBox(tr("Fonts"), this);
     auto* fonts_form = new QFormLayout(fonts);
     auto* pattern_label = new QLabel(tr("Pattern editor:"), fonts);
@@ -74,15 +81,30 @@ Interface_Settings::Interface_Settings(QWidget* parent)
     orderlist_label->setBuddy(orderlist_font);
     fonts_form->addRow(orderlist_label, orderlist_font);
 
+    autosave_minutes->setRange(0, MAX_AUTOSAVE_MINUTES);
+    autosave_minutes->setSuffix(tr(" min"));
+    autosave_minutes->setSpecialValueText(tr("Off"));
+    autosave_minutes->setToolTip(tr("How often songs with unsaved changes are kept in a copy that survives a crash"));
+    auto* safety = new QGroupBox(tr("Autosave"), this);
+    auto* safety_form = new QFormLayout(safety);
+    safety_form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    auto* autosave_label = new QLabel(tr("Autosave every:"), safety);
+    autosave_label->setBuddy(autosave_minutes);
+    safety_form->addRow(autosave_label, autosave_minutes);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(drawing);
+    layout->addWidget(editing);
     layout->addWidget(fonts);
+    layout->addWidget(safety);
     layout->addStretch(1);
 
     connect(repaint_interval, &QSpinBox::valueChanged, this, &Interface_Settings::repaint_interval_edited);
     connect(backing_store, &QCheckBox::toggled, this, &Interface_Settings::backing_store_toggled);
+    connect(follow_song, &QCheckBox::toggled, this, &Interface_Settings::follow_song_toggled);
     connect(pattern_font, &QPushButton::clicked, this, &Interface_Settings::choose_pattern_font);
     connect(orderlist_font, &QPushButton::clicked, this, &Interface_Settings::choose_orderlist_font);
+    connect(autosave_minutes, &QSpinBox::valueChanged, this, &Interface_Settings::autosave_minutes_edited);
     connect(&Interface_Preferences::get_singleton_instance(), &Interface_Preferences::changed, this,
             &Interface_Settings::refresh);
     refresh();
@@ -93,10 +115,12 @@ void Interface_Settings::refresh() {
     updating = true;
     repaint_interval->setValue(Interface::widget_timer_interval);
     backing_store->setChecked(preferences.get_use_backing_store());
+    follow_song->setChecked(Interface::follow_song_default);
     pattern_font->setText(font_text(preferences.get_pattern_edit_font()));
     pattern_font->setFont(preferences.get_pattern_edit_font());
     orderlist_font->setText(font_text(preferences.get_orderlist_font()));
     orderlist_font->setFont(preferences.get_orderlist_font());
+    autosave_minutes->setValue(MDI_Main_Window::autosave_minutes);
     updating = false;
 }
 
@@ -111,9 +135,20 @@ void Interface_Settings::repaint_interval_edited(int milliseconds) {
     set_repaint_interval(milliseconds);
 }
 
+void Interface_Settings::autosave_minutes_edited(int minutes) {
+    if (updating) return;
+    // The main window's clock picks the new interval up.
+    MDI_Main_Window::autosave_minutes = minutes;
+}
+
 void Interface_Settings::backing_store_toggled(bool checked) {
     if (updating) return;
     Interface_Preferences::get_singleton_instance().set_use_backing_store(checked);
+}
+
+void Interface_Settings::follow_song_toggled(bool checked) {
+    if (updating) return;
+    Interface::follow_song_default = checked;
 }
 
 void Interface_Settings::choose_pattern_font() {
@@ -137,6 +172,12 @@ void Interface_Settings::load_settings(ConfigHandler* config) {
     int use_backing_store = preferences.get_use_backing_store() ? 1 : 0;
     if (config->read_int_property(SETTINGS_SECTION, "use_backing_store", 0, 1, &use_backing_store))
         preferences.set_use_backing_store(use_backing_store != 0);
+    int follow = Interface::follow_song_default ? 1 : 0;
+    if (config->read_int_property(SETTINGS_SECTION, "follow_song", 0, 1, &follow))
+        Interface::follow_song_default = follow != 0;
+    int minutes = MDI_Main_Window::autosave_minutes;
+    if (config->read_int_property(SETTINGS_SECTION, "autosave_minutes", 0, MAX_AUTOSAVE_MINUTES, &minutes))
+        MDI_Main_Window::autosave_minutes = minutes;
     QFont font = preferences.get_pattern_edit_font();
     read_font(config, "pattern_edit_font", &font);
     preferences.set_pattern_edit_font(font);
@@ -151,6 +192,10 @@ void Interface_Settings::save_settings(ConfigHandler* config) {
     config->add_section(SETTINGS_SECTION);
     config->add_property(SETTINGS_SECTION, "repaint_interval", Interface::widget_timer_interval, "");
     config->add_property(SETTINGS_SECTION, "use_backing_store", preferences.get_use_backing_store() ? 1 : 0, "");
+    config->add_property(SETTINGS_SECTION, "follow_song", Interface::follow_song_default ? 1 : 0,
+                         "1: new song windows follow the playing song");
+    config->add_property(SETTINGS_SECTION, "autosave_minutes", MDI_Main_Window::autosave_minutes,
+                         "minutes between autosaves of songs with unsaved changes, 0 off");
     write_font(config, "pattern_edit_font", preferences.get_pattern_edit_font());
     write_font(config, "orderlist_font", preferences.get_orderlist_font());
 }

@@ -3,10 +3,12 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdlib>
 
 #include "common/components/audio/sound_driver_manager.h"
 #include "interface__QT/mdi_main_window.h"
 #include "interface__QT/settings_window.h"
+#include "tracker/autosave_folder.h"
 #include "tracker/program_entry.h"
 
 namespace {
@@ -31,7 +33,11 @@ int main(int argc, char** argv) {
     hooks.open_song = [&](const std::string& path) { window->open_song(QString::fromLocal8Bit(path.c_str())); };
     hooks.load_settings = [&](ConfigHandler* config) { window->get_settings_window()->load_settings(config); };
     hooks.save_settings = [&](ConfigHandler* config) { window->get_settings_window()->save_settings(config); };
-    hooks.show_main_window = [&] { window->show(); };
+    hooks.show_main_window = [&] {
+        window->show();
+        // Once the event loop runs: the window is drawn before the question comes up.
+        QTimer::singleShot(0, window, &MDI_Main_Window::offer_recovery);
+    };
     hooks.run_event_loop = [&] { return application->exec(); };
     Program_Entry entry(hooks);
 
@@ -52,5 +58,8 @@ int main(int argc, char** argv) {
     window = &main_window;
     main_window.set_sound_driver_manager(&driver_manager);
     main_window.set_info_lock(entry.get_info_lock());
+    main_window.start_autosave(Autosave_Folder::default_path());
+    // Seconds instead of the stored minutes, for tests that cannot wait minutes.
+    if (const char* seconds = std::getenv("WENDMOOR_AUTOSAVE_SECONDS")) main_window.set_autosave_seconds(std::atoi(seconds));
     return entry.run(argc, argv);
 }

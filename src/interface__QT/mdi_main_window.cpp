@@ -2,17 +2,25 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
+
+#include <algorithm>
+#include <vector>
 
 #include "common/components/audio/sound_driver_manager.h"
 #include "common/components/data/audio_thread_log.h"
@@ -25,9 +33,13 @@
 #include "interface__QT/pattern_edit.h"
 #include "interface__QT/sample_edit.h"
 #include "interface__QT/settings_window.h"
+#include "tracker/autosave_folder.h"
+#include "tracker/autosave_worker.h"
+#include "tracker/file_history.h"
 #include "tracker/keyboard_input.h"
 
 int MDI_Main_Window::widget_timer_interval = 50;
+int MDI_Main_Window::autosave_minutes = MDI_Main_Window::DEFAULT_AUTOSAVE_MINUTES;
 
 namespace {
 
@@ -53,6 +65,18 @@ QKeySequence window_key(const QString& caption) {
     return {};
 }
 
+// The least a main window should have for a song window to show its pages whole.
+constexpr QSize COMFORTABLE_SIZE(1000, 700);
+
+// A file menu entry for a path: "&1 name  (folder)"; ampersands in names are shown as such.
+QString recent_song_text(int index, const QString& path) {
+    QFileInfo file(path);
+    QString number = index < 9 ? QString("&%1").arg(index + 1) : QString("1&0");
+    QString name = file.fileName().replace('&', "&&");
+    QString folder = QDir::toNativeSeparators(file.path()).replace('&', "&&");
+    return QString("%1 %2  (%3)").arg(number, name, folder);
+}
+
 }  // namespace
 
 MDI_Main_Window::MDI_Main_Window(QWidget* parent)
@@ -72,10 +96,24 @@ MDI_Main_Window::MDI_Main_Window(QWidget* parent)
     driver_status->setVisible(false);
     statusBar()->addPermanentWidget(driver_status);
     connect(workspace, &QMdiArea::subWindowActivated, this, [this] { update_menus_for_page(); });
+    workspace->viewport()->installEventFilter(this);
     connect(&timer, &QTimer::timeout, this, &MDI_Main_Window::timer_callback);
+    connect(&autosave_timer, &QTimer::timeout, this, [this] { autosave_now(); });
     timer.start(widget_timer_interval);
     update_menus_for_page();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) resize(screen->availableSize() * 3 / 4);
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        // Three quarters of a large screen; all of a small one (or one scaled up), where a
+        // quarter less would not leave a song window room for its pages. Maximized, the
+        // window manager fits its frame in too; without one the size is what counts.
+        QRect available = screen->availableGeometry();
+        QSize size = available.size() * 3 / 4;
+        bool small = size.width() < COMFORTABLE_SIZE.width() || size.height() < COMFORTABLE_SIZE.height();
+        if (small) size = available.size();
+        resize(size);
+        move(available.topLeft() + QPoint((available.width() - size.width()) / 2,
+                                          (available.height() - size.height()) / 2));
+        if (small) setWindowState(Qt::WindowMaximized);
+    }
 }
 
 MDI_Main_Window::~MDI_Main_Window() {
@@ -97,26 +135,97 @@ void MDI_Main_Window::set_sound_driver_manager(Sound_Driver_Manager* manager) {
 // Song windows
 
 MDI_Sub_Window* MDI_Main_Window::new_doc() {
-    auto* song_window = new MDI_Sub_Window;
-    song_window->set_info_lock(info_lock);
-    song_window->set_sound_driver_manager(sound_driver_manager);
-    QMdiSubWindow* frame = workspace->addSubWindow(song_window);
-    // A window just shown may not have laid out its workspace yet.
-    if (layout()) layout()->activate();
-    QSize area = workspace->viewport()->size();
-    // The first song fills the workspace; later ones leave room to see the others behind.
-    if (workspace->subWindowList().size() > 1) area = area * 9 / 10;
-    frame->resize(area.expandedTo(QSize(640, 420)));
-    song_window->show();
-    workspace->setActiveSubWindow(frame);
-    update_menus_for_page();
+    MDI_Sub_Window* song_window = create_song_window();
+    show_song_window(song_window);
     return song_window;
 }
 
+MDI_Sub_Window* MDI_Main_Window::create_song_window() {
+    auto* song_window = new MDI_Sub_Window;
+    song_window->set_info_lock(info_lock);
+    song_window->set_sound_driver_manager(sound_driver_manager);
+    song_window->get_interface()->set_autosave_place(autosave_folder.get(), autosave_worker.get());
+    QMdiSubWindow* frame = workspace->addSubWindow(song_window);
+    // A window just shown may not have laid out its workspace yet.
+    if (layout()) layout()->activate();
+    int step = frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, frame);
+    frame->setGeometry(song_window_geometry(workspace->viewport()->size(), workspace->subWindowList().size() - 1,
+                                            std::max(step, 8), frame->minimumSizeHint()));
+    return song_window;
+}
+
+void MDI_Main_Window::show_song_window(MDI_Sub_Window* song_window) {
+    QMdiSubWindow* frame = qobject_cast<QMdiSubWindow*>(song_window->parentWidget());
+    song_window->show();
+    if (frame) workspace->setActiveSubWindow(frame);
+    // The keys go to the pattern view at once: a new song is typed into.
+    song_window->get_interface()->set_current_page(Interface::PAGE_PATTERNS);
+    update_menus_for_page();
+}
+
+QRect MDI_Main_Window::song_window_geometry(const QSize& workspace, int open_windows, int step, const QSize& minimum) {
+    // The first song fills the workspace; later ones cascade, each leaving room to see the
+    // title bars of those behind, and start over at the top left after CASCADE_STEPS.
+    QSize size = workspace;
+    int offset = 0;
+    if (open_windows > 0) {
+        step = std::min(step, std::min(workspace.width(), workspace.height()) / (4 * CASCADE_STEPS));
+        size -= QSize(CASCADE_STEPS * step, CASCADE_STEPS * step);
+        offset = open_windows % (CASCADE_STEPS + 1) * step;
+    }
+    size = size.expandedTo(minimum);
+    // A workspace too small for the window's least size: it starts at the top left, so
+    // that at least its title bar and controls there can be reached.
+    int x = std::clamp(offset, 0, std::max(0, workspace.width() - size.width()));
+    int y = std::clamp(offset, 0, std::max(0, workspace.height() - size.height()));
+    return QRect(QPoint(x, y), size);
+}
+
+bool MDI_Main_Window::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == workspace->viewport() && event->type() == QEvent::Resize) fit_song_windows();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MDI_Main_Window::fit_song_windows() {
+    const QSize area = workspace->viewport()->size();
+    for (QMdiSubWindow* frame : workspace->subWindowList()) {
+        if (frame->isMaximized() || frame->isMinimized()) continue;
+        QRect now = frame->geometry();
+        if (QRect(QPoint(0, 0), area).contains(now)) continue;
+        QSize size = now.size().boundedTo(area).expandedTo(frame->minimumSizeHint());
+        int x = std::clamp(now.x(), 0, std::max(0, area.width() - size.width()));
+        int y = std::clamp(now.y(), 0, std::max(0, area.height() - size.height()));
+        frame->setGeometry(QRect(QPoint(x, y), size));
+    }
+}
+
+MDI_Sub_Window* MDI_Main_Window::find_song_window(const QString& path) const {
+    QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty()) return nullptr;
+    for (MDI_Sub_Window* song_window : get_song_windows()) {
+        const QString& song_path = song_window->get_interface()->get_song_path();
+        if (!song_path.isEmpty() && QFileInfo(song_path).canonicalFilePath() == canonical) return song_window;
+    }
+    return nullptr;
+}
+
 MDI_Sub_Window* MDI_Main_Window::open_song(const QString& path) {
-    MDI_Sub_Window* song_window = new_doc();
-    song_window->open_song(path);
+    if (MDI_Sub_Window* open = find_song_window(path)) {
+        for (QMdiSubWindow* frame : workspace->subWindowList())
+            if (frame->widget() == open) workspace->setActiveSubWindow(frame);
+        statusBar()->showMessage(QString("%1 is open already").arg(QFileInfo(path).fileName()), 4000);
+        return open;
+    }
+    // Shown only once the song is in it: a file that does not load leaves no window behind.
+    MDI_Sub_Window* song_window = create_song_window();
+    if (song_window->open_song(path) != Loader::SUCCESS) {
+        delete song_window->parentWidget();
+        update_menus_for_page();
+        return nullptr;
+    }
+    File_History::get_singleton_instance().add_recent_song(path.toLocal8Bit().toStdString());
     song_window->get_interface()->stop_song();
+    show_song_window(song_window);
     return song_window;
 }
 
@@ -138,7 +247,7 @@ template <class Command> void MDI_Main_Window::on_active(Command command) {
 }
 
 void MDI_Main_Window::load() {
-    QString path = File_Dialog::get_open_file_name(this, "Load Song", SONG_FILTER);
+    QString path = File_Dialog::get_open_file_name(this, "Load Song", SONG_FILTER, File_History::SONGS);
     if (path.isEmpty()) {
         statusBar()->showMessage("Loading aborted", 2000);
         return;
@@ -170,14 +279,114 @@ void MDI_Main_Window::show_keys() {
 }
 
 void MDI_Main_Window::closeEvent(QCloseEvent* event) {
-    // Every song window asks first; one "No" keeps the program running.
-    workspace->closeAllSubWindows();
+    // Each song window with changes asks in turn; a "Cancel" stops there and keeps the program running.
+    for (QMdiSubWindow* frame : workspace->subWindowList()) {
+        if (!frame->close()) {
+            event->ignore();
+            return;
+        }
+    }
     if (!workspace->subWindowList().isEmpty()) {
         event->ignore();
         return;
     }
     settings_window->close();
     event->accept();
+}
+
+// Autosave and recovery
+
+void MDI_Main_Window::start_autosave(const std::string& folder) {
+    autosave_worker.reset();
+    autosave_folder = std::make_unique<Autosave_Folder>(folder);
+    autosave_worker = std::make_unique<Autosave_Worker>();
+    for (MDI_Sub_Window* song_window : get_song_windows())
+        song_window->get_interface()->set_autosave_place(autosave_folder.get(), autosave_worker.get());
+    update_autosave_timer();
+}
+
+void MDI_Main_Window::set_autosave_seconds(int seconds) {
+    autosave_seconds = std::max(0, seconds);
+    update_autosave_timer();
+}
+
+void MDI_Main_Window::update_autosave_timer() {
+    int interval = autosave_seconds > 0 ? autosave_seconds * 1000 : std::max(0, autosave_minutes) * 60 * 1000;
+    if (!autosave_folder) interval = 0;
+    if (interval == autosave_interval_ms) return;
+    autosave_interval_ms = interval;
+    if (interval > 0)
+        autosave_timer.start(interval);
+    else
+        autosave_timer.stop();
+}
+
+int MDI_Main_Window::autosave_now() {
+    int queued = 0;
+    QString failure;
+    for (MDI_Sub_Window* song_window : get_song_windows()) {
+        Interface* interface = song_window->get_interface();
+        std::string error = interface->get_autosave().get_error();
+        if (!error.empty()) failure = QString::fromStdString(error);
+        if (interface->autosave_if_changed()) queued++;
+    }
+    if (!failure.isEmpty()) statusBar()->showMessage("Autosave failed: " + failure, 10000);
+    return queued;
+}
+
+namespace {
+
+QString describe_left_behind(const Autosave_Folder::Record& record) {
+    QString path = QString::fromStdString(record.original_path);
+    QString name = QString::fromStdString(record.song_name);
+    if (name.isEmpty()) name = path.isEmpty() ? QString("New Song") : QFileInfo(path).fileName();
+    QString time = QDateTime::fromSecsSinceEpoch(record.time).toString("yyyy-MM-dd hh:mm");
+    QString where = path.isEmpty() ? QString("never saved") : path;
+    return QString("\u2022 \"%1\", autosaved %2 (%3)").arg(name, time, where);
+}
+
+}  // namespace
+
+void MDI_Main_Window::offer_recovery() {
+    if (!autosave_folder) return;
+    std::vector<Autosave_Folder::Left_Behind> left = autosave_folder->find_left_behind();
+    if (left.empty()) {
+        autosave_folder->release_left_behind();
+        return;
+    }
+    QStringList lines;
+    for (const Autosave_Folder::Left_Behind& entry : left) lines << describe_left_behind(entry.record);
+    QString text = QString("Wendmoor did not end normally last time. These songs had changes that were not saved, "
+                           "and copies were kept:\n\n%1\n\n"
+                           "Restore opens them again; Discard deletes the copies; "
+                           "Keep for later asks again at the next start.")
+                       .arg(lines.join("\n"));
+    QMessageBox box(QMessageBox::Question, RECOVERY_TITLE, text, QMessageBox::NoButton, this);
+    QPushButton* restore = box.addButton("Restore", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton("Discard", QMessageBox::DestructiveRole);
+    QPushButton* keep = box.addButton("Keep for later", QMessageBox::RejectRole);
+    box.setDefaultButton(restore);
+    box.setEscapeButton(keep);
+    box.exec();
+    if (box.clickedButton() == restore) {
+        for (const Autosave_Folder::Left_Behind& entry : left) {
+            MDI_Sub_Window* song_window = new_doc();
+            Interface* interface = song_window->get_interface();
+            if (!interface->restore_autosave(entry.song_file, entry.record)) {
+                // What could not be read stays where it is, for another try or a Discard.
+                for (QMdiSubWindow* frame : workspace->subWindowList())
+                    if (frame->widget() == song_window) delete frame;
+                continue;
+            }
+            song_window->update_caption();
+            interface->get_autosave().adopt(autosave_folder->adopt(entry),
+                                            interface->get_tracker()->history.get_generation());
+        }
+    } else if (box.clickedButton() == discard) {
+        for (const Autosave_Folder::Left_Behind& entry : left) autosave_folder->discard(entry);
+    }
+    autosave_folder->release_left_behind();
+    update_menus_for_page();
 }
 
 // Toolbars and menus
@@ -251,6 +460,7 @@ QAction* MDI_Main_Window::add_item(QMenu* menu, const QString& text, int id) {
 // The menu titles have no Alt mnemonics: Alt with a letter belongs to the pattern editor.
 void MDI_Main_Window::create_menus() {
     create_file_menu();
+    create_edit_menu();
     create_pattern_menu();
     create_sample_menu();
     create_instrument_menu();
@@ -288,10 +498,39 @@ void MDI_Main_Window::create_file_menu() {
         action->setShortcut(item.key);
         connect(action, &QAction::triggered, item.action, &QAction::trigger);
         name_key_in_tip(item.action, action->shortcut());
+        if (item.action == load_action) {
+            recent_songs_menu = file->addMenu("Recent Songs");
+            connect(recent_songs_menu, &QMenu::aboutToShow, this, &MDI_Main_Window::rebuild_recent_songs_menu);
+        }
     }
+    rebuild_recent_songs_menu();
     file->addSeparator();
     quit_action = file->addAction("&Quit", this, &QWidget::close);
     quit_action->setShortcut(QKeySequence::Quit);
+}
+
+// Undo and redo act on the active song from every page. The pattern view does not take
+// Ctrl+Z or Ctrl+Y, and text fields keep their own.
+void MDI_Main_Window::create_edit_menu() {
+    QMenu* edit = menuBar()->addMenu("Edit");
+    undo_action = edit->addAction("Undo", this, [this] { on_active([](Interface& i) { i.undo(); }); });
+    undo_action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redo_action = edit->addAction("Redo", this, [this] { on_active([](Interface& i) { i.redo(); }); });
+    redo_action->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    connect(edit, &QMenu::aboutToShow, this, &MDI_Main_Window::update_edit_menu);
+}
+
+void MDI_Main_Window::update_edit_menu() {
+    MDI_Sub_Window* song_window = get_active_song_window();
+    Song_History* history = song_window ? &song_window->get_interface()->get_tracker()->history : nullptr;
+    bool undo = history && history->can_undo();
+    bool redo = history && history->can_redo();
+    auto caption = [](const char* verb, bool can, const std::string& description) {
+        return can ? QString("%1 %2").arg(verb, QString::fromStdString(description)) : QString(verb);
+    };
+    undo_action->setText(caption("Undo", undo, undo ? history->get_undo_description(0) : std::string()));
+    redo_action->setText(caption("Redo", redo, redo ? history->get_redo_description(0) : std::string()));
+    // Disabled items would not take their shortcuts: the keys keep working, doing nothing.
 }
 
 void MDI_Main_Window::create_pattern_menu() {
@@ -440,6 +679,26 @@ void MDI_Main_Window::rebuild_windows_menu() {
     }
 }
 
+void MDI_Main_Window::rebuild_recent_songs_menu() {
+    recent_songs_menu->clear();
+    File_History& history = File_History::get_singleton_instance();
+    const std::vector<std::string>& songs = history.get_recent_songs();
+    for (int i = 0; i < (int)songs.size(); i++) {
+        QString path = QString::fromLocal8Bit(songs[i].c_str());
+        QAction* action = recent_songs_menu->addAction(recent_song_text(i, path));
+        action->setData(path);
+        action->setStatusTip(path);
+        connect(action, &QAction::triggered, this, [this, path] { open_song(path); });
+    }
+    if (songs.empty()) {
+        recent_songs_menu->addAction("No Recent Songs")->setEnabled(false);
+        return;
+    }
+    recent_songs_menu->addSeparator();
+    connect(recent_songs_menu->addAction("Clear Recent Songs"), &QAction::triggered, this,
+            [] { File_History::get_singleton_instance().clear_recent_songs(); });
+}
+
 void MDI_Main_Window::rebuild_settings_menu() {
     settings_menu->clear();
     const struct {
@@ -521,6 +780,8 @@ void MDI_Main_Window::update_driver_status() {
         std::string error = sound_driver_manager->get_active_driver_error();
         if (!error.empty())
             problem = QString("No sound: %1 (Settings, Configure Wendmoor, Audio)").arg(QString::fromStdString(error));
+    } else {
+        problem = QString::fromStdString(sound_driver_manager->get_active_driver_notice());
     }
     if (problem == driver_problem) return;
     driver_problem = problem;
@@ -532,8 +793,7 @@ void MDI_Main_Window::timer_callback() {
     Audio_Thread_Log::flush();
     for (MDI_Sub_Window* song_window : get_song_windows()) {
         song_window->update_display_box();
-        QString caption = song_window->get_interface()->get_song_name();
-        if (song_window->windowTitle() != caption) song_window->setWindowTitle(caption);
+        song_window->update_caption();
     }
     if (octave_spin_box->value() != Editor::get_default_octave()) {
         updating = true;
@@ -550,6 +810,7 @@ void MDI_Main_Window::timer_callback() {
     static const QString product_caption = get_product_caption();
     if (windowTitle() != product_caption) setWindowTitle(product_caption);
     update_menus_for_page();
+    update_autosave_timer();
     if (--driver_check_countdown <= 0) {
         driver_check_countdown = DRIVER_CHECK_TICKS;
         update_driver_status();

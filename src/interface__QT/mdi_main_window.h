@@ -4,6 +4,11 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <memory>
+#include <string>
+
+class Autosave_Folder;
+class Autosave_Worker;
 class Interface;
 class Keys_Window;
 class MDI_Sub_Window;
@@ -66,13 +71,22 @@ public:
     void set_info_lock(Mutex_Lock* lock) { info_lock = lock; }
     Settings_Window* get_settings_window() const { return settings_window; }
 
-    // A new song window with the song read from the file, stopped.
+    // A new song window with the song read from the file, stopped; none (null) when the file
+    // does not load. A song already open (the same file by its canonical path) is not read
+    // again: its window comes to the front.
     MDI_Sub_Window* open_song(const QString& path);
+    // The window whose song is this file, or null.
+    MDI_Sub_Window* find_song_window(const QString& path) const;
+    // Where the song window opened with `open_windows` others in the workspace goes: cascaded
+    // by `step` and sized so that the whole window lies inside the workspace while it can.
+    static QRect song_window_geometry(const QSize& workspace, int open_windows, int step, const QSize& minimum);
+    static constexpr int CASCADE_STEPS = 4;
 
     MDI_Sub_Window* get_active_song_window() const;
     QList<MDI_Sub_Window*> get_song_windows() const;
     QMdiArea* get_workspace() const { return workspace; }
     QMenu* get_menu(const QString& title) const;
+    QMenu* get_recent_songs_menu() const { return recent_songs_menu; }
     QToolBar* get_play_toolbar() const { return play_toolbar; }
     QToolBar* get_octave_toolbar() const { return octave_toolbar; }
     QToolBar* get_file_toolbar() const { return file_toolbar; }
@@ -82,6 +96,25 @@ public:
     Keys_Window* get_keys_window() const { return keys_window; }
     // Why the sound driver is not running; empty while it runs.
     QString get_driver_problem() const { return driver_problem; }
+
+    // Autosave: every "autosave_minutes" (0: off) each modified song is saved into the data
+    // folder, and a clean close removes it again.
+    static constexpr int DEFAULT_AUTOSAVE_MINUTES = 2;
+    static int autosave_minutes;
+    static constexpr const char* RECOVERY_TITLE = "Recover Songs";
+    // Starts autosaving into the folder; open songs and songs opened later take part.
+    void start_autosave(const std::string& folder);
+    // An interval in seconds in place of the minutes (tests); 0 goes back to the minutes.
+    void set_autosave_seconds(int seconds);
+    // One round: each modified song whose history moved on since its last autosave is
+    // snapshotted and handed to the worker. Returns how many were.
+    int autosave_now();
+    Autosave_Folder* get_autosave_folder() const { return autosave_folder.get(); }
+    Autosave_Worker* get_autosave_worker() const { return autosave_worker.get(); }
+    int get_autosave_interval_ms() const { return autosave_interval_ms; }
+    // At start: one question about the autosaves that runs which did not end cleanly left
+    // behind (Restore / Discard / Keep for later).
+    void offer_recovery();
 
     // File commands.
     MDI_Sub_Window* new_doc();
@@ -100,16 +133,23 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A song window in the workspace, not shown yet; show_song_window shows and activates it.
+    MDI_Sub_Window* create_song_window();
+    void show_song_window(MDI_Sub_Window* song_window);
     void create_toolbars();
     void create_menus();
     void create_file_menu();
+    void create_edit_menu();
+    void update_edit_menu();
     void create_pattern_menu();
     void create_sample_menu();
     void create_instrument_menu();
     void create_song_menu();
     void rebuild_windows_menu();
+    void rebuild_recent_songs_menu();
     void rebuild_settings_menu();
     void settings_menu_activated(int id);
     void show_effect_list();
@@ -120,6 +160,10 @@ private:
     void show_pattern_keys_in_menu();
     void update_driver_status();
     void update_menus_for_page();
+    void update_autosave_timer();
+    // A workspace that shrank (the main window resized, maximized by the window manager after
+    // the songs opened) keeps the song windows inside it while their least size allows.
+    void fit_song_windows();
     // Runs the command on the active song's editor; nothing without a song window.
     template <class Command> void on_active(Command command);
     QAction* add_item(QMenu* menu, const QString& text, int id);
@@ -135,12 +179,15 @@ private:
     QMenu* instrument_menu = nullptr;
     QMenu* windows_menu = nullptr;
     QMenu* settings_menu = nullptr;
+    QMenu* recent_songs_menu = nullptr;
     QAction* new_action = nullptr;
     QAction* load_action = nullptr;
     QAction* save_action = nullptr;
     QAction* save_as_action = nullptr;
     QAction* close_action = nullptr;
     QAction* quit_action = nullptr;
+    QAction* undo_action = nullptr;
+    QAction* redo_action = nullptr;
     QAction* previous_order_action = nullptr;
     QAction* play_song_action = nullptr;
     QAction* stop_action = nullptr;
@@ -159,4 +206,9 @@ private:
     int driver_check_countdown = 0;
     QString driver_problem;
     QLabel* driver_status = nullptr;
+    std::unique_ptr<Autosave_Folder> autosave_folder;
+    std::unique_ptr<Autosave_Worker> autosave_worker;  // after the folder: it finishes first
+    QTimer autosave_timer;
+    int autosave_seconds = 0;
+    int autosave_interval_ms = 0;  // in force; 0 while off
 };

@@ -1,6 +1,7 @@
 #include "interface__QT/mdi_sub_window.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QStatusBar>
 
 #include <cstdio>
@@ -15,9 +16,29 @@ MDI_Sub_Window::MDI_Sub_Window(QWidget* parent) : QMainWindow(parent), interface
     setWindowTitle("New Song");
     setCentralWidget(interface);
     statusBar()->setObjectName("song_status");
-    connect(interface, &Interface::song_name_changed, this, [this] { setWindowTitle(interface->get_song_name()); });
+    connect(interface, &Interface::song_name_changed, this, &MDI_Sub_Window::update_caption);
+    connect(interface, &Interface::modified_changed, this, &MDI_Sub_Window::update_caption);
+    // The status line changes with every row played; the hint stays beside it.
+    hint = new QLabel(this);
+    hint->setObjectName("song_hint");
+    hint->setVisible(false);
+    statusBar()->addPermanentWidget(hint);
+    hint_timer.setSingleShot(true);
+    connect(&hint_timer, &QTimer::timeout, this, [this] { show_hint(QString()); });
+    connect(interface, &Interface::status_hint, this, &MDI_Sub_Window::show_hint);
     update_display_box();
 }
+
+void MDI_Sub_Window::show_hint(const QString& text) {
+    hint->setText(text);
+    hint->setVisible(!text.isEmpty());
+    if (text.isEmpty())
+        hint_timer.stop();
+    else
+        hint_timer.start(HINT_MS);
+}
+
+QString MDI_Sub_Window::get_hint_text() const { return hint->text(); }
 
 MDI_Sub_Window::~MDI_Sub_Window() {
     // The audio thread must let go of the mixer before the tracker instance dies.
@@ -38,9 +59,19 @@ void MDI_Sub_Window::set_info_lock(Mutex_Lock* lock) {
     interface->set_locks(sound_driver_manager ? sound_driver_manager->get_variables_lock() : nullptr, info_lock);
 }
 
-void MDI_Sub_Window::open_song(const QString& path) {
-    interface->open_song(path);
-    setWindowTitle(interface->get_song_name());
+Loader::Error MDI_Sub_Window::open_song(const QString& path) {
+    Loader::Error result = interface->open_song(path);
+    update_caption();
+    return result;
+}
+
+QString MDI_Sub_Window::get_caption() const {
+    return interface->get_song_name() + (interface->is_modified() ? " *" : "");
+}
+
+void MDI_Sub_Window::update_caption() {
+    QString caption = get_caption();
+    if (windowTitle() != caption) setWindowTitle(caption);
 }
 
 void MDI_Sub_Window::format_status(char* buffer, int play_mode, int order, int used_orders, int pattern, int row,
@@ -73,10 +104,23 @@ void MDI_Sub_Window::update_display_box() {
     statusBar()->showMessage(QString::fromLatin1(status_text));
 }
 
+// Only a song with changes asks; saving is the default answer, so one Enter loses nothing.
 void MDI_Sub_Window::closeEvent(QCloseEvent* event) {
-    QString text = QString("Really close \"%1\"?").arg(windowTitle());
-    if (Message_Boxes::ask(this, QMessageBox::Warning, "Closing..", text))
+    if (!interface->is_modified()) {
+        interface->get_autosave().discard();
         event->accept();
-    else
+        return;
+    }
+    enum { SAVE, DISCARD, CANCEL };
+    QString text = QString("Really close \"%1\"?\nIt has unsaved changes.").arg(interface->get_song_name());
+    int answer = Message_Boxes::choose(this, QMessageBox::Warning, "Closing..", text, {"Save", "Discard", "Cancel"},
+                                       SAVE, CANCEL);
+    // A failed or cancelled save keeps the window, and the song, open.
+    if (answer == DISCARD || (answer == SAVE && interface->save_song() == 0)) {
+        // The musician chose: nothing is left to recover.
+        interface->get_autosave().discard();
+        event->accept();
+    } else {
         event->ignore();
+    }
 }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
+
+#include "trackercore/loader.h"
 
 class Interface;
+class QLabel;
 class Mutex_Lock;
 class Sound_Driver_Manager;
 
@@ -21,10 +25,19 @@ public:
     void set_sound_driver_manager(Sound_Driver_Manager* manager);
     void set_info_lock(Mutex_Lock* lock);
 
-    void open_song(const QString& path);
+    // The load's result; a failure has been reported and changed nothing.
+    Loader::Error open_song(const QString& path);
+    // The song's name, and " *" while it has changes not saved.
+    QString get_caption() const;
+    void update_caption();
     // Refreshes the status line from the player's published state; cheap when nothing changed.
     void update_display_box();
     const char* get_status_text() const { return status_text; }
+    // A word to the user beside the status line (why a note is silent, what a load made);
+    // it goes away after HINT_MS.
+    static constexpr int HINT_MS = 8000;
+    void show_hint(const QString& text);
+    QString get_hint_text() const;
 
     // The status line for a play state (buffer of STATUS_TEXT_SIZE characters).
     static void format_status(char* buffer, int play_mode, int order, int used_orders, int pattern, int row,
@@ -38,4 +51,6 @@ private:
     Sound_Driver_Manager* sound_driver_manager = nullptr;
     Mutex_Lock* info_lock = nullptr;
     char status_text[STATUS_TEXT_SIZE] = "";
+    QLabel* hint = nullptr;
+    QTimer hint_timer;
 };

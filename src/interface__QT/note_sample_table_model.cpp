@@ -1,3 +1,4 @@
+#include "common/components/audio/mutex_lock.h"
 #include "trackercore/player_data.h"
 #include "tracker/editor.h"
 
@@ -66,6 +67,11 @@ Qt::ItemFlags Note_Sample_Table_Model::flags(const QModelIndex& index) const {
 }
 
 template <class Change> void Note_Sample_Table_Model::locked(Change change) {
+    if (lock) {
+        Mutex_Lock_Guard guard(lock);
+        change();
+        return;
+    }
     player->lock_player_variables();
     change();
     player->unlock_player_variables();

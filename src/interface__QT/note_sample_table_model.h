@@ -4,6 +4,7 @@
 
 #include "trackercore/instrument.h"
 
+class Mutex_Lock;
 class Player_Data;
 class Song;
 
@@ -38,6 +39,8 @@ public:
     void fill_samples(int slot);
     // Every note plays itself again.
     void reset_notes();
+    // Held around every write in place of the player's lock (the page's recording lock).
+    void set_lock(Mutex_Lock* to) { lock = to; }
     // The song changed elsewhere: every row is read again.
     void refresh();
 
@@ -46,5 +49,6 @@ private:
 
     Song* song;
     Player_Data* player;
+    Mutex_Lock* lock = nullptr;
     Instrument::Layer* layer = nullptr;
 };

@@ -72,7 +72,7 @@ void Pattern_Edit::set_editor(Editor* to) {
     editor = to;
     if (editor) {
         editor->set_font_size(char_width, line_height - 1);
-        editor->set_view_size(width(), height());
+        tell_editor_view_size();
         editor->adjust_view_to_cursor();
     }
     repaint_after_command();
@@ -251,7 +251,7 @@ const std::vector<Pattern_Edit::Key_Command>& Pattern_Edit::key_commands() {
             [](V& v, int) { v.editor->get_mask_from_cursor(); }),
         {"Editing", alt, Qt::Key_1, Qt::Key_9, "Edit step: rows the cursor moves after a note",
          [](V& v, int key) { v.editor->set_edit_step(key - Qt::Key_0); }, nullptr, false},
-        key("Editing", ctrl, Qt::Key_Backspace, "Undo the last action", [](V& v, int) { v.editor->undo_index(0); }),
+        key("Editing", ctrl, Qt::Key_Backspace, "Undo the last action", [](V& v, int) { v.undo_last(); }),
 
         key("Block", alt, Qt::Key_B, "Mark the block's beginning",
             [](V& v, int) { v.editor->mark_block_begining(); }, item(Editor::MARK_BLOCK_BEGINING)),
@@ -445,6 +445,7 @@ void Pattern_Edit::play_cell(int channel, int row, bool ignore_mute) {
     player->play_note(channel, note, ignore_mute);
     if (lock_held && variables_lock) variables_lock->grab();
     if (pressed_key && note.note < NOTE_COUNT) held_notes.hold(pressed_key, channel, note.note);
+    if (note.note < NOTE_COUNT && note.instrument < Song::MAX_INSTRUMENTS) emit note_played_signal(note.instrument);
 }
 
 void Pattern_Edit::play_row(int row) {
@@ -468,6 +469,13 @@ void Pattern_Edit::release_held(int key) {
 void Pattern_Edit::release_all_held() {
     for (const Held_Notes::Held& held : held_notes.release_all())
         if (player) player->release_note(held.where, held.note);
+}
+
+// Undo takes the variables lock itself, around the change only.
+void Pattern_Edit::undo_last() {
+    if (lock_held && variables_lock) variables_lock->release();
+    editor->undo_index(0);
+    if (lock_held && variables_lock) variables_lock->grab();
 }
 
 // The dialog waits for the user; holding the variables lock meanwhile would stop the audio
@@ -597,10 +605,15 @@ int Pattern_Edit::header_channel_at(QPoint point) const {
     return channel <= Editor::LAST_CHANNEL ? channel : -1;
 }
 
+// The editor counts the two lines of text above the rows; the scope line is ours.
+void Pattern_Edit::tell_editor_view_size() {
+    if (editor) editor->set_view_size(width(), height() - (HEADER_LINES - 2) * line_height);
+}
+
 void Pattern_Edit::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!editor) return;
-    editor->set_view_size(width(), height());
+    tell_editor_view_size();
     editor->set_row_offset(editor->get_row_offset());  // a taller view may show the pattern's end
     editor->adjust_view_to_cursor();
     view_changed();

@@ -6,11 +6,13 @@
 #include <QRawFont>
 #include <QWidget>
 
+#include <cstdint>
 #include <utility>
 #include <vector>
 
 #include "interface__QT/held_notes.h"
 
+class Channel_Scopes;
 class Editor;
 class Mutex_Lock;
 class Player_Data;
@@ -27,10 +29,11 @@ class Pattern_Edit : public QWidget {
     Q_OBJECT
 public:
     // Row numbers, channel width and header height in characters and lines; the editor's
-    // view geometry counts with the same numbers.
+    // view geometry counts with the same numbers, but for the scope line, the view's own.
     static constexpr int ROW_NUMBER_CHARS = 6;
     static constexpr int CHANNEL_CHARS = 14;
-    static constexpr int HEADER_LINES = 2;
+    static constexpr int HEADER_LINES = 3;  // the channel's title, its scope, the column legend
+    static constexpr int SCOPE_LINE = 1;
 
     // The last percentage given to the volume amplifier, shared by every view.
     static int volume_scale_memory;
@@ -71,6 +74,15 @@ public:
 
     void repaint_after_command();
 
+    // What each channel's voices sound like, drawn in the headers (null: flat lines), with
+    // `full_scale` the value a full-scale sample at full volume reaches in the feed. The song
+    // window's clock calls update_scopes, which repaints the scope line when there is something
+    // new to show.
+    void set_channel_scopes(const Channel_Scopes* scopes, double full_scale);
+    void update_scopes();
+    // The scope line, in the view's coordinates.
+    QRect scope_area() const;
+
     // Pattern coordinates of a point of the view; false outside the cells. Fields 9 and above
     // are the blanks between the columns.
     bool screen_to_pattern_coords(QPoint point, int* channel, int* row, int* field) const;
@@ -87,6 +99,8 @@ signals:
     // The current instrument (the one notes are entered with): a slot 0..98, or -1 for none.
     void instrument_changed_signal(int instrument);
     void operation_performed_signal();
+    // A note typed or previewed on this instrument (slot 0..98).
+    void note_played_signal(int instrument);
     // The row or column offset changed (the page moves its scroll bars).
     void view_changed_signal();
 
@@ -134,6 +148,7 @@ private:
     void follow_order_cursor();
     void track_shift(Qt::KeyboardModifiers modifiers);
     void play_cell(int channel, int row, bool ignore_mute);
+    void undo_last();
     void play_row(int row);
     void ask_volume_scale();
     void change_instrument(int delta);
@@ -157,6 +172,10 @@ private:
     int separator_x() const { return char_x(CHANNEL_CHARS - 1) + (char_width - column_gap) / 2; }
 
     void paint_headers(QPainter& painter, const QRect& rect, int first_channel, int last_channel);
+    void paint_scopes(QPainter& painter, int first_channel, int last_channel);
+    int scope_points() const;  // points a scope shows: one a pixel
+    int last_visible_channel() const;
+    void tell_editor_view_size();
     void paint_rows(QPainter& painter, const QRect& rect, int first_channel, int last_channel);
     void add_text(QPainter& painter, Run_Kind kind, const char* text, int length, int x, int baseline);
     void flush_run(QPainter& painter, Text_Run& run);
@@ -183,6 +202,13 @@ private:
 
     int playing_pattern = -1;
     int playing_row = -1;
+
+    const Channel_Scopes* scopes = nullptr;
+    double scope_full_scale = 32768.0;
+    unsigned scopes_seen = 0;        // the feed's count when last looked at
+    bool scopes_sounded = false;     // whether the scopes last drawn showed any sound
+    std::vector<std::int16_t> scope_values;  // sized once: no allocation per paint
+    std::vector<QPointF> scope_line;
 
     int char_width = 8;
     int column_gap = 2;

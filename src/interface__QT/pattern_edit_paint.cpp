@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "common/components/audio/channel_scopes.h"
 #include "common/interface__QT/color_theme.h"
 #include "common/interface__QT/interface_preferences.h"
 #include "interface__QT/pattern_edit.h"
@@ -80,6 +81,7 @@ void Pattern_Edit::measure_font() {
 
     if (editor) {
         editor->set_font_size(char_width, line_height - 1);
+        tell_editor_view_size();
         editor->adjust_view_to_cursor();
     }
 }
@@ -130,10 +132,7 @@ void Pattern_Edit::render_area(QPainter& painter, const QRect& rect) {
     if (!below.isEmpty()) painter.fillRect(below, palette.background);
     begin_direct_text(painter, rect);
     const int first_channel = editor->get_column_offset();
-    // The last channel may show in part.
-    const int last_channel = std::min(
-        Editor::LAST_CHANNEL,
-        first_channel + (width() - ROW_NUMBER_CHARS * char_width) / (CHANNEL_CHARS * char_width));
+    const int last_channel = last_visible_channel();
     paint_rows(painter, rect, first_channel, last_channel);
     paint_headers(painter, rect, first_channel, last_channel);
     for (Text_Run& run : runs) flush_run(painter, run);
@@ -399,11 +398,28 @@ void Pattern_Edit::paint_rows(QPainter& painter, const QRect& rect, int first_ch
     }
 }
 
+// The last channel may show in part.
+int Pattern_Edit::last_visible_channel() const {
+    const int first_channel = editor ? editor->get_column_offset() : 0;
+    return std::min(Editor::LAST_CHANNEL,
+                    first_channel + (width() - ROW_NUMBER_CHARS * char_width) / (CHANNEL_CHARS * char_width));
+}
+
 void Pattern_Edit::paint_headers(QPainter& painter, const QRect& rect, int first_channel, int last_channel) {
     const int header_height = HEADER_LINES * line_height;
     if (rect.top() >= header_height) return;
     for (Text_Run& run : runs) flush_run(painter, run);  // the rows' text must not draw over the header
     painter.fillRect(0, 0, width(), header_height, palette.hl_maj);
+    paint_scopes(painter, first_channel, last_channel);
+    // The scopes' own repaints stop here.
+    if (rect.top() >= SCOPE_LINE * line_height && rect.bottom() < (SCOPE_LINE + 1) * line_height) {
+        painter.setPen(palette.sep);
+        for (int channel = first_channel; channel <= last_channel; channel++) {
+            const int separator = channel_x(channel) + separator_x();
+            painter.drawLine(separator, rect.top(), separator, rect.bottom());
+        }
+        return;
+    }
     const auto* channel_states = song->initial_variables.channel;
 
     // A solo channel is the only one sounding.
@@ -430,7 +446,7 @@ void Pattern_Edit::paint_headers(QPainter& painter, const QRect& rect, int first
         for (int column = 0; column < 3; column++) {
             const Field_Span span = LEGEND_SPANS[column];
             add_text(painter, masks[column] ? RUN_MASK : RUN_EMPTY, LEGEND + span.first, span.count,
-                     x + char_x(span.first), line_height + ascent);
+                     x + char_x(span.first), (HEADER_LINES - 1) * line_height + ascent);
         }
         painter.setPen(palette.sep);
         const int separator = x + separator_x();
@@ -440,4 +456,72 @@ void Pattern_Edit::paint_headers(QPainter& painter, const QRect& rect, int first
     painter.drawLine(0, header_height - 1, width(), header_height - 1);
     const int row_number_width = ROW_NUMBER_CHARS * char_width;
     painter.drawLine(row_number_width - 1, 0, row_number_width - 1, header_height - 1);
+}
+
+// Scopes
+
+void Pattern_Edit::set_channel_scopes(const Channel_Scopes* to, double full_scale) {
+    full_scale = std::max(full_scale, 1.0);
+    if (to == scopes && full_scale == scope_full_scale) return;
+    scopes = to;
+    scope_full_scale = full_scale;
+    scopes_sounded = true;  // draw once whatever it shows
+    update(scope_area());
+}
+
+QRect Pattern_Edit::scope_area() const {
+    const int left = ROW_NUMBER_CHARS * char_width;
+    return QRect(left, SCOPE_LINE * line_height, std::max(width() - left, 0), line_height);
+}
+
+int Pattern_Edit::scope_points() const {
+    return std::clamp(char_x(CHANNEL_CHARS - 1) - 2, 1, (int)Channel_Scopes::MAX_READ_POINTS);
+}
+
+// Repaints the scope line when the feed moved on and something sounds now or did when last drawn,
+// so a stopped song costs one last repaint and then nothing.
+void Pattern_Edit::update_scopes() {
+    if (!scopes || !isVisible() || !editor) return;
+    const unsigned written = scopes->get_written();
+    if (written == scopes_seen) return;
+    scopes_seen = written;
+    bool sounds = false;
+    const int count = scope_points();
+    for (int channel = editor->get_column_offset(); channel <= last_visible_channel() && !sounds; channel++)
+        sounds = scopes->level(channel, count) != 0;
+    if (!sounds && !scopes_sounded) return;
+    scopes_sounded = sounds;
+    update(scope_area());
+}
+
+void Pattern_Edit::paint_scopes(QPainter& painter, int first_channel, int last_channel) {
+    // Half of a full-scale sample fills the line: few samples are louder, and what is is
+    // clipped to the line.
+    const double gain = 2.0 / scope_full_scale;
+    const int count = scope_points();
+    if ((int)scope_values.size() < count) scope_values.resize(Channel_Scopes::MAX_READ_POINTS);
+    if ((int)scope_line.capacity() < count) scope_line.reserve(Channel_Scopes::MAX_READ_POINTS);
+    const double middle = SCOPE_LINE * line_height + line_height / 2 + 0.5;  // a pixel's centre: a sharp flat line
+    const double half = line_height / 2.0 - 1.0;
+    const auto* channel_states = song->initial_variables.channel;
+    const bool was_antialiased = painter.testRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    for (int channel = first_channel; channel <= last_channel; channel++) {
+        const double x = channel_x(channel) + 1.5;
+        const bool read = scopes && scopes->read(channel, scope_values.data(), count);
+        bool silent = true;
+        scope_line.clear();
+        for (int j = 0; j < count; j++) {
+            const int value = read ? scope_values[j] : 0;
+            silent = silent && value == 0;
+            const double y = std::clamp(value * gain, -1.0, 1.0) * half;
+            scope_line.emplace_back(x + j, middle - y);
+        }
+        painter.setPen(silent || channel_states[channel].mute ? palette.foreground_inactive : palette.foreground);
+        if (silent)
+            painter.drawLine(QPointF(x, middle), QPointF(x + count - 1, middle));
+        else
+            painter.drawPolyline(scope_line.data(), count);
+    }
+    painter.setRenderHint(QPainter::Antialiasing, was_antialiased);
 }

@@ -145,16 +145,31 @@ void Pattern_Edit_Widget::timer_callback() {
     }
     pattern_edit->update_info_areas(pattern, row);
     refresh_controls();
+    if (tracker) {
+        // The mixer feeds the scopes only while they can be seen.
+        const bool shown = pattern_edit->isVisible();
+        if (tracker->mixer.get_channel_scopes() != shown) tracker->mixer.set_channel_scopes(shown);
+        // A full-scale sample at full volume, through the preamp and the song's mixing volume.
+        const double full_scale =
+            32768.0 * tracker->mixer.get_preamp() * tracker->song.variables.mixing_volume / 128.0;
+        pattern_edit->set_channel_scopes(tracker->mixer.get_channel_scopes_feed(), full_scale);
+        pattern_edit->update_scopes();
+    }
 }
 
 void Pattern_Edit_Widget::refresh_controls() {
     if (!tracker) return;
     const Editor& editor = tracker->editor;
     updating = true;
-    pattern_spin->setValue(editor.get_current_pattern());
-    order_spin->setValue(editor.get_orderlist_row());
+    // A spin box repaints at every value it is given, even the one it shows: the clock calls
+    // this every tick.
+    auto show = [](QSpinBox* spin, int value) {
+        if (spin->value() != value) spin->setValue(value);
+    };
+    show(pattern_spin, editor.get_current_pattern());
+    show(order_spin, editor.get_orderlist_row());
     int instrument = editor.get_last_instrument();
-    instrument_spin->setValue(instrument < Song::MAX_INSTRUMENTS ? instrument + 1 : 0);
+    show(instrument_spin, instrument < Song::MAX_INSTRUMENTS ? instrument + 1 : 0);
     length_button->setText(QString::number(tracker->song.pattern[editor.get_current_pattern()].get_length()));
     updating = false;
     if (editor.is_undo_changed()) refresh_undo_list();
@@ -165,10 +180,11 @@ void Pattern_Edit_Widget::refresh_undo_list() {
     undo_list->clear();
     if (!tracker) return;
     Editor& editor = tracker->editor;
-    for (int i = 0; i < editor.get_undo_max(); i++)
-        undo_list->addItem(QStringLiteral("%1- %2")
-                               .arg(editor.get_undo_pattern(i))
-                               .arg(QString::fromStdString(editor.get_undo_info(i))));
+    for (int i = 0; i < editor.get_undo_max(); i++) {
+        QString description = QString::fromStdString(editor.get_undo_info(i));
+        int pattern = editor.get_undo_pattern(i);
+        undo_list->addItem(pattern >= 0 ? QStringLiteral("%1- %2").arg(pattern).arg(description) : description);
+    }
     editor.clear_undo_changed();
 }
 
@@ -183,11 +199,12 @@ void Pattern_Edit_Widget::refresh_scroll_bars() {
     int length = tracker->song.pattern[editor.get_current_pattern()].get_length();
 
     updating = true;
+    // A scroll bar repaints at every page step it is given, even the one it has.
     row_scroll->setRange(0, std::max(length - rows, 0));
-    row_scroll->setPageStep(rows);
+    if (row_scroll->pageStep() != rows) row_scroll->setPageStep(rows);
     row_scroll->setValue(editor.get_row_offset());
     column_scroll->setRange(0, std::max(Pattern::CHANNELS - columns, 0));
-    column_scroll->setPageStep(columns);
+    if (column_scroll->pageStep() != columns) column_scroll->setPageStep(columns);
     column_scroll->setValue(editor.get_column_offset());
     updating = false;
 }
@@ -235,8 +252,9 @@ void Pattern_Edit_Widget::resize_patterns(int length, int count) {
     {
         // The player reads the lengths.
         Mutex_Lock_Guard guard(variables_lock);
-        // Shrinking drops rows; the edited pattern can be had back.
-        editor.push_current_pattern_to_undo_list("Resize pattern");
+        // Shrinking drops rows; the patterns can be had back.
+        Song_History::Step step(&tracker->history, "Resize pattern");
+        step.watch_patterns(first, last);
         for (int pattern = first; pattern <= last; pattern++)
             tracker->song.pattern[pattern].set_length(length);
     }
@@ -249,10 +267,7 @@ void Pattern_Edit_Widget::resize_patterns(int length, int count) {
 void Pattern_Edit_Widget::undo_selected() {
     if (!tracker) return;
     int index = std::max(undo_list->currentRow(), 0);
-    {
-        Mutex_Lock_Guard guard(variables_lock);  // the player reads the cells being replaced
-        tracker->editor.undo_index(index);
-    }
-    tracker->editor.cursor_move_down(0);  // the restored pattern may be shorter
+    // The history takes the locks itself; the other pages refresh from the song window's clock.
+    tracker->editor.undo_index(index);
     refresh();
 }

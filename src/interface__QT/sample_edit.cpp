@@ -18,6 +18,7 @@
 
 #include "common/interface__QT/property_editor.h"
 #include "common/interface__QT/property_list_editor.h"
+#include "common/interface__QT/scroll_page.h"
 #include "common/interface__QT/sample_viewer.h"
 #include "common/interface__QT/sample_viewer_zoom.h"
 #include "interface__QT/file_dialog.h"
@@ -49,9 +50,12 @@ Sample_Edit::Sample_Edit(Interface* interface, QWidget* parent)
       interface(interface),
       players(&interface->get_tracker()->player, &interface->get_tracker()->keyboard),
       operations(&interface->get_tracker()->song, &interface->get_tracker()->file_format_manager, &players),
+      settings_recorder(&interface->get_tracker()->history),
       playing(Song::MAX_SAMPLES) {
     setObjectName("samples_page");
     editor.link_to_players(&players);
+    editor.link_to_history(&interface->get_tracker()->history);
+    operations.set_history(&interface->get_tracker()->history);
     build();
     connect(interface, &Interface::song_replaced, this, &Sample_Edit::song_replaced);
     connect(interface, &Interface::variables_lock_changed, this, [this] { apply_lock(); });
@@ -94,10 +98,10 @@ void Sample_Edit::build() {
     auto* panels = new QTabWidget(this);
     panels->setObjectName("sample_panels");
     panels->setDocumentMode(true);
-    format = new Sample_Editor_Format(panels);
-    panels->addTab(format, "Format && Loop");
-    defaults = new Property_List_Editor(panels);
-    panels->addTab(defaults, "Defaults");
+    format = new Sample_Editor_Format;
+    panels->addTab(scroll_page(format), "Format && Loop");
+    defaults = new Property_List_Editor;
+    panels->addTab(scroll_page(defaults), "Defaults");
     auto* editing = new QWidget(panels);
     effects = new Sample_Edit_Effects(editing);
     clipboard = new Sample_Edit_Clipboard(editing);
@@ -105,7 +109,7 @@ void Sample_Edit::build() {
     editing_layout->setContentsMargins(0, 0, 0, 0);
     editing_layout->addWidget(effects, 1);
     editing_layout->addWidget(clipboard, 0);
-    panels->addTab(editing, "Edit");
+    panels->addTab(scroll_page(editing), "Edit");
 
     auto* waveform = new QWidget(this);
     viewer = new Sample_Viewer(waveform);
@@ -149,9 +153,9 @@ Sample* Sample_Edit::selected() const { return interface->get_tracker()->song.ge
 int Sample_Edit::get_selected_sample() const { return interface->get_selected_sample(); }
 
 void Sample_Edit::apply_lock() {
-    Mutex_Lock* lock = interface->get_variables_lock();
-    format->set_lock(lock);
-    defaults->set_lock(lock);
+    settings_recorder.set_lock(interface->get_variables_lock());
+    format->set_lock(&settings_recorder);
+    defaults->set_lock(&settings_recorder);
 }
 
 void Sample_Edit::showEvent(QShowEvent* event) {
@@ -161,7 +165,8 @@ void Sample_Edit::showEvent(QShowEvent* event) {
         shown_once = true;
         QWidget* panels = right->widget(0);
         int total = right->height() - right->handleWidth();
-        int top = std::min(panels->minimumSizeHint().height(), total / 2);
+        // What the panels' controls need; they scroll when the window leaves them less.
+        int top = std::min(panels->sizeHint().height(), total / 2);
         right->setSizes({top, total - top});
     }
     if (list->get_current_slot() != get_selected_sample()) select_sample(get_selected_sample());
@@ -171,6 +176,7 @@ void Sample_Edit::showEvent(QShowEvent* event) {
 void Sample_Edit::song_replaced() {
     updating = true;
     list->get_model()->set_song(&interface->get_tracker()->song);
+    list->get_model()->set_history(&interface->get_tracker()->history);
     updating = false;
     list->set_current_slot(get_selected_sample());
     update_selected_sample();
@@ -199,6 +205,9 @@ void Sample_Edit::update_samples() {
 void Sample_Edit::update_selected_sample() {
     Sample* sample = selected();
     Sample_Data* data = sample ? &sample->data : nullptr;
+    int slot = get_selected_sample();
+    settings_recorder.set_target(QString("Sample %1 settings").arg(slot + 1, 2, 10, QChar('0')).toStdString(), slot,
+                                 [slot](Song_History::Step& step) { step.watch_sample_settings(slot); });
     editor.set_sample(sample);
     viewer->set_sample_data(data);
     viewer->set_selection(editor.get_selection());
@@ -266,6 +275,11 @@ void Sample_Edit::paste_sample() {
 }
 
 void Sample_Edit::delete_sample() {
+    Sample* sample = selected();
+    if (!sample || (!sample->in_use && sample->name.empty())) return;
+    enum { YES, NO };
+    QString text = QString("Delete sample %1?").arg(get_selected_sample() + 1, 2, 10, QChar('0'));
+    if (Message_Boxes::choose(this, QMessageBox::Question, "Really?", text, {"Yes", "No"}, NO, NO) != YES) return;
     if (operations.remove(get_selected_sample())) update_samples();
 }
 
@@ -282,14 +296,17 @@ void Sample_Edit::load_sample() {
 
 void Sample_Edit::load_files(int slot, const QStringList& paths) {
     QStringList failures;
+    QStringList made;  // the instruments made for the samples, as the user counts them
     int target = slot;
     for (const QString& path : paths) {
         if (target >= Song::MAX_SAMPLES) {
             failures << QString("%1: no free slot after sample %2").arg(QFileInfo(path).fileName()).arg(Song::MAX_SAMPLES);
             continue;
         }
-        Loader::Error result = operations.load(path.toLocal8Bit().constData(), target);
+        int instrument = -1;
+        Loader::Error result = operations.load(path.toLocal8Bit().constData(), target, &instrument);
         if (result == Loader::SUCCESS) {
+            if (instrument >= 0) made << QString("%1").arg(instrument + 1, 2, 10, QChar('0'));
             target++;
             continue;
         }
@@ -298,6 +315,12 @@ void Sample_Edit::load_files(int slot, const QStringList& paths) {
     }
     update_samples();
     select_sample(slot);
+    if (!made.isEmpty()) {
+        emit interface->instruments_changed();
+        emit interface->status_hint(made.size() == 1
+                                        ? QString("Instrument %1 made: every note plays sample %1").arg(made.first())
+                                        : QString("Instruments %1 made: each plays its sample").arg(made.join(", ")));
+    }
     if (!failures.isEmpty())
         Message_Boxes::tell(this, QMessageBox::Critical, "Error Loading Sample", failures.join("\n"), "Ok :(");
 }
@@ -306,13 +329,18 @@ void Sample_Edit::save_sample() {
     Sample* sample = selected();
     if (!sample || !sample->in_use) return;
     QString file =
-        File_Dialog::get_save_file_name(this, "Save Sample", {"Sample Formats (*.ws *.WS *.is *.IS *.wav *.WAV)"});
+        File_Dialog::get_save_file_name(this, "Save Sample", {"Sample Formats (*.ws *.WS *.is *.IS *.wav *.WAV)"},
+                                        File_History::SAMPLES);
     if (file.isEmpty()) return;
     if (QFileInfo::exists(file) &&
         !Message_Boxes::ask(this, QMessageBox::Question, "Question:", "File exists! Overwrite?"))
         return;
-    if (operations.save(file.toLocal8Bit().constData(), get_selected_sample()) != 0)
-        Message_Boxes::tell(this, QMessageBox::Warning, "Oops!", "Error saving sample!", "Ok");
+    QByteArray path = file.toLocal8Bit();
+    if (!Message_Boxes::confirm_losses(this, file, "the sample",
+                                       operations.get_save_losses(path.constData(), get_selected_sample())))
+        return;
+    if (operations.save(path.constData(), get_selected_sample()) != 0)
+        Message_Boxes::save_failed(this, "Error saving sample!", file, operations.get_save_error());
 }
 
 void Sample_Edit::destructive_operation_begin_cbk() { operations.guard_begin(selected()); }

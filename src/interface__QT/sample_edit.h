@@ -9,6 +9,7 @@
 #include "tracker/sample_edit_player_link.h"
 #include "tracker/sample_editor.h"
 #include "tracker/sample_slot_operations.h"
+#include "tracker/song_history.h"
 #include "trackercore/sample.h"
 
 class Interface;
@@ -92,6 +93,8 @@ private:
     Sample_Edit_Player_Link players;
     Sample_Editor editor;
     Sample_Slot_Operations operations;
+    // Edits of the format panel and the defaults become steps on the selected sample.
+    Song_History::Recording_Lock settings_recorder;
     bool updating = false;
     bool shown_once = false;
     std::vector<int> positions;     // reused by every timer tick

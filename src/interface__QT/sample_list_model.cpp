@@ -1,3 +1,4 @@
+#include "tracker/song_history.h"
 #include "trackercore/song.h"
 
 #include "interface__QT/sample_list_model.h"
@@ -75,7 +76,10 @@ bool Sample_List_Model::setData(const QModelIndex& index, const QVariant& value,
     Sample* sample = song && index.isValid() ? song->get_sample(index.row()) : nullptr;
     if (!sample || role != Qt::EditRole) return false;
     // Through the name's property, which keeps its length limit.
+    Song_History::Step step(history, "Rename sample");
+    step.watch_sample_settings(index.row());
     sample->name_prop.set(value.toString().toStdString());
+    step.commit();
     emit dataChanged(index, index);
     emit sample_renamed(index.row());
     return true;

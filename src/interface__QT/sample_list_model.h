@@ -5,6 +5,7 @@
 #include <vector>
 
 class Song;
+class Song_History;
 
 // The song's 99 sample slots as rows: number and name, used and empty slots told apart,
 // the name edited in place, and the slots the player is sounding marked. Reads the song
@@ -15,6 +16,8 @@ public:
     explicit Sample_List_Model(QObject* parent = nullptr);
 
     void set_song(Song* song);
+    // Renames become steps of this history.
+    void set_history(Song_History* to) { history = to; }
     Song* get_song() const { return song; }
     void refresh();
     void refresh_slot(int slot);
@@ -32,5 +35,6 @@ signals:
 
 private:
     Song* song = nullptr;
+    Song_History* history = nullptr;
     std::vector<bool> playing;
 };

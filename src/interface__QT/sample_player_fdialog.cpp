@@ -10,7 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
-#include <cstdio>
+#include "interface__QT/file_dialog.h"
 
 namespace {
 
@@ -24,6 +24,7 @@ Sample_Player_FDialog::Sample_Player_FDialog(QWidget* parent) : QFileDialog(pare
     setOption(QFileDialog::DontUseNativeDialog);
     setAcceptMode(QFileDialog::AcceptOpen);
     setFileMode(QFileDialog::ExistingFile);
+    File_Dialog::open_in_last_folder(*this, File_History::SAMPLES);
     connect(this, &QFileDialog::currentChanged, this, &Sample_Player_FDialog::preview_file);
 }
 
@@ -52,10 +53,9 @@ void Sample_Player_FDialog::preview_file(const QString& path) {
     if (keyboard) keyboard->sample_stop_all();
     if (!QFileInfo(path).isFile()) return;
     QByteArray name = path.toLocal8Bit();
-    std::printf("Loading sample %s\n", name.constData());
     stop_preview();
+    // A file that is no sample simply stays silent.
     previewed.reset(formats->load_sample(name.constData()));
-    if (!previewed) std::printf("Invalid sample couldnt load this\n");
 }
 
 void Sample_Player_FDialog::showEvent(QShowEvent* event) {
@@ -69,6 +69,8 @@ void Sample_Player_FDialog::showEvent(QShowEvent* event) {
 
 void Sample_Player_FDialog::done(int result) {
     stop_preview();
+    if (result == QDialog::Accepted && !selectedFiles().isEmpty())
+        File_Dialog::remember_folder(selectedFiles().first(), File_History::SAMPLES);
     QFileDialog::done(result);
 }
 

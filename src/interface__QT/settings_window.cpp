@@ -1,7 +1,9 @@
 #include "interface__QT/settings_window.h"
 
 #include <QDialogButtonBox>
+#include <QGuiApplication>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -14,6 +16,7 @@
 #include "interface__QT/keyboard_input_config.h"
 #include "interface__QT/resampler_config.h"
 #include "tracker/config_handler.h"
+#include "tracker/file_history.h"
 
 Settings_Window::Settings_Window(QWidget* parent)
     : QWidget(parent, Qt::Window), pages(new QTabWidget(this)), audio_config(new Audio_Config),
@@ -42,6 +45,8 @@ Settings_Window::Settings_Window(QWidget* parent)
     // that it follows the font and the screen's density.
     QFontMetrics metrics = fontMetrics();
     resize(std::max(sizeHint().width(), metrics.averageCharWidth() * 120), metrics.height() * 36);
+    // A small screen, or a large scale factor: the pages scroll rather than the window leaving it.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) resize(size().boundedTo(screen->availableSize()));
 }
 
 void Settings_Window::set_sound_driver_manager(Sound_Driver_Manager* manager) {
@@ -54,6 +59,7 @@ void Settings_Window::load_settings(ConfigHandler* config) {
     resampler_config->load_settings(config);
     interface_settings->load_settings(config);
     Color_Theme::get_singleton_instance().load_settings(config);
+    File_History::get_singleton_instance().load_settings(config);
     keyboard_config->update();
 }
 
@@ -62,4 +68,5 @@ void Settings_Window::save_settings(ConfigHandler* config) {
     resampler_config->save_settings(config);
     interface_settings->save_settings(config);
     Color_Theme::get_singleton_instance().save_settings(config);
+    File_History::get_singleton_instance().save_settings(config);
 }

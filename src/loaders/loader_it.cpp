@@ -40,6 +40,12 @@ constexpr unsigned short SPECIAL_MESSAGE = 1 << 0;
 constexpr int MAX_NAME = 25;         // song and instrument names hold at most 25 characters
 constexpr int MAX_SAMPLE_NAME = 26;  // sample names are unlimited: keep all the field holds
 
+// How a warning names a slot: numbered from 1 as the pages show it, with its name when it has one.
+std::string slot_label(const char* kind, int index, const std::string& name) {
+    std::string label = std::string(kind) + " " + std::to_string(index + 1);
+    return name.empty() ? label : label + " \"" + name + "\"";
+}
+
 std::string read_text(File_Reader& reader, int size, int keep) {
     char buf[32] = {};
     reader.get_byte_array((unsigned char*)buf, size);
@@ -174,6 +180,7 @@ Loader::Error Loader_IT::load_body() {
 Loader::Error Loader_IT::load_samples() {
     // Only the song's 99 slots can receive samples; the rest are never read.
     std::vector<unsigned> offsets = read_offset_table(1, header.sample_count, Song::MAX_SAMPLES);
+    warn_of_excess(header.sample_count, Song::MAX_SAMPLES, "samples");
     for (int i = 0; i < (int)offsets.size(); i++) {
         samples.push_back(std::make_unique<IT_Sample>());
         // A header outside the file is as unreadable as one with the wrong magic.
@@ -182,6 +189,7 @@ Loader::Error Loader_IT::load_samples() {
         if (!inside || load_sample_info(*samples.back()) != SUCCESS) {
             ERROR_LINE("loaders/loader_it", 312, "Error reading sample" + std::to_string(i));
             samples.back() = std::make_unique<IT_Sample>();
+            warn(slot_label("Sample", i, "") + " could not be read: it is left empty.");
         }
         if (reader.error_loading()) return FILE_ERROR;
     }
@@ -224,15 +232,22 @@ Loader::Error Loader_IT::load_sample_info(IT_Sample& s) {
 
 Loader::Error Loader_IT::load_instruments() {
     std::vector<unsigned> offsets = read_offset_table(0, header.instrument_count, Song::MAX_INSTRUMENTS);
+    // Sample-mode modules make their instruments from the samples; their table says nothing.
+    bool used = (header.flags & FLAG_INSTRUMENTS) != 0;
+    if (used) warn_of_excess(header.instrument_count, Song::MAX_INSTRUMENTS, "instruments");
     for (int i = 0; i < (int)offsets.size(); i++) {
         instruments.push_back(std::make_unique<IT_Instrument>());
         // An unreadable instrument is staged empty; the rest of the module still loads.
-        if ((unsigned long)offsets[i] + INSTRUMENT_HEADER_SIZE > reader.get_file_size()) continue;
-        reader.seek(offsets[i]);
-        IT_Instrument& ins = *instruments.back();
-        Error e = header.compatible_with < COMPATIBLE_NEW_INSTRUMENTS ? load_old_instrument_info(ins)
-                                                                       : load_instrument_info(ins);
-        if (e != SUCCESS) instruments.back() = std::make_unique<IT_Instrument>();
+        Error e = FILE_ERROR;
+        if ((unsigned long)offsets[i] + INSTRUMENT_HEADER_SIZE <= reader.get_file_size()) {
+            reader.seek(offsets[i]);
+            IT_Instrument& ins = *instruments.back();
+            e = header.compatible_with < COMPATIBLE_NEW_INSTRUMENTS ? load_old_instrument_info(ins)
+                                                                     : load_instrument_info(ins);
+        }
+        if (e == SUCCESS) continue;
+        instruments.back() = std::make_unique<IT_Instrument>();
+        if (used) warn(slot_label("Instrument", i, "") + " could not be read: it is left empty.");
     }
     return reader.error_loading() ? FILE_ERROR : SUCCESS;
 }
@@ -334,24 +349,42 @@ Loader::Error Loader_IT::load_old_instrument_info(IT_Instrument& ins) {
 
 void Loader_IT::load_sampledata() {
     bool it215 = header.compatible_with == COMPATIBLE_IT215;
-    // Per-sample failures leave that sample without data; the module still loads.
-    for (auto& s : samples) load_sample_data(*s, it215);
+    // Per-sample failures leave that sample without data; the module still loads, and says so.
+    for (size_t i = 0; i < samples.size(); i++) {
+        load_sample_data(*samples[i], it215);
+        if (!data_problem.empty()) warn(slot_label("Sample", (int)i, samples[i]->name) + " " + data_problem + ".");
+    }
+}
+
+Loader::Error Loader_IT::no_data(const std::string& why) {
+    data_problem = "has no data: " + why;
+    return FILE_ERROR;
 }
 
 Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
+    data_problem.clear();
     bool is_16bit = (s.flags & SAMPLE_16BIT) != 0;
     s.data.set_data_ptr(nullptr, 0, is_16bit);
-    if (!(s.flags & SAMPLE_PRESENT) || (s.flags & SAMPLE_STEREO) || s.length == 0) return SUCCESS;
+    if (!(s.flags & SAMPLE_PRESENT) || s.length == 0) return SUCCESS;
+    if (s.flags & SAMPLE_STEREO) {
+        no_data("it is stereo, which Wendmoor does not load");
+        return SUCCESS;
+    }
     unsigned long file_size = reader.get_file_size();
     int bytes_per_frame = is_16bit ? 2 : 1;
     unsigned long frames = s.length;
-    if (frames > (unsigned long)INT_MAX / 2) return FILE_ERROR;
+    if (frames > (unsigned long)INT_MAX / 2)
+        return no_data("its length of " + std::to_string(frames) + " frames is more than Wendmoor holds");
     bool compressed = (s.flags & SAMPLE_COMPRESSED) != 0;
     if (s.data_offset >= file_size) {
         // Past the end: a file cut short (the size of a compressed sample is not known).
         reader.note_wanted_end(s.data_offset + (compressed ? 2 : frames * bytes_per_frame));
-        return FILE_ERROR;
+        return no_data("the file ends before it");
     }
+    auto cut_short = [&](unsigned long kept) {
+        data_problem = "is cut short: " + std::to_string(kept) + " of its " + std::to_string(s.length) +
+                       " frames are in the file";
+    };
     unsigned long available = file_size - s.data_offset;
 
     if (!compressed && !is_16bit && s.convert_flags == CONVERT_ADPCM) {
@@ -360,14 +393,15 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
         if (stored < adpcm_sample::stored_size((long)frames)) {
             reader.note_wanted_end(s.data_offset + adpcm_sample::stored_size((long)frames));
             frames = (unsigned long)adpcm_sample::frames_in(stored);
+            cut_short(frames);
         }
-        if (frames == 0) return FILE_ERROR;
+        if (frames == 0) return no_data("the file ends before it");
         std::vector<unsigned char> packed((size_t)adpcm_sample::stored_size((long)frames));
         reader.seek(s.data_offset);
         reader.get_byte_array(packed.data(), (int)packed.size());
-        if (reader.error_loading()) return FILE_ERROR;
+        if (reader.error_loading()) return no_data("the file could not be read");
         void* block = std::malloc(frames);
-        if (!block) return FILE_ERROR;
+        if (!block) return no_data("not enough memory");
         adpcm_sample::decode(packed.data(), (long)frames, static_cast<signed char*>(block));
         s.data.set_data_ptr(block, (int)frames, false);
         return SUCCESS;
@@ -378,10 +412,11 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
         if (frames * bytes_per_frame > available) {
             reader.note_wanted_end(s.data_offset + frames * bytes_per_frame);
             frames = available / bytes_per_frame;
+            cut_short(frames);
         }
-        if (frames == 0) return FILE_ERROR;
+        if (frames == 0) return no_data("the file ends before it");
         void* block = std::malloc(frames * bytes_per_frame);
-        if (!block) return FILE_ERROR;
+        if (!block) return no_data("not enough memory");
         reader.seek(s.data_offset);
         unsigned char* bytes = static_cast<unsigned char*>(block);
         reader.get_byte_array(bytes, (int)(frames * bytes_per_frame));
@@ -396,7 +431,7 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
         }
         if (reader.error_loading()) {
             std::free(block);
-            return FILE_ERROR;
+            return no_data("the file could not be read");
         }
         s.data.set_data_ptr(block, (int)frames, is_16bit);
         return SUCCESS;
@@ -404,13 +439,13 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
 
     // Every block costs at least its two-byte count and yields at most 32768 frames from
     // 8 x its byte count bits; a length beyond that cannot come from this file.
-    if (frames > available * 8) return FILE_ERROR;
+    if (frames > available * 8) return no_data("its compressed data is cut short or damaged");
     void* block = std::malloc(frames * bytes_per_frame);
-    if (!block) return FILE_ERROR;
+    if (!block) return no_data("not enough memory");
     reader.seek(s.data_offset);
     if (!decompress_sample(block, (int)frames, is_16bit, it215)) {
         std::free(block);
-        return FILE_ERROR;
+        return no_data("its compressed data is cut short or damaged");
     }
     s.data.set_data_ptr(block, (int)frames, is_16bit);
     return SUCCESS;
@@ -530,11 +565,14 @@ Loader::Error Loader_IT::load_message() {
 
 void Loader_IT::load_patterns() {
     std::vector<unsigned> offsets = read_offset_table(2, header.pattern_count, Song::MAX_PATTERNS);
+    warn_of_excess(header.pattern_count, Song::MAX_PATTERNS, "patterns");
     for (int p = 0; p < (int)offsets.size(); p++) {
         patterns.push_back(std::make_unique<IT_Pattern>());
         if (offsets[p] == 0) continue;  // an empty 64-row pattern
-        if (load_pattern(offsets[p], *patterns.back()) != SUCCESS)
+        if (load_pattern(offsets[p], *patterns.back()) != SUCCESS) {
             ERROR_LINE("loaders/loader_it", 585, "Warning: Pattern " + std::to_string(p) + "is corrupted");
+            warn("Pattern " + std::to_string(p) + " is cut short or damaged: the rest of it is empty.");
+        }
     }
 }
 
@@ -807,6 +845,8 @@ Loader::Error Loader_IT::load_sample(const char* file, int slot) {
         load_sample_data(s, (s.convert_flags & CONVERT_DELTA) != 0) != SUCCESS)
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     reader.close();
+    if (!data_problem.empty())
+        warn(std::string("The sample") + (s.name.empty() ? "" : " \"" + s.name + "\"") + " " + data_problem + ".");
     transfer_sample_to_song(s, *song->get_sample(slot));
     return SUCCESS;
 }
@@ -842,7 +882,10 @@ Loader::Error Loader_IT::load_samples_from_instrument(const char* file) {
         if (load_sample_info(*s) != SUCCESS) s = std::make_unique<IT_Sample>();
         samples.push_back(std::move(s));
     }
-    for (auto& s : samples) load_sample_data(*s, (s->convert_flags & CONVERT_DELTA) != 0);
+    for (size_t i = 0; i < samples.size(); i++) {
+        load_sample_data(*samples[i], (samples[i]->convert_flags & CONVERT_DELTA) != 0);
+        if (!data_problem.empty()) warn(slot_label("Sample", (int)i, samples[i]->name) + " " + data_problem + ".");
+    }
     // The keyboard names samples of this file only.
     for (int n = 0; n < NOTE_COUNT; n++)
         if (ins->keyboard_sample[n] > samples.size()) ins->keyboard_sample[n] = 0;

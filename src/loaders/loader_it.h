@@ -132,7 +132,9 @@ private:
     Error load_instrument_info(IT_Instrument& instrument);
     // Impulse Tracker 1.x instruments: one volume envelope of byte (tick, value) nodes.
     Error load_old_instrument_info(IT_Instrument& instrument);
+    // Leaves in data_problem why it kept less than the header promised.
     Error load_sample_data(IT_Sample& sample, bool it215);
+    Error no_data(const std::string& why);
     unsigned table_offset(int table) const;
     // The first min(count, limit) entries of offset table 0 (instruments), 1 (samples) or 2 (patterns).
     std::vector<unsigned> read_offset_table(int table, int count, int limit);
@@ -156,6 +158,7 @@ private:
     std::vector<std::unique_ptr<IT_Instrument>> instruments;
     std::vector<std::unique_ptr<IT_Pattern>> patterns;
     std::string message;
+    std::string data_problem;  // "is cut short: ...", or empty when the last sample's data was whole
 
     std::vector<unsigned> block_buffer;
     size_t block_bit_pos = 0;

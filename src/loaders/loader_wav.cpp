@@ -170,8 +170,9 @@ Loader::Error Loader_WAV::load_sample(const char* file, int slot) {
     Error e = read_wav(file, data);
     if (e != SUCCESS) return e;
     target->reset(true);
-    target->name = file;
-    target->filename = file;
+    // The folder says where the file was, not what the sound is, and must not travel with the song.
+    target->name = Sample::name_from_path(file);
+    target->filename = Sample::file_part(file);
     target->in_use = true;
     void* block = data.get_data_ptr();
     data.release_data_ptr();

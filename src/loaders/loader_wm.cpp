@@ -46,6 +46,31 @@ void read_byte_into(DDS* dds, const char* key, int& field) {
 
 // Where a missing section ends the transfer.
 void broken(int line, const char* what) { ERROR_LINE(SOURCE, line, what); }
+
+// How many bytes a zlib stream really inflates to, counted through a small buffer and never
+// kept; limit + 1 once it passes `limit`, -1 when the stream is damaged or cut short. The
+// header's size is only a claim: the packed tree is allocated for what this finds.
+long long inflated_size(const unsigned char* data, size_t size, unsigned long long limit) {
+    z_stream stream = {};
+    if (inflateInit(&stream) != Z_OK) return -1;
+    stream.next_in = const_cast<unsigned char*>(data);
+    stream.avail_in = (uInt)size;
+    unsigned char scratch[65536];
+    unsigned long long total = 0;
+    int result = Z_OK;
+    while (result == Z_OK && total <= limit) {
+        stream.next_out = scratch;
+        stream.avail_out = sizeof scratch;
+        result = inflate(&stream, Z_NO_FLUSH);
+        total += sizeof scratch - stream.avail_out;
+        // Nothing more in and nothing out: the stream stops before its end.
+        bool stuck = result == Z_OK && stream.avail_in == 0 && stream.avail_out != 0;
+        if (result == Z_BUF_ERROR || stuck) result = Z_DATA_ERROR;
+    }
+    inflateEnd(&stream);
+    if (total > limit) return (long long)limit + 1;
+    return result == Z_STREAM_END ? (long long)total : -1;
+}
 }  // namespace
 
 Loader_WM::Loader_WM() { format_name = "Wendmoor"; }
@@ -90,7 +115,6 @@ bool Loader_WM::test(const char* file) {
 Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS& tree) {
     if (reader.is_open()) return FILE_IN_USE;
     if (reader.open(file) != 0) return FILE_CANNOT_OPEN;
-    std::printf("loader going\n");
     if (reader.get_file_size() < HEADER_SIZE) return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     unsigned char id[4];
     reader.get_byte_array(id, 4);
@@ -108,11 +132,9 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         ERROR_LINE(SOURCE, 103, "File is shorter than its compressed data");
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
-    std::printf("reading file...\n");
     std::vector<unsigned char> compressed, packed;
     try {
         compressed.resize(compressed_size);
-        packed.resize(uncompressed_size);
     } catch (const std::bad_alloc&) {
         ERROR_LINE(SOURCE, __LINE__, "Not enough memory!");
         return abort_load(FILE_ERROR);
@@ -124,8 +146,20 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         done += chunk;
     }
     if (reader.error_loading()) return abort_load(FILE_ERROR);
-    std::printf("decompressing file...\n");
-    uLongf unpacked_size = uncompressed_size;
+    // A stream that holds more than the header says, or is damaged, is refused before the
+    // packed tree is allocated; one that holds less gets no more room than it fills.
+    long long real_size = inflated_size(compressed.data(), compressed.size(), uncompressed_size);
+    if (real_size < 0 || real_size > (long long)uncompressed_size) {
+        ERROR_LINE(SOURCE, 116, "Couldnt decompress buffer!");
+        return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
+    }
+    try {
+        packed.resize((size_t)real_size);
+    } catch (const std::bad_alloc&) {
+        ERROR_LINE(SOURCE, __LINE__, "Not enough memory!");
+        return abort_load(FILE_ERROR);
+    }
+    uLongf unpacked_size = (uLongf)real_size;
     // uncompress wants a non-null destination even for an empty tree.
     unsigned char dummy = 0;
     if (uncompress(packed.empty() ? &dummy : packed.data(), &unpacked_size, compressed.data(), compressed_size) != Z_OK) {
@@ -133,7 +167,6 @@ Loader::Error Loader_WM::read_container(const char* file, const char* magic, DDS
         return abort_load(FILE_FORMAT_NOT_RECOGNIZED);
     }
     compressed = std::vector<unsigned char>();
-    std::printf("unpacking file...\n");
     // A failed unpack keeps what was read before the damage.
     DDSPacker::unpack(&tree, packed.data(), (unsigned)unpacked_size);
     reader.close();
@@ -178,7 +211,6 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
     read_int(dds, "rows", rows);
     // Lengths the pattern cannot hold keep the older reading: the low byte.
     pattern->set_length(rows >= 1 && rows <= Pattern::MAX_LENGTH ? rows : rows & 0xFF);
-    std::printf("this has %i rows\n", pattern->get_length());
     const std::vector<int>* block = read_int_array(dds, "compressed_block");
     if (!block) return;
 
@@ -247,8 +279,6 @@ void Loader_WM::set_dds_to_instrument(DDS* dds, Instrument* instrument) {
     std::vector<int> slot_of;
     const VectorPointer<DDS>* samples = read_tree_array(dds, "samples");
     if (samples) {
-        std::printf("includes samples.. %i\n", (int)samples->size());
-        std::printf("%i samples\n", (int)samples->size());
         for (DDS* t : *samples) {
             int slot = song ? song->find_unused_sample_slot() : -1;
             if (t && slot >= 0) {
@@ -368,7 +398,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *samples) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in sample?\n");
+            std::fprintf(stderr, "Warning: a sample without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Sample* s = song->get_sample(index)) {
@@ -382,7 +412,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *instruments) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in instrument?\n");
+            std::fprintf(stderr, "Warning: an instrument without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Instrument* ins = song->get_instrument(index)) {
@@ -397,7 +427,7 @@ void Loader_WM::transfer_data_to_song() {
     for (DDS* t : *patterns) {
         int index;
         if (!read_int(t, "index", index)) {
-            std::printf("No index in pattern?\n");
+            std::fprintf(stderr, "Warning: a pattern without an index in %s was skipped\n", file_name.c_str());
             continue;
         }
         if (Pattern* p = song->get_pattern(index)) set_dds_to_pattern(t, p);
@@ -406,7 +436,6 @@ void Loader_WM::transfer_data_to_song() {
     DDS* mixer_tree = read_tree(&staged, "mixer");
     if (!mixer_tree) return broken(382, "Broken file on purpose, mixer?!!!");
     if (mixer) DDS_Helpers::set_mixer_data(mixer_tree, mixer);
-    std::printf("loader finished\n");
 }
 
 Loader::Error Loader_WM::load_sample(const char* file, int slot) {

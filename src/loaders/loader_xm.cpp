@@ -323,9 +323,25 @@ Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
         Error result = load_pattern(in, p < STAGED_PATTERNS ? &patterns[p] : nullptr, version <= 0x0102);
         if (result != SUCCESS) return result;
     }
-    if (!old_layout) return load_module_instruments(in, pending, false);
-    for (Pending_Instrument& instrument : pending) stage_samples(in, instrument, samples);
-    return SUCCESS;
+    Error result = SUCCESS;
+    if (old_layout)
+        for (Pending_Instrument& instrument : pending) stage_samples(in, instrument, samples);
+    else
+        result = load_module_instruments(in, pending, false);
+    if (result == SUCCESS) warn_of_losses();
+    return result;
+}
+
+void Loader_XM::warn_of_losses() {
+    if (header.dropped_cells > 0)
+        warn("The file has " + std::to_string(header.channels) + " channels; Wendmoor holds " +
+             std::to_string(Pattern::CHANNELS) + ": channels " + std::to_string(Pattern::CHANNELS + 1) + " to " +
+             std::to_string(header.channels) + " were left out, with the " +
+             (header.dropped_cells == 1 ? std::string("note") : std::to_string(header.dropped_cells) + " notes") +
+             " in them.");
+    warn_of_excess(header.patterns, Song::MAX_PATTERNS, "patterns");
+    warn_of_excess((int)instruments.size(), Song::MAX_INSTRUMENTS, "instruments");
+    warn_of_excess((int)samples.size(), Song::MAX_SAMPLES, "samples");
 }
 
 Loader::Error Loader_XM::load_module_instruments(Bounded_Reader& in, std::vector<Pending_Instrument>& pending,
@@ -371,7 +387,10 @@ Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern, bool
             int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell);
             if (used == 0) break;
             offset += used;
-            if (channel < Pattern::CHANNELS && row < length && !cell.is_empty())
+            if (cell.is_empty()) continue;
+            if (channel >= Pattern::CHANNELS)
+                header.dropped_cells++;
+            else if (row < length)
                 pattern->get_note_ref(channel, row) = cell;
         }
     }

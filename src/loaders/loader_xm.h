@@ -66,11 +66,14 @@ private:
         int speed = 6;
         int tempo = 125;
         unsigned char orders[256] = {};
+        long dropped_cells = 0;  // notes in channels past the song's 64
     };
 
     struct Pending_Instrument;
 
     Error load_module(Bounded_Reader& in);
+    // What the song cannot take of a module that loaded, as warnings.
+    void warn_of_losses();
     // Decodes into `pattern`, or skips the pattern's data when it is null. Version 1.02 files
     // store the row count in one byte, minus one.
     Error load_pattern(Bounded_Reader& in, Pattern* pattern, bool byte_rows);

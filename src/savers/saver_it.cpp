@@ -15,16 +15,6 @@ namespace {
 constexpr int OFFSET_MESSAGE_OFFSET = 56;
 constexpr int OFFSET_ORDERS = 192;
 constexpr unsigned short TRACKER_VERSION = 0x0214;
-constexpr unsigned MAX_MESSAGE = 65534;  // the length field holds 16 bits, the NUL included
-
-bool claims_song_name(const char* file) {
-    if (!file) return false;
-    size_t len = std::strlen(file);
-    if (len <= 3) return false;
-    const char* tail = file + len - 3;
-    return tail[0] == '.' && std::toupper((unsigned char)tail[1]) == 'I' &&
-           std::toupper((unsigned char)tail[2]) == 'T';
-}
 
 bool layer_names_a_sample(const Instrument::Layer& layer) {
     for (unsigned char s : layer.sample_table)
@@ -34,10 +24,27 @@ bool layer_names_a_sample(const Instrument::Layer& layer) {
 
 }  // namespace
 
+bool Saver_IT::claims_song_name(const char* file) {
+    if (!file) return false;
+    size_t len = std::strlen(file);
+    if (len <= 3) return false;
+    const char* tail = file + len - 3;
+    return tail[0] == '.' && std::toupper((unsigned char)tail[1]) == 'I' &&
+           std::toupper((unsigned char)tail[2]) == 'T';
+}
+
 void Saver_IT::write_name(const std::string& name) {
-    unsigned char buf[26] = {};
-    std::memcpy(buf, name.data(), name.size() < 25 ? name.size() : 25);
-    writer.store_byte_array(buf, 26);
+    unsigned char buf[MAX_NAME + 1] = {};
+    std::memcpy(buf, name.data(), std::min(name.size(), MAX_NAME));
+    writer.store_byte_array(buf, (int)sizeof buf);
+}
+
+void Saver_IT::write_file_name(const std::string& file_name) {
+    std::string name = Sample::file_part(file_name);
+    if (name.empty()) name = "XXXXXXXX.YYY";
+    unsigned char buf[MAX_FILE_NAME] = {};
+    std::memcpy(buf, name.data(), std::min(name.size(), MAX_FILE_NAME));
+    writer.store_byte_array(buf, (int)sizeof buf);
 }
 
 Saver_IT::Counts Saver_IT::calculate_values() {
@@ -156,7 +163,7 @@ void Saver_IT::write_song() {
 void Saver_IT::write_instrument_internal(const Instrument& ins) {
     const Instrument::Layer& layer = ins.layers[0];
     writer.store_byte_array((const unsigned char*)"IMPI", 4);
-    writer.store_byte_array((const unsigned char*)"XXXXXXXX.YYY", 12);
+    write_file_name(ins.filename);
     writer.store_byte(0);
     writer.store_byte((unsigned char)layer.nna_type);
     writer.store_byte((unsigned char)layer.dc_type);
@@ -198,12 +205,12 @@ void Saver_IT::write_instrument_internal(const Instrument& ins) {
         if (e == 2 && layer.pitch_use_as_filter) flags |= 128;
         writer.store_byte(flags);
         int count = env.get_node_count();
-        writer.store_byte((unsigned char)(count > 25 ? 25 : count));
+        writer.store_byte((unsigned char)std::min(count, MAX_ENVELOPE_NODES));
         writer.store_byte((unsigned char)env.get_loop_begin());
         writer.store_byte((unsigned char)env.get_loop_end());
         writer.store_byte((unsigned char)env.get_sustain_loop_begin());
         writer.store_byte((unsigned char)env.get_sustain_loop_end());
-        for (int i = 0; i < 25; i++) {
+        for (int i = 0; i < MAX_ENVELOPE_NODES; i++) {
             writer.store_byte((unsigned char)env.get_node_height(i));
             writer.store_word((unsigned short)env.get_node_offset(i));
         }
@@ -215,7 +222,7 @@ void Saver_IT::write_instrument_internal(const Instrument& ins) {
 int Saver_IT::write_sample_internal(const Sample& s, bool with_data) {
     const Sample_Data& d = s.data;
     writer.store_byte_array((const unsigned char*)"IMPS", 4);
-    writer.store_byte_array((const unsigned char*)"XXXXXXXX.YYY", 12);
+    write_file_name(s.filename);
     writer.store_byte(0);
     writer.store_byte((unsigned char)s.glb_volume);
     unsigned char flags = 0;
@@ -225,7 +232,7 @@ int Saver_IT::write_sample_internal(const Sample& s, bool with_data) {
     if (d.is_loop_ping_pong()) flags |= 64;
     writer.store_byte(flags);
     writer.store_byte((unsigned char)s.def_volume);
-    write_name(s.name);
+    write_name(s.get_name_to_save());
     writer.store_byte(1);  // signed data
     writer.store_byte((unsigned char)(s.def_panning | (s.def_panning_active ? 128 : 0)));
     // A sample without a block has no frames to write, whatever its size says.

@@ -34,3 +34,10 @@ int Saver_Wav::save_sample(const char* file, int slot) {
     }
     return finish_save();
 }
+
+std::vector<std::string> Saver_Wav::get_sample_losses(const char* file, int slot) const {
+    const Sample* sample = song && has_extension(file, ".wav", ".WAV") ? song->get_sample(slot) : nullptr;
+    if (sample && sample->in_use && sample->data.is_loop_enabled())
+        return {"Loop: WAV files keep no loop: the loop is dropped."};
+    return {};
+}

@@ -30,6 +30,8 @@ public:
     void get_dds_from_pattern(Pattern* pattern, DDS* dds);
     void get_dds_from_instrument(Instrument* instrument, DDS* dds, bool include_samples);
     void get_dds_from_song(DDS* dds);
+    // Writes a song tree built elsewhere (a snapshot's, with the mixer taken apart from it).
+    int save_song_tree(const char* file, const DDS& tree) { return write_file(file, "WDMM", tree); }
 
     // The packed cells of one pattern, one byte value per entry; empty when it holds no cell.
     static std::vector<int> compress_pattern(Pattern* pattern, bool* has_cells = nullptr);

@@ -48,6 +48,11 @@ bool read_text_file(const std::string& path, long max_bytes, std::string* text, 
         set_reason(why, "not a regular file");
         ok = false;
     }
+    // Root reads anything, but a file that lets no one read it (mode 200) was closed on purpose.
+    if (ok && (st.st_mode & 0444) == 0) {
+        set_reason(why, std::strerror(EACCES));
+        ok = false;
+    }
     if (ok && st.st_size > max_bytes) {
         set_reason(why, "larger than " + std::to_string(max_bytes / 1024) + " KiB");
         ok = false;

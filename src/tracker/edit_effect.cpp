@@ -110,11 +110,11 @@ void Edit_Effect_Toggle_Depth::process(Sample_Data* data, int, int) {
     if (data && data->get_size() > 0) data->toggle_quality();
 }
 
-Edit_Effect_Tunner::Edit_Effect_Tunner() : cycles_prop("Cycles Selected:", &cycles, 1, 100) {}
+Edit_Effect_Tuner::Edit_Effect_Tuner() : cycles_prop("Cycles Selected:", &cycles, 1, 100) {}
 
-void Edit_Effect_Tunner::selected_notify(Sample_Data*, int, int) { cycles = 4; }
+void Edit_Effect_Tuner::selected_notify(Sample_Data*, int, int) { cycles = 4; }
 
-void Edit_Effect_Tunner::process(Sample_Data* data, int begin, int end) {
+void Edit_Effect_Tuner::process(Sample_Data* data, int begin, int end) {
     if (!data || data->get_size() <= 0 || cycles < 1) return;
     float length = (float)(end - begin);
     if (length < 3) return;

@@ -15,6 +15,8 @@ public:
     virtual void process(Sample_Data* data, int begin, int end) = 0;
     // True when the operation replaces the data block, so readers of the old one must be stopped.
     virtual bool is_destructive() const { return false; }
+    // Whether process() changes no frame outside begin..end (undo keeps only that span).
+    virtual bool keeps_frames_outside_range() const { return true; }
     virtual std::string get_name() const = 0;
     virtual std::string get_description() const = 0;
 };
@@ -74,6 +76,7 @@ public:
 class Edit_Effect_Toggle_Sign : public Edit_Effect {
 public:
     void process(Sample_Data* data, int begin, int end) override;
+    bool keeps_frames_outside_range() const override { return false; }
     std::string get_name() const override { return "Toggle Signed/Unsigned"; }
     std::string get_description() const override { return "Toggles between unsigned (AMIGA/PPC) and signed (PC)"; }
 };
@@ -86,17 +89,17 @@ public:
     std::string get_description() const override { return "Toggles between 8bits/16bits mode"; }
 };
 
-class Edit_Effect_Tunner : public Edit_Effect {
+class Edit_Effect_Tuner : public Edit_Effect {
 public:
     static constexpr double C5_HZ = 261.6255;
 
-    Edit_Effect_Tunner();
-    Edit_Effect_Tunner(const Edit_Effect_Tunner&) = delete;
-    Edit_Effect_Tunner& operator=(const Edit_Effect_Tunner&) = delete;
+    Edit_Effect_Tuner();
+    Edit_Effect_Tuner(const Edit_Effect_Tuner&) = delete;
+    Edit_Effect_Tuner& operator=(const Edit_Effect_Tuner&) = delete;
     void selected_notify(Sample_Data* data, int begin, int end) override;
     Property_Bridge_List get_property_list() override { return {&cycles_prop}; }
     void process(Sample_Data* data, int begin, int end) override;
-    std::string get_name() const override { return "C5 Tunner"; }
+    std::string get_name() const override { return "C5 Tuner"; }
     std::string get_description() const override { return "Given the Cycles inside the selection\nTunes the sample to C5"; }
 
     int cycles = 4;

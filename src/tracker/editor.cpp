@@ -23,7 +23,7 @@ const char* const Editor::pattern_action_captions[PATTERN_ACTION_COUNT] = {
     "Block- Set Current Instrument",
     "Block- Set Current Volume/Pan",
     "Block- Remove Stray Volumes",
-    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
     "Block- Ramp or Wipe(2xPress) Effects",
     "Block- Double Block Length",
     "Block- Halve Block Length",
@@ -190,10 +190,8 @@ void Editor::cursor_prev_pattern() { cursor_goto_pattern(current_pattern - 1); }
 
 void Editor::cursor_goto_pattern(int target) {
     if (target < 0 || target >= Song::MAX_PATTERNS) return;
-    std::string description = "Pattern " + std::to_string(current_pattern);
     current_pattern = target;
     clamp_cursor_row();
-    push_current_pattern_to_undo_list(description);
     normalize_selection();
     changed_flags |= CHANGED_CURSOR;
 }
@@ -209,6 +207,8 @@ void Editor::follow_song_position(int pattern_index, int row) {
 
 void Editor::cursor_insert() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Insert row");
+    step.watch_pattern(current_pattern);
     Pattern* p = pattern();
     if (!p) return;
     for (int row = p->get_length() - 1; row > cursor_row; row--) {
@@ -221,6 +221,8 @@ void Editor::cursor_insert() {
 
 void Editor::cursor_delete() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Delete row");
+    step.watch_pattern(current_pattern);
     Pattern* p = pattern();
     if (!p) return;
     int last = p->get_length() - 1;
@@ -339,6 +341,8 @@ int Editor::get_note_from_key(int key) const {
 
 void Editor::insert_note_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int increment = get_note_increment(key);
     if (increment == 99) return;
     int value = std::min(default_octave * 12 + increment, MAX_NOTE);
@@ -356,6 +360,8 @@ void Editor::insert_note_at_cursor(char key) {
 
 void Editor::insert_octave_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     if (cell.note > MAX_NOTE) return;
@@ -375,6 +381,8 @@ static int instrument_number(const Note& cell) {
 
 void Editor::insert_instrument_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, (key - '0') * 10 + instrument_number(cell) % 10, &last_instrument);
@@ -383,6 +391,8 @@ void Editor::insert_instrument_at_cursor_field1(char key) {
 
 void Editor::insert_instrument_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     store_instrument_number(cell, instrument_number(cell) / 10 * 10 + (key - '0'), &last_instrument);
@@ -416,6 +426,8 @@ int Editor::plain_volume_for_mode(int value) const {
 
 void Editor::insert_volume_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int letter = upper((unsigned char)key);
     Note& cell = cell_at_cursor();
     int units = volume_units(cell.volume);
@@ -437,6 +449,8 @@ void Editor::insert_volume_at_cursor_field1(char key) {
 
 void Editor::insert_volume_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (!is_digit(key)) return;
     Note& cell = cell_at_cursor();
     int base = volume_tens_base(cell.volume);
@@ -449,6 +463,8 @@ void Editor::insert_volume_at_cursor_field2(char key) {
 
 void Editor::insert_command_at_cursor(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int letter = upper((unsigned char)key);
     if (letter < 'A' || letter > 'Z') return;
     Note& cell = cell_at_cursor();
@@ -462,6 +478,8 @@ void Editor::insert_command_at_cursor(char key) {
 
 void Editor::insert_parameter_at_cursor_field1(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
@@ -473,6 +491,8 @@ void Editor::insert_parameter_at_cursor_field1(char key) {
 
 void Editor::insert_parameter_at_cursor_field2(char key) {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Typing");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     int digit = hex_digit_value((unsigned char)key);
     if (digit < 0) return;
     Note& cell = cell_at_cursor();
@@ -488,6 +508,8 @@ void Editor::insert_parameter_at_cursor_field2(char key) {
 
 void Editor::press_note_off_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Note off");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (cursor_field <= 1) {
         cell_at_cursor().note = NOTE_OFF;
         move_down_by_step();
@@ -498,6 +520,8 @@ void Editor::press_note_off_at_cursor() {
 
 void Editor::press_note_cut_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Note cut");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     cell_at_cursor().note = NOTE_CUT;
     move_down_by_step();
 }
@@ -533,6 +557,8 @@ void Editor::toggle_mask_at_cursor() {
 
 void Editor::clear_field_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Clear field");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     switch (cursor_field) {
         case 0:
@@ -588,6 +614,8 @@ void Editor::get_mask_from_cursor() {
 
 void Editor::press_mask_write_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Paste current field");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     if (cursor_field != 1) {
         Note& cell = cell_at_cursor();
         switch (cursor_field) {
@@ -607,12 +635,16 @@ void Editor::press_mask_write_cursor() {
 
 void Editor::perform_raise_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Raise note");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     if (cell.note < MAX_NOTE) cell.note++;
 }
 
 void Editor::perform_lower_at_cursor() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
+    Song_History::Step step(history, "Lower note");
+    step.watch_pattern(current_pattern).merge_with_same(cursor_cell_key());
     Note& cell = cell_at_cursor();
     if (cell.note >= 1 && cell.note <= MAX_NOTE) cell.note--;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tracker/song_history.h"
 #include "trackercore/pattern.h"
 
 class Song;
@@ -48,7 +49,6 @@ public:
     static constexpr int FIELDS = 9;
     static constexpr int LAST_FIELD = FIELDS - 1;
     static constexpr int LAST_CHANNEL = Pattern::CHANNELS - 1;
-    static constexpr int UNDO_MAX = 10;
     static constexpr int ORDERLIST_PAGE = 8;
     static constexpr int NOTE_STRING_LENGTH = 13;  // note, instrument, volume, blank, command
 
@@ -57,6 +57,9 @@ public:
     Editor& operator=(const Editor&) = delete;
 
     void link_to_song(Song* song);
+    // Every edit becomes a step of the song's history.
+    void link_to_history(Song_History* to) { history = to; }
+    Song_History* get_history() const { return history; }
 
     // Cursor.
     void cursor_move_up(int n);
@@ -189,15 +192,17 @@ public:
     const Pattern& get_clipboard() const { return clipboard; }
     int get_clipboard_width() const { return clipboard_width; }
 
-    // Undo history, newest first.
-    void push_current_pattern_to_undo_list(const std::string& description);
-    void push_pattern_to_undo_list(int pattern, const Pattern* source, const std::string& description);
-    void undo_index(int index);
-    int get_undo_max() const { return (int)undo_list.size(); }
-    int get_undo_pattern(int index) const;
-    std::string get_undo_info(int index) const;
-    bool is_undo_changed() const { return undo_changed; }
-    void clear_undo_changed() { undo_changed = false; }
+    // The song's history as the "Undo History:" list shows it: the steps that can be redone
+    // first ("Redo " and their description, the next one first), then the done ones, newest
+    // first. Each returns the parts of the song it changed.
+    int undo_index(int index);  // redoes or undoes up to and including that entry
+    int undo();
+    int redo();
+    int get_undo_max() const;  // entries listed
+    int get_undo_pattern(int index) const;  // the pattern the entry changed; -1 for none, 0 outside the list
+    std::string get_undo_info(int index) const;  // "invalid pattern!" outside the list
+    bool is_undo_changed() const { return history && history->get_generation() != seen_generation; }
+    void clear_undo_changed() { seen_generation = history ? history->get_generation() : 0; }
 
     // Channels, on the song's initial channel states.
     void channel_mute_toggle(int channel);
@@ -248,12 +253,6 @@ public:
     static void write_note_string(const Note& note, char* buffer);
 
 private:
-    struct Undo_Entry {
-        int pattern;
-        std::string description;
-        std::unique_ptr<Pattern> snapshot;
-    };
-
     Pattern* pattern();
     int pattern_length();
     Note& cell_at_cursor();
@@ -267,6 +266,10 @@ private:
     bool block_has_two_rows() const;
     void paste(int mode);
     void orderlist_next_row();
+    // Puts the cursor on the pattern an undone or redone step changed.
+    void show_pattern(int pattern);
+    // The merge key of typing into the cell under the cursor.
+    int cursor_cell_key() const { return cursor_column * Pattern::MAX_LENGTH + cursor_row + 1; }
 
     Song* song = nullptr;
 
@@ -283,7 +286,7 @@ private:
     int current_pattern = 0;
 
     int last_note = EMPTY_FIELD;
-    int last_instrument = 1;
+    int last_instrument = 0;  // instrument 01: a new song plays what is loaded into slot 01
     int last_volume = EMPTY_FIELD;
     int last_command = EMPTY_FIELD;
     int last_parameter = 0;
@@ -315,8 +318,8 @@ private:
     Pattern clipboard;
     int clipboard_width = 0;
 
-    std::vector<Undo_Entry> undo_list;
-    bool undo_changed = true;
+    Song_History* history = nullptr;
+    unsigned long seen_generation = ~0ul;
 
     int orderlist_column = 0;
     int orderlist_row = 0;

@@ -143,7 +143,8 @@ void Editor::selection_raise() {
         perform_raise_at_cursor();
         return;
     }
-    push_current_pattern_to_undo_list("Raise notes on selection");
+    Song_History::Step step(history, "Raise notes on selection");
+    step.watch_pattern(current_pattern).merge_with_same();
     if (!pattern()) return;
     for_each_block_cell(pattern(), selection_begin_column, selection_begin_row, selection_end_column,
                         selection_end_row, [](Note& cell, int, int) {
@@ -156,7 +157,8 @@ void Editor::selection_lower() {
         perform_lower_at_cursor();
         return;
     }
-    push_current_pattern_to_undo_list("Lower notes on selection");
+    Song_History::Step step(history, "Lower notes on selection");
+    step.watch_pattern(current_pattern).merge_with_same();
     if (!pattern()) return;
     for_each_block_cell(pattern(), selection_begin_column, selection_begin_row, selection_end_column,
                         selection_end_row, [](Note& cell, int, int) {
@@ -165,7 +167,8 @@ void Editor::selection_lower() {
 }
 
 void Editor::selection_zap() {
-    push_current_pattern_to_undo_list("Selection Zap");
+    Song_History::Step step(history, "Selection Zap");
+    step.watch_pattern(current_pattern).merge_with_same();
     if (!pattern()) return;
     selection_copy();
     for_each_block_cell(pattern(), selection_begin_column, selection_begin_row, selection_end_column,
@@ -174,7 +177,8 @@ void Editor::selection_zap() {
 
 void Editor::selection_parameter_ramp() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
-    push_current_pattern_to_undo_list("Selection ramp parameter column");
+    Song_History::Step step(history, "Selection ramp parameter column");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int r0 = selection_begin_row, r1 = selection_end_row;
@@ -188,7 +192,8 @@ void Editor::selection_parameter_ramp() {
 
 void Editor::selection_volume_ramp() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
-    push_current_pattern_to_undo_list("Selection ramp volume column");
+    Song_History::Step step(history, "Selection ramp volume column");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int r0 = selection_begin_row, r1 = selection_end_row;
@@ -202,7 +207,8 @@ void Editor::selection_volume_ramp() {
 }
 
 void Editor::selection_volume_scale(int percent) {
-    push_current_pattern_to_undo_list("Selection volume scale");
+    Song_History::Step step(history, "Selection volume scale");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     percent = std::max(percent, 0);
@@ -218,7 +224,8 @@ void Editor::selection_volume_scale(int percent) {
 }
 
 void Editor::selection_set_instrument_mask() {
-    push_current_pattern_to_undo_list("Selection set instrument mask");
+    Song_History::Step step(history, "Selection set instrument mask");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int instrument = last_instrument;
@@ -229,7 +236,8 @@ void Editor::selection_set_instrument_mask() {
 }
 
 void Editor::selection_set_volume_mask() {
-    push_current_pattern_to_undo_list("Selection set volume mask");
+    Song_History::Step step(history, "Selection set volume mask");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int volume = last_volume;
@@ -238,7 +246,8 @@ void Editor::selection_set_volume_mask() {
 }
 
 void Editor::selection_wipe_stray_volumes() {
-    push_current_pattern_to_undo_list("Selection wipe stray volumes");
+    Song_History::Step step(history, "Selection wipe stray volumes");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     for_each_block_cell(p, selection_begin_column, selection_begin_row, selection_end_column, selection_end_row,
@@ -250,7 +259,8 @@ void Editor::selection_wipe_stray_volumes() {
 
 void Editor::selection_expand() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
-    push_current_pattern_to_undo_list("Selection Expand x 2");
+    Song_History::Step step(history, "Selection Expand x 2");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int r0 = selection_begin_row;
@@ -266,7 +276,8 @@ void Editor::selection_expand() {
 
 void Editor::selection_shrink() {
     Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
-    push_current_pattern_to_undo_list("Selection Shrink x 2");
+    Song_History::Step step(history, "Selection Shrink x 2");
+    step.watch_pattern(current_pattern).merge_with_same();
     Pattern* p = pattern();
     if (!p || !block_has_two_rows()) return;
     int r0 = selection_begin_row, r1 = selection_end_row;
@@ -323,60 +334,80 @@ void Editor::paste(int mode) {
 }
 
 void Editor::selection_paste_overwrite() {
-    push_current_pattern_to_undo_list("Paste (overwriting)");
+    Song_History::Step step(history, "Paste (overwriting)");
+    step.watch_pattern(current_pattern).merge_with_same();
     paste(PASTE_OVERWRITE);
 }
 
 void Editor::selection_paste_mix() {
-    push_current_pattern_to_undo_list("Paste (mix)");
+    Song_History::Step step(history, "Paste (mix)");
+    step.watch_pattern(current_pattern).merge_with_same();
     paste(PASTE_MIX);
 }
 
 void Editor::selection_paste_insert() {
-    push_current_pattern_to_undo_list("Paste (inserting)");
+    Song_History::Step step(history, "Paste (inserting)");
+    step.watch_pattern(current_pattern).merge_with_same();
     paste(PASTE_INSERT);
 }
 
 // Undo history.
 
-void Editor::push_current_pattern_to_undo_list(const std::string& description) {
-    push_pattern_to_undo_list(current_pattern, pattern(), description);
-}
-
-void Editor::push_pattern_to_undo_list(int index, const Pattern* source, const std::string& description) {
-    if (!source) return;
-    // A run of the same operation on the same pattern keeps the state from before the run.
-    if (!undo_list.empty() && undo_list.front().description == description && undo_list.front().pattern == index)
-        return;
-    if ((int)undo_list.size() >= UNDO_MAX) undo_list.pop_back();
-    undo_list.insert(undo_list.begin(), Undo_Entry{index, description, std::make_unique<Pattern>(*source)});
-    undo_changed = true;
-}
-
-void Editor::undo_index(int index) {
-    Pattern::Edit_Scope edit_scope;  // the audio thread reads cells while we write them
-    if (!song || index < 0 || index >= (int)undo_list.size()) return;
-    // The entry's own pattern is restored (and shown), whatever pattern is current.
-    int target = undo_list[index].pattern;
-    Pattern* p = song->get_pattern(target);
-    if (!p) return;
-    Pattern before = *p;
-    *p = *undo_list[index].snapshot;
-    std::string description = "Redo " + undo_list[index].description;
-    current_pattern = target;
-    clamp_cursor_row();
-    normalize_selection();
-    push_pattern_to_undo_list(target, &before, description);
-    undo_changed = true;
-    changed_flags |= CHANGED_CURSOR;
-}
+int Editor::get_undo_max() const { return history ? history->get_undo_count() + history->get_redo_count() : 0; }
 
 int Editor::get_undo_pattern(int index) const {
-    if (index < 0 || index >= (int)undo_list.size()) return 0;
-    return undo_list[index].pattern;
+    if (!history || index < 0 || index >= get_undo_max()) return 0;
+    int redo = history->get_redo_count();
+    return index < redo ? history->get_redo_pattern(index) : history->get_undo_pattern(index - redo);
 }
 
 std::string Editor::get_undo_info(int index) const {
-    if (index < 0 || index >= (int)undo_list.size()) return "invalid pattern!";
-    return undo_list[index].description;
+    if (!history || index < 0 || index >= get_undo_max()) return "invalid pattern!";
+    int redo = history->get_redo_count();
+    return index < redo ? "Redo " + history->get_redo_description(index)
+                        : history->get_undo_description(index - redo);
+}
+
+int Editor::undo_index(int index) {
+    if (!history || index < 0 || index >= get_undo_max()) return 0;
+    int redo = history->get_redo_count();
+    int parts = 0;
+    int shown = -1;
+    if (index < redo) {
+        for (int i = 0; i <= index; i++) {
+            shown = history->get_redo_pattern(0);
+            parts |= history->redo();
+        }
+    } else {
+        for (int i = 0; i <= index - redo; i++) {
+            shown = history->get_undo_pattern(0);
+            parts |= history->undo();
+        }
+    }
+    show_pattern(shown);
+    return parts;
+}
+
+int Editor::undo() {
+    if (!history || !history->can_undo()) return 0;
+    int shown = history->get_undo_pattern(0);
+    int parts = history->undo();
+    show_pattern(shown);
+    return parts;
+}
+
+int Editor::redo() {
+    if (!history || !history->can_redo()) return 0;
+    int shown = history->get_redo_pattern(0);
+    int parts = history->redo();
+    show_pattern(shown);
+    return parts;
+}
+
+void Editor::show_pattern(int index) {
+    // The restored pattern may be shorter than the cursor's row.
+    if (index >= 0 && index < Song::MAX_PATTERNS) current_pattern = index;
+    clamp_cursor_row();
+    normalize_selection();
+    changed_flags |= CHANGED_CURSOR;
 }

@@ -25,6 +25,8 @@ void Editor::orderlist_next_row() { set_orderlist_cursor(orderlist_row + 1, orde
 
 void Editor::orderlist_insert_value(int digit) {
     if (!song || digit < 0 || digit > 9) return;
+    Song_History::Step step(history, "Order entry");
+    step.watch_orders().merge_with_same(orderlist_row + 1);
     // The digits of one entry are typed over the number as typed so far, not over the stored
     // (limited) value, so that typing 2, 5, 5 ends at the limit rather than at 155.
     int value = orderlist_typing ? orderlist_typed_value : song->get_order(orderlist_row);
@@ -45,18 +47,24 @@ void Editor::orderlist_insert_value(int digit) {
 
 void Editor::orderlist_add_separator() {
     if (!song) return;
+    Song_History::Step step(history, "Order separator");
+    step.watch_orders();
     song->set_order(orderlist_row, Song::ORDER_SEPARATOR);
     orderlist_next_row();
 }
 
 void Editor::orderlist_clear_order() {
     if (!song) return;
+    Song_History::Step step(history, "Clear order");
+    step.watch_orders();
     song->set_order(orderlist_row, Song::ORDER_EMPTY);
     orderlist_next_row();
 }
 
 void Editor::orderlist_insert() {
     if (!song) return;
+    Song_History::Step step(history, "Insert order");
+    step.watch_orders();
     orderlist_typing = false;
     for (int position = LAST_ORDER; position > orderlist_row; position--)
         song->set_order(position, song->get_order(position - 1));
@@ -65,6 +73,8 @@ void Editor::orderlist_insert() {
 
 void Editor::orderlist_delete() {
     if (!song) return;
+    Song_History::Step step(history, "Delete order");
+    step.watch_orders();
     orderlist_typing = false;
     for (int position = orderlist_row; position < LAST_ORDER; position++)
         song->set_order(position, song->get_order(position + 1));
@@ -86,12 +96,17 @@ std::string Editor::orderlist_get_cursor_string(int position) const {
 
 void Editor::channel_mute_toggle(int channel) {
     if (!song || channel < 0 || channel > LAST_CHANNEL) return;
+    // Muting and unmuting again leaves no step behind.
+    Song_History::Step step(history, "Mute channel");
+    step.watch_variables().merge_with_same(channel + 1);
     bool& mute = song->initial_variables.channel[channel].mute;
     mute = !mute;
 }
 
 void Editor::channel_solo_toggle(int channel) {
     if (!song || channel < 0 || channel > LAST_CHANNEL) return;
+    Song_History::Step step(history, "Solo channel");
+    step.watch_variables().merge_with_same(channel + 1);
     auto* channels = song->initial_variables.channel;
     bool soloed = !channels[channel].mute;
     for (int other = 0; other < Pattern::CHANNELS && soloed; other++)

@@ -14,12 +14,17 @@ bool Instrument_Operations::copy_instrument(int slot) {
 }
 
 bool Instrument_Operations::cut_instrument(int slot) {
-    return copy_instrument(slot) && delete_instrument(slot);
+    if (!copy_instrument(slot)) return false;
+    Song_History::Step step(&tracker.history, "Cut instrument");
+    step.watch_instrument(slot);
+    return reset_slot(slot);
 }
 
 bool Instrument_Operations::paste_instrument(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
+    Song_History::Step step(&tracker.history, "Paste instrument");
+    step.watch_instrument(slot);
     // The voices of this instrument keep pointing at its layers, which stay where they are.
     tracker.player.lock_player_variables();
     *instrument = clipboard;
@@ -28,6 +33,12 @@ bool Instrument_Operations::paste_instrument(int slot) {
 }
 
 bool Instrument_Operations::delete_instrument(int slot) {
+    Song_History::Step step(&tracker.history, "Delete instrument");
+    step.watch_instrument(slot);
+    return reset_slot(slot);
+}
+
+bool Instrument_Operations::reset_slot(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
     tracker.player.lock_player_variables();
@@ -40,6 +51,9 @@ bool Instrument_Operations::delete_instrument_with_samples(int slot) {
     Instrument* instrument = tracker.song.get_instrument(slot);
     if (!instrument) return false;
     std::vector<int> samples = samples_named_by(slot);
+    Song_History::Step step(&tracker.history, "Delete instrument and samples");
+    step.watch_instrument(slot);
+    for (int s : samples) step.watch_sample(s);
     // The preview voice reads sample data outside the player's voice list.
     tracker.keyboard.sample_stop_all();
     tracker.player.lock_player_variables();
@@ -80,33 +94,18 @@ std::vector<int> Instrument_Operations::samples_named_by(int slot) const {
 Loader::Error Instrument_Operations::load_instrument(const std::string& file, int slot) {
     if (!tracker.song.get_instrument(slot)) return Loader::FILE_ERROR;
     // The registry only tells "not recognized"; a file that cannot be read is worth its own words.
-    if (FILE* probe = std::fopen(file.c_str(), "rb"))
-        std::fclose(probe);
-    else
-        return Loader::FILE_CANNOT_OPEN;
+    if (!File_Reader::why_unreadable(file.c_str()).empty()) return Loader::FILE_CANNOT_OPEN;
+    // Its samples go to free slots: those and the instrument make the step.
+    Song_History::Step step(&tracker.history, "Load instrument");
+    step.watch_instrument(slot);
+    for (int s = 0; s < Song::MAX_SAMPLES; s++)
+        if (!tracker.song.sample[s].in_use) step.watch_sample(s);
     // The loaders take the variables lock themselves while they write into the song.
     return tracker.file_format_manager.load_instrument(file.c_str(), slot);
 }
 
-namespace {
-
-// The savers claim a file by its ending, so the temporary name keeps it: "/songs/kit.wi" is
-// written as "/songs/.kit.wendmoor-saving.wi".
-std::string temporary_name(const std::string& file) {
-    size_t slash = file.find_last_of('/');
-    size_t start = slash == std::string::npos ? 0 : slash + 1;
-    size_t dot = file.find_last_of('.');
-    if (dot == std::string::npos || dot <= start) dot = file.size();
-    return file.substr(0, start) + "." + file.substr(start, dot - start) + ".wendmoor-saving" + file.substr(dot);
-}
-
-}  // namespace
-
 int Instrument_Operations::save_instrument(const std::string& file, int slot) {
     if (!tracker.song.get_instrument(slot)) return -1;
-    std::string temporary = temporary_name(file);
-    int result = tracker.file_format_manager.save_instrument(temporary.c_str(), slot);
-    if (result == 0 && std::rename(temporary.c_str(), file.c_str()) == 0) return 0;
-    std::remove(temporary.c_str());
-    return result == 0 ? -1 : result;
+    // The saver writes through the safe path: the file is replaced only once complete.
+    return tracker.file_format_manager.save_instrument(file.c_str(), slot);
 }

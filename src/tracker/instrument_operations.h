@@ -33,11 +33,12 @@ public:
 
     // The slot is left as it was when the file does not load.
     Loader::Error load_instrument(const std::string& file, int slot);
-    // 0 written, -1 failed, -2 no saver claims the name. The file is written under a
-    // temporary name and put in place only once complete, so a failed save leaves no
-    // partial file and an existing one untouched.
+    // 0 written, -1 failed (the registry says why), -2 no saver claims the name. A failed
+    // save leaves no partial file and an existing one untouched.
     int save_instrument(const std::string& file, int slot);
 
 private:
+    bool reset_slot(int slot);
+
     Tracker_Instance& tracker;
 };

@@ -3,8 +3,10 @@
 #include "trackercore/pattern.h"
 
 #include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string_view>
 
@@ -85,7 +87,10 @@ void Program_Entry::start_default_driver() {
 }
 
 void Program_Entry::load_settings() {
-    if (!Path_Data::file_exists(settings_path)) {
+    // Only a file that is not there is missing: one that cannot be read (write-only, a
+    // folder that may not be searched) is someone's settings, and reading it says why.
+    struct stat st;
+    if (stat(settings_path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
         std::printf("Warning, config file not found at %s. One will be created on exit!\n",
                     settings_path.c_str());
         std::fflush(stdout);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "tracker/song_history.h"
 #include "trackercore/sample.h"
+#include "trackercore/song.h"
 
 Sample_Editor::Sample_Editor() {
     effects.push_back(std::make_unique<Edit_Effect_Reverse>());
@@ -14,7 +16,7 @@ Sample_Editor::Sample_Editor() {
     effects.push_back(std::make_unique<Edit_Effect_Normalize>());
     effects.push_back(std::make_unique<Edit_Effect_Toggle_Sign>());
     effects.push_back(std::make_unique<Edit_Effect_Toggle_Depth>());
-    effects.push_back(std::make_unique<Edit_Effect_Tunner>());
+    effects.push_back(std::make_unique<Edit_Effect_Tuner>());
     effects.push_back(std::make_unique<Edit_Effect_FadeIn>());
     effects.push_back(std::make_unique<Edit_Effect_FadeOut>());
 }
@@ -48,10 +50,24 @@ Property_Bridge_List Sample_Editor::select_effect(int index) {
     return effect->get_property_list();
 }
 
+int Sample_Editor::slot() const {
+    Song* song = history ? history->get_song() : nullptr;
+    if (!song || !sample) return -1;
+    for (int index = 0; index < Song::MAX_SAMPLES; index++)
+        if (&song->sample[index] == sample) return index;
+    return -1;
+}
+
 void Sample_Editor::apply_effect(int index) {
     Edit_Effect* effect = get_effect(index);
     int begin, end;
     if (!effect || !effect_range(&begin, &end)) return;
+    // Only the frames an effect may touch are kept aside while it runs.
+    Song_History::Step step(recording_history(), effect->get_name());
+    if (effect->is_destructive() || !effect->keeps_frames_outside_range())
+        step.watch_sample(slot());
+    else
+        step.watch_sample(slot(), begin, end);
     // The others change frames and loop points in place: the voices keep playing, but the
     // audio thread must not read them half-written.
     bool destructive = effect->is_destructive();
@@ -123,6 +139,8 @@ void Sample_Editor::frame_cut() {
     int begin, end;
     if (!clipboard_range(&begin, &end) || begin == end) return;
     frame_copy();
+    Song_History::Step step(recording_history(), "Cut frames");
+    step.watch_sample(slot());
     Sample_Data* d = data();
     int removed = end - begin;
     auto adjust = [begin, end, removed](int point) {
@@ -140,6 +158,8 @@ void Sample_Editor::frame_cut() {
 void Sample_Editor::frame_paste() {
     int begin, end;
     if (frame_clipboard.empty() || !clipboard_range(&begin, &end)) return;
+    Song_History::Step step(recording_history(), "Paste frames");
+    step.watch_sample(slot());
     Sample_Data* d = data();
     std::vector<float> frames;
     frames.reserve(d->get_size() + frame_clipboard.size());

@@ -9,6 +9,7 @@
 #include "tracker/selection.h"
 
 class Sample;
+class Song_History;
 
 // What must be silenced while a sample's data block is replaced: the live keyboard's
 // preview and the player's voices. Wired to Player_Realtime_Keyboard and Player_Data.
@@ -32,6 +33,8 @@ public:
     void set_sample(Sample* sample);
     Sample* get_sample() const { return sample; }
     void link_to_players(Sample_Edit_Players* to) { players = to; }
+    // The edits become steps of this history when the sample is one of its song's.
+    void link_to_history(Song_History* to) { history = to; }
     Selection* get_selection() { return &selection; }
 
     int get_effect_count() const { return (int)effects.size(); }
@@ -61,9 +64,13 @@ private:
     // The selection as begin..end-1 clipped to the frames; false when there is no sample data.
     bool clipboard_range(int* begin, int* end) const;
     bool replace_frames(const std::vector<float>& frames, int loop_begin, int loop_end);
+    // The song's slot being edited, or -1 when the sample is not one of the history's song.
+    int slot() const;
+    Song_History* recording_history() const { return slot() >= 0 ? history : nullptr; }
 
     Sample* sample = nullptr;
     Sample_Edit_Players* players = nullptr;
+    Song_History* history = nullptr;
     Selection selection;
     std::vector<std::unique_ptr<Edit_Effect>> effects;
     std::vector<float> frame_clipboard;

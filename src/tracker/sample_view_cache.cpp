@@ -1,6 +1,7 @@
 #include "tracker/sample_view_cache.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "common/components/audio/sample_data.h"
 
@@ -98,5 +99,27 @@ Sample_View_Cache::Peak Sample_View_Cache::get_peak(const Sample_Data* data, int
     int last = std::min((end - 1) / factor, (int)entries.size() - 1);
     Peak peak = entries[first];
     for (int i = first + 1; i <= last; i++) peak = merge(peak, entries[i]);
+    return peak;
+}
+
+Sample_View_Cache::Peak Sample_View_Cache::get_range_peak(const Sample_Data* data, int begin, int end) const {
+    if (!data || !data->get_data_ptr()) return {0, 0};
+    begin = std::max(begin, 0);
+    end = std::min(end, data->get_size());
+    if (begin >= end) return {0, 0};
+    // The whole first-level runs inside the range; the frames around them are read directly.
+    int first = (begin + FIRST_FACTOR - 1) / FIRST_FACTOR, last = end / FIRST_FACTOR;
+    if (levels.empty() || !matches(data) || first >= last) return get_peak(data, -1, begin, end);
+    Peak peak = {INT16_MAX, INT16_MIN};
+    if (begin < first * FIRST_FACTOR) peak = merge(peak, get_peak(data, -1, begin, first * FIRST_FACTOR));
+    if (last * FIRST_FACTOR < end) peak = merge(peak, get_peak(data, -1, last * FIRST_FACTOR, end));
+    // Up the levels: an odd entry at either end is taken alone, the pairs between go one level up.
+    for (int level = 0; first < last && level < (int)levels.size(); level++) {
+        const std::vector<Peak>& entries = levels[level];
+        if (first & 1) peak = merge(peak, entries[first++]);
+        if (last & 1) peak = merge(peak, entries[--last]);
+        first /= 2;
+        last /= 2;
+    }
     return peak;
 }

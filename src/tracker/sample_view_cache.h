@@ -35,6 +35,10 @@ public:
     // Lowest and highest frame of begin..end-1 (clipped to the data), read at `level` (-1: the
     // frames). At a level the runs that hold the two ends count whole. {0, 0} for an empty range.
     Peak get_peak(const Sample_Data* data, int level, int begin, int end) const;
+    // Exactly the lowest and highest frame of begin..end-1 (clipped to the data): whole runs
+    // from the coarsest levels that fit inside, the frames at the two ends. What a pixel
+    // column shows, so that a repeating wave looks the same in every column whatever the zoom.
+    Peak get_range_peak(const Sample_Data* data, int begin, int end) const;
 
 private:
     std::vector<std::vector<Peak>> levels;

@@ -7,6 +7,8 @@ Tracker_Instance::Tracker_Instance() {
     // The native files carry the mixer's buses and effect chains.
     loader_wm.set_mixer(&mixer);
     saver_wm.set_mixer(&mixer);
+    // The IT saver reads it only to say what an Impulse Tracker file leaves out.
+    saver_it.set_mixer(&mixer);
     // The order of registration is the order in which files are tried.
     file_format_manager.register_loader(&loader_wm);
     file_format_manager.register_loader(&loader_it);
@@ -21,6 +23,8 @@ Tracker_Instance::Tracker_Instance() {
     player.link_to_song(&song);
     player.link_to_mixer(&mixer);
     editor.link_to_song(&song);
+    history.link(&song, &history_players);
+    editor.link_to_history(&history);
     keyboard.link_to_player(&player);
     keyboard.link_to_mixer(&mixer);
 }

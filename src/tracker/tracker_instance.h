@@ -13,6 +13,8 @@
 #include "savers/saver_wm.h"
 #include "tracker/editor.h"
 #include "tracker/player_realtime_keyboard.h"
+#include "tracker/sample_edit_player_link.h"
+#include "tracker/song_history.h"
 #include "trackercore/file_format_manager.h"
 #include "trackercore/player_data.h"
 #include "trackercore/song.h"
@@ -45,4 +47,7 @@ public:
     Editor editor;
     Player_Realtime_Keyboard keyboard;
     File_Format_Manager file_format_manager;
+    // What undo and redo silence and lock: this song's previews and player.
+    Sample_Edit_Player_Link history_players{&player, &keyboard};
+    Song_History history;
 };

@@ -24,13 +24,23 @@ void File_Format_Manager::register_saver(Saver* saver) {
     savers.push_back(saver);
 }
 
-// A file that ends early loads with what is there; the user must hear that something is missing.
-static void warn_if_cut_short(const Loader& loader, const char* file) {
-    if (unsigned long long missing = loader.get_missing_bytes())
-        std::printf("Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
+void File_Format_Manager::start_load() {
+    load_warnings.clear();
+    for (Loader* loader : loaders) loader->clear_warnings();
+}
+
+// A file that ends early or holds more than the song can loads with what fits; the musician
+// must hear what is missing.
+void File_Format_Manager::take_warnings(const Loader& loader, const char* file) {
+    if (unsigned long long missing = loader.get_missing_bytes()) {
+        std::fprintf(stderr, "Warning: %s ends early: at least %llu bytes are missing\n", file, missing);
+        load_warnings.push_back("The file ends early: at least " + std::to_string(missing) + " bytes are missing.");
+    }
+    load_warnings.insert(load_warnings.end(), loader.get_warnings().begin(), loader.get_warnings().end());
 }
 
 Loader::Error File_Format_Manager::load_module(const char* file) {
+    start_load();
     // The error of the first loader that recognised the file says what is wrong with it;
     // a later loader's "not recognized" would hide that.
     Loader::Error first_error = Loader::FILE_FORMAT_NOT_RECOGNIZED;
@@ -39,7 +49,7 @@ Loader::Error File_Format_Manager::load_module(const char* file) {
         if (!loader->test(file)) continue;
         Loader::Error result = loader->load(file, true);
         if (result == Loader::SUCCESS) {
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             if (song) {
                 Mutex_Lock_Guard guard(song_lock);
                 song->reset_data();
@@ -66,12 +76,15 @@ Loader* File_Format_Manager::check_file_in_loaders(const char* file) {
     return nullptr;
 }
 
-// The first saver that claims the name answers; -2 when none does.
+// The first saver that claims the name answers; -2 when none does. With a file given, the
+// savers write it whatever name they are asked to claim.
 template <typename Save>
-int File_Format_Manager::ask_savers(Save save) {
+int File_Format_Manager::ask_savers(Save save, const char* file) {
     save_error.clear();
     for (Saver* saver : savers) {
+        if (file) saver->set_write_target(file);
         int result = save(*saver);
+        if (file) saver->set_write_target("");
         if (result == -2) continue;
         if (result != 0) save_error = saver->get_error_text().empty() ? "Error saving file" : saver->get_error_text();
         return result;
@@ -83,18 +96,45 @@ int File_Format_Manager::save_module(const char* file) {
     return ask_savers([&](Saver& saver) { return saver.save(file); });
 }
 
-int File_Format_Manager::save_sample(const char* file, int slot) {
-    return ask_savers([&](Saver& saver) { return saver.save_sample(file, slot); });
+int File_Format_Manager::save_sample(const char* file, int slot, const char* format_of) {
+    const char* name = format_of ? format_of : file;
+    return ask_savers([&](Saver& saver) { return saver.save_sample(name, slot); }, format_of ? file : nullptr);
 }
 
-int File_Format_Manager::save_instrument(const char* file, int slot) {
-    return ask_savers([&](Saver& saver) { return saver.save_instrument(file, slot); });
+int File_Format_Manager::save_instrument(const char* file, int slot, const char* format_of) {
+    const char* name = format_of ? format_of : file;
+    return ask_savers([&](Saver& saver) { return saver.save_instrument(name, slot); }, format_of ? file : nullptr);
+}
+
+// Savers answer only for their own names, so the lists of all of them are those of the one
+// that would write the file.
+template <typename Losses>
+std::vector<std::string> File_Format_Manager::ask_losses(Losses losses) const {
+    std::vector<std::string> lines;
+    for (const Saver* saver : savers) {
+        std::vector<std::string> more = losses(*saver);
+        lines.insert(lines.end(), more.begin(), more.end());
+    }
+    return lines;
+}
+
+std::vector<std::string> File_Format_Manager::get_save_losses(const char* file) const {
+    return ask_losses([&](const Saver& saver) { return saver.get_losses(file); });
+}
+
+std::vector<std::string> File_Format_Manager::get_sample_save_losses(const char* file, int slot) const {
+    return ask_losses([&](const Saver& saver) { return saver.get_sample_losses(file, slot); });
+}
+
+std::vector<std::string> File_Format_Manager::get_instrument_save_losses(const char* file, int slot) const {
+    return ask_losses([&](const Saver& saver) { return saver.get_instrument_losses(file, slot); });
 }
 
 Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
+    start_load();
     for (Loader* loader : loaders)
         if (loader->load_sample(file, slot) == Loader::SUCCESS) {
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             return Loader::SUCCESS;
         }
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
@@ -105,10 +145,8 @@ Loader::Error File_Format_Manager::load_sample(const char* file, int slot) {
 template <typename Load>
 Loader::Error File_Format_Manager::load_into(const char* file, Song* staging, Load load) {
     last_loader = nullptr;
-    if (FILE* probe = std::fopen(file, "rb"))
-        std::fclose(probe);
-    else
-        return Loader::FILE_CANNOT_OPEN;
+    start_load();
+    if (!File_Reader::why_unreadable(file).empty()) return Loader::FILE_CANNOT_OPEN;
     Loader::Error why = Loader::FILE_FORMAT_NOT_RECOGNIZED;
     for (Loader* loader : loaders) {
         loader->set_song(staging);
@@ -116,7 +154,7 @@ Loader::Error File_Format_Manager::load_into(const char* file, Song* staging, Lo
         loader->set_song(song);
         if (result == Loader::SUCCESS) {
             last_loader = loader;
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             return Loader::SUCCESS;
         }
         // Loaders without such files answer FILE_ERROR to every file: that says nothing.
@@ -136,27 +174,30 @@ Loader::Error File_Format_Manager::load_instrument_into(const char* file, Song* 
 }
 
 Loader::Error File_Format_Manager::load_instrument(const char* file, int slot) {
+    start_load();
     for (Loader* loader : loaders)
         if (loader->load_instrument(file, slot) == Loader::SUCCESS) {
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             return Loader::SUCCESS;
         }
     return Loader::FILE_FORMAT_NOT_RECOGNIZED;
 }
 
 Sample_Data* File_Format_Manager::load_sample(const char* file) {
+    start_load();
     for (Loader* loader : loaders)
         if (Sample_Data* data = loader->load_sample(file)) {
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             return data;
         }
     return nullptr;
 }
 
 Loader* File_Format_Manager::load_sample_library(const char* file) {
+    start_load();
     for (Loader* loader : loaders)
         if (loader->load_samples_from_instrument(file) == Loader::SUCCESS) {
-            warn_if_cut_short(*loader, file);
+            take_warnings(*loader, file);
             return loader;
         }
     return nullptr;

@@ -25,8 +25,15 @@ public:
 
     Loader::Error load_module(const char* file);
     int save_module(const char* file);
-    int save_sample(const char* file, int slot);
-    int save_instrument(const char* file, int slot);
+    // With `format_of`, that name chooses the format and `file` is what is written: Impulse
+    // Tracker's ".its" and ".iti" are saved by the savers of ".is" and ".ii".
+    int save_sample(const char* file, int slot, const char* format_of = nullptr);
+    int save_instrument(const char* file, int slot, const char* format_of = nullptr);
+    // What saving under these names would lose, one sentence each (see Saver::get_losses);
+    // empty when the format holds everything.
+    std::vector<std::string> get_save_losses(const char* file) const;
+    std::vector<std::string> get_sample_save_losses(const char* file, int slot) const;
+    std::vector<std::string> get_instrument_save_losses(const char* file, int slot) const;
     Loader::Error load_sample(const char* file, int slot);
     // As load_sample(file, slot), but into a slot of another song (a staging one), so that the
     // file is read while nothing the player reads is touched. The error says why the file was
@@ -40,6 +47,10 @@ public:
     Loader* load_sample_library(const char* file);
     Loader* check_file_in_loaders(const char* file);
 
+    // What the last successful load left out of its file (cut short, samples missing, more
+    // channels than a song holds), one sentence each; empty when the whole file was taken.
+    const std::vector<std::string>& get_load_warnings() const { return load_warnings; }
+
     // Why the last save that returned -1 failed, in the system's words where it has them.
     const std::string& get_save_error() const { return save_error; }
 
@@ -52,14 +63,19 @@ public:
 
 private:
     template <typename Save>
-    int ask_savers(Save save);
+    int ask_savers(Save save, const char* file = nullptr);
+    template <typename Losses>
+    std::vector<std::string> ask_losses(Losses losses) const;
     template <typename Load>
     Loader::Error load_into(const char* file, Song* staging, Load load);
+    void start_load();
+    void take_warnings(const Loader& loader, const char* file);
 
     std::vector<Loader*> loaders;
     std::vector<Saver*> savers;
     Song* song = nullptr;
     Mutex_Lock* song_lock = nullptr;
     std::string save_error;
+    std::vector<std::string> load_warnings;
     const Loader* last_loader = nullptr;
 };

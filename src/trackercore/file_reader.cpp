@@ -1,20 +1,61 @@
 #include "trackercore/file_reader.h"
 
+#include <cerrno>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A descriptor of a regular file opened for reading, or -1 with the reason in `why`. Opened
+// without blocking and checked before any read: a pipe would wait for a writer forever, a
+// device might never end, and a directory opens but cannot be read.
+int open_regular_file(const char* path, std::string& why, struct stat& st) {
+    int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return -1;
+    }
+    if (fstat(fd, &st) != 0) {
+        why = std::strerror(errno);
+        ::close(fd);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = File_Reader::NOT_A_REGULAR_FILE;
+        ::close(fd);
+        return -1;
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
+}  // namespace
+
+std::string File_Reader::why_unreadable(const char* path) {
+    if (!path) return std::strerror(ENOENT);
+    std::string why;
+    struct stat st;
+    int fd = open_regular_file(path, why, st);
+    if (fd >= 0) ::close(fd);
+    return why;
+}
 
 int File_Reader::open(const char* path) {
     if (open_flag || !path) return -1;
-    stream = std::fopen(path, "rb");
-    if (!stream) return -1;
     struct stat st;
-    // A directory opens fine with fopen but reads fail; treat it as unopenable.
-    if (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode)) {
-        std::fclose(stream);
-        stream = nullptr;
+    int fd = open_regular_file(path, open_error, st);
+    if (fd < 0) return -1;
+    stream = fdopen(fd, "rb");
+    if (!stream) {
+        open_error = std::strerror(errno);
+        ::close(fd);
         return -1;
     }
+    open_error.clear();
     file_size = (unsigned long)st.st_size;
     wanted_end = 0;
     error_flag = 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 // Little-endian byte reader over a buffered stdio stream. A read at end of file is no error:
 // the missing bytes read as 0 and loaders check sizes themselves (see bytes_left).
@@ -11,7 +12,15 @@ public:
     File_Reader(const File_Reader&) = delete;
     File_Reader& operator=(const File_Reader&) = delete;
 
-    int open(const char* path);  // 0, or -1 if already open or the file cannot be opened
+    static constexpr const char* NOT_A_REGULAR_FILE = "not a regular file";
+
+    // 0, or -1 if already open or the file cannot be opened. Only regular files open; anything
+    // else (a pipe, a device, a folder) is refused at once, never waited for.
+    int open(const char* path);
+    // Why the last open() failed, in the system's words (NOT_A_REGULAR_FILE for anything but one).
+    const std::string& get_open_error() const { return open_error; }
+    // Empty when the file would open for reading; else why it would not, as get_open_error says it.
+    static std::string why_unreadable(const char* path);
     void close();
     bool is_open() const { return open_flag != 0; }
 
@@ -50,4 +59,5 @@ private:
     int error_code = 0;
     unsigned long file_size = 0;
     unsigned long long wanted_end = 0;
+    std::string open_error;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/components/audio/mutex_lock.h"
 #include "trackercore/file_reader.h"
@@ -53,12 +54,19 @@ public:
     bool is_busy() const { return reader.is_open(); }
     // What the last file read lacked at its end (see File_Reader::note_wanted_end).
     unsigned long long get_missing_bytes() const { return reader.get_missing_bytes(); }
+    // What a load that succeeded still left out (a sample cut short, channels the song cannot
+    // hold), one sentence each for the musician; the registry clears them before each load.
+    const std::vector<std::string>& get_warnings() const { return warnings; }
+    void clear_warnings() { warnings.clear(); }
 
 protected:
     Error abort_load(Error e) {
         reader.close();
         return e;
     }
+    void warn(const std::string& line) { warnings.push_back(line); }
+    // "The file has 230 patterns; Wendmoor holds 200: the rest were left out." when count > holds.
+    void warn_of_excess(int count, int holds, const char* what);
 
     File_Reader reader;
     Song* song = nullptr;
@@ -66,4 +74,5 @@ protected:
     Mutex_Lock* song_lock = nullptr;
     std::string file_name;
     std::string format_name;
+    std::vector<std::string> warnings;
 };

@@ -32,6 +32,16 @@ public:
         Mutex_Lock* lock;
     };
 
+    // Marks this thread as one that reads only patterns no other thread can reach (a copy being
+    // written out): its Pattern calls take no lock, so they never hold up the audio thread.
+    class Unshared_Scope {
+    public:
+        Unshared_Scope() { edit_depth++; }
+        ~Unshared_Scope() { edit_depth--; }
+        Unshared_Scope(const Unshared_Scope&) = delete;
+        Unshared_Scope& operator=(const Unshared_Scope&) = delete;
+    };
+
     Pattern() = default;
 
     Note get_note(int column, int row);

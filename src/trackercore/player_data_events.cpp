@@ -76,6 +76,7 @@ void Player_Data::setup_voices() {
             voice->update_info_from_master_channel();
             voice->init(mixer);
             voice->get_voice().set_channel(std::clamp(ch.instrument->channel_output, 0, 15));
+            voice->get_voice().set_pattern_channel(c);
             voice_list.push_back(voice);
             slot.start_state = 0;
         }

@@ -66,3 +66,20 @@ void Sample::reset(bool free_data) {
     data.set_data_ptr(nullptr, 0, false);
     in_use = false;
 }
+
+std::string Sample::file_part(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string Sample::name_from_path(const std::string& path) {
+    std::string file = file_part(path);
+    size_t dot = file.find_last_of('.');
+    // A name that is all extension (".wav") keeps it: it has nothing else.
+    return dot == std::string::npos || dot == 0 ? file : file.substr(0, dot);
+}
+
+std::string Sample::get_name_to_save() const {
+    if (name == filename && name.find('/') != std::string::npos) return name_from_path(name);
+    return name;
+}

@@ -22,6 +22,15 @@ public:
     // The bridges in creation order.
     const Property_Bridge_List& get_properties() const { return properties; }
 
+    // What a sample read from a file is called: the file's name without its folder and
+    // extension ("/home/x/kicks/kick.wav" gives "kick").
+    static std::string name_from_path(const std::string& path);
+    // The file's name without its folder ("kick.wav").
+    static std::string file_part(const std::string& path);
+    // The name to write: samples loaded before names were taken from the file's name carry the
+    // whole path as their name, and are written as if loaded now.
+    std::string get_name_to_save() const;
+
     std::string name;
     std::string filename;
     int def_volume;

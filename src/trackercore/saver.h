@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "trackercore/file_writer.h"
 
@@ -20,6 +21,17 @@ public:
     virtual int save(const char* file) = 0;
     virtual int save_sample(const char* file, int slot) = 0;
     virtual int save_instrument(const char* file, int slot) = 0;
+
+    // What the format cannot hold of what save(file), save_sample(file, slot) or
+    // save_instrument(file, slot) would write: one sentence each, for the musician to read before
+    // anything is lost. Empty when the format holds everything, or the name is not this saver's.
+    virtual std::vector<std::string> get_losses(const char*) const { return {}; }
+    virtual std::vector<std::string> get_sample_losses(const char*, int) const { return {}; }
+    virtual std::vector<std::string> get_instrument_losses(const char*, int) const { return {}; }
+
+    // While set, the next saves write this file instead of the name they are given, which then
+    // only chooses the format: Impulse Tracker's own ".its" is written by the saver of ".is".
+    void set_write_target(const std::string& path) { write_target = path; }
 
     void set_song(Song* s) { song = s; }
     Song* get_song() const { return song; }
@@ -41,7 +53,7 @@ protected:
     // Begins a save: 0, or -1 with the reason kept when the file cannot be written.
     int open_for_save(const char* file) {
         error_text.clear();
-        if (writer.open(file) == 0) return 0;
+        if (writer.open(write_target.empty() ? file : write_target.c_str()) == 0) return 0;
         error_text = writer.get_error_text();
         return -1;
     }
@@ -59,6 +71,7 @@ protected:
     }
 
     std::string error_text;
+    std::string write_target;
 
     Song* song = nullptr;
     Mixer* mixer = nullptr;

@@ -192,6 +192,22 @@ void Song::make_instrument_out_of_sample_at(int sample_index, int instrument_ind
     }
 }
 
+bool Song::make_instrument_if_empty(int sample_index) {
+    Sample* source = get_sample(sample_index);
+    Instrument* target = get_instrument(sample_index);
+    if (!source || !source->in_use || !target || !target->name.empty()) return false;
+    for (const Instrument::Layer& layer : target->layers)
+        for (unsigned char s : layer.sample_table)
+            if (s != EMPTY_FIELD) return false;
+    target->name_prop.set(source->name);
+    Instrument::Layer& layer = target->layers[0];
+    for (int n = 0; n < NOTE_COUNT; n++) {
+        layer.sample_table[n] = (unsigned char)sample_index;
+        layer.note_table[n] = (unsigned char)n;
+    }
+    return true;
+}
+
 void Song::make_instrument_out_of_sample(int sample_index) {
     int target = find_unused_instrument();
     if (target == -1) return;
@@ -246,16 +262,17 @@ int Song::find_pattern_in_orderlist(int pattern_index) const {
 }
 
 int Song::find_unused_instrument() const {
-    for (int i = 0; i < MAX_INSTRUMENTS; i++) {
-        bool used = false;
-        for (const Instrument::Layer& layer : instrument[i].layers)
-            for (int n = 0; n < NOTE_COUNT && !used; n++) {
-                int s = layer.sample_table[n];
-                used = s < MAX_SAMPLES && sample[s].in_use;
-            }
-        if (!used) return i;
-    }
+    for (int i = 0; i < MAX_INSTRUMENTS; i++)
+        if (!instrument_plays_a_sample(i)) return i;
     return -1;
+}
+
+bool Song::instrument_plays_a_sample(int index) const {
+    if (index < 0 || index >= MAX_INSTRUMENTS) return false;
+    for (const Instrument::Layer& layer : instrument[index].layers)
+        for (unsigned char s : layer.sample_table)
+            if (s < MAX_SAMPLES && sample[s].in_use) return true;
+    return false;
 }
 
 int Song::find_unused_sample_slot() const {

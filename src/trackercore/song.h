@@ -119,6 +119,10 @@ public:
     void recreate_all_instruments();
     void make_instrument_out_of_sample(int sample);
     void make_instrument_out_of_sample_at(int sample, int instrument);
+    // A sample loaded into a slot whose same-numbered instrument is empty (no name, no sample
+    // named in any layer) gets that instrument, every note playing it, so that a new song plays
+    // what was loaded at once. Other settings of the instrument stay. True when it was made.
+    bool make_instrument_if_empty(int sample);
     void clear_default_sample_pannings();
     void clear_default_instrument_pannings();
 
@@ -127,6 +131,8 @@ public:
     int get_patterns_used() const;
     int find_pattern_in_orderlist(int pattern) const;
     int find_unused_instrument() const;
+    // Some note of some layer plays a sample that is in use.
+    bool instrument_plays_a_sample(int instrument) const;
     int find_unused_sample_slot() const;
     int find_sample_in_instrument(int sample) const;
     int find_first_sample_in_instrument(int instrument) const;

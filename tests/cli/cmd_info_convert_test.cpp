@@ -78,6 +78,14 @@ TEST(CliInfoConvert, ConvertWritesALoadableModule) {
     Run_Result info = run_cli("info " + out);
     EXPECT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("cli song"), std::string::npos) << info.out;
+
+    // A native song reads back as quietly: the description is all that is printed.
+    std::string native = dir.file("out.wm");
+    ASSERT_EQ(run_cli("convert " + in + " " + native).status, 0);
+    info = run_cli("info " + native);
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_EQ(info.out.rfind("File:", 0), 0u) << info.out;
+    EXPECT_NE(info.out.find("cli song"), std::string::npos) << info.out;
 }
 
 TEST(CliInfoConvert, FailuresExitNonZeroWithTheMessage) {

@@ -1,4 +1,5 @@
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "loaders/it_builder.h"
 #include "support/full_disk.h"
+#include "support/private_pulse.h"
 #include "support/scratch_dir.h"
 #include "support/shared_dir.h"
 #include "support/test_song.h"
@@ -88,6 +90,48 @@ TEST(CliPlay, ListsDriversAndEffectsWithTheirIdentifiers) {
     EXPECT_NE(effects.out.find("Reverb"), std::string::npos);
     EXPECT_NE(effects.out.find("LADSPA ID: 4242002 / SUBINDEX: 1"), std::string::npos) << effects.out;
     EXPECT_NE(effects.out.find("Wendmoor Test Swap (STEREO)"), std::string::npos) << effects.out;
+}
+
+// Output devices by name on a private sound server with two more sinks: listed, chosen, and
+// refused when there is no such device or the driver plays through none.
+TEST(CliPlay, OutputDevicesAreListedAndChosenByName) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    Private_Pulse pulse(dir.file("pulse"), {"First", "Second"});
+    if (!pulse.started) GTEST_SKIP() << "pulseaudio could not be started here";
+    for (const char* sink : {"First", "Second"}) ASSERT_TRUE(pulse.wait_until_recording(4410, 10000, sink));
+    const std::string song = dir.file("song.it");
+    Scratch_Dir::write(song, short_module(60));
+
+    const struct {
+        std::string args;
+        int status;
+        const char* says;
+        const char* heard_by;  // the sink that gets the sound, or null
+    } table[] = {
+        {"play --list-devices", 0, "default  the system default\n", nullptr},
+        {"play --list-devices", 0, "\npulse:Second  PulseAudio, 2 channels\n", nullptr},
+        {"play " + song + " --quiet --device second", 0, "", "Second"},
+        {"play " + song + " --quiet --device pulse:First", 0, "", "First"},
+        {"play " + song + " --device nowhere", 2, "no output device \"nowhere\"", nullptr},
+        {"play " + song + " --driver dummy --device First", 2, "only for a driver that plays through a device",
+         nullptr},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.args);
+        const size_t first_before = pulse.captured("First").size(), second_before = pulse.captured("Second").size();
+        Run_Result r = run_cli(row.args);
+        EXPECT_EQ(r.status, row.status) << r.out;
+        EXPECT_NE(r.out.find(row.says), std::string::npos) << r.out;
+        usleep(300000);  // the recorders catch up
+        auto sounding = [&](const char* sink, size_t from) {
+            std::vector<short> got = pulse.captured(sink);
+            return std::count_if(got.begin() + std::min(from, got.size()), got.end(), [](short v) { return v != 0; });
+        };
+        const std::string heard = row.heard_by ? row.heard_by : "";
+        EXPECT_EQ(sounding("First", first_before) > 1000, heard == "First");
+        EXPECT_EQ(sounding("Second", second_before) > 1000, heard == "Second");
+    }
 }
 
 TEST(CliPlay, BadFilesDriversAndOptionsAreRefusedBeforeAnySound) {

@@ -16,11 +16,12 @@
 
 #include "interface__QT/audio_config.h"
 #include "interface__QT/gui_test_util.h"
+#include "support/private_pulse.h"
 #include "support/scratch_dir.h"
 
 namespace {
 
-constexpr int DUMMY = 1, WAV_WRITER = 2;
+constexpr int RTAUDIO = 0, DUMMY = 1, WAV_WRITER = 2;
 
 // The real driver manager with the program's drivers, the dummy one playing.
 class AudioPage : public ::testing::Test {
@@ -31,6 +32,7 @@ protected:
     }
     void TearDown() override {
         // The manager is process-wide: the next test starts from its built-in format.
+        driver_manager.request_output_device(Audio_Output_Device{});
         driver_manager.request_mix_stereo(true);
         driver_manager.request_mix_16bits(true);
         driver_manager.request_mix_frequency(44100);
@@ -120,5 +122,59 @@ TEST_F(AudioPage, SaysWhyTheDriverCouldNotStartAndKeepsTheWishToPlay) {
     click("Reset!");
     EXPECT_TRUE(driver_manager.is_active_driver_active());
     EXPECT_EQ(status(), "Playing through WAV Disk Writer.");
+    session.stop_driver();
+}
+
+// The device list of every back end, the system default first; the choice goes to the driver
+// and the settings by name, and a stored device that is not there gives way to the default,
+// which the page says.
+TEST_F(AudioPage, OutputDeviceIsChosenByNameAndFallsBackToTheDefault) {
+    Scratch_Dir scratch;
+    Private_Pulse pulse(scratch.file("pulse"), {"First", "Second"});
+    if (!pulse.started) GTEST_SKIP() << "pulseaudio could not be started here";
+    QComboBox* devices = choice("Output Device:");
+    EXPECT_FALSE(devices->isEnabled()) << "the dummy driver plays through no device";
+
+    page.findChild<QListWidget*>()->setCurrentRow(RTAUDIO);  // running, so it starts on the default
+    page.refresh_device_list();
+    ASSERT_TRUE(devices->isEnabled());
+    EXPECT_EQ(devices->itemText(0), "System default");
+    EXPECT_EQ(devices->currentIndex(), 0);
+    ASSERT_GE(devices->findText("First (PulseAudio)"), 1);
+    ASSERT_GE(devices->findText("Second (PulseAudio)"), 1);
+
+    const struct {
+        const char* stored_name;  // as the settings file holds it, or chosen in the list
+        bool listed;
+        const char* shown;
+        bool notice;
+    } table[] = {
+        {"Second", true, "Second (PulseAudio)", false},
+        {"First", true, "First (PulseAudio)", false},
+        {"Unplugged", false, "Unplugged (PulseAudio, not found)", true},
+        {"", true, "System default", false},
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(row.stored_name);
+        const Audio_Output_Device device = *row.stored_name ? Audio_Output_Device{"pulse", row.stored_name}
+                                                            : Audio_Output_Device{};
+        if (row.listed) {
+            devices->setCurrentText(row.shown);
+        } else {
+            ConfigHandler stored;
+            page.save_settings(&stored);
+            stored.add_property("Sound Driver", "audio_device_name", std::string(row.stored_name), "");
+            page.load_settings(&stored);
+        }
+        EXPECT_EQ(driver_manager.get_output_device(), device);
+        EXPECT_TRUE(driver_manager.is_active_driver_active()) << status().toStdString();
+        EXPECT_EQ(devices->currentText(), row.shown);
+        EXPECT_EQ(status().contains("is not there; playing through the system default"), row.notice)
+            << status().toStdString();
+        ConfigHandler saved;
+        page.save_settings(&saved);
+        EXPECT_EQ(saved.get_str_property("Sound Driver", "audio_device_api"), device.api);
+        EXPECT_EQ(saved.get_str_property("Sound Driver", "audio_device_name"), device.name) << "the wish is kept";
+    }
     session.stop_driver();
 }

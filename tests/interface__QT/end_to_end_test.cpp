@@ -52,15 +52,12 @@ TEST(EndToEnd, F5PlaysTheSongOnTheDeviceAndQuitWritesTheSettings) {
     ASSERT_TRUE(shown) << Scratch_Dir::read(dir.file("program.log"));
     ASSERT_TRUE(x.run("xdotool key F5"));
     usleep(2500000);  // the song lasts one second; it loops on
-    // Quit through the menu; the song window asks first ("Yes" is the default button).
-    ASSERT_TRUE(x.run("xdotool key ctrl+q"));
+    // Quit through the menu; playing changed nothing, so no song window asks.
     // Keys go in through XTEST, to the focused window: events sent to a window are ignored.
-    bool asked = x.run("timeout 20 xdotool search --sync --onlyvisible --name '^Closing' windowfocus --sync") &&
-                 x.run("xdotool key Return");
+    ASSERT_TRUE(x.run("xdotool key ctrl+q"));
     int status = wait_for_exit(program, 10000);
     if (status < 0) kill(program, SIGKILL);
     std::string log = Scratch_Dir::read(dir.file("program.log"));
-    EXPECT_TRUE(asked) << log;
     EXPECT_EQ(status, 0) << log;
     pulse.stop();
 

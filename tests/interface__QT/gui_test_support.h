@@ -33,6 +33,7 @@ struct Seen_Box {
     QString title;
     QString text;
     QStringList buttons;
+    QString default_button;  // what Enter presses
     QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
@@ -66,6 +67,7 @@ public:
             record.title = box->windowTitle();
             record.text = box->text();
             record.icon = box->icon();
+            if (box->defaultButton()) record.default_button = box->defaultButton()->text();
             QAbstractButton* press = nullptr;
             for (QAbstractButton* b : box->buttons()) {
                 record.buttons << b->text();

@@ -294,7 +294,8 @@ TEST_F(Instrument_Page_Test, LoadAndSaveGoThroughDialogsAndSayWhatFailed) {
         item("Instrument", 6)->trigger();
     }
     EXPECT_EQ(warning.title, "Oops!");
-    EXPECT_EQ(warning.text, "Error saving instrument!");
+    EXPECT_EQ(warning.text, QString("Error saving instrument!\n%1: no format is saved under this name")
+                                .arg(QString::fromStdString(dir.file("kit.xi"))));
     EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(dir.file("kit.xi"))));
 
     // An empty slot is not saved: no dialog opens (one would be closed, and noted, after a second).

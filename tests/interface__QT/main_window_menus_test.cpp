@@ -40,10 +40,16 @@ void expect_items(QMenu* menu, const std::vector<Item>& expected) {
 TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
     QStringList titles;
     for (QAction* action : window->menuBar()->actions()) titles << action->text().remove('&');
-    EXPECT_EQ(titles, QStringList({"File", "Pattern", "Sample", "Instrument", "Song", "Windows", "Settings", "Help"}));
+    EXPECT_EQ(titles,
+              QStringList({"File", "Edit", "Pattern", "Sample", "Instrument", "Song", "Windows", "Settings", "Help"}));
+    // Undo and redo with the keys desktop editors use.
+    QList<QAction*> edit = window->get_menu("Edit")->actions();
+    ASSERT_EQ(edit.size(), 2);
+    EXPECT_EQ(edit[0]->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Z")}));
+    EXPECT_EQ(edit[1]->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+Shift+Z"), QKeySequence("Ctrl+Y")}));
 
-    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"&Save", -1}, {"Save &As..", -1},
-                                            {"&Close", -1}, {"&Quit", -1}});
+    expect_items(window->get_menu("File"), {{"&New Song", -1}, {"&Load...", -1}, {"Recent Songs", -1}, {"&Save", -1},
+                                            {"Save &As..", -1}, {"&Close", -1}, {"&Quit", -1}});
 
     std::vector<Item> pattern = {{"Undo/Redo Last Action", 100}};
     const char* const captions[] = {"Mark- Block Begin",
@@ -59,7 +65,7 @@ TEST_F(Main_Window_Test, MenusHoldEveryItemInOrderWithItsId) {
                                     "Block- Set Current Instrument",
                                     "Block- Set Current Volume/Pan",
                                     "Block- Remove Stray Volumes",
-                                    "Block- Ramp or Wipe(2xPress) Volumes/Panings",
+                                    "Block- Ramp or Wipe(2xPress) Volumes/Pannings",
                                     "Block- Ramp or Wipe(2xPress) Effects",
                                     "Block- Double Block Length",
                                     "Block- Halve Block Length",

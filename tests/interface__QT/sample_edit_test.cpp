@@ -134,8 +134,14 @@ TEST_F(Sample_Page_Test, CutAndPasteFromTheMenuMoveTheSampleAndASecondPasteDupli
     EXPECT_NE(sample(4).data.get_data_ptr(), sample(5).data.get_data_ptr());
     EXPECT_EQ(buddy_of<QLabel>(page, "Length:")->text(), "1024");
 
-    item("Sample", 0)->trigger();  // "Sample- Copy" of slot 5, then "Sample- Delete"
-    item("Sample", 3)->trigger();
+    item("Sample", 0)->trigger();  // "Sample- Copy" of slot 5, then "Sample- Delete", which asks
+    Seen_Box question;
+    {
+        Modal_Answers answers;
+        answers.box("Yes", &question);
+        item("Sample", 3)->trigger();
+    }
+    EXPECT_EQ(question.text, "Delete sample 06?");
     EXPECT_FALSE(sample(5).in_use);
     EXPECT_EQ(Sample_Edit::sample_clipboard.name, "Tone");
 }
@@ -164,12 +170,19 @@ TEST_F(Sample_Page_Test, SavingAsksBeforeOverwritingAndSaysWhenItFailed) {
     EXPECT_EQ(question.text, "File exists! Overwrite?");
     EXPECT_EQ(Scratch_Dir::read(kept), "not a sample, but mine");
 
-    {
-        Modal_Answers answers;
-        answers.file(QString::fromStdString(kept)).box("Yes");
-        item("Sample", 5)->trigger();
+    // The tone loops, which a WAV file cannot keep: said first, and only "Save" writes.
+    for (const char* answer : {"Cancel", "Save"}) {
+        Seen_Box loss;
+        {
+            Modal_Answers answers;
+            answers.file(QString::fromStdString(kept)).box("Yes").box(answer, &loss);
+            item("Sample", 5)->trigger();
+        }
+        EXPECT_EQ(loss.title, "Not Everything Fits");
+        EXPECT_EQ(loss.text, QString::fromUtf8("\"kept.wav\" cannot hold everything the sample has:\n\n"
+                                               "\u2022 Loop: WAV files keep no loop: the loop is dropped.\n\nSave anyway?"));
+        EXPECT_EQ(Scratch_Dir::read(kept).substr(0, 4) == "RIFF", std::string(answer) == "Save");
     }
-    EXPECT_EQ(Scratch_Dir::read(kept).substr(0, 4), "RIFF");
 
     // A name no format claims.
     Seen_Box failure;
@@ -180,7 +193,8 @@ TEST_F(Sample_Page_Test, SavingAsksBeforeOverwritingAndSaysWhenItFailed) {
         item("Sample", 5)->trigger();
     }
     EXPECT_EQ(failure.title, "Oops!");
-    EXPECT_EQ(failure.text, "Error saving sample!");
+    EXPECT_EQ(failure.text, QString("Error saving sample!\n%1: no format is saved under this name")
+                                .arg(QString::fromStdString(odd)));
     EXPECT_FALSE(std::filesystem::exists(odd));
 }
 
@@ -323,7 +337,7 @@ TEST_F(Sample_Page_Test, EditEffectsFromThePanelChangeTheData) {
              EXPECT_EQ(d.get_size(), 2);
              EXPECT_EQ(value(d, 0), 0.5f);
          }},
-        {"C5 Tunner", ramp(500, 0.5f), 0, 441, nullptr,
+        {"C5 Tuner", ramp(500, 0.5f), 0, 441, nullptr,
          [](const Sample_Data& d, Sample_Edit_Effects&) { EXPECT_EQ(d.get_c5_freq(), 28844); }},
         {"Fade In", std::vector<float>(20, 0.5f), 0, 10, nullptr,
          [&](const Sample_Data& d, Sample_Edit_Effects&) {

@@ -33,7 +33,7 @@ const std::vector<Confirmed_Operation>& operations() {
         {"Pattern", 104, Interface::PAGE_PATTERNS, "This will erase the Order List!.\nAre you sure?", true,
          [](Song& s) { s.set_order(3, 1); }, [](Song& s) { return s.get_order(3) == Song::ORDER_EMPTY; }},
         {"Sample", 6, Interface::PAGE_SAMPLES,
-         "This will create a new instrument ouf ot this sample.\nAre you sure?", true,
+         "This will create a new instrument out of this sample.\nAre you sure?", true,
          [](Song& s) { put_sample(s, 0, "Bass"); },
          [](Song& s) {
              for (const Instrument& i : s.instrument)
@@ -159,7 +159,7 @@ TEST_F(Main_Window_Test, PatternMenuRunsBlockCommandsAndUndoesThem) {
     EXPECT_EQ(pattern->get_note(0, 2).volume, 64);
     EXPECT_EQ(pattern->get_note(0, 2).note, 51);
 
-    EXPECT_FALSE(song_window->is_cursor_following_song());
+    EXPECT_TRUE(song_window->is_cursor_following_song()) << "a new window follows the song";
     item("Pattern", 102)->trigger();
-    EXPECT_TRUE(song_window->is_cursor_following_song());
+    EXPECT_FALSE(song_window->is_cursor_following_song());
 }

@@ -6,6 +6,7 @@
 #include "support/scratch_dir.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -13,6 +14,12 @@
 
 #include "interface__QT/gui_test_support.h"
 #include "interface__QT/gui_test_util.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "common/components/audio/channel_scopes.h"
+#include "common/interface__QT/color_theme.h"
 
 #include "common/interface__QT/property_editor.h"
 #include "common/interface__QT/property_editor_bool.h"
@@ -97,8 +104,9 @@ TEST_F(Song_Pages_Test, EditorsWriteTheSongAndTheFileKeepsIt) {
     auto* message = buddy_of<QPlainTextEdit>(variables, "Message:");
     ASSERT_TRUE(name && message);
     QTest::keyClicks(name, "Night Drive");
-    // The caption follows the name as it is typed, not on the next timer tick.
-    EXPECT_EQ(song_window->windowTitle(), "Night Drive");
+    // The caption follows the name as it is typed, not on the next timer tick, with the
+    // mark of a song that has changes.
+    EXPECT_EQ(song_window->windowTitle(), "Night Drive *");
     message->setFocus();
     QTest::keyClicks(message, "first line");
     QTest::keyClick(message, Qt::Key_Return);
@@ -113,8 +121,16 @@ TEST_F(Song_Pages_Test, EditorsWriteTheSongAndTheFileKeepsIt) {
         ASSERT_NE(box, nullptr) << field.caption;
         box->click();
     }
-    // Edits reach the song under the lock the audio thread takes.
-    EXPECT_EQ(variables->get_editor("Tempo")->get_lock(), interface->get_variables_lock());
+    // Edits reach the song under the lock the audio thread takes (the editors' lock holds it).
+    auto holds_the_variables_lock = [interface](Mutex_Lock* lock) {
+        if (!lock) return false;
+        lock->grab();
+        bool held = interface->get_variables_lock()->try_grab();
+        lock->release();
+        if (!held) interface->get_variables_lock()->release();
+        return held;
+    };
+    EXPECT_TRUE(holds_the_variables_lock(variables->get_editor("Tempo")->get_lock()));
 
     auto* orders = qobject_cast<Order_And_Defaults_Editor*>(interface->get_page(Interface::PAGE_ORDERS));
     ASSERT_NE(orders, nullptr);
@@ -127,7 +143,7 @@ TEST_F(Song_Pages_Test, EditorsWriteTheSongAndTheFileKeepsIt) {
         entry->volume->get_spin_box()->setValue(c.volume);
         if (c.surround) entry->surround->get_check_box()->click();
         if (c.mute) entry->mute->get_check_box()->click();
-        EXPECT_EQ(entry->mute->get_lock(), interface->get_variables_lock());
+        EXPECT_TRUE(holds_the_variables_lock(entry->mute->get_lock()));
     }
     Song& song = tracker_of(interface)->song;
     expect_song_holds_the_edits(song);
@@ -173,7 +189,7 @@ TEST_F(Song_Pages_Test, FollowSwitchDecidesWhatThePatternViewFollows) {
         return tracker->player.get_current_pattern();
     };
 
-    item("Pattern", 102)->trigger();
+    // A new window follows the song; the menu item switches it.
     EXPECT_TRUE(tracker->editor.is_follow_song());
     int followed = playing_pattern_after(20);
     EXPECT_EQ(tracker->editor.get_current_pattern(), followed);
@@ -208,4 +224,63 @@ TEST_F(Song_Pages_Test, PatternMenuCommandsShowOnThePageAtOnce) {
     item("Pattern", 100)->trigger();  // undo
     EXPECT_EQ(tracker->song.pattern[0].get_note(0, 1).note, 48);
     EXPECT_EQ(history->item(0)->text(), "0- Redo Raise notes on selection");
+}
+
+// While the pattern view shows, the mixer feeds the scopes and the header of the channel that
+// sounds draws its wave; the others stay flat. Another page switches the feed off.
+TEST_F(Song_Pages_Test, ScopesShowWhichChannelSoundsWhileThePatternViewShows) {
+    Interface* interface = new_song();
+    Tracker_Instance* tracker = tracker_of(interface);
+    Song& song = tracker->song;
+    const int frames = 441;
+    auto* block = (std::int16_t*)std::calloc(frames, 2);
+    for (int i = 0; i < frames; i++) block[i] = (std::int16_t)(20000 * std::sin(2 * M_PI * i / frames));
+    song.sample[0].data.set_data_ptr(block, frames, true);
+    song.sample[0].data.set_c5_freq(44100);
+    song.sample[0].data.set_loop_enabled(true);
+    song.sample[0].data.set_loop_end(frames);
+    song.sample[0].in_use = true;
+    for (int n = 0; n < NOTE_COUNT; n++) song.instrument[0].layers[0].sample_table[n] = 0;
+    Note& note = song.pattern[0].get_note_ref(1, 0);
+    note.note = 60;
+    note.instrument = 0;
+    song.pattern[0].get_note(1, 0);
+    song.set_order(0, 0);
+
+    auto* page = qobject_cast<Pattern_Edit_Widget*>(interface->get_page(Interface::PAGE_PATTERNS));
+    ASSERT_NE(page, nullptr);
+    interface->set_current_page(Interface::PAGE_PATTERNS);
+    QTest::qWait(3 * Interface::widget_timer_interval);
+    ASSERT_TRUE(tracker->mixer.get_channel_scopes());
+    ASSERT_NE(tracker->mixer.get_channel_scopes_feed(), nullptr);
+
+    tracker->player.play_start_song();
+    for (int rendered = 0; rendered < 22050;) rendered += tracker->mixer.write_samples(1000);  // as the audio thread
+    EXPECT_GT(tracker->mixer.get_channel_scopes_feed()->level(1, 100), 0);
+    EXPECT_EQ(tracker->mixer.get_channel_scopes_feed()->level(0, 100), 0);
+    QTest::qWait(3 * Interface::widget_timer_interval);
+
+    // The scope line of each channel: pixels away from its middle that are not the background.
+    Pattern_Edit* view = page->get_pattern_edit();
+    QImage image = view->grab().toImage();
+    const int char_width = view->get_char_width(), line = view->get_line_height();
+    const QColor background = Color_Theme::get_singleton_instance().get("pattern_edit", "hl_maj");
+    auto drawn_off_middle = [&](int channel) {
+        int count = 0;
+        const int x = (Pattern_Edit::ROW_NUMBER_CHARS + channel * Pattern_Edit::CHANNEL_CHARS) * char_width;
+        const int middle = Pattern_Edit::SCOPE_LINE * line + line / 2;
+        for (int y = Pattern_Edit::SCOPE_LINE * line; y < (Pattern_Edit::SCOPE_LINE + 1) * line; y++)
+            for (int px = x + 2; px < x + 12 * char_width; px++)
+                if (std::abs(y - middle) > 1 && image.pixelColor(QPoint(px, y) * image.devicePixelRatio()) != background)
+                    count++;
+        return count;
+    };
+    EXPECT_GT(drawn_off_middle(1), 20) << "channel 2 shows its wave";
+    EXPECT_EQ(drawn_off_middle(0), 0) << "channel 1 is a flat line";
+    EXPECT_EQ(drawn_off_middle(2), 0);
+
+    interface->set_current_page(Interface::PAGE_SAMPLES);
+    QTest::qWait(3 * Interface::widget_timer_interval);
+    EXPECT_FALSE(tracker->mixer.get_channel_scopes()) << "hidden scopes cost the audio thread nothing";
+    tracker->player.play_stop();
 }

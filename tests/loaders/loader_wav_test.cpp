@@ -62,8 +62,9 @@ TEST_F(LoaderWav, Mono16Bit) {
     EXPECT_FALSE(loader.is_busy());
     Sample& s = *song.get_sample(4);
     EXPECT_TRUE(s.in_use);
-    EXPECT_EQ(s.name, path);
-    EXPECT_EQ(s.filename, path);
+    // Named after the file, never its folder.
+    EXPECT_EQ(s.name, "s1");
+    EXPECT_EQ(s.filename, "s1.wav");
     ASSERT_EQ(s.data.get_size(), 3);
     EXPECT_TRUE(s.data.is_16bit());
     EXPECT_EQ(s.data.get_c5_freq(), 22050);

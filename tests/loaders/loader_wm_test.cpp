@@ -1,5 +1,10 @@
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -246,6 +251,55 @@ TEST(LoaderWM, SizeClaimsAreCheckedBeforeAnythingIsRead) {
     EXPECT_EQ(ti.file_format_manager.load_module(path.c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
 }
 
+// The header's packed size is a claim: the tree gets room for what the stream really holds, so
+// a small file claiming gigabytes costs what it holds, and a stream holding more than its claim
+// is refused before anything is allocated for it.
+TEST(LoaderWM, PackedSizeClaimsAreBoundedByTheData) {
+    Scratch_Dir dir;
+    ASSERT_TRUE(dir.ok());
+    DDS tree;
+    std::vector<unsigned char> noise(2 << 20);
+    std::uint32_t seed = 7;
+    for (unsigned char& b : noise) b = (unsigned char)((seed = seed * 1103515245u + 12345u) >> 24);
+    tree.set_data_var("noise", noise.data(), (int)noise.size());
+    const std::vector<unsigned char> packed = pack(tree);
+    const long claim = 1500l << 20;  // what 2 MiB of stream may claim, and the machine could give
+    ASSERT_EQ(Loader_WM::refuse_sizes(claim, packed.size() + 1000, 64ull << 30), nullptr);
+    const std::string bomb = dir.file("claims_1500_mib.wm");
+    Scratch_Dir::write(bomb, container("WDMM", 1, 1, packed, claim));
+    const std::vector<unsigned char> zeros((64 << 20) + 1);
+    const std::string over = dir.file("holds_more.wm");
+    Scratch_Dir::write(over, container("WDMM", 1, 1, zeros, 64 << 20));
+
+    Tracker_Instance ti;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(ti.file_format_manager.load_module(over.c_str()), Loader::FILE_FORMAT_NOT_RECOGNIZED);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Couldnt decompress buffer!"), std::string::npos);
+
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory does not fit an address-space limit";
+#else
+    // In a child whose address space ends 512 MiB past what it uses now, the claimed 1.5 GiB
+    // could not even be reserved.
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child == 0) {
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(3);
+        std::string status = Scratch_Dir::read("/proc/self/status");
+        size_t at = status.find("VmSize:");
+        long kib = at == std::string::npos ? 0 : std::atol(status.c_str() + at + 7);
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = (rlim_t)kib * 1024 + (512ul << 20);
+        setrlimit(RLIMIT_AS, &limit);
+        Tracker_Instance child_ti;
+        _exit(child_ti.file_format_manager.load_module(bomb.c_str()) == Loader::SUCCESS ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+#endif
+}
+
 TEST(LoaderWM, SizeLimitsFollowTheHeaderZlibAndMemory) {
     const unsigned long long MiB = 1ull << 20, GiB = 1ull << 30, plenty = 64 * GiB;
     struct Case {
@@ -317,7 +371,6 @@ TEST(LoaderWM, AMissingSectionEndsTheTransferKeepingWhatCameBefore) {
     ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_NE(out.find("Broken file on purpose, samples?!!!"), std::string::npos);
-    EXPECT_EQ(out.find("loader finished"), std::string::npos);
     EXPECT_EQ(ti.song.get_variables()->name, "Native round trip");
     EXPECT_EQ(ti.song.get_order(4), Song::ORDER_SEPARATOR);
     EXPECT_FALSE(ti.song.get_sample(1)->in_use);
@@ -444,7 +497,7 @@ TEST(LoaderWM, InstrumentFileTakesOnlyTheFreeSampleSlots) {
     testing::internal::CaptureStdout();
     ASSERT_EQ(ti.file_format_manager.load_instrument(file.c_str(), 9), Loader::SUCCESS);
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_NE(out.find("includes samples.. 3"), std::string::npos);
+    EXPECT_EQ(out, "") << "loading says nothing when all is well";
     const Instrument& got = *ti.song.get_instrument(9);
     EXPECT_EQ(got.name, "three samples");
     EXPECT_EQ(ti.song.get_sample(42)->data.get_size(), 120);

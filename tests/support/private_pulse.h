@@ -8,11 +8,14 @@
 #include <vector>
 
 // Starts a private PulseAudio server whose default sink records what it is played
-// (signed 16-bit little-endian stereo, 44100 Hz), for tests of the real device path.
+// (signed 16-bit little-endian stereo, 44100 Hz), for tests of the real device path. Each of
+// `sinks` is one more sink, named and described by that name, recorded as well.
 class Private_Pulse {
 public:
-    explicit Private_Pulse(const std::string& dir) : dir(dir) {
-        std::string cmd = "bash " WENDMOOR_SOURCE_DIR "/tests/support/private_pulse.sh start '" + dir + "' 2>/dev/null";
+    explicit Private_Pulse(const std::string& dir, const std::vector<std::string>& sinks = {}) : dir(dir) {
+        std::string cmd = "bash " WENDMOOR_SOURCE_DIR "/tests/support/private_pulse.sh start '" + dir + "'";
+        for (const std::string& sink : sinks) cmd += " '" + sink + "'";
+        cmd += " 2>/dev/null";
         FILE* p = popen(cmd.c_str(), "r");
         if (!p) return;
         char line[4096] = {0};
@@ -39,9 +42,9 @@ public:
 
     // The recorder may connect a while after the server is up; anything played before that is
     // lost. Waits until it has recorded at least `frames` frames of the sink's own silence.
-    bool wait_until_recording(long frames = 4410, int timeout_ms = 10000) const {
+    bool wait_until_recording(long frames = 4410, int timeout_ms = 10000, const std::string& sink = "") const {
         for (int waited = 0; waited < timeout_ms; waited += 10) {
-            FILE* f = std::fopen((dir + "/captured.raw").c_str(), "rb");
+            FILE* f = std::fopen(recording(sink).c_str(), "rb");
             long size = 0;
             if (f) {
                 std::fseek(f, 0, SEEK_END);
@@ -54,10 +57,10 @@ public:
         return false;
     }
 
-    // What reached the device, as interleaved 16-bit samples.
-    std::vector<short> captured() const {
+    // What reached the default sink (or the one named), as interleaved 16-bit samples.
+    std::vector<short> captured(const std::string& sink = "") const {
         std::vector<short> out;
-        FILE* f = std::fopen((dir + "/captured.raw").c_str(), "rb");
+        FILE* f = std::fopen(recording(sink).c_str(), "rb");
         if (!f) return out;
         unsigned char b[2];
         while (std::fread(b, 1, 2, f) == 2) out.push_back((short)(b[0] | (b[1] << 8)));
@@ -68,6 +71,10 @@ public:
     bool started = false;
 
 private:
+    std::string recording(const std::string& sink) const {
+        return dir + (sink.empty() ? "/captured.raw" : "/" + sink + ".raw");
+    }
+
     std::string dir;
     std::string runtime_dir;
     std::string old_runtime_dir;

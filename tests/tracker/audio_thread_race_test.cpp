@@ -12,6 +12,8 @@
 #include "support/scratch_dir.h"
 #include "support/test_song.h"
 #include "tracker/audio_session.h"
+#include "tracker/keyboard_input.h"
+#include "tracker/sample_slot_operations.h"
 #include "tracker/tracker_instance.h"
 
 namespace {
@@ -120,4 +122,42 @@ TEST_F(Audio_Thread_Race, FormatChangesWhilePlaying) {
     EXPECT_GT(rows_seen, 3);
     driver_manager.request_mix_frequency(old_rate);
     driver_manager.request_buffer_size(old_size);
+}
+
+// Undo and redo replace patterns and sample blocks the audio thread is reading: they take the
+// same locks as the edits, and a sample's voices go before its block does.
+TEST_F(Audio_Thread_Race, UndoAndRedoWhilePlaying) {
+    Keyboard_Input keys;
+    Tracker_Instance::init_keyboard();
+    Mutex_Lock* variables = driver_manager.get_variables_lock();
+    Sample_Edit_Player_Link players(&ti.player, &ti.keyboard);
+    Sample_Slot_Operations slots(&ti.song, &ti.file_format_manager, &players);
+    slots.set_history(&ti.history);
+    ti.history.clear();
+    const std::string before = Scratch_Dir::read([&] {
+        ti.file_format_manager.save_module(dir.file("before.wm").c_str());
+        return dir.file("before.wm");
+    }());
+    int rows_seen = 0, last_row = -1;
+    const auto until = Clock::now() + std::chrono::milliseconds(1500);
+    for (int i = 0; Clock::now() < until; i++) {
+        if (i % 2) {
+            // The pattern view holds the variables lock around the editor's work.
+            Mutex_Lock_Guard guard(variables);
+            ti.editor.set_cursor(i % 4, (i * 5) % 16, 0);
+            ti.editor.press_key_at_cursor("qwer"[i % 4]);
+        } else {
+            slots.remove(i % 4);
+        }
+        ti.history.undo();
+        ti.history.redo();
+        ti.history.undo();
+        int row = read_row();
+        if (row != last_row) rows_seen++;
+        last_row = row;
+    }
+    EXPECT_GT(rows_seen, 10) << "the song did not move while the interface undid and redid";
+    EXPECT_EQ(ti.history.get_undo_count(), 0);
+    ti.file_format_manager.save_module(dir.file("after.wm").c_str());
+    EXPECT_TRUE(Scratch_Dir::read(dir.file("after.wm")) == before);
 }

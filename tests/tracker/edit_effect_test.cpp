@@ -137,7 +137,7 @@ TEST(Edit_Effect, SignAndDepthOnTheWholeSample) {
 TEST(Edit_Effect, TunerCountsCycles) {
     Sample_Data data;
     fill(&data, ramp(500));
-    Edit_Effect_Tunner tuner;
+    Edit_Effect_Tuner tuner;
     tuner.cycles = 9;
     tuner.selected_notify(&data, 0, 441);
     EXPECT_EQ(tuner.cycles, 4);

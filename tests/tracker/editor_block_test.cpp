@@ -80,11 +80,15 @@ TEST_F(Editor_Block, RaiseLowerAndMasksOnABlock) {
     EXPECT_EQ(at(0, 0).volume, 50);
 }
 
-TEST_F(Editor_Block, OperationsNeedTwoRowsButStillRecordUndo) {
+TEST_F(Editor_Block, OperationsNeedTwoRowsAndRecordOnlyWhatChanged) {
     put(0, 0, note(10, EMPTY_FIELD, 64));
     editor().set_selection(0, 0, 0, 0);
     editor().selection_volume_scale(50);
     EXPECT_EQ(at(0, 0).volume, 64);
+    EXPECT_EQ(editor().get_undo_max(), 0);
+    editor().set_selection(0, 0, 0, 1);
+    editor().selection_volume_scale(50);
+    EXPECT_EQ(at(0, 0).volume, 32);
     ASSERT_EQ(editor().get_undo_max(), 1);
     EXPECT_EQ(editor().get_undo_info(0), "Selection volume scale");
 }

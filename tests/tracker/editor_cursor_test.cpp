@@ -51,15 +51,14 @@ TEST_F(Editor_Cursor, HomeEndTabAndPaging) {
     EXPECT_EQ(editor().get_cursor_row(), 0);
 }
 
-TEST_F(Editor_Cursor, GotoPatternRecordsUndoAndClampsTheCursor) {
+TEST_F(Editor_Cursor, GotoPatternClampsTheCursorAndIsNoEdit) {
     instance->song.pattern[3].set_length(16);
     editor().set_cursor(0, 40, 0);
     editor().cursor_goto_pattern(3);
     EXPECT_EQ(editor().get_current_pattern(), 3);
     EXPECT_EQ(editor().get_cursor_row(), 15);
-    ASSERT_EQ(editor().get_undo_max(), 1);
-    EXPECT_EQ(editor().get_undo_info(0), "Pattern 0");
-    EXPECT_EQ(editor().get_undo_pattern(0), 3);
+    EXPECT_EQ(editor().get_undo_max(), 0);
+    EXPECT_FALSE(instance->history.is_modified());
     editor().cursor_goto_pattern(200);
     EXPECT_EQ(editor().get_current_pattern(), 3);
     editor().cursor_prev_pattern();

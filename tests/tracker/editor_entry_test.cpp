@@ -9,8 +9,8 @@ using Editor_Entry = Editor_Fixture;
 TEST_F(Editor_Entry, NoteKeyUsesOctaveMasksAndStep) {
     editor().set_last_volume(40);
     editor().set_edit_step(2);
-    editor().press_key_at_cursor('z');  // binding 8: C of the editing octave
-    EXPECT_EQ(at(0, 0), note(48, 1, 40));
+    editor().press_key_at_cursor('z');  // binding 8: C of the editing octave, instrument 01 at first
+    EXPECT_EQ(at(0, 0), note(48, 0, 40));
     EXPECT_EQ(editor().get_cursor_row(), 2);
     EXPECT_EQ(editor().get_last_note(), 48);
 
@@ -189,7 +189,9 @@ TEST_F(Editor_Entry, RaiseAndLowerAtCursorStopAtTheEnds) {
     EXPECT_EQ(at(0, 1).note, 0);
     editor().selection_raise();
     EXPECT_EQ(at(0, 1).note, 1);
-    EXPECT_EQ(editor().get_undo_max(), 0);
+    // Only the raise that changed a note is a step.
+    ASSERT_EQ(editor().get_undo_max(), 1);
+    EXPECT_EQ(editor().get_undo_info(0), "Raise note");
 }
 
 TEST_F(Editor_Entry, CellRendering) {

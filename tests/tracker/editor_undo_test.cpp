@@ -6,40 +6,51 @@ TEST_F(Editor_Undo, RepeatedOperationKeepsOneEntryAndUndoSwapsBack) {
     put(0, 0, note(40));
     put(0, 1, note(41));
     editor().set_selection(0, 0, 0, 1);
+    editor().clear_undo_changed();
     for (int i = 0; i < 3; i++) editor().perform_action(Editor::SELECTION_RAISE);
     EXPECT_EQ(at(0, 0).note, 43);
     ASSERT_EQ(editor().get_undo_max(), 1);
+    EXPECT_TRUE(editor().is_undo_changed());
 
     editor().undo_index(0);
     EXPECT_EQ(at(0, 0).note, 40);
     EXPECT_EQ(at(0, 1).note, 41);
-    ASSERT_EQ(editor().get_undo_max(), 2);
+    ASSERT_EQ(editor().get_undo_max(), 1);
     EXPECT_EQ(editor().get_undo_info(0), "Redo Raise notes on selection");
-    EXPECT_TRUE(editor().is_undo_changed());
 
-    editor().undo_index(0);  // undoing the "Redo" entry swaps back
+    editor().undo_index(0);  // the "Redo" entry swaps back
     EXPECT_EQ(at(0, 0).note, 43);
-    EXPECT_EQ(editor().get_undo_info(0), "Redo Redo Raise notes on selection");
+    EXPECT_EQ(editor().get_undo_info(0), "Raise notes on selection");
 }
 
-TEST_F(Editor_Undo, EleventhPushDropsTheOldest) {
-    for (int i = 0; i < 11; i++) editor().push_current_pattern_to_undo_list("step " + std::to_string(i));
-    EXPECT_EQ(editor().get_undo_max(), 10);
-    EXPECT_EQ(editor().get_undo_info(0), "step 10");
-    EXPECT_EQ(editor().get_undo_info(9), "step 1");
-    EXPECT_EQ(editor().get_undo_info(10), "invalid pattern!");
-    EXPECT_EQ(editor().get_undo_pattern(-1), 0);
-}
+TEST_F(Editor_Undo, ListShowsRedoEntriesFirstThenDoneOnesNewestFirst) {
+    editor().set_selection(0, 0, 0, 1);
+    put(0, 0, note(10));
+    editor().selection_raise();   // A
+    editor().selection_lower();   // B
+    editor().set_cursor(0, 0, 0);
+    editor().press_key_at_cursor('q');  // C
+    ASSERT_EQ(editor().get_undo_max(), 3);
+    EXPECT_EQ(editor().get_undo_info(0), "Typing");
+    EXPECT_EQ(editor().get_undo_info(2), "Raise notes on selection");
 
-TEST_F(Editor_Undo, UndoOfTheOldestEntryWhenTheListIsFull) {
-    put(0, 0, note(1));
-    editor().push_current_pattern_to_undo_list("oldest");
-    put(0, 0, note(2));
-    for (int i = 0; i < 9; i++) editor().push_current_pattern_to_undo_list("step " + std::to_string(i));
-    editor().undo_index(9);
-    EXPECT_EQ(at(0, 0).note, 1);
-    EXPECT_EQ(editor().get_undo_max(), 10);
-    EXPECT_EQ(editor().get_undo_info(0), "Redo oldest");
+    editor().undo_index(1);  // undoes C and B
+    EXPECT_EQ(at(0, 0).note, 11);
+    ASSERT_EQ(editor().get_undo_max(), 3);
+    EXPECT_EQ(editor().get_undo_info(0), "Redo Lower notes on selection");
+    EXPECT_EQ(editor().get_undo_info(1), "Redo Typing");
+    EXPECT_EQ(editor().get_undo_info(2), "Raise notes on selection");
+    EXPECT_EQ(editor().get_undo_info(3), "invalid pattern!");
+
+    editor().undo_index(1);  // redoes B and C
+    EXPECT_EQ(at(0, 0).note, 60);
+    EXPECT_EQ(editor().get_undo_info(0), "Typing");
+
+    // Ctrl+Z and Ctrl+Y.
+    editor().undo();
+    EXPECT_EQ(at(0, 0).note, 10);
+    editor().redo();
+    EXPECT_EQ(at(0, 0).note, 60);
 }
 
 TEST_F(Editor_Undo, UndoRestoresThePatternTheEntryNames) {
@@ -49,9 +60,8 @@ TEST_F(Editor_Undo, UndoRestoresThePatternTheEntryNames) {
     editor().cursor_goto_pattern(4);
     instance->song.pattern[4].get_note_ref(0, 0) = note(77);
     instance->song.pattern[4].get_note_ref(0, 1);
-    // Entry 1 is the raise on pattern 0; pattern 4 must not be overwritten by it.
-    ASSERT_EQ(editor().get_undo_pattern(1), 0);
-    editor().undo_index(1);
+    ASSERT_EQ(editor().get_undo_pattern(0), 0);
+    editor().undo_index(0);
     EXPECT_EQ(editor().get_current_pattern(), 0);
     EXPECT_EQ(instance->song.pattern[0].get_note(0, 0).note, 1);
     EXPECT_EQ(instance->song.pattern[4].get_note(0, 0).note, 77);
@@ -59,10 +69,16 @@ TEST_F(Editor_Undo, UndoRestoresThePatternTheEntryNames) {
 }
 
 TEST_F(Editor_Undo, SameDescriptionOnAnotherPatternIsRecorded) {
-    editor().push_pattern_to_undo_list(1, &instance->song.pattern[1], "Pattern 0");
-    editor().push_pattern_to_undo_list(2, &instance->song.pattern[2], "Pattern 0");
+    auto raise_on = [this](int pattern) {
+        editor().cursor_goto_pattern(pattern);
+        put(0, 0, note(20));
+        editor().set_selection(0, 0, 0, 1);
+        editor().selection_raise();
+    };
+    raise_on(1);
+    raise_on(2);
     EXPECT_EQ(editor().get_undo_max(), 2);
-    editor().push_pattern_to_undo_list(2, &instance->song.pattern[2], "Pattern 0");
+    editor().selection_raise();
     EXPECT_EQ(editor().get_undo_max(), 2);
 }
 
@@ -72,4 +88,5 @@ TEST_F(Editor_Undo, OutOfRangeUndoDoesNothing) {
     editor().undo_index(-1);
     EXPECT_EQ(at(0, 0).note, 5);
     EXPECT_EQ(editor().get_undo_max(), 0);
+    EXPECT_EQ(editor().get_undo_pattern(-1), 0);
 }

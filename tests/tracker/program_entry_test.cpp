@@ -312,15 +312,20 @@ TEST_F(ProgramEntryRun, UnusableSettingsFilesStartWithDefaultsAndAreKept) {
     const std::string path = settings_file();
     const std::string big = "[Tracker Keys]\nKEY_NOTE_OFF = 47\n" + std::string(2 << 20, '\n');
     using Type = std::filesystem::file_type;
+    const std::string write_only = "[Tracker Keys]\nKEY_NOTE_OFF = 47\n";
     struct Case {
         const char* name;
         std::function<bool()> make;
         const char* reason;
         Type type;  // what is still there afterwards
+        std::string contents;  // of a regular file, unchanged
     } cases[] = {
-        {"larger than 1 MiB", [&] { Scratch_Dir::write(path, big); return true; }, "larger than 1024 KiB", Type::regular},
-        {"link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()) == 0; }, "not a regular file", Type::symlink},
-        {"pipe", [&] { return mkfifo(path.c_str(), 0600) == 0; }, "not a regular file", Type::fifo},
+        {"larger than 1 MiB", [&] { Scratch_Dir::write(path, big); return true; }, "larger than 1024 KiB", Type::regular, big},
+        {"link to /dev/zero", [&] { return symlink("/dev/zero", path.c_str()) == 0; }, "not a regular file", Type::symlink, ""},
+        {"pipe", [&] { return mkfifo(path.c_str(), 0600) == 0; }, "not a regular file", Type::fifo, ""},
+        // Unreadable, even to root, which this test may run as.
+        {"write-only", [&] { Scratch_Dir::write(path, write_only); return chmod(path.c_str(), 0200) == 0; },
+         "Permission denied", Type::regular, write_only},
     };
     const int default_note_off = 96;
     for (const Case& c : cases) {
@@ -341,7 +346,8 @@ TEST_F(ProgramEntryRun, UnusableSettingsFilesStartWithDefaultsAndAreKept) {
         EXPECT_EQ(key_during_run, default_note_off) << c.name;
         EXPECT_EQ(std::filesystem::symlink_status(path).type(), c.type) << c.name;
         if (c.type == Type::regular) {
-            EXPECT_EQ(Scratch_Dir::read(path), big);
+            chmod(path.c_str(), 0600);
+            EXPECT_EQ(Scratch_Dir::read(path), c.contents) << c.name;
         }
     }
 }

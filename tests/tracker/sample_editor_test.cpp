@@ -54,7 +54,7 @@ protected:
 
 TEST_F(Sample_Editor_Test, ListsTheElevenEffectsInOrder) {
     const char* names[] = {"Reverse", "Pre-Loop Cut", "Post-Loop Cut", "Selection -> Loop", "Center",
-                           "Amp/Normalize", "Toggle Signed/Unsigned", "Toggle 16/8bits", "C5 Tunner",
+                           "Amp/Normalize", "Toggle Signed/Unsigned", "Toggle 16/8bits", "C5 Tuner",
                            "Fade In", "Fade Out"};
     ASSERT_EQ(editor.get_effect_count(), 11);
     for (int i = 0; i < 11; i++) EXPECT_EQ(editor.get_effect(i)->get_name(), names[i]);

@@ -76,7 +76,7 @@ TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTou
     EXPECT_TRUE(ti.song.sample[7].in_use);
     EXPECT_EQ(frames_of(ti.song.sample[7]), frames_of(ti.song.sample[0]));
     EXPECT_EQ(ti.song.sample[7].data.get_c5_freq(), 44100);
-    EXPECT_EQ(ti.song.sample[7].name, wav);
+    EXPECT_EQ(ti.song.sample[7].name, "tone");
 
     std::string header = Scratch_Dir::read(wav).substr(0, 44);
     const struct {
@@ -110,6 +110,42 @@ TEST_F(Sample_Slot_Operations_Test, LoadsWhatItSavedAndRefusesBadFilesWithoutTou
     EXPECT_FALSE(ops.copy(-1, clipboard));
     EXPECT_FALSE(ops.remove(99));
     EXPECT_EQ(ops.load(wav.c_str(), 99), Loader::FILE_ERROR);
+}
+
+// A sample loaded into a slot makes the same-numbered instrument when that one is empty, under
+// the same guard as the slot's new data; an instrument in use, or a failed load, changes nothing.
+TEST_F(Sample_Slot_Operations_Test, LoadingMakesTheEmptySameNumberedInstrument) {
+    const std::string wav = dir.file("tone.wav");
+    ASSERT_EQ(ops.save(wav.c_str(), 0), 0);
+    ti.song.instrument[5].name = "kept";
+    const struct {
+        int slot;
+        const char* file;
+        Loader::Error result;
+        int made;  // the instrument made, -1 none
+    } cases[] = {
+        {7, "tone.wav", Loader::SUCCESS, 7},     // empty in the test song
+        {7, "tone.wav", Loader::SUCCESS, -1},    // now plays sample 7 already
+        {1, "tone.wav", Loader::SUCCESS, -1},    // the song's own instrument 1
+        {5, "tone.wav", Loader::SUCCESS, -1},    // named by the user
+        {9, "missing.wav", Loader::FILE_CANNOT_OPEN, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.slot) + " " + c.file);
+        const std::string before = ti.song.instrument[c.slot].name;
+        players.calls.clear();
+        int made = 12345;
+        EXPECT_EQ(ops.load(dir.file(c.file).c_str(), c.slot, &made), c.result);
+        EXPECT_EQ(made, c.made);
+        EXPECT_EQ(players.calls, c.result == Loader::SUCCESS ? "stop lock erase unlock" : "");
+        EXPECT_EQ(ti.song.instrument_plays_a_sample(c.slot), c.result == Loader::SUCCESS && c.slot != 5);
+        if (c.made < 0) {
+            EXPECT_EQ(ti.song.instrument[c.slot].name, before);
+        }
+    }
+    EXPECT_EQ(ti.song.instrument[7].layers[0].sample_table[0], 7);
+    EXPECT_EQ(ti.song.instrument[7].layers[0].sample_table[119], 7);
+    EXPECT_EQ(ti.song.instrument[1].layers[0].sample_table[60], 1);
 }
 
 namespace {

@@ -90,3 +90,63 @@ TEST(Sample_View_Cache, LevelForAZoomAndWhenToRebuild) {
     cache.clear();
     EXPECT_FALSE(cache.matches(tiny.get()));
 }
+
+// A pixel column shows exactly the extremes of its own frames, so a repeating wave looks the
+// same wherever it falls: with columns as wide as a period every column spans the whole
+// sawtooth, and with a period of whole columns the columns repeat with it.
+TEST(Sample_View_Cache, ColumnsOfASawtoothAreEven) {
+    const struct {
+        int period;
+        int frames;
+        int width;
+        int offset;
+    } table[] = {
+        {1000, 100000, 1000, 0},   // 100 frames a column: ten columns a period
+        {1000, 100000, 1000, 7},   // the same, not on a run boundary
+        {64, 100000, 1000, 0},     // 100 frames a column, more than a period
+        {250, 1000000, 1000, 33},  // 1000 frames a column
+        {900, 300000, 640, 0},     // 468.75 frames a column
+        {40, 20000, 1000, 5},      // 20 frames a column, between the first two levels
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << "period " << row.period << ", " << row.frames << " frames in "
+                                        << row.width << " columns");
+        std::vector<std::int16_t> saw(row.frames);
+        for (int i = 0; i < row.frames; i++) saw[i] = (std::int16_t)(i % row.period * 60000 / row.period - 30000);
+        auto data = make_sample_16(saw);
+        Sample_View_Cache cache;
+        cache.build(data.get());
+        const double per_column = (double)row.frames / row.width;
+        const auto lowest = *std::min_element(saw.begin(), saw.end());
+        const auto highest = *std::max_element(saw.begin(), saw.end());
+        std::vector<Sample_View_Cache::Peak> columns;
+        for (int x = 0; x + 1 < row.width; x++) {
+            // As the viewer maps pixels to frames.
+            int begin = (int)(x * per_column + row.offset), end = (int)((x + 1) * per_column + row.offset);
+            Sample_View_Cache::Peak peak = cache.get_range_peak(data.get(), begin, end);
+            auto [lo, hi] = std::minmax_element(saw.begin() + begin, saw.begin() + std::min(end, row.frames));
+            ASSERT_EQ(peak.min, *lo) << "column " << x;
+            ASSERT_EQ(peak.max, *hi) << "column " << x;
+            columns.push_back(peak);
+        }
+        if (per_column >= row.period) {
+            for (const auto& peak : columns) {
+                ASSERT_EQ(peak.min, lowest);
+                ASSERT_EQ(peak.max, highest);
+            }
+        } else if (row.period % (int)per_column == 0 && per_column == (int)per_column) {
+            const size_t repeat = row.period / (size_t)per_column;
+            for (size_t x = 0; x + repeat < columns.size(); x++) {
+                ASSERT_EQ(columns[x].min, columns[x + repeat].min) << "column " << x;
+                ASSERT_EQ(columns[x].max, columns[x + repeat].max) << "column " << x;
+            }
+        }
+    }
+    // The ends of the data and empty ranges.
+    auto tiny = make_sample_16({5, -7, 9});
+    Sample_View_Cache cache;
+    cache.build(tiny.get());
+    EXPECT_EQ(cache.get_range_peak(tiny.get(), -4, 100).min, -7);
+    EXPECT_EQ(cache.get_range_peak(tiny.get(), -4, 100).max, 9);
+    EXPECT_EQ(cache.get_range_peak(tiny.get(), 2, 2).max, 0);
+}

@@ -96,12 +96,12 @@ TEST(TrackerInstanceCutShort, FilesThatEndEarlyLoadWithAWarningNamingWhatIsMissi
         auto load = [&](const std::string& path) {
             return is_module ? files.load_module(path.c_str()) : files.load_sample(path.c_str(), 1);
         };
-        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
         Loader::Error whole_result = load(whole);
-        std::string whole_out = testing::internal::GetCapturedStdout();
-        testing::internal::CaptureStdout();
+        std::string whole_out = testing::internal::GetCapturedStderr();
+        testing::internal::CaptureStderr();
         Loader::Error cut_result = load(cut);
-        std::string cut_out = testing::internal::GetCapturedStdout();
+        std::string cut_out = testing::internal::GetCapturedStderr();
         EXPECT_EQ(whole_result, Loader::SUCCESS) << kind;
         EXPECT_EQ(whole_out.find("ends early"), std::string::npos) << kind << ": " << whole_out;
         ASSERT_EQ(cut_result, Loader::SUCCESS) << kind;

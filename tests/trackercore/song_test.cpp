@@ -163,6 +163,51 @@ TEST(Song, MakeInstrumentUsesFirstUnusedSlot) {
     EXPECT_EQ(song->get_instrument(50)->name, "untouched");
 }
 
+// A loaded sample makes its own-numbered instrument only when that one holds nothing the
+// user made: no name, no sample in any layer. Its other settings stay.
+TEST(Song, LoadedSampleMakesItsInstrumentOnlyWhenEmpty) {
+    const struct {
+        const char* name;
+        void (*prepare)(Song&);
+        bool made;
+    } cases[] = {
+        {"empty instrument", [](Song&) {}, true},
+        {"named instrument", [](Song& s) { s.get_instrument(3)->name = "lead"; }, false},
+        {"names an empty slot", [](Song& s) { s.get_instrument(3)->layers[2].sample_table[60] = 40; }, false},
+        {"envelope only", [](Song& s) { s.get_instrument(3)->layers[0].volume_envelope.set_enabled(true); }, true},
+        {"sample slot unused", [](Song& s) { s.get_sample(3)->reset(true); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto song = new_song();
+        give_sample_data(song->get_sample(3), "kick");
+        c.prepare(*song);
+        const Instrument before = *song->get_instrument(3);
+        EXPECT_EQ(song->instrument_plays_a_sample(3), false);
+        EXPECT_EQ(song->make_instrument_if_empty(3), c.made);
+        const Instrument& after = *song->get_instrument(3);
+        if (!c.made) {
+            EXPECT_EQ(after.name, before.name);
+            for (int l = 0; l < Instrument::LAYERS; l++)
+                for (int n = 0; n < NOTE_COUNT; n++)
+                    ASSERT_EQ(after.layers[l].sample_table[n], before.layers[l].sample_table[n]) << l << " " << n;
+            continue;
+        }
+        EXPECT_TRUE(song->instrument_plays_a_sample(3));
+        EXPECT_EQ(after.name, "kick");
+        for (int n = 0; n < NOTE_COUNT; n++) {
+            ASSERT_EQ(after.layers[0].sample_table[n], 3) << n;
+            ASSERT_EQ(after.layers[0].note_table[n], n) << n;
+        }
+        EXPECT_EQ(after.layers[0].volume_envelope.is_enabled(), before.layers[0].volume_envelope.is_enabled());
+        EXPECT_EQ(song->get_instrument(2)->layers[0].sample_table[60], 255) << "only its own number";
+    }
+    auto song = new_song();
+    EXPECT_FALSE(song->make_instrument_if_empty(-1));
+    EXPECT_FALSE(song->make_instrument_if_empty(Song::MAX_SAMPLES));
+    EXPECT_FALSE(song->instrument_plays_a_sample(Song::MAX_INSTRUMENTS));
+}
+
 TEST(Song, FindUnusedSampleSlot) {
     auto song = new_song();
     EXPECT_EQ(song->find_unused_sample_slot(), 0);

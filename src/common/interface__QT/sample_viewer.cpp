@@ -230,13 +230,15 @@ void Sample_Viewer::paint_marker(QPainter& painter, int frame, const QColor& col
 }
 
 // Columns left..right: backgrounds and the centre line in runs of one colour, then one
-// column-wide bar from the lowest to the highest frame each column covers.
+// column-wide bar from the lowest to the highest frame each column covers, exactly.
 void Sample_Viewer::paint_columns(QPainter& painter, const Palette& palette, int left, int right) {
     const int size = data->get_size();
     const int h = height();
     const int mid = h / 2;
     const double scale = std::max(h / 2 - 1, 1) / 32768.0;
-    const int level = get_factor();
+    // Joining each column to the last frame of the one before is what draws a trace when single
+    // frames are wider than a pixel; past that, the columns' own extremes are exact.
+    const bool join = frames_per_pixel() < 2.0;
     const bool loop = data->is_loop_enabled();
     const int loop_begin = data->get_loop_begin(), loop_end = data->get_loop_end();
     for (auto& row : wave_columns)
@@ -268,8 +270,8 @@ void Sample_Viewer::paint_columns(QPainter& painter, const Palette& palette, int
         }
         if (first < size) {
             // From the last frame of the column before, so that the trace has no gaps.
-            int begin = level < 0 && previous < first && x > 0 ? first - 1 : first;
-            Sample_View_Cache::Peak peak = cache.get_peak(data, level, begin, next);
+            int begin = join && previous < first && x > 0 ? first - 1 : first;
+            Sample_View_Cache::Peak peak = cache.get_range_peak(data, begin, next);
             int top = mid - (int)std::lround(peak.max * scale);
             int bottom = mid - (int)std::lround(peak.min * scale);
             wave_columns[selected][in_loop].emplace_back(x, top, 1, bottom - top + 1);

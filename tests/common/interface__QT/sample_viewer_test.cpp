@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <string>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -189,4 +190,43 @@ TEST_F(Sample_Viewer_Test, DrawsTheWaveLoopSelectionAndPlayingPositions) {
     viewer->set_sample_data(nullptr);
     viewer->render(&image);
     EXPECT_EQ(color_at(5, 2), theme.get("sample_edit", "background"));
+}
+
+// "Zoom In" always shows fewer frames (half, down to the smallest zoom) around the same middle,
+// and "Zoom Out" undoes it; from any zoom and any offset.
+TEST_F(Sample_Viewer_Test, ZoomInNarrowsTheViewAroundItsMiddle) {
+    show(100000);
+    const struct {
+        float zoom;
+        int offset;
+        const char* button;
+        int visible_after;
+        int middle_after;
+    } table[] = {
+        {1.0f, 0, "Zoom In", 50000, 50000},
+        {0.5f, 0, "Zoom In", 25000, 25000},
+        {0.5f, 50000, "Zoom In", 25000, 75000},
+        {0.1f, 90000, "Zoom In", 5000, 95000},
+        {Sample_Viewer::MIN_ZOOM, 500, "Zoom In", -1, -1},  // already the closest: stays
+        {0.25f, 30000, "Zoom Out", 50000, 42500},
+        {0.5f, 50000, "Zoom Out", 100000, 50000},  // the whole sample, whatever the middle was
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(testing::Message() << row.button << " from zoom " << row.zoom << " at " << row.offset);
+        viewer->set_zoom(row.zoom);
+        viewer->set_zoom_offset(row.offset);
+        const int visible_before = viewer->get_visible_frames();
+        const int middle_before = viewer->get_zoom_offset() + visible_before / 2;
+        QTest::mouseClick(named<QPushButton>(zoom, row.button), Qt::LeftButton);
+        EXPECT_EQ(viewer->get_visible_frames(), row.visible_after < 0 ? visible_before : row.visible_after);
+        EXPECT_NEAR(viewer->get_zoom_offset() + viewer->get_visible_frames() / 2,
+                    row.middle_after < 0 ? middle_before : row.middle_after, 1);
+        if (std::string(row.button) == "Zoom In") {
+            EXPECT_LE(viewer->get_visible_frames(), visible_before);
+        }
+        // What the pixels show follows: the first and the last column.
+        EXPECT_EQ(viewer->screen_pos_to_sample_pos(0), viewer->get_zoom_offset());
+        EXPECT_NEAR(viewer->screen_pos_to_sample_pos(999), viewer->get_zoom_offset() + viewer->get_visible_frames(),
+                    viewer->get_visible_frames() / 1000 + 1);
+    }
 }

@@ -170,6 +170,11 @@ int Mixer::write_samples_internal(int frames) {
         b.idle_time += block_ms;
     }
     metering = level_meters.load(std::memory_order_relaxed);
+    // Acquire: the feed was made before the switch was turned on.
+    const bool scopes_now = channel_scopes_on.load(std::memory_order_acquire);
+    if (scopes_now && !scoping) channel_scopes->clear();  // what it held is from long ago
+    scoping = scopes_now;
+    if (scoping) channel_scopes->begin_block(frames, mix_frequency);
 
     int voice_count = 0;
     for (int i = 0; i < max_voices; i++) {
@@ -187,12 +192,17 @@ int Mixer::write_samples_internal(int frames) {
         if (!channel.in_use) start_bus(channel, frames);
         voice_count++;
         int* buffer = channel.buffer.data();
-        if (filter_batching && v->mix_batched(frames, buffer, filter_batch)) continue;
+        // A scoped voice is measured by what it adds to the bus, so it cannot wait in the batch.
+        const bool scoped = scoping && v->get_pattern_channel() >= 0;
+        if (!scoped && filter_batching && v->mix_batched(frames, buffer, filter_batch)) continue;
         // A voice mixed at once must not add into a bus ahead of earlier voices still batched.
         if (filter_batch.writes_to(buffer)) filter_batch.flush();
+        if (scoped) channel_scopes->before_voice(buffer);
         v->mix(frames, buffer);
+        if (scoped) channel_scopes->after_voice(v->get_pattern_channel(), buffer);
     }
     filter_batch.flush();
+    if (scoping) channel_scopes->end_block();
 
     for (int i = 0; i < max_voices; i++) {
         if (voices[i] != nullptr && voices[i]->get_priority() == 0) eliminate_voice(i);
@@ -329,6 +339,12 @@ void Mixer::set_level_meters(bool on) {
         for (Buffer& b : buffers) b.peak.take();
     }
     level_meters.store(on, std::memory_order_relaxed);
+}
+
+void Mixer::set_channel_scopes(bool on) {
+    // Made here, on the interface thread, before the audio thread can see the switch on.
+    if (on && !channel_scopes) channel_scopes = std::make_unique<Channel_Scopes>();
+    channel_scopes_on.store(on, std::memory_order_release);
 }
 
 Peak_Meter::Levels Mixer::take_channel_peak(int channel) {

@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/components/audio/channel_scopes.h"
 #include "common/components/audio/effect_chain.h"
 #include "common/components/audio/filter_batch.h"
 #include "common/components/audio/mixer_base.h"
@@ -155,6 +157,13 @@ public:
     Peak_Meter::Levels take_channel_peak(int channel);
     Peak_Meter::Levels take_buffer_peak(int buffer);
 
+    // What each pattern channel's voices sound like, for the scopes of the pattern view. Off,
+    // they cost the audio thread nothing; switched on from the interface thread. The feed is
+    // null until they were first switched on, and then stays for the mixer's life.
+    void set_channel_scopes(bool on);
+    bool get_channel_scopes() const { return channel_scopes_on.load(std::memory_order_relaxed); }
+    const Channel_Scopes* get_channel_scopes_feed() const { return channel_scopes.get(); }
+
 private:
     int next_span_frames(int asked);
     int write_samples_internal(int frames);
@@ -186,6 +195,9 @@ private:
     int handed_from = 0;
     std::atomic<bool> level_meters{false};
     bool metering = false;  // level_meters as the block being rendered read it
+    std::unique_ptr<Channel_Scopes> channel_scopes;
+    std::atomic<bool> channel_scopes_on{false};
+    bool scoping = false;  // channel_scopes_on as the last block read it
     bool filter_batching = true;
     Filter_Batch filter_batch;
 };

@@ -5,6 +5,8 @@
 
 #include <sigc++/sigc++.h>
 
+#include "common/components/audio/audio_output_device.h"
+
 class Mixer_Base;
 
 // One way for audio to leave the program. The manager polls the active driver from the
@@ -34,8 +36,18 @@ public:
     virtual std::string get_disk_writer_file() { return ""; }
     virtual void set_disk_writer_file(const std::string&) {}
 
+    // Drivers that play through a device the user can choose list the devices there are now
+    // and open the one requested (by name) at the next init().
+    virtual bool can_choose_output_device() { return false; }
+    virtual std::vector<Audio_Output_Device_Info> list_output_devices() { return {}; }
+    virtual void request_output_device(const Audio_Output_Device& device) { output_device = device; }
+    const Audio_Output_Device& get_output_device() const { return output_device; }
+
     // Why the last init() failed, for the user; empty after a successful start.
     const std::string& get_last_error() const { return last_error; }
+    // What the user should know about a start that did succeed (a device that was not there
+    // and was stood in for); empty when there is nothing to say.
+    const std::string& get_notice() const { return notice; }
 
     std::vector<Mixer_Base*>* get_mixer_list() { return mixer_list; }
     bool is_callback_driven() const { return uses_callback != 0; }
@@ -53,5 +65,7 @@ protected:
     bool mix_stereo = true;
     int buffer_size = 4096;
     int uses_callback = 0;
+    Audio_Output_Device output_device;
     std::string last_error;
+    std::string notice;
 };

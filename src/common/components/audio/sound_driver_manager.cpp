@@ -44,6 +44,11 @@ std::string Sound_Driver_Manager::get_active_driver_error() {
     return d ? d->get_last_error() : std::string();
 }
 
+std::string Sound_Driver_Manager::get_active_driver_notice() {
+    Sound_Driver* d = selected();
+    return d && d->is_active() ? d->get_notice() : std::string();
+}
+
 void Sound_Driver_Manager::set_active_driver(int index) {
     if (index < 0 || index >= (int)drivers.size() || index == active_driver) return;
     Mutex_Lock_Guard guard(variables_lock);
@@ -87,6 +92,7 @@ void Sound_Driver_Manager::internal_driver_init() {
     d->request_mix_stereo(mix_stereo);
     d->request_mix_16bits(mix_16bits);
     d->request_buffer_size(buffer_size);
+    d->request_output_device(output_device);
     d->init();  // a driver that fails to open stays inactive
 }
 
@@ -127,6 +133,21 @@ void Sound_Driver_Manager::request_mix_16bits(bool sixteen) {
 void Sound_Driver_Manager::request_buffer_size(int frames) {
     buffer_size = frames;
     restart_around([frames](Sound_Driver* d) { d->request_buffer_size(frames); }, true);
+}
+
+void Sound_Driver_Manager::request_output_device(const Audio_Output_Device& device) {
+    output_device = device;
+    restart_around([&device](Sound_Driver* d) { d->request_output_device(device); }, false);
+}
+
+bool Sound_Driver_Manager::can_active_driver_choose_output_device() {
+    Sound_Driver* d = selected();
+    return d && d->can_choose_output_device();
+}
+
+std::vector<Audio_Output_Device_Info> Sound_Driver_Manager::list_active_driver_output_devices() {
+    Sound_Driver* d = selected();
+    return d ? d->list_output_devices() : std::vector<Audio_Output_Device_Info>();
 }
 
 int Sound_Driver_Manager::get_mix_frequency() {

@@ -7,6 +7,7 @@
 
 #include <sigc++/sigc++.h>
 
+#include "common/components/audio/audio_output_device.h"
 #include "common/components/audio/mutex_lock.h"
 
 class Sound_Driver;
@@ -29,6 +30,8 @@ public:
     bool is_active_driver_active();
     // Why the active driver could not start; empty when it started or was never tried.
     std::string get_active_driver_error();
+    // What the active driver says about a start that succeeded (a missing device stood in for).
+    std::string get_active_driver_notice();
 
     void set_active_driver(int index);
     void stop_active_driver(bool take_lock);
@@ -42,6 +45,13 @@ public:
     bool get_mix_stereo();
     bool get_mix_16bits();
     int get_mix_buffer_size();
+
+    // The output device the user chose, handed to every driver started; a driver that plays
+    // through one opens it, or the default with a notice when it is not there.
+    void request_output_device(const Audio_Output_Device& device);
+    const Audio_Output_Device& get_output_device() const { return output_device; }
+    bool can_active_driver_choose_output_device();
+    std::vector<Audio_Output_Device_Info> list_active_driver_output_devices();
 
     bool does_active_driver_perform_disk_write();
     std::string get_active_driver_disk_write_extension();
@@ -88,6 +98,7 @@ private:
     bool mix_16bits = true;
     bool mix_stereo = true;
     int buffer_size = 4096;
+    Audio_Output_Device output_device;
     bool initialized = false;
 };
 

@@ -51,9 +51,24 @@ int Sound_Driver_RtAudio::init() {
         return fail(error);
     }
     unsigned int frames = (unsigned int)device_buffer_frames;
-    if (!device->open(mix_frequency, channels(), frames, QUEUED_BUFFERS, &Sound_Driver_RtAudio::device_callback,
-                      this, error))
-        return fail(error);
+    auto open = [&](const Audio_Output_Device& on) {
+        frames = (unsigned int)device_buffer_frames;
+        return device->open(on, mix_frequency, channels(), frames, QUEUED_BUFFERS,
+                            &Sound_Driver_RtAudio::device_callback, this, error);
+    };
+    notice.clear();
+    Audio_Output_Stream::Open_Result opened = open(output_device);
+    if (opened == Audio_Output_Stream::NO_SUCH_DEVICE) {
+        // The choice is kept: the device is used again once it is back.
+        notice = "The output device " + describe_audio_output_device(output_device) +
+                 " is not there; playing through the system default.";
+        std::fprintf(stderr, "%s\n", notice.c_str());
+        opened = open(Audio_Output_Device{});
+    }
+    if (opened != Audio_Output_Stream::OPENED) {
+        notice.clear();
+        return fail(error.empty() ? "no audio output device found" : error);
+    }
     // The device may have chosen another length; sizes are fixed before the stream starts,
     // so the callback never sees a resize.
     device_buffer_frames = (int)frames;
@@ -70,6 +85,16 @@ int Sound_Driver_RtAudio::init() {
     last_error.clear();
     active = true;
     return 0;
+}
+
+std::vector<Audio_Output_Device_Info> Sound_Driver_RtAudio::list_output_devices() {
+    std::string error;
+    std::unique_ptr<Audio_Output_Stream> stream = RtAudio_Module::create_stream(error);
+    if (!stream) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return {};
+    }
+    return stream->list_devices();
 }
 
 int Sound_Driver_RtAudio::process() {

@@ -9,7 +9,7 @@
 #include "common/components/audio/audio_output_stream.h"
 #include "common/components/audio/sound_driver.h"
 
-// Plays through the default output device. RtAudio only offers callback streams, so the
+// Plays through the chosen output device, or the default one. RtAudio only offers callback streams, so the
 // polled contract is kept with a small queue of device buffers, like the blocking stream
 // of old: process() renders into device_buffer, flush() waits until the device has a free
 // buffer and hands the block over. The device callback only copies and never waits.
@@ -29,6 +29,9 @@ public:
     bool is_active() override { return active; }
     int process() override;
     void flush() override;
+    bool can_choose_output_device() override { return true; }
+    // Loads the RtAudio module to look; empty when it cannot be loaded.
+    std::vector<Audio_Output_Device_Info> list_output_devices() override;
 
     int get_device_buffer_frames() const { return device_buffer_frames; }
     // Blocks the device callback found empty since init (for diagnostics and tests).

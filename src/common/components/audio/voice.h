@@ -32,9 +32,15 @@ public:
     void set_short_declick(bool on) { short_declick = on; }
     bool has_short_declick() const { return short_declick; }
 
+    // The pattern channel whose note the voice plays, for the channel scopes; -1 for a voice
+    // of no channel (a sample preview).
+    void set_pattern_channel(int channel) { pattern_channel = channel; }
+    int get_pattern_channel() const { return pattern_channel; }
+
     Audio_Thread_Signal removed_signal;
 
 protected:
     int removed = 0;
     bool short_declick = false;
+    int pattern_channel = -1;
 };

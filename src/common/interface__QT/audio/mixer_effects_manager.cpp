@@ -23,6 +23,7 @@
 
 #include "common/interface__QT/audio/effect_chain_editor.h"
 #include "common/interface__QT/audio/level_meter_delegate.h"
+#include "common/interface__QT/scroll_page.h"
 
 namespace {
 
@@ -133,13 +134,15 @@ Mixer_Effects_Manager::Mixer_Effects_Manager(QWidget* parent)
     outputs->addWidget(send_control_spin, 2, 1, Qt::AlignLeft);
     outputs->setColumnStretch(4, 1);
 
-    auto* routing = new QVBoxLayout;
+    auto* routing_page = new QWidget;
+    auto* routing = new QVBoxLayout(routing_page);
+    routing->setContentsMargins(0, 0, 0, 0);
     routing->addWidget(chain_group, 1);
     routing->addWidget(output_group, 0);
 
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(buses, 1);
-    layout->addLayout(routing, 3);
+    layout->addWidget(scroll_page(routing_page, this), 3);
 
     destination_menu->setObjectName("destination_menu");
     destination_menu->setTitle(tr("Send To"));

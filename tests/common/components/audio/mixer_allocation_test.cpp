@@ -12,7 +12,8 @@
 #include "support/sample_data_builder.h"
 
 // A song playing on the audio thread: a tick handler starting and stopping voices, loops,
-// filters, stolen voices with tails, buses with effects and level meters. None of it may allocate.
+// filters, stolen voices with tails, buses with effects, level meters and channel scopes. None
+// of it may allocate.
 TEST(MixerAllocation, RenderingDoesNotAllocateAfterWarmUp) {
     Resampler_Manager manager;
     Resampler_Raw raw;
@@ -29,6 +30,7 @@ TEST(MixerAllocation, RenderingDoesNotAllocateAfterWarmUp) {
     Mixer mixer;
     mixer.set_mix_frequency(44100);
     mixer.set_level_meters(true);
+    mixer.set_channel_scopes(true);
     mixer.add_buffer();
     mixer.get_buffer_effect_chain(0)->add_effect(Effect_Echo::create_this());
     mixer.set_channel_output_buffer_index(1, 0, 0);
@@ -42,6 +44,7 @@ TEST(MixerAllocation, RenderingDoesNotAllocateAfterWarmUp) {
         v.reset();
         v.set_resampler(&manager, tick % 2);
         v.set_channel(tick % 16);
+        v.set_pattern_channel(tick % 3 == 0 ? -1 : tick % 64);  // a preview is not scoped
         v.set_priority(tick % 7 == 0 ? 0 : 3);  // some leave after the block
         v.set_frequency(8000 + (tick * 997) % 60000);
         v.set_volume(8000);

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -233,4 +234,96 @@ TEST(RtAudioDriver, OpenFailureLeavesDriverInactive) {
     EXPECT_FALSE(driver.get_last_error().empty()) << "and kept for the windows to show";
     EXPECT_EQ(driver.process(), 1);
     EXPECT_FALSE(driver.finish());
+}
+
+namespace {
+
+// How many samples of each recording, from the given offsets on, are not silence.
+std::vector<size_t> sounding_since(const Private_Pulse& pulse, const std::vector<std::string>& sinks,
+                                   const std::vector<size_t>& from) {
+    std::vector<size_t> counts;
+    for (size_t i = 0; i < sinks.size(); i++) {
+        std::vector<short> got = pulse.captured(sinks[i]);
+        size_t count = 0;
+        for (size_t n = std::min(from[i], got.size()); n < got.size(); n++) count += got[n] != 0;
+        counts.push_back(count);
+    }
+    return counts;
+}
+
+}  // namespace
+
+// Two more sinks beside the server's default one: the device chosen by name gets the sound and
+// the others silence; a chosen device that is not there gives way to the default, saying so.
+TEST(RtAudioDriver, TheChosenDeviceReceivesTheSound) {
+    std::string dir = scratch_dir("pulse_devices");
+    Private_Pulse pulse(dir, {"First", "Second"});
+    if (!pulse.started) GTEST_SKIP() << "pulseaudio could not be started here";
+    const std::vector<std::string> sinks = {"", "First", "Second"};  // "" is the default sink
+    for (const std::string& sink : sinks) ASSERT_TRUE(pulse.wait_until_recording(4410, 10000, sink)) << sink;
+
+    Sound_Driver_RtAudio driver;
+    ASSERT_TRUE(driver.can_choose_output_device());
+    std::vector<Audio_Output_Device_Info> listed = driver.list_output_devices();
+    for (const char* name : {"First", "Second"}) {
+        auto found = std::find_if(listed.begin(), listed.end(), [&](const Audio_Output_Device_Info& info) {
+            return info.device == Audio_Output_Device{"pulse", name};
+        });
+        ASSERT_NE(found, listed.end()) << name << " is not listed";
+        EXPECT_EQ(found->api_display_name, "PulseAudio");
+        EXPECT_EQ(found->channels, 2);
+    }
+
+    const struct {
+        Audio_Output_Device choice;
+        int sounding;  // index into sinks
+        bool notice;
+    } table[] = {
+        {{"pulse", "First"}, 1, false},
+        {{"pulse", "Second"}, 2, false},
+        {{}, 0, false},                     // the system default
+        {{"pulse", "Unplugged"}, 0, true},  // not there: the default, with a notice
+        {{"nonsense", "Second"}, 0, true},  // a back end this build does not have
+    };
+    for (const auto& row : table) {
+        SCOPED_TRACE(describe_audio_output_device(row.choice));
+        std::vector<size_t> before;
+        for (const std::string& sink : sinks) before.push_back(pulse.captured(sink).size());
+        Constant_Mixer tone(9000, -9000);
+        std::vector<Mixer_Base*> mixers{&tone};
+        driver.request_mix_frequency(44100);
+        driver.request_mix_stereo(true);
+        driver.request_buffer_size(1024);
+        driver.request_output_device(row.choice);
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(driver.init(), 0) << driver.get_last_error();
+        std::string said = testing::internal::GetCapturedStderr();
+        driver.set_mixer_list(&mixers);
+        for (int i = 0; i < 30; i++) {
+            ASSERT_EQ(driver.process(), 2);
+            driver.flush();
+        }
+        usleep(300000);
+        EXPECT_TRUE(driver.finish());
+        usleep(300000);  // the recorders catch up
+
+        std::vector<size_t> sounding = sounding_since(pulse, sinks, before);
+        for (size_t i = 0; i < sinks.size(); i++) {
+            if ((int)i == row.sounding)
+                EXPECT_GT(sounding[i], 20000u) << "sink \"" << sinks[i] << "\" heard too little";
+            else
+                EXPECT_EQ(sounding[i], 0u) << "sink \"" << sinks[i] << "\" heard something";
+        }
+        if (row.notice) {
+            EXPECT_NE(driver.get_notice().find("\"" + row.choice.name + "\""), std::string::npos) << driver.get_notice();
+            EXPECT_NE(driver.get_notice().find("system default"), std::string::npos);
+            EXPECT_NE(said.find(driver.get_notice()), std::string::npos) << "said on stderr: " << said;
+        } else {
+            EXPECT_EQ(driver.get_notice(), "");
+        }
+        EXPECT_EQ(driver.get_output_device(), row.choice) << "the choice is kept";
+    }
+    pulse.stop();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
 }
