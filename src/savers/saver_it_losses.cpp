@@ -1,3 +1,4 @@
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -137,16 +138,22 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
                         ").");
 
     // Rules the song brought from its own format, which an Impulse Tracker file plays by its own.
-    Song::Song_Variables it;
-    it.use_it_rules();
+    // The header keeps linear slides, old effects and compatible Gxx; every other rule is IT's.
+    Playback_Rules it = Playback_Rules::of_format(Playback_Rules::Format::IT);
+    it.use_linear_slides = v.rules.use_linear_slides;
+    it.old_effects = v.rules.old_effects;
+    it.compatible_gxx = v.rules.compatible_gxx;
+    // A song without instruments comes in with one instrument per sample, every slot mapped, so
+    // what an unmapped note does is not heard once it is written with instruments.
+    it.unmapped_note_cuts = v.rules.unmapped_note_cuts;
     std::vector<std::string> rules;
-    if (v.fadeout_scale != it.fadeout_scale) rules.push_back("fade-out");
-    if (v.empty_order_ends_song != it.empty_order_ends_song) rules.push_back("empty orders");
-    if (v.key_off_cuts_without_envelope != it.key_off_cuts_without_envelope) rules.push_back("key-off");
-    if (v.instrument_without_note != it.instrument_without_note) rules.push_back("instruments without notes");
-    if (v.global_volume_slide_step != it.global_volume_slide_step) rules.push_back("global volume slides");
-    if (v.pattern_loop_carries_over != it.pattern_loop_carries_over) rules.push_back("pattern loops");
-    if (v.offset_past_end_cuts_note != it.offset_past_end_cuts_note) rules.push_back("sample offsets");
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {
+        const bool same = rule.flag ? v.rules.*rule.flag == it.*rule.flag : v.rules.*rule.number == it.*rule.number;
+        if (same) continue;
+        std::string caption = rule.caption;
+        for (char& ch : caption) ch = (char)std::tolower((unsigned char)ch);
+        rules.push_back(caption);
+    }
     if (!rules.empty()) {
         std::string list;
         for (size_t i = 0; i < rules.size(); i++)

@@ -82,11 +82,12 @@ TEST(SaveLosses, ImpulseTrackerFilesListWhatTheyCannotHold) {
           "Vibrato: vibrato sweeps are cut to what Impulse Tracker holds (sample 2)."}},
         {"another format's playback rules",
          [](Tracker_Instance& ti) {
-             ti.song.variables.key_off_cuts_without_envelope = true;
-             ti.song.variables.fadeout_scale = Song::Song_Variables::FADEOUT_SCALE_XM;
+             ti.song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::S3M);
+             ti.song.variables.rules.key_off_cuts_without_envelope = true;
+             ti.song.variables.rules.fadeout_scale = Playback_Rules::FADEOUT_SCALE_XM;
          },
-         {"Playback: the song's own rules for fade-out and key-off are not kept; it will play by Impulse Tracker's "
-          "and may sound different."}},
+         {"Playback: the song's own rules for fade-out scale and key off cuts without envelope are not kept; it will "
+          "play by Impulse Tracker's and may sound different."}},
     };
     Scratch_Dir dir;
     ASSERT_TRUE(dir.ok());
