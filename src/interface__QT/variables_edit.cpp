@@ -3,6 +3,7 @@
 
 #include "interface__QT/variables_edit.h"
 
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -73,6 +74,15 @@ void Variables_Edit::build(Song* song) {
     add_editor(form, song, [](Song& s) -> Property_Bridge* { return &s.variables.use_stereo_prop; });
 
     QGroupBox* compatibility_group = add_group(tr("Compatibility:"), &form);
+    // One choice sets every rule as that tracker plays; the switches below fine-tune them.
+    rules_format = new QComboBox(content);
+    auto* rules_label = new QLabel(tr("Play As"), content);
+    rules_label->setBuddy(rules_format);
+    form->addRow(rules_label, rules_format);
+    connect(rules_format, &QComboBox::activated, this, [this](int index) {
+        const QVariant format = rules_format->itemData(index);
+        if (format.isValid()) take_rules_of(format.toInt());
+    });
     for (size_t i = 0; i < Playback_Rules::list().size(); i++)
         add_editor(form, song, [i](Song& s) { return s.variables.get_rule_property(i); });
 
@@ -94,11 +104,67 @@ void Variables_Edit::build(Song* song) {
 void Variables_Edit::set_song(Song* to) {
     song = to;
     if (!song) return;
-    if (!built) {
-        build(song);
-        return;
+    if (!built) build(song);
+    else
+        for (const Binding& binding : bindings) binding.editor->set_bridge(binding.bridge_of(*song));
+    show_rules_format();
+}
+
+namespace {
+
+struct Rules_Format {
+    Playback_Rules::Format format;
+    const char* name;
+};
+const Rules_Format rules_formats[] = {
+    {Playback_Rules::Format::IT, "Impulse Tracker"},
+    {Playback_Rules::Format::XM, "FastTracker 2"},
+    {Playback_Rules::Format::S3M, "Scream Tracker 3"},
+    {Playback_Rules::Format::MOD, "ProTracker"},
+};
+
+int differences(const Playback_Rules& a, const Playback_Rules& b) {
+    int count = 0;
+    for (const Playback_Rules::Entry& rule : Playback_Rules::list())
+        count += rule.flag ? a.*rule.flag != b.*rule.flag : a.*rule.number != b.*rule.number;
+    return count;
+}
+
+}  // namespace
+
+void Variables_Edit::show_rules_format() {
+    if (!rules_format || !song) return;
+    // The format the rules are closest to; ties go to the first in the list.
+    const Rules_Format* closest = nullptr;
+    int fewest = 0;
+    for (const Rules_Format& f : rules_formats) {
+        const int count = differences(song->variables.rules, Playback_Rules::of_format(f.format));
+        if (!closest || count < fewest) {
+            closest = &f;
+            fewest = count;
+        }
     }
-    for (const Binding& binding : bindings) binding.editor->set_bridge(binding.bridge_of(*song));
+    const QSignalBlocker quiet(rules_format);
+    rules_format->clear();
+    for (const Rules_Format& f : rules_formats) rules_format->addItem(tr(f.name), (int)f.format);
+    const int index = (int)(closest - rules_formats);
+    if (fewest > 0) {
+        // A choice that is no format: picking it changes nothing.
+        const QString changed = fewest == 1 ? tr("1 rule changed") : tr("%1 rules changed").arg(fewest);
+        rules_format->insertItem(0, tr(closest->name) + ", " + changed);
+        rules_format->setCurrentIndex(0);
+    } else {
+        rules_format->setCurrentIndex(index);
+    }
+}
+
+void Variables_Edit::take_rules_of(int format) {
+    if (!song) return;
+    if (lock) lock->grab();
+    song->variables.rules = Playback_Rules::of_format((Playback_Rules::Format)format);
+    if (lock) lock->release();
+    for (const Binding& binding : bindings) binding.editor->refresh();
+    show_rules_format();
 }
 
 void Variables_Edit::set_variables_lock(Mutex_Lock* to) {
@@ -114,6 +180,7 @@ Property_Editor* Variables_Edit::get_editor(const QString& caption) const {
 
 void Variables_Edit::edited(Property_Bridge* bridge) {
     if (!song) return;
+    show_rules_format();
     if (bridge == &song->variables.name_prop) emit song_name_changed();
     if (bridge == &song->variables.row_hilight_minor_prop || bridge == &song->variables.row_hilight_major_prop)
         emit row_hilights_changed();
@@ -122,4 +189,5 @@ void Variables_Edit::edited(Property_Bridge* bridge) {
 void Variables_Edit::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     for (const Binding& binding : bindings) binding.editor->refresh();
+    show_rules_format();
 }

@@ -8,6 +8,7 @@
 class Mutex_Lock;
 class Property_Bridge;
 class Property_Editor;
+class QComboBox;
 class QFormLayout;
 class QGroupBox;
 class Song;
@@ -47,10 +48,14 @@ private:
     QGroupBox* add_group(const QString& title, QFormLayout** form);
     void add_editor(QFormLayout* form, Song* song, const Bridge_Of& bridge_of, bool multi_line = false);
     void edited(Property_Bridge* bridge);
+    // The format whose rules the song's match ("..., changed" when some differ).
+    void show_rules_format();
+    void take_rules_of(int format);
 
     QWidget* content;  // the groups, inside a scroll area
     Song* song = nullptr;
     Mutex_Lock* lock = nullptr;
     std::vector<Binding> bindings;
+    QComboBox* rules_format = nullptr;
     bool built = false;
 };

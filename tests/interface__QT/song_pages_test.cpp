@@ -6,6 +6,7 @@
 #include "support/scratch_dir.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
@@ -283,4 +284,39 @@ TEST_F(Song_Pages_Test, ScopesShowWhichChannelSoundsWhileThePatternViewShows) {
     QTest::qWait(3 * Interface::widget_timer_interval);
     EXPECT_FALSE(tracker->mixer.get_channel_scopes()) << "hidden scopes cost the audio thread nothing";
     tracker->player.play_stop();
+}
+
+// "Play As" sets every rule as the chosen tracker plays, as one step that undo takes back, and
+// names the format the rules are closest to once a switch is changed by hand.
+TEST_F(Song_Pages_Test, PlayAsSetsEveryRuleOfAFormat) {
+    Interface* interface = new_song();
+    Song& song = tracker_of(interface)->song;
+    interface->set_current_page(Interface::PAGE_VARIABLES);
+    auto* variables = qobject_cast<Variables_Edit*>(interface->get_page(Interface::PAGE_VARIABLES));
+    auto* play_as = buddy_of<QComboBox>(variables, "Play As");
+    ASSERT_NE(play_as, nullptr);
+    EXPECT_EQ(play_as->currentText(), "Impulse Tracker");
+
+    const int xm = play_as->findText("FastTracker 2");
+    ASSERT_GE(xm, 0);
+    play_as->setCurrentIndex(xm);
+    emit play_as->activated(xm);
+    EXPECT_EQ(song.variables.rules, Playback_Rules::of_format(Playback_Rules::Format::XM));
+    auto* key_off = named<QCheckBox>(variables, "Key Off Cuts Without Envelope");
+    ASSERT_NE(key_off, nullptr);
+    EXPECT_TRUE(key_off->isChecked());
+    EXPECT_TRUE(tracker_of(interface)->history.is_modified());
+
+    key_off->click();
+    EXPECT_FALSE(song.variables.rules.key_off_cuts_without_envelope);
+    EXPECT_EQ(play_as->currentText(), "FastTracker 2, 1 rule changed");
+    // Picking the line that names no format changes nothing.
+    emit play_as->activated(0);
+    EXPECT_FALSE(song.variables.rules.key_off_cuts_without_envelope);
+
+    interface->undo();
+    interface->undo();
+    EXPECT_EQ(song.variables.rules, Playback_Rules::native());
+    EXPECT_EQ(play_as->currentText(), "Impulse Tracker");
+    EXPECT_FALSE(key_off->isChecked());
 }
