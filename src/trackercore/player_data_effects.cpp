@@ -381,6 +381,11 @@ void Player_Data::do_portamento(int channel) {
             slot.period = slot.target_period;  // nothing sounds to slide from: the note plays as struck
         } else if (t0() && slot.sample_changed) {
             ch.sample_offset = 0;
+            // The new sample takes the sounding one's place: no new-note action keeps it on.
+            if (slot.voice) {
+                slot.voice->cut();
+                slot.voice = nullptr;
+            }
         } else {
             slot.start_state = 0;
             slot.unmapped_note = 0;  // the sounding voice slides on

@@ -632,3 +632,24 @@ TEST_F(Player_Notes, OffsetBesideSlideMovesTheSlidingVoice) {
         player.play_stop();
     }
 }
+
+// A slide to a note its instrument maps to another sample swaps the sample in place: the old
+// voice is not kept on by the new-note action, as it is for a note struck without the slide.
+TEST_F(Player_Notes, SlideThatSwapsTheSampleLeavesNoBackgroundVoice) {
+    make_sample(1, 10000, true);
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.nna_type = NNA_CONTINUE;
+    for (int n = 50; n < NOTE_COUNT; n++) layer.sample_table[n] = 1;
+    for (bool slide : {true, false}) {
+        SCOPED_TRACE(slide);
+        put(0, 0, cell(48, 0));
+        put(0, 1, slide ? cell(50, 0, EMPTY_FIELD, 'G', 0x10) : cell(50, 0));
+        start();
+        play_rows(1);
+        ticks(1);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_sample(), &song.sample[1]);
+        EXPECT_EQ(voices_on(0), slide ? 1 : 2);
+        player.play_stop();
+    }
+}
