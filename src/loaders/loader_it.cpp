@@ -672,6 +672,7 @@ void Loader_IT::transfer_info() {
     v.rules.old_effects = (header.flags & FLAG_OLD_EFFECTS) != 0;
     v.rules.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
     v.rules.unmapped_note_cuts = (header.flags & FLAG_INSTRUMENTS) == 0;
+    v.rules.instrument_swaps_sample = (header.flags & FLAG_INSTRUMENTS) == 0;
     v.mixing_volume = header.mixing_volume;
     v.stereo_separation = header.stereo_separation;
     init.global_volume = header.global_volume;
@@ -747,6 +748,7 @@ void Loader_IT::transfer_instrument_to_song(const IT_Instrument& ins, Instrument
         env.set_enabled(src.flags & 1);
         env.set_loop_enabled(src.flags & 2);
         env.set_sustain_loop_enabled(src.flags & 4);
+        env.set_carry_enabled(src.flags & 8);
         for (int i = 0; i < src.node_count; i++) {
             int value = e == 0 ? (int)src.value[i] : (int)(signed char)src.value[i];
             env.add_node_at_offset(src.tick[i], value);

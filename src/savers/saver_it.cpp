@@ -202,6 +202,7 @@ void Saver_IT::write_instrument_internal(const Instrument& ins) {
         if (env.is_enabled()) flags |= 1;
         if (env.is_loop_enabled()) flags |= 2;
         if (env.is_sustain_loop_enabled()) flags |= 4;
+        if (env.is_carry_enabled()) flags |= 8;
         if (e == 2 && layer.pitch_use_as_filter) flags |= 128;
         writer.store_byte(flags);
         int count = env.get_node_count();

@@ -188,6 +188,7 @@ bool same_envelope(const Envelope& a, const Envelope& b) {
     if (a.get_node_count() != b.get_node_count() || a.is_enabled() != b.is_enabled() ||
         a.is_loop_enabled() != b.is_loop_enabled() || a.get_loop_begin() != b.get_loop_begin() ||
         a.get_loop_end() != b.get_loop_end() || a.is_sustain_loop_enabled() != b.is_sustain_loop_enabled() ||
+        a.is_carry_enabled() != b.is_carry_enabled() ||
         a.get_sustain_loop_begin() != b.get_sustain_loop_begin() ||
         a.get_sustain_loop_end() != b.get_sustain_loop_end() || a.get_max_nodes() != b.get_max_nodes() ||
         a.get_min_nodes() != b.get_min_nodes() || a.get_max_height() != b.get_max_height() ||

@@ -45,6 +45,10 @@ struct Channel_Control {
         int pan_envelope_on = 0;
         int pitch_envelope_on = 0;
         Voice_Control* voice = nullptr;
+        // Where the voice this slot's new note replaces had got to on its volume, pan and
+        // pitch envelopes, for the envelopes that carry on.
+        Envelope_State carried[3];
+        uint8_t carry_valid = 0;
     };
 
     static constexpr int LAYER_SLOTS = Instrument::LAYERS;
@@ -60,6 +64,9 @@ struct Channel_Control {
     uint8_t instrument_index = 255;
     Instrument* instrument = nullptr;
     int new_note = 0;
+    int instrument_named = 0;  // this row's cell gave an instrument number
+    // An instrument number came alone before any note: the next note takes its sample's volume.
+    int instrument_volume_pending = 0;
     uint8_t note = 255;
     uint8_t previous_note = 255;
     int muted = 0;

@@ -5,6 +5,7 @@ void Envelope::reset() {
     enabled = false;
     loop_enabled = false;
     sustain_loop_enabled = false;
+    carry_enabled = false;
     loop_begin = loop_end = 0;
     sustain_loop_begin = sustain_loop_end = 0;
 }

@@ -4,6 +4,18 @@
 
 // A breakpoint curve in ticks with an optional loop and sustain loop.
 // Node 0 sits at offset 0, offsets strictly increase, heights stay within the limits.
+// Where a voice has got to on one envelope.
+struct Envelope_State {
+    int position = 0;  // ticks
+    int running = 0;
+    int value = 0;
+    int sustain_active = 0;
+    int loop_active = 0;
+    int ended = 0;
+    int enabled = 0;
+    int ended_at_zero = 0;
+};
+
 class Envelope {
 public:
     struct Node {
@@ -41,6 +53,9 @@ public:
     void set_loop_enabled(bool on) { loop_enabled = on; }
     bool is_sustain_loop_enabled() const { return sustain_loop_enabled; }
     void set_sustain_loop_enabled(bool on) { sustain_loop_enabled = on; }
+    // A new note of the same instrument goes on from where the channel's last note had got to.
+    bool is_carry_enabled() const { return carry_enabled; }
+    void set_carry_enabled(bool on) { carry_enabled = on; }
 
     void set_max_nodes(int count);  // -1 = no limit; below -1 ignored
     int get_max_nodes() const { return max_nodes; }
@@ -61,6 +76,7 @@ private:
     bool sustain_loop_enabled = false;
     int sustain_loop_begin = 0;
     int sustain_loop_end = 0;
+    bool carry_enabled = false;
     int max_height = 0;
     int min_height = 0;
     int max_nodes = -1;

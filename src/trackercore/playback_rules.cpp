@@ -38,6 +38,8 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
+    r.instrument_restarts_ended_note = pick(f, true,       false,         false,       false,       false);
+    r.instrument_swaps_sample       = pick(f, false,       false,         false,       false,       false);
     return r;
 }
 
@@ -81,6 +83,9 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
         flag("unmapped_note_cuts", "Unmapped Note Cuts", &Rules::unmapped_note_cuts),
         flag("short_cut_declick", "Short Cut Declick", &Rules::short_cut_declick),
+        flag("instrument_restarts_ended_note", "Instrument Restarts Ended Note",
+             &Rules::instrument_restarts_ended_note),
+        flag("instrument_swaps_sample", "Instrument Swaps Sample", &Rules::instrument_swaps_sample),
     };
     return entries;
 }

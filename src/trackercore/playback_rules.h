@@ -46,6 +46,11 @@ struct Playback_Rules {
     bool unmapped_note_cuts{};
     // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
     bool short_cut_declick{};
+    // An instrument number alone strikes again a note whose sample has ended or faded out.
+    bool instrument_restarts_ended_note{};
+    // An instrument number alone plays the sample it maps the last note to, where that differs
+    // from the sounding one (an IT song without instruments: its loader sets this from the file).
+    bool instrument_swaps_sample{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

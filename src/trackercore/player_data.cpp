@@ -223,7 +223,7 @@ void Player_Data::start_row() {
         // SEx: play the row again; its notes are not struck again but its effects run on.
         row_repeats_left--;
         repeating_row = 1;
-        for (Channel_Control& channel : channels) channel.new_note = 0;
+        for (Channel_Control& channel : channels) channel.new_note = channel.instrument_named = 0;
         return;
     }
     repeating_row = 0;

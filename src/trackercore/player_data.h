@@ -105,6 +105,7 @@ public:
     void process_new_note(int channel, unsigned char note);
     void process_new_instrument(int channel, unsigned char instrument);
     void process_instrument_without_note(int channel, unsigned char instrument);
+    bool instrument_strikes_again(const Channel_Control& ch, Instrument& target);
     void process_volume_column(int channel, unsigned char volume);
     void process_NNAs();
 

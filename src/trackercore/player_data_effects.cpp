@@ -366,15 +366,34 @@ void Player_Data::do_portamento(int channel) {
     Channel_Control& ch = channels[channel];
     if (ch.previous_note > 120) return;  // nothing sounded before: the note simply plays
     const bool restart_ended = rules().portamento_restarts_ended_note;
+    // Compatible Gxx: an instrument number beside the slide strikes the key again (envelopes,
+    // fade-out and key-off start afresh) while the sample slides on.
+    const bool rekey = t0() && rules().compatible_gxx && ch.instrument_named;
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
         if (slot.period == 0) continue;
+        if (rekey && slot.voice) {
+            slot.note_off_flags = 0;
+            slot.voice->restart_envelopes();
+        } else if (t0() && slot.voice) {
+            slot.note_off_flags = slot.voice->get_note_off_flags();  // the slide leaves a released key released
+        }
         if (t0() && restart_ended && !slot.voice && slot.start_state == 1) {
             slot.period = slot.target_period;  // nothing sounds to slide from: the note plays as struck
         } else if (t0() && slot.sample_changed) {
             ch.sample_offset = 0;
+            // The new sample takes the sounding one's place: no new-note action keeps it on.
+            if (slot.voice) {
+                slot.voice->cut();
+                slot.voice = nullptr;
+            }
         } else {
             slot.start_state = 0;
             slot.unmapped_note = 0;  // the sounding voice slides on
+            // An offset on the row (the slide then sits in the volume column) moves it there.
+            Voice_Control* voice = slot.voice;
+            if (t0() && ch.command == CMD_O && voice && voice->get_sample() &&
+                ch.sample_offset < voice->get_sample()->data.get_size())
+                voice->get_voice().setup_sample(&voice->get_sample()->data, std::max(0, ch.sample_offset));
         }
     }
     do_pitch_slide_to_note(channel);

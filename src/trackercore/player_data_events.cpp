@@ -74,6 +74,8 @@ void Player_Data::setup_voices() {
             voice->get_voice().set_short_declick(rules().short_cut_declick);
             slot.voice = voice;
             voice->update_info_from_master_channel();
+            voice->take_carried_envelopes(slot);
+            slot.carry_valid = 0;
             voice->init(mixer);
             voice->get_voice().set_channel(std::clamp(ch.instrument->channel_output, 0, 15));
             voice->get_voice().set_pattern_channel(c);

@@ -7,10 +7,11 @@
 #include "trackercore/tables.h"
 
 void Player_Data::process_note(int channel, Note note) {
-    process_note_and_instrument(channel, note.note, note.instrument);
-    process_volume_column(channel, note.volume);
+    // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
+    process_note_and_instrument(channel, note.note, note.instrument);
+    process_volume_column(channel, note.volume);
 }
 
 void Player_Data::process_new_note(int channel, unsigned char note) {
@@ -44,6 +45,7 @@ void Player_Data::process_new_instrument(int channel, unsigned char instrument) 
 int Player_Data::process_note_and_instrument(int channel, int note, int instrument) {
     Channel_Control& ch = channels[channel];
     ch.new_note = 0;
+    ch.instrument_named = instrument >= 0 && instrument < Song::MAX_INSTRUMENTS;
     if (note == EMPTY_FIELD && instrument == EMPTY_FIELD) return 0;
 
     if (note >= 0 && note < NOTE_COUNT) {
@@ -97,11 +99,13 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             slot.nna = (uint8_t)layer->nna_type;
             slot.dct = (uint8_t)layer->dc_type;
             slot.dca = (uint8_t)layer->dc_action;
-            if (instrument < 100) slot.volume = slot.base_volume = (int16_t)sample->def_volume;
+            if (instrument < 100 || ch.instrument_volume_pending)
+                slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
             slot.base_period = slot.target_period = (uint16_t)get_period(slot.note * 2, 0, linear);
             any_start = true;
         }
+        ch.instrument_volume_pending = 0;
         return any_start ? 1 : 0;
     }
     if (note == EMPTY_FIELD && instrument >= 0 && instrument < Song::MAX_INSTRUMENTS) {
@@ -136,6 +140,12 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
     if (rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
     Channel_Control& ch = channels[channel];
     Instrument* target = song->get_instrument(instrument);
+    if (ch.note >= NOTE_COUNT) {
+        ch.instrument_volume_pending = rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
+    } else if (instrument_strikes_again(ch, *target)) {
+        process_note_and_instrument(channel, ch.note, instrument);
+        return;
+    }
     // The sounding note keeps its layers and sample; the channel's next note takes the new instrument.
     ch.instrument_index = instrument;
     ch.instrument = target;
@@ -156,6 +166,25 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
         slot.note_off_flags = 0;
         if (slot.voice) slot.voice->restart_envelopes();
     }
+}
+
+// Whether an instrument number alone strikes the channel's last note again: its sample has
+// ended (not been cut), or, where the rule says so, the instrument maps it to another sample.
+bool Player_Data::instrument_strikes_again(const Channel_Control& ch, Instrument& target) {
+    const bool restart_ended = rules().instrument_restarts_ended_note;
+    const bool swap = rules().instrument_swaps_sample;
+    if (!restart_ended && !swap) return false;
+    // Beside a slide to a note the number only strikes the key again, and only with compatible Gxx.
+    const bool slide = ch.command == 'G' - 'A' || ch.command == 'L' - 'A';
+    if (slide && !rules().compatible_gxx) return false;
+    for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
+        const Channel_Control::Layer_Slot& slot = ch.slot[i];
+        int number = target.get_layer(i)->sample_table[ch.note];
+        if (number >= Song::MAX_SAMPLES) continue;
+        if (restart_ended && slot.sample && !slot.voice && !slot.cut) return true;
+        if (swap && slot.voice && song->get_sample(number) != slot.sample) return true;
+    }
+    return false;
 }
 
 void Player_Data::cut_notes(int channel) {
@@ -230,8 +259,10 @@ void Player_Data::process_NNAs() {
                 continue;
             }
             if (slot.start_state != 1) continue;
+            slot.carry_valid = 0;
             if (slot.voice) {
                 Voice_Control* previous = slot.voice;
+                previous->hand_envelopes_to(slot);
                 slot.voice = nullptr;
                 apply_nna(previous, previous->get_nna());
             }

@@ -47,6 +47,7 @@ void Voice_Control::reset() {
     first_update = 1;
     kill = 0;
     envelope_restart = 0;
+    carried = 0;
     played_volume = played_pan = played_period = 0;
     played_frequency = 0;
 }
@@ -99,6 +100,29 @@ void Voice_Control::release_key() {
     note_off_flags |= NOTE_OFF_KEY_RELEASED;
     if (!volume_envelope.enabled || (layer && layer->volume_envelope.is_loop_enabled()))
         note_off_flags |= NOTE_OFF_FADING;
+}
+
+void Voice_Control::hand_envelopes_to(Channel_Control::Layer_Slot& slot) const {
+    slot.carried[0] = volume_envelope;
+    slot.carried[1] = pan_envelope;
+    slot.carried[2] = pitch_envelope;
+    slot.carry_valid = layer == slot.layer;
+}
+
+void Voice_Control::take_carried_envelopes(const Channel_Control::Layer_Slot& slot) {
+    carried = 0;
+    if (!slot.carry_valid || !layer) return;
+    Envelope* envelopes[3] = {&layer->volume_envelope, &layer->panning_envelope, &layer->pitch_envelope};
+    Envelope_Control* controls[3] = {&volume_envelope, &pan_envelope, &pitch_envelope};
+    for (int e = 0; e < 3; e++) {
+        if (!envelopes[e]->is_carry_enabled()) continue;
+        const int enabled = controls[e]->enabled;
+        *controls[e] = slot.carried[e];
+        controls[e]->enabled = enabled;
+        // The new note is a key pressed again: its sustain loop holds until it is released.
+        controls[e]->sustain_active = envelopes[e]->is_sustain_loop_enabled();
+        carried |= 1 << e;
+    }
 }
 
 void Voice_Control::start_envelope(Envelope* envelope, Envelope_Control* control) {
@@ -170,9 +194,11 @@ int Voice_Control::process() {
         start_state = 3;
     }
     if (start_state == 1 || start_state == 3) {
-        start_envelope(&layer->volume_envelope, &volume_envelope);
-        start_envelope(&layer->panning_envelope, &pan_envelope);
-        start_envelope(&layer->pitch_envelope, &pitch_envelope);
+        const int keep = start_state == 1 ? carried : 0;
+        if (!(keep & 1)) start_envelope(&layer->volume_envelope, &volume_envelope);
+        if (!(keep & 2)) start_envelope(&layer->panning_envelope, &pan_envelope);
+        if (!(keep & 4)) start_envelope(&layer->pitch_envelope, &pitch_envelope);
+        carried = 0;
     }
     start_state = 0;
 

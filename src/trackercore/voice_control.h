@@ -15,16 +15,7 @@ class Mixer_Base;
 // result into its mixer voice once per tick.
 class Voice_Control {
 public:
-    struct Envelope_Control {
-        int position = 0;  // ticks
-        int running = 0;
-        int value = 0;
-        int sustain_active = 0;
-        int loop_active = 0;
-        int ended = 0;
-        int enabled = 0;
-        int ended_at_zero = 0;
-    };
+    using Envelope_Control = Envelope_State;
 
     static constexpr int FADEOUT_FULL = 512;
     static constexpr int MIN_PERIOD = 40;
@@ -55,6 +46,10 @@ public:
     void cut() { kill = 1; }
     // The envelopes, fade-out and auto-vibrato start again at the next process(); the sample plays on.
     void restart_envelopes() { envelope_restart = 1; }
+    // Keeps this voice's envelope positions in the slot, for a new note whose envelopes carry on.
+    void hand_envelopes_to(Channel_Control::Layer_Slot& slot) const;
+    // Takes the positions the slot kept for each envelope with its carry flag set.
+    void take_carried_envelopes(const Channel_Control::Layer_Slot& slot);
     void silence() { fadeout = 0; }
 
     Tracker_Voice& get_voice() { return voice; }
@@ -124,6 +119,7 @@ private:
     int first_update = 1;
     int kill = 0;
     int envelope_restart = 0;
+    int carried = 0;  // bit per envelope (volume, pan, pitch) that starts where the last note was
 
     int played_volume = 0;
     int played_pan = 0;

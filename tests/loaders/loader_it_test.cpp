@@ -286,7 +286,7 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     ins.note[60] = 72;
     ins.sample[60] = 2;
     ins.env[0] = {1 | 2, 0, 1, 1, 2, {{0, 64}, {10, 32}, {20, 0}}};
-    ins.env[1] = {4, 0, 0, 0, 0, {{0, (int)(unsigned char)-32}, {5, 32}}};
+    ins.env[1] = {4 | 8, 0, 0, 0, 0, {{0, (int)(unsigned char)-32}, {5, 32}}};
     ins.env[2] = {1 | 128, 0, 0, 0, 0, {{0, 0}, {7, (int)(unsigned char)-10}}};
     IT_Instrument_Layout many;
     many.env[0].count_override = 200;  // more nodes than the layout holds
@@ -322,6 +322,8 @@ TEST_F(LoaderIT, InstrumentsWithKeyboardAndEnvelopes) {
     EXPECT_EQ(l.volume_envelope.get_loop_begin(), 0);
     EXPECT_EQ(l.volume_envelope.get_loop_end(), 1);
     EXPECT_TRUE(l.panning_envelope.is_sustain_loop_enabled());
+    EXPECT_TRUE(l.panning_envelope.is_carry_enabled());
+    EXPECT_FALSE(l.volume_envelope.is_carry_enabled());
     EXPECT_EQ(l.panning_envelope.get_node_height(0), -32);
     EXPECT_TRUE(l.pitch_use_as_filter);
     EXPECT_EQ(l.pitch_envelope.get_node_height(1), -10);

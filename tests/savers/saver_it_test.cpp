@@ -104,6 +104,7 @@ protected:
         l.volume_envelope.set_sustain_loop_begin(1);
         l.volume_envelope.set_sustain_loop_end(2);
         l.panning_envelope.set_loop_enabled(true);
+        l.panning_envelope.set_carry_enabled(true);
         l.panning_envelope.set_node_offset(1, 20, -32);
         l.panning_envelope.set_loop_end(1);
         l.pitch_envelope.set_node_offset(1, 40, 16);

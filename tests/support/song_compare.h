@@ -12,6 +12,7 @@ inline void expect_envelopes_equal(const Envelope& a, const Envelope& b, const s
     EXPECT_EQ(a.is_enabled(), b.is_enabled()) << where;
     EXPECT_EQ(a.is_loop_enabled(), b.is_loop_enabled()) << where;
     EXPECT_EQ(a.is_sustain_loop_enabled(), b.is_sustain_loop_enabled()) << where;
+    EXPECT_EQ(a.is_carry_enabled(), b.is_carry_enabled()) << where;
     EXPECT_EQ(a.get_loop_begin(), b.get_loop_begin()) << where;
     EXPECT_EQ(a.get_loop_end(), b.get_loop_end()) << where;
     EXPECT_EQ(a.get_sustain_loop_begin(), b.get_sustain_loop_begin()) << where;

@@ -477,3 +477,179 @@ TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {
 }
 
 }  // namespace
+
+// An envelope with its carry flag goes on from where the channel's last note of the same
+// instrument had got to; one without restarts, and so does every envelope of another instrument.
+TEST_F(Player_Notes, CarriedEnvelopesGoOnFromTheLastNote) {
+    auto shape = [](Instrument::Layer& layer, bool carry_pan) {
+        layer.nna_type = NNA_NOTE_OFF;
+        for (Envelope* e : {&layer.volume_envelope, &layer.panning_envelope}) {
+            e->reset();
+            e->add_node_at_offset(0, 0);
+            e->add_node_at_offset(100, 32);
+            e->set_enabled(true);
+        }
+        layer.panning_envelope.set_carry_enabled(carry_pan);
+    };
+    shape(song.instrument[0].layers[0], true);
+    shape(make_instrument(1, 0), true);
+    shape(make_instrument(2, 0), false);
+    struct Case {
+        int second_instrument;
+        int pan_position, volume_position;  // of the second note after its first tick
+    };
+    for (Case c : {Case{0, 7, 1}, Case{1, 1, 1}, Case{2, 1, 1}}) {
+        SCOPED_TRACE(c.second_instrument);
+        int first = c.second_instrument == 2 ? 2 : 0;
+        put(0, 0, cell(48, first));
+        put(0, 1, cell(50, c.second_instrument));
+        start();
+        play_rows(1);
+        Voice_Control* old_voice = foreground(0);
+        ticks(1);
+        Voice_Control* voice = foreground(0);
+        ASSERT_NE(voice, old_voice);
+        EXPECT_EQ(voice->get_pan_envelope().position, c.pan_position);
+        EXPECT_EQ(voice->get_volume_envelope().position, c.volume_position);
+        EXPECT_EQ(old_voice->get_pan_envelope().position, 7);  // the old note goes on by itself
+        player.play_stop();
+    }
+}
+
+// Compatible Gxx: a slide with an instrument number strikes the key again (key-off, fade-out and
+// envelopes start afresh) while the sounding voice slides on; without the switch, or without the
+// instrument, the released note goes on fading.
+TEST_F(Player_Notes, CompatibleGxxInstrumentStrikesTheKeyAgain) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.volume_fadeout = 64;
+    layer.volume_envelope.add_node_at_offset(0, 64);
+    layer.volume_envelope.add_node_at_offset(100, 64);
+    layer.volume_envelope.set_enabled(true);
+    layer.volume_envelope.set_loop_enabled(true);
+    layer.volume_envelope.set_loop_end(1);
+    struct Case {
+        bool compatible;
+        int instrument;
+        bool struck;
+    };
+    for (Case c : {Case{true, 0, true}, Case{true, EMPTY_FIELD, false}, Case{false, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.compatible << " " << c.instrument);
+        song.variables.rules.compatible_gxx = c.compatible;
+        put(0, 0, cell(48, 0));
+        put(0, 1, cell(NOTE_OFF));
+        put(0, 2, cell(50, c.instrument, EMPTY_FIELD, 'G', 0x10));
+        start();
+        play_rows(2);
+        Voice_Control* voice = foreground(0);
+        ASSERT_NE(voice, nullptr);
+        ticks(1);
+        ASSERT_EQ(foreground(0), voice);
+        EXPECT_EQ(voice->get_note_off_flags(), c.struck ? 0 : NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING);
+        EXPECT_EQ(voice->get_volume_envelope().position, c.struck ? 1 : 13);
+        EXPECT_EQ(voice->get_fadeout(), song.variables.rules.fadeout_scale - (c.struck ? 0 : 7 * 64));
+        player.play_stop();
+    }
+}
+
+// An instrument number alone: under its rule it strikes again a note that has ended, but
+// not one a note cut ended; in a song without instruments it swaps to the sample it maps the last
+// note to. Elsewhere the sounding sample plays on (or nothing sounds).
+TEST_F(Player_Notes, LoneInstrumentStrikesAnEndedNoteOrSwapsTheSample) {
+    make_sample(1, 10000, true);
+    make_sample(2, 10000, true);
+    make_instrument(1, 1).volume_fadeout = 1024;  // a released note ends within a tick
+    make_instrument(2, 2);
+    struct Case {
+        const char* what;
+        int first_instrument;
+        int between;  // row 1: key-off (the note fades out at once), cut or nothing
+        bool restart, swap;
+        Sample* playing;  // after the lone instrument 2 on row 2, or none
+    };
+    for (Case c : {Case{"ended, restarted", 1, NOTE_OFF, true, false, &song.sample[2]},
+                   Case{"ended, rule off", 1, NOTE_OFF, false, false, nullptr},
+                   Case{"cut", 0, NOTE_CUT, true, false, nullptr},
+                   Case{"sounding, swapped", 0, EMPTY_FIELD, true, true, &song.sample[2]},
+                   Case{"sounding, kept", 0, EMPTY_FIELD, true, false, &song.sample[0]}}) {
+        SCOPED_TRACE(c.what);
+        song.variables.rules.instrument_restarts_ended_note = c.restart;
+        song.variables.rules.instrument_swaps_sample = c.swap;
+        put(0, 0, cell(48, c.first_instrument));
+        put(0, 1, cell(c.between));
+        put(0, 2, cell(EMPTY_FIELD, 2));
+        start();
+        play_rows(2);
+        ticks(1);
+        Voice_Control* voice = foreground(0);
+        EXPECT_EQ(voice ? voice->get_sample() : nullptr, c.playing);
+        if (voice) {
+            EXPECT_EQ(voice->get_note(), 48);
+        }
+        EXPECT_EQ(voices_on(0), c.playing ? 1 : 0);
+        player.play_stop();
+    }
+}
+
+// An instrument number before any note gives the next note without one that instrument's
+// sample volume (it would otherwise start silent); an old native song ignores the number.
+TEST_F(Player_Notes, LoneInstrumentBeforeAnyNoteGivesTheNextNoteItsVolume) {
+    using V = Playback_Rules;
+    song.sample[0].def_volume = 40;
+    put(0, 0, cell(EMPTY_FIELD, 0));
+    put(0, 1, cell(48));
+    for (int rule : {V::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME, V::INSTRUMENT_WITHOUT_NOTE_IGNORED}) {
+        SCOPED_TRACE(rule);
+        song.variables.rules.instrument_without_note = rule;
+        start();
+        play_rows(1);
+        ticks(1);
+        if (rule == V::INSTRUMENT_WITHOUT_NOTE_IGNORED) {
+            EXPECT_EQ(voices_on(0), 0);
+        } else {
+            ASSERT_NE(foreground(0), nullptr);
+            EXPECT_EQ(channel(0).slot[0].base_volume, 40);
+        }
+        player.play_stop();
+    }
+}
+
+// A slide to a note in the volume column beside an offset moves the sliding voice to the offset;
+// without the offset it plays on where it was.
+TEST_F(Player_Notes, OffsetBesideSlideMovesTheSlidingVoice) {
+    const int slide = 193 + 4;  // volume-column slide to note
+    for (bool offset : {true, false}) {
+        SCOPED_TRACE(offset);
+        put(0, 0, cell(48, 0));
+        put(0, 1, offset ? cell(50, EMPTY_FIELD, slide, 'O', 0x10) : cell(50, EMPTY_FIELD, slide));
+        start();
+        play_rows(1);
+        Voice_Control* voice = foreground(0);
+        ASSERT_NE(voice, nullptr);
+        int before = voice->get_voice().get_current_sample_pos();
+        ticks(1);
+        ASSERT_EQ(foreground(0), voice);
+        EXPECT_EQ(voice->get_voice().get_current_sample_pos(), offset ? 0x1000 : before);
+        player.play_stop();
+    }
+}
+
+// A slide to a note its instrument maps to another sample swaps the sample in place: the old
+// voice is not kept on by the new-note action, as it is for a note struck without the slide.
+TEST_F(Player_Notes, SlideThatSwapsTheSampleLeavesNoBackgroundVoice) {
+    make_sample(1, 10000, true);
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.nna_type = NNA_CONTINUE;
+    for (int n = 50; n < NOTE_COUNT; n++) layer.sample_table[n] = 1;
+    for (bool slide : {true, false}) {
+        SCOPED_TRACE(slide);
+        put(0, 0, cell(48, 0));
+        put(0, 1, slide ? cell(50, 0, EMPTY_FIELD, 'G', 0x10) : cell(50, 0));
+        start();
+        play_rows(1);
+        ticks(1);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_sample(), &song.sample[1]);
+        EXPECT_EQ(voices_on(0), slide ? 1 : 2);
+        player.play_stop();
+    }
+}

@@ -100,6 +100,7 @@ void get_envelope(const Envelope* envelope, DDS* dds) {
     dds->set_int_var("has_sustain_loop", envelope->is_sustain_loop_enabled());
     dds->set_int_var("sustain_loop_begin", envelope->get_sustain_loop_begin());
     dds->set_int_var("sustain_loop_end", envelope->get_sustain_loop_end());
+    dds->set_int_var("carry", envelope->is_carry_enabled());
     std::vector<int> offsets, heights;
     for (int i = 0; i < envelope->get_node_count(); i++) {
         offsets.push_back(envelope->get_node_offset(i));
@@ -134,6 +135,7 @@ void set_envelope(DDS* dds, Envelope* envelope) {
     if (read_int(dds, "has_sustain_loop", value)) envelope->set_sustain_loop_enabled(value != 0);
     if (read_int(dds, "sustain_loop_begin", value)) envelope->set_sustain_loop_begin(value);
     if (read_int(dds, "sustain_loop_end", value)) envelope->set_sustain_loop_end(value);
+    if (read_int(dds, "carry", value)) envelope->set_carry_enabled(value != 0);
 }
 
 void get_sample_data(const Sample_Data* data, DDS* dds) {

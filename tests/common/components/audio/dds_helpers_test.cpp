@@ -21,6 +21,7 @@ TEST(DDSHelpers, EnvelopeRoundTripAndWrongCounts) {
     env.add_node_at_offset(40, -32);
     env.set_enabled(true);
     env.set_sustain_loop_enabled(true);
+    env.set_carry_enabled(true);
     env.set_sustain_loop_begin(1);
     env.set_sustain_loop_end(2);
     DDS tree;
