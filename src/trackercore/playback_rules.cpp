@@ -38,6 +38,10 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
+    r.shared_effect_memory          = pick(f, false,       false,         true,        false,       false);
+    r.tempo_after_first_tick        = pick(f, false,       false,         false,       true,        false);
+    r.protracker_offset             = pick(f, false,       false,         false,       true,        false);
+    r.st3_period_limits             = pick(f, false,       false,         true,        false,       false);
     return r;
 }
 
@@ -81,6 +85,10 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
         flag("unmapped_note_cuts", "Unmapped Note Cuts", &Rules::unmapped_note_cuts),
         flag("short_cut_declick", "Short Cut Declick", &Rules::short_cut_declick),
+        flag("shared_effect_memory", "Shared Effect Memory", &Rules::shared_effect_memory),
+        flag("tempo_after_first_tick", "Tempo After First Tick", &Rules::tempo_after_first_tick),
+        flag("protracker_offset", "ProTracker Offset", &Rules::protracker_offset),
+        flag("st3_period_limits", "ST3 Period Limits", &Rules::st3_period_limits),
     };
     return entries;
 }

@@ -68,6 +68,7 @@ void Player_Data::reset() {
     }
     speed = std::max(1, initial->speed);
     tempo = std::max(1, initial->tempo);
+    pending_tempo = 0;
     global_volume = std::clamp(initial->global_volume, 0, 128);
     loop_jumped = 0;
     row_ended_pattern = 0;
@@ -280,6 +281,10 @@ void Player_Data::advance_row() {
 
 void Player_Data::handle_tick() {
     if (!linked()) return;
+    if (pending_tempo) {
+        tempo = pending_tempo;
+        pending_tempo = 0;
+    }
     if (tick_counter >= speed + row_extra_ticks && play_mode != PLAY_NOTHING) start_row();
     pre_process_effects();
     process_NNAs();
@@ -300,6 +305,8 @@ void Player_Data::pre_process_effects() {
         }
         for (Channel_Control::Layer_Slot& slot : channel.slot) {
             if (!channel.pitch_modulated) slot.period = slot.base_period;
+            if (rules().st3_period_limits && slot.period > 0)
+                slot.period = std::max(slot.period, Playback_Rules::ST3_LOWEST_PERIOD);
             if (!channel.volume_modulated) slot.volume = slot.base_volume;
             if (!slot.sample || !slot.layer) continue;
             int final_volume = slot.volume * slot.sample->glb_volume * slot.layer->volume_amount / 2048;
