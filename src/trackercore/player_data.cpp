@@ -69,6 +69,7 @@ void Player_Data::reset() {
     speed = std::max(1, initial->speed);
     tempo = std::max(1, initial->tempo);
     pending_tempo = 0;
+    first_row = 2;  // the first start_row makes it 1
     global_volume = std::clamp(initial->global_volume, 0, 128);
     loop_jumped = 0;
     row_ended_pattern = 0;
@@ -220,6 +221,7 @@ void Player_Data::stop_at_end_of_song() {
 
 void Player_Data::start_row() {
     tick_counter = 0;
+    first_row = first_row == 2 ? 1 : 0;
     if (row_repeats_left > 0) {
         // SEx: play the row again; its notes are not struck again but its effects run on.
         row_repeats_left--;

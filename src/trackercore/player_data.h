@@ -206,6 +206,7 @@ private:
     int speed = 5;
     int tempo = 120;
     int pending_tempo = 0;  // a tempo command's value, waiting for the row's second tick
+    int first_row = 0;      // the row being played is the first since playback started
     int tick_counter = 0;
     Channel_Control channels[CHANNELS];
     // Channels from here on have had nothing since the last reset and are left out of the

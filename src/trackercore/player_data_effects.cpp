@@ -164,7 +164,8 @@ void Player_Data::run_effects(int channel) {
         case CMD_T: {
             int value = remember(ch.tempo_memory, xx);
             if (value >= 32) {
-                if (t0() && rules().tempo_after_first_tick)
+                // The song's very first row sets its tempo at once.
+                if (t0() && rules().tempo_after_first_tick && !first_row)
                     pending_tempo = value;
                 else if (t0())
                     tempo = value;

@@ -31,7 +31,8 @@ TEST_F(Player_Core, TickLengthFollowsTempoFromTheNextTick) {
 }
 
 // The tick lengths asked for after each tick: IT sets the tempo on the row's first tick,
-// ProTracker (the reference's MOD renders) from its second, or the next row's at speed 1.
+// ProTracker (the reference's MOD renders) from its second, or the next row's at speed 1;
+// on the song's first row both set it at once.
 TEST_F(Player_Core, TempoAfterFirstTickRule) {
     const int at125 = 882, at64 = (int)((float)(44100 * 125.0) / (float)(64 * 50));
     struct Case {
@@ -52,6 +53,11 @@ TEST_F(Player_Core, TempoAfterFirstTickRule) {
             EXPECT_EQ(trace((int)c.it.size(), [&] { return mixer.intervals.back(); }), mod ? c.mod : c.it);
         }
     }
+    song.variables.rules.tempo_after_first_tick = true;
+    put(0, 0, effect('T', 0x40));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(mixer.intervals.back(), at64);
 }
 
 TEST_F(Player_Core, TempoSlidesStayWithinRange) {
