@@ -6,7 +6,7 @@ reference player (openmpt123, a test tool only) render it, side by side.
 
 Pitch is in linear period units relative to the first sounding tick (64 to a semitone; positive
 is lower), level in percent of the first sounding tick. Both renders are aligned on their first
-sound; the tempo is read from the file's header (XM) or taken as 125.
+sound; the tempo is read from the file's header (XM, S3M) or taken as 125.
 """
 import argparse
 import math
@@ -33,6 +33,8 @@ def tempo_of(path):
         head = f.read(80)
     if head.startswith(b"Extended Module: "):
         return struct.unpack("<H", head[78:80])[0]
+    if head[44:48] == b"SCRM":
+        return head[50] or 125
     return 125
 
 

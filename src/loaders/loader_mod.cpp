@@ -471,6 +471,12 @@ void Loader_MOD::transfer_data_to_song() {
     vars.row_hilight_minor = 4;
     vars.row_hilight_major = 16;
     vars.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
+    // ProTracker's own quirks belong to its four-channel files; other trackers' files (and
+    // their signatures) play without them.
+    const bool protracker = layout.channels == 4 && !layout.soundtracker &&
+                            (std::memcmp(signature, "M.K.", 4) == 0 || std::memcmp(signature, "M!K!", 4) == 0);
+    vars.rules.tempo_after_first_tick = protracker;
+    vars.rules.protracker_offset = protracker;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.global_volume = 128;
     initial.speed = 6;

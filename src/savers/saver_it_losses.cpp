@@ -12,6 +12,30 @@
 
 namespace {
 
+// A caption as it reads inside a sentence: "Old Effects" -> "old effects", names such as "FT2"
+// and "GXX" kept.
+std::string in_sentence(const std::string& caption) {
+    std::string out, word;
+    auto flush = [&] {
+        int capitals = 0;
+        for (char ch : word) capitals += std::isupper((unsigned char)ch) || std::isdigit((unsigned char)ch);
+        if (capitals <= 1)
+            for (char& ch : word) ch = (char)std::tolower((unsigned char)ch);
+        out += word;
+        word.clear();
+    };
+    for (char ch : caption) {
+        if (ch == ' ') {
+            flush();
+            out += ' ';
+        } else {
+            word += ch;
+        }
+    }
+    flush();
+    return out;
+}
+
 constexpr size_t MAX_LISTED = 6;
 
 // "sample 3", "samples 1, 4 and 7", "samples 1, 2, 3, 4, 5, 6 and 3 more".
@@ -150,9 +174,7 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {
         const bool same = rule.flag ? v.rules.*rule.flag == it.*rule.flag : v.rules.*rule.number == it.*rule.number;
         if (same) continue;
-        std::string caption = rule.caption;
-        for (char& ch : caption) ch = (char)std::tolower((unsigned char)ch);
-        rules.push_back(caption);
+        rules.push_back(in_sentence(rule.caption));
     }
     if (!rules.empty()) {
         std::string list;

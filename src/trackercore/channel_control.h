@@ -87,6 +87,7 @@ struct Channel_Control {
     uint8_t volume_column_memory = 0;
     int sample_offset_low = 0;
     int sample_offset_high = 0;
+    int sample_start = 0;  // ProTracker offset: where a note without a sample number starts
     uint8_t panbrello_waveform = 0;
     uint8_t panbrello_position = 0;
     uint8_t panbrello_speed = 0;

@@ -40,6 +40,10 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
     r.instrument_restarts_ended_note = pick(f, true,       false,         false,       false,       false);
     r.instrument_swaps_sample       = pick(f, false,       false,         false,       false,       false);
+    r.shared_effect_memory          = pick(f, false,       false,         true,        false,       false);
+    r.tempo_after_first_tick        = pick(f, false,       false,         false,       true,        false);
+    r.protracker_offset             = pick(f, false,       false,         false,       true,        false);
+    r.st3_period_limits             = pick(f, false,       false,         true,        false,       false);
     return r;
 }
 
@@ -86,6 +90,10 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("instrument_restarts_ended_note", "Instrument Restarts Ended Note",
              &Rules::instrument_restarts_ended_note),
         flag("instrument_swaps_sample", "Instrument Swaps Sample", &Rules::instrument_swaps_sample),
+        flag("shared_effect_memory", "Shared Effect Memory", &Rules::shared_effect_memory),
+        flag("tempo_after_first_tick", "Tempo After First Tick", &Rules::tempo_after_first_tick),
+        flag("protracker_offset", "ProTracker Offset", &Rules::protracker_offset),
+        flag("st3_period_limits", "ST3 Period Limits", &Rules::st3_period_limits),
     };
     return entries;
 }

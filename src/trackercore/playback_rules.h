@@ -12,6 +12,7 @@
 struct Playback_Rules {
     enum class Format { IT, XM, S3M, MOD, OLD_NATIVE };
 
+    static constexpr int ST3_LOWEST_PERIOD = 64;
     static constexpr int FADEOUT_SCALE_OLD = 512;
     static constexpr int FADEOUT_SCALE_IT = 1024;
     static constexpr int FADEOUT_SCALE_XM = 2048;  // the XM rate is stored divided by 16
@@ -51,6 +52,17 @@ struct Playback_Rules {
     // An instrument number alone plays the sample it maps the last note to, where that differs
     // from the sounding one (an IT song without instruments: its loader sets this from the file).
     bool instrument_swaps_sample{};
+    // One memory for most effects (ST3): any non-zero parameter is what D, E, F, I, J, K, L, Q
+    // and R recall with zero, and a Dxy with both digits set slides down.
+    bool shared_effect_memory{};
+    // A tempo command takes effect from the row's second tick (ProTracker sets it after the first).
+    bool tempo_after_first_tick{};
+    // ProTracker's offset: a note without a sample number starts where the last offset left the
+    // sample's start, which an offset next to a note moves on by twice its value (once alone).
+    bool protracker_offset{};
+    // ST3's period limits: what sounds stops at the highest pitch (period 64) while a slide goes
+    // on beneath it, and a slide to period 0 or below stops the note.
+    bool st3_period_limits{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

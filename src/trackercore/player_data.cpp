@@ -68,6 +68,8 @@ void Player_Data::reset() {
     }
     speed = std::max(1, initial->speed);
     tempo = std::max(1, initial->tempo);
+    pending_tempo = 0;
+    first_row = 2;  // the first start_row makes it 1
     global_volume = std::clamp(initial->global_volume, 0, 128);
     loop_jumped = 0;
     row_ended_pattern = 0;
@@ -219,6 +221,7 @@ void Player_Data::stop_at_end_of_song() {
 
 void Player_Data::start_row() {
     tick_counter = 0;
+    first_row = first_row == 2 ? 1 : 0;
     if (row_repeats_left > 0) {
         // SEx: play the row again; its notes are not struck again but its effects run on.
         row_repeats_left--;
@@ -280,6 +283,10 @@ void Player_Data::advance_row() {
 
 void Player_Data::handle_tick() {
     if (!linked()) return;
+    if (pending_tempo) {
+        tempo = pending_tempo;
+        pending_tempo = 0;
+    }
     if (tick_counter >= speed + row_extra_ticks && play_mode != PLAY_NOTHING) start_row();
     pre_process_effects();
     process_NNAs();
@@ -300,6 +307,8 @@ void Player_Data::pre_process_effects() {
         }
         for (Channel_Control::Layer_Slot& slot : channel.slot) {
             if (!channel.pitch_modulated) slot.period = slot.base_period;
+            if (rules().st3_period_limits && slot.period > 0)
+                slot.period = std::max(slot.period, Playback_Rules::ST3_LOWEST_PERIOD);
             if (!channel.volume_modulated) slot.volume = slot.base_volume;
             if (!slot.sample || !slot.layer) continue;
             int final_volume = slot.volume * slot.sample->glb_volume * slot.layer->volume_amount / 2048;

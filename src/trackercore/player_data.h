@@ -185,6 +185,8 @@ private:
     void do_past_note_action(int channel, int action);
     void do_tremor_ft2(int channel, int parameter);
     void cut_notes(int channel);
+    void share_effect_memory(int channel);
+    void do_protracker_offset(int channel);
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);
@@ -204,6 +206,8 @@ private:
     int global_volume = 0;
     int speed = 5;
     int tempo = 120;
+    int pending_tempo = 0;  // a tempo command's value, waiting for the row's second tick
+    int first_row = 0;      // the row being played is the first since playback started
     int tick_counter = 0;
     Channel_Control channels[CHANNELS];
     // Channels from here on have had nothing since the last reset and are left out of the

@@ -144,7 +144,10 @@ void Player_Data::run_effects(int channel) {
         case CMD_O:
             if (!t0()) break;
             if (xx) ch.sample_offset_low = xx * 256;
-            ch.sample_offset = ch.sample_offset_high | ch.sample_offset_low;
+            if (rules().protracker_offset)
+                do_protracker_offset(channel);
+            else
+                ch.sample_offset = ch.sample_offset_high | ch.sample_offset_low;
             break;
         case CMD_P: do_pan_slide(channel); break;
         case CMD_Q: do_retrig(channel); break;
@@ -161,7 +164,11 @@ void Player_Data::run_effects(int channel) {
         case CMD_T: {
             int value = remember(ch.tempo_memory, xx);
             if (value >= 32) {
-                if (t0()) tempo = value;
+                // The song's very first row sets its tempo at once.
+                if (t0() && rules().tempo_after_first_tick && !first_row)
+                    pending_tempo = value;
+                else if (t0())
+                    tempo = value;
             } else if (!t0()) {
                 int step = value & 15;
                 tempo = std::clamp((value >> 4) ? tempo + step : tempo - step, 32, 255);
@@ -187,6 +194,22 @@ void Player_Data::run_effects(int channel) {
             break;
         default: break;
     }
+}
+
+// ProTracker moves the sample's start by the offset each time it reads the command, and reads it
+// twice for a note: before striking it and again after. A move to the end or past it leaves
+// nothing to play until the next sample number.
+void Player_Data::do_protracker_offset(int channel) {
+    Channel_Control& ch = channels[channel];
+    const Sample* sample = ch.slot[0].sample;
+    const int size = sample ? sample->data.get_size() : 0;
+    const int offset = ch.sample_offset_low;
+    auto move = [&] { ch.sample_start = ch.sample_start + offset < size ? ch.sample_start + offset : size; };
+    if (ch.new_note) {
+        ch.sample_offset = ch.sample_start + offset;
+        move();
+    }
+    move();
 }
 
 void Player_Data::do_effect_S(int channel) {
@@ -314,12 +337,14 @@ void Player_Data::run_volume_column_effects(int channel) {
     }
 }
 
-// Dxy and Wxy: x0 up and 0y down on later ticks, xF up and Fy down once on tick 0.
+// Dxy and Wxy: x0 up and 0y down on later ticks, xF up and Fy down once on tick 0. Other
+// pairs do nothing, except with the shared memory, where the down digit wins.
 int Player_Data::volume_slide_change(int x, int y) const {
     if (y == 0) return t0() ? 0 : x;
     if (x == 0) return t0() ? 0 : -y;
     if (y == 15) return t0() ? x : 0;
     if (x == 15) return t0() ? -y : 0;
+    if (rules().shared_effect_memory) return t0() ? 0 : -y;
     return 0;
 }
 
@@ -334,8 +359,12 @@ void Player_Data::do_volume_slide(int channel, int parameter) {
 void Player_Data::do_pitch_slide(int channel, int amount) {
     // Held within the period's 16 bits: a slide past the top or bottom stays there
     // instead of wrapping round to the opposite end of the range.
-    for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
+    bool stop = false;
+    for (Channel_Control::Layer_Slot& slot : channels[channel].slot) {
+        stop = stop || (slot.period && slot.base_period + amount <= 0);
         slot.base_period = (uint16_t)std::clamp(slot.base_period + amount, 1, 65535);
+    }
+    if (stop && rules().st3_period_limits) cut_notes(channel);
 }
 
 void Player_Data::do_pitch_slide_down(int channel, unsigned char parameter) {

@@ -7,11 +7,27 @@
 #include "trackercore/tables.h"
 
 void Player_Data::process_note(int channel, Note note) {
+    if (rules().protracker_offset && note.instrument < Song::MAX_INSTRUMENTS) channels[channel].sample_start = 0;
     // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
     process_note_and_instrument(channel, note.note, note.instrument);
     process_volume_column(channel, note.volume);
+    if (rules().shared_effect_memory && channels[channel].parameter) share_effect_memory(channel);
+}
+
+// Every effect that recalls the shared memory reads it from its own, so filling them all
+// keeps the "zero recalls" rule in one place for either kind of memory.
+void Player_Data::share_effect_memory(int channel) {
+    Channel_Control& ch = channels[channel];
+    const uint8_t xx = ch.parameter;
+    ch.volume_slide_memory = xx;
+    ch.pitch_slide_memory = xx;
+    ch.tremor_memory = xx;
+    ch.arpeggio_memory = xx;
+    ch.tremolo_memory = xx;
+    ch.retrig_volume = xx >> 4;
+    ch.retrig_interval = xx & 15;
 }
 
 void Player_Data::process_new_note(int channel, unsigned char note) {
@@ -22,7 +38,7 @@ void Player_Data::process_new_note(int channel, unsigned char note) {
         slot.start_state = 1;
         slot.cut = 0;
     }
-    ch.sample_offset = -1;
+    ch.sample_offset = ch.sample_start > 0 ? ch.sample_start : -1;
     ch.new_note = 1;
     if (ch.panbrello_waveform != 0) ch.panbrello_position = 0;
 }

@@ -280,6 +280,21 @@ TEST_F(LoaderModFile, Flt8PairsFourChannelPatterns) {
     EXPECT_EQ(song.get_sample(0)->data.get_size(), 20);  // the samples follow all four
 }
 
+// ProTracker's tempo and offset quirks are for its own four-channel files only.
+TEST_F(LoaderModFile, ProTrackerQuirksFollowTheSignature) {
+    const struct {
+        const char* signature;
+        int channels;
+        bool protracker;
+    } cases[] = {{"M.K.", 4, true}, {"M!K!", 4, true}, {"FLT4", 4, false}, {"6CHN", 6, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signature);
+        ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, c.signature, build_pattern(c.channels, {}))), Loader::SUCCESS);
+        EXPECT_EQ(song.get_variables()->rules.tempo_after_first_tick, c.protracker);
+        EXPECT_EQ(song.get_variables()->rules.protracker_offset, c.protracker);
+    }
+}
+
 // Layouts that only the signature's maker, the file's size or the sample data tell.
 TEST_F(LoaderModFile, TrackerVariantsOfTheLayout) {
     std::string eight = build_pattern(8, {{0, 7, {0x01, 0xAC, 0x10, 0x00}}});

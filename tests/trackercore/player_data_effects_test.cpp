@@ -242,6 +242,86 @@ TEST_F(Player_Effects, Ft2ModulationRule) {
     }
 }
 
+// ST3's one memory against IT's memory per effect: row 0 sets a value, row 1 recalls it with
+// zero. Values from the reference player's traces of tests/data/behaviour/s3m_shared_memory.s3m.
+TEST_F(Player_Effects, SharedEffectMemoryRule) {
+    const int p = linear_period(48);
+    auto pitch = [&] { return period() - p; };
+    auto level = [&] { return base_volume(); };
+    struct Case {
+        const char* what;
+        Note row0, row1;
+        std::function<int()> probe;
+        V it, st3;  // ticks 6..11: row 1
+    };
+    const std::vector<Case> cases = {
+        {"pitch slide after a volume slide", cell(48, 0, 32, 'D', 0x01), effect('E', 0), pitch, V{0, 0, 0, 0, 0, 0},
+         V{0, 4, 8, 12, 16, 20}},
+        {"volume slide after a pitch slide", cell(48, 0, 32, 'E', 0x02), effect('D', 0), level,
+         V{32, 32, 32, 32, 32, 32}, V{32, 30, 28, 26, 24, 22}},
+        // Any effect sets it, even one that never recalls it.
+        {"volume slide after a vibrato", cell(48, 0, 32, 'H', 0x42), effect('D', 0), level, V{32, 32, 32, 32, 32, 32},
+         V{32, 30, 28, 26, 24, 22}},
+        {"arpeggio after a volume slide", cell(48, 0, 32, 'D', 0x42), effect('J', 0), pitch, V{0, 0, 0, 0, 0, 0},
+         V{0, -256, -128, 0, -256, -128}},
+        // With both digits set the slide goes down.
+        {"volume slide of two digits", cell(48, 0, 32), effect('D', 0x42), level, V{32, 32, 32, 32, 32, 32},
+         V{32, 30, 28, 26, 24, 22}},
+    };
+    for (const Case& c : cases) {
+        for (bool st3 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (st3 ? " (ST3)" : " (IT)"));
+            song.variables.rules.shared_effect_memory = st3;
+            put(0, 0, c.row0);
+            put(0, 1, c.row1);
+            player.play_start_pattern(0);
+            ticks(6);
+            EXPECT_EQ(trace(6, c.probe), st3 ? c.st3 : c.it);
+        }
+    }
+}
+
+// ProTracker's offset against IT's: where each row's note starts. The reference player's render
+// of tests/data/behaviour/mod_offset_accumulates.mod starts the first five so.
+TEST_F(Player_Effects, ProtrackerOffsetRule) {
+    const std::vector<Note> rows = {cell(48, 0, EMPTY_FIELD, 'O', 8), cell(48, EMPTY_FIELD, EMPTY_FIELD, 'O', 8),
+                                    cell(48, 0, EMPTY_FIELD, 'O', 8), cell(48), cell(48, 0),
+                                    effect('O', 0x10),  // alone: moves the start once
+                                    cell(48), cell(48, EMPTY_FIELD, EMPTY_FIELD, 'O', 0x10),
+                                    cell(48, EMPTY_FIELD, EMPTY_FIELD, 'O', 0x01),  // past the end: silent
+                                    cell(48, 0)};
+    const V it{2048, 2048, 2048, 0, 0, 0, 0, 4096, 256, 0},
+        protracker{2048, 6144, 2048, 4096, 0, 0, 4096, 8192, 10256, 0};
+    for (int r = 0; r < (int)rows.size(); r++) put(0, r, rows[(size_t)r]);
+    for (bool pt : {false, true}) {
+        SCOPED_TRACE(pt ? "ProTracker" : "IT");
+        song.variables.rules.protracker_offset = pt;
+        player.play_start_pattern(0);
+        V starts;
+        for (size_t r = 0; r < rows.size(); r++) {
+            ticks(1);
+            starts.push_back(foreground(0)->get_voice().get_current_sample_pos());
+            ticks(5);
+        }
+        EXPECT_EQ(starts, pt ? protracker : it);
+    }
+}
+
+// ST3's period limits against the plain 16-bit hold: C-8 slid up by 64 a tick, as in
+// tests/data/behaviour/s3m_period_limit.s3m, where the reference holds the pitch at period 64
+// and then stops the note (-1 here).
+TEST_F(Player_Effects, St3PeriodLimitsRule) {
+    song.variables.rules.use_linear_slides = false;
+    const int p = (int)get_period(96 * 2, 0, false);
+    for (bool st3 : {false, true}) {
+        SCOPED_TRACE(st3 ? "ST3" : "IT");
+        song.variables.rules.st3_period_limits = st3;
+        V periods = run(cell(96, 0, EMPTY_FIELD, 'F', 0x10), effect('F', 0x10),
+                        [&] { return channel(0).slot[0].cut ? -1 : period(); }, 4);
+        EXPECT_EQ(periods, st3 ? (V{p, 64, -1, -1}) : (V{p, p - 64, 1, 1}));
+    }
+}
+
 TEST_F(Player_Effects, VibratoAndPortamentoWithVolumeSlide) {
     V k = run(cell(48, 0, 30, 'H', 0x48), effect('K', 0x01), [&] { return base_volume() * 1000 + period() - linear_period(48); }, 8);
     EXPECT_EQ(k[6], 30 * 1000 + 180 * 8 / 256 * 4);  // row tick: vibrato goes on, no slide

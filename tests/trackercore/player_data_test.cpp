@@ -30,6 +30,36 @@ TEST_F(Player_Core, TickLengthFollowsTempoFromTheNextTick) {
     EXPECT_EQ(mixer.intervals.back(), 441);
 }
 
+// The tick lengths asked for after each tick: IT sets the tempo on the row's first tick,
+// ProTracker (the reference's MOD renders) from its second, or the next row's at speed 1;
+// on the song's first row both set it at once.
+TEST_F(Player_Core, TempoAfterFirstTickRule) {
+    const int at125 = 882, at64 = (int)((float)(44100 * 125.0) / (float)(64 * 50));
+    struct Case {
+        int speed;
+        std::vector<int> it, mod;
+    };
+    const std::vector<Case> cases = {
+        {3, {at125, at125, at125, at64, at64, at64}, {at125, at125, at125, at125, at64, at64}},
+        {1, {at125, at64, at64}, {at125, at125, at64}},
+    };
+    put(0, 1, effect('T', 0x40));
+    for (const Case& c : cases) {
+        for (bool mod : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.speed) + (mod ? " (MOD)" : " (IT)"));
+            song.variables.rules.tempo_after_first_tick = mod;
+            song.get_initial_variables()->speed = c.speed;
+            player.play_start_pattern(0);
+            EXPECT_EQ(trace((int)c.it.size(), [&] { return mixer.intervals.back(); }), mod ? c.mod : c.it);
+        }
+    }
+    song.variables.rules.tempo_after_first_tick = true;
+    put(0, 0, effect('T', 0x40));
+    player.play_start_pattern(0);
+    ticks(1);
+    EXPECT_EQ(mixer.intervals.back(), at64);
+}
+
 TEST_F(Player_Core, TempoSlidesStayWithinRange) {
     song.get_initial_variables()->tempo = 40;
     player.play_start_pattern(0);

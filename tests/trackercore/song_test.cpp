@@ -287,7 +287,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note",
                                         "Jump Resets Break", "Unmapped Note Cuts",
                                         "Short Cut Declick", "Instrument Restarts Ended Note",
-                                        "Instrument Swaps Sample"}));
+                                        "Instrument Swaps Sample", "Shared Effect Memory", "Tempo After First Tick",
+                                        "ProTracker Offset", "ST3 Period Limits"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
