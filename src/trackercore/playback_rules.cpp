@@ -38,6 +38,9 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
+    r.loop_start_follows_loop       = pick(f, true,        false,         true,        false,       false);
+    r.pattern_loop_shared           = pick(f, false,       false,         true,        false,       false);
+    r.pattern_change_resets_loop    = pick(f, false,       false,         true,        false,       false);
     return r;
 }
 
@@ -81,6 +84,9 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
         flag("unmapped_note_cuts", "Unmapped Note Cuts", &Rules::unmapped_note_cuts),
         flag("short_cut_declick", "Short Cut Declick", &Rules::short_cut_declick),
+        flag("loop_start_follows_loop", "Loop Start Follows Loop", &Rules::loop_start_follows_loop),
+        flag("pattern_loop_shared", "Pattern Loop Shared", &Rules::pattern_loop_shared),
+        flag("pattern_change_resets_loop", "Pattern Change Resets Loop", &Rules::pattern_change_resets_loop),
     };
     return entries;
 }

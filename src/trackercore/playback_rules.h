@@ -46,6 +46,12 @@ struct Playback_Rules {
     bool unmapped_note_cuts{};
     // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
     bool short_cut_declick{};
+    // A finished pattern loop moves the loop start to the row after it.
+    bool loop_start_follows_loop{};
+    // All channels share one pattern loop: its start and its count.
+    bool pattern_loop_shared{};
+    // Every change of pattern puts the loop start back at row 0.
+    bool pattern_change_resets_loop{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.
