@@ -41,6 +41,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.loop_start_follows_loop       = pick(f, true,        false,         true,        false,       false);
     r.pattern_loop_shared           = pick(f, false,       false,         true,        false,       false);
     r.pattern_change_resets_loop    = pick(f, false,       false,         true,        false,       false);
+    r.one_pattern_loop_at_a_time    = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -87,6 +88,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("loop_start_follows_loop", "Loop Start Follows Loop", &Rules::loop_start_follows_loop),
         flag("pattern_loop_shared", "Pattern Loop Shared", &Rules::pattern_loop_shared),
         flag("pattern_change_resets_loop", "Pattern Change Resets Loop", &Rules::pattern_change_resets_loop),
+        flag("one_pattern_loop_at_a_time", "One Pattern Loop At A Time", &Rules::one_pattern_loop_at_a_time),
     };
     return entries;
 }

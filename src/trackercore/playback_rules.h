@@ -52,6 +52,8 @@ struct Playback_Rules {
     bool pattern_loop_shared{};
     // Every change of pattern puts the loop start back at row 0.
     bool pattern_change_resets_loop{};
+    // An SBx does not start a loop while another channel's loop is still counting.
+    bool one_pattern_loop_at_a_time{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

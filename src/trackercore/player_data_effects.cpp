@@ -233,6 +233,7 @@ void Player_Data::do_effect_S(int channel) {
                 break;
             }
             if (loop.loop_count < 1) {
+                if (rules().one_pattern_loop_at_a_time && other_loop_counting(channel)) break;
                 loop.loop_count = (int8_t)y;
             } else if (--loop.loop_count == 0 && rules().loop_start_follows_loop) {
                 loop.loop_row = row_start_snapshot.row + 1;  // a later SBx does not replay the finished loop
@@ -267,6 +268,12 @@ void Player_Data::do_effect_S(int channel) {
             break;
         default: break;  // S0x, S1x, S2x, SFx
     }
+}
+
+bool Player_Data::other_loop_counting(int channel) const {
+    for (int c = 0; c < channels_in_use; c++)
+        if (c != channel && channels[c].loop_count > 0) return true;
+    return false;
 }
 
 void Player_Data::do_past_note_action(int channel, int action) {

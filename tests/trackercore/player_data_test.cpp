@@ -267,6 +267,23 @@ TEST_F(Player_Core, SharedPatternLoop) {
     }
 }
 
+// Where one loop runs at a time (XM), an SBx does not start a loop while another channel's
+// loop is counting.
+TEST_F(Player_Core, OnePatternLoopAtATime) {
+    song.get_pattern(0)->set_length(4);
+    put(0, 1, effect('S', 0xB1));
+    put(1, 2, effect('S', 0xB1));
+    const std::vector<int> each = {0, 1, 0, 1, 2, 0, 1, 0, 1, 2, 3};
+    const std::vector<int> one = {0, 1, 0, 1, 2, 0, 1, 2, 3};
+    song.variables.rules.loop_start_follows_loop = false;
+    for (bool one_at_a_time : {false, true}) {
+        SCOPED_TRACE(one_at_a_time);
+        song.variables.rules.one_pattern_loop_at_a_time = one_at_a_time;
+        player.play_start_pattern(0);
+        EXPECT_EQ(rows_played((int)(one_at_a_time ? one : each).size()), one_at_a_time ? one : each);
+    }
+}
+
 TEST_F(Player_Core, LoopJumpOverridesJumpAndBreakOnItsRow) {
     song.set_order(1, 1);
     put(0, 0, effect('S', 0xB0));

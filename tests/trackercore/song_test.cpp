@@ -287,7 +287,7 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note",
                                         "Jump Resets Break", "Unmapped Note Cuts",
                                         "Short Cut Declick", "Loop Start Follows Loop", "Pattern Loop Shared",
-                                        "Pattern Change Resets Loop"}));
+                                        "Pattern Change Resets Loop", "One Pattern Loop At A Time"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
