@@ -19,6 +19,8 @@ constexpr unsigned OFFSET_ORDERS = 192;
 
 constexpr unsigned short COMPATIBLE_IT215 = 0x0215;
 constexpr unsigned short COMPATIBLE_NEW_INSTRUMENTS = 0x0200;  // below: the IT 1.x instrument layout
+constexpr unsigned short CREATED_BY_MODPLUG = 0x0217;    // with COMPATIBLE_MODPLUG: written by ModPlug Tracker
+constexpr unsigned short COMPATIBLE_MODPLUG = 0x0200;
 
 constexpr unsigned char SAMPLE_PRESENT = 1 << 0;
 constexpr unsigned char SAMPLE_16BIT = 1 << 1;
@@ -673,6 +675,11 @@ void Loader_IT::transfer_info() {
     v.rules.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
     v.rules.unmapped_note_cuts = (header.flags & FLAG_INSTRUMENTS) == 0;
     v.rules.instrument_swaps_sample = (header.flags & FLAG_INSTRUMENTS) == 0;
+    if (header.created_with == CREATED_BY_MODPLUG && header.compatible_with == COMPATIBLE_MODPLUG) {
+        // ModPlug's own IT files loop as ModPlug played them.
+        v.rules.loop_start_follows_loop = false;
+        v.rules.one_pattern_loop_at_a_time = true;
+    }
     v.mixing_volume = header.mixing_volume;
     v.stereo_separation = header.stereo_separation;
     init.global_volume = header.global_volume;

@@ -44,6 +44,10 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.tempo_after_first_tick        = pick(f, false,       false,         false,       true,        false);
     r.protracker_offset             = pick(f, false,       false,         false,       true,        false);
     r.st3_period_limits             = pick(f, false,       false,         true,        false,       false);
+    r.loop_start_follows_loop       = pick(f, true,        false,         true,        false,       false);
+    r.pattern_loop_shared           = pick(f, false,       false,         true,        false,       false);
+    r.pattern_change_resets_loop    = pick(f, false,       false,         true,        false,       false);
+    r.one_pattern_loop_at_a_time    = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -94,6 +98,10 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("tempo_after_first_tick", "Tempo After First Tick", &Rules::tempo_after_first_tick),
         flag("protracker_offset", "ProTracker Offset", &Rules::protracker_offset),
         flag("st3_period_limits", "ST3 Period Limits", &Rules::st3_period_limits),
+        flag("loop_start_follows_loop", "Loop Start Follows Loop", &Rules::loop_start_follows_loop),
+        flag("pattern_loop_shared", "Pattern Loop Shared", &Rules::pattern_loop_shared),
+        flag("pattern_change_resets_loop", "Pattern Change Resets Loop", &Rules::pattern_change_resets_loop),
+        flag("one_pattern_loop_at_a_time", "One Pattern Loop At A Time", &Rules::one_pattern_loop_at_a_time),
     };
     return entries;
 }

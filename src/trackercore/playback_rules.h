@@ -63,6 +63,14 @@ struct Playback_Rules {
     // ST3's period limits: what sounds stops at the highest pitch (period 64) while a slide goes
     // on beneath it, and a slide to period 0 or below stops the note.
     bool st3_period_limits{};
+    // A finished pattern loop moves the loop start to the row after it.
+    bool loop_start_follows_loop{};
+    // All channels share one pattern loop: its start and its count.
+    bool pattern_loop_shared{};
+    // Every change of pattern puts the loop start back at row 0.
+    bool pattern_change_resets_loop{};
+    // An SBx does not start a loop while another channel's loop is still counting.
+    bool one_pattern_loop_at_a_time{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -240,6 +240,9 @@ void Player_Data::start_row() {
         if (song_mode() && forced_next_order <= row_start_snapshot.order) reached_end = 1;
         current_order = forced_next_order;
     }
+    if (rules().pattern_change_resets_loop &&
+        (current_order != row_start_snapshot.order || current_pattern != row_start_snapshot.pattern))
+        for (Channel_Control& channel : channels) channel.loop_row = 0;
     row_start_snapshot = {current_order, current_pattern, current_row, -1, loop_jumped};
     loop_jumped = 0;
     forced_next_order = -1;

@@ -183,6 +183,7 @@ private:
     void apply_nna(Voice_Control* voice, int action);
     void apply_duplicate_action(Voice_Control* voice, int action);
     void do_past_note_action(int channel, int action);
+    bool other_loop_counting(int channel) const;
     void do_tremor_ft2(int channel, int parameter);
     void cut_notes(int channel);
     void share_effect_memory(int channel);

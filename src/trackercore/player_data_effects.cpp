@@ -247,27 +247,32 @@ void Player_Data::do_effect_S(int channel) {
             if (ch.parameter) ch.sample_offset_high = y * 65536;
             ch.sample_offset = ch.sample_offset_high | ch.sample_offset_low;
             break;
-        case 0xB:
+        case 0xB: {
             if (!t0() || repeating_row) break;
+            // ST3 keeps one loop for the whole pattern, held on the first channel.
+            Channel_Control& loop = rules().pattern_loop_shared ? channels[0] : ch;
             if (y == 0) {
-                ch.loop_row = row_start_snapshot.row;
+                loop.loop_row = row_start_snapshot.row;
                 break;
             }
-            if (ch.loop_count < 1)
-                ch.loop_count = (int8_t)y;
-            else
-                ch.loop_count--;
-            if (ch.loop_count >= 1) {
+            if (loop.loop_count < 1) {
+                if (rules().one_pattern_loop_at_a_time && other_loop_counting(channel)) break;
+                loop.loop_count = (int8_t)y;
+            } else if (--loop.loop_count == 0 && rules().loop_start_follows_loop) {
+                loop.loop_row = row_start_snapshot.row + 1;  // a later SBx does not replay the finished loop
+            }
+            if (loop.loop_count >= 1) {
                 current_order = row_start_snapshot.order;
                 current_pattern = row_start_snapshot.pattern;
                 forced_next_order = row_start_snapshot.forced_next_order;
-                current_row = ch.loop_row;
+                current_row = loop.loop_row;
                 loop_jumped = 1;
             } else if (row_ended_pattern && forced_next_order < 0 && rules().pattern_loop_carries_over) {
                 // XM: a loop that ends on its pattern's last row starts the next pattern at the loop's row.
-                if (ch.loop_row < pattern_at(current_pattern)->get_length()) current_row = ch.loop_row;
+                if (loop.loop_row < pattern_at(current_pattern)->get_length()) current_row = loop.loop_row;
             }
             break;
+        }
         case 0xC:
             if (tick_counter == y || (tick_counter > y && !rules().note_cut_ends_note)) cut_notes(channel);
             break;
@@ -286,6 +291,12 @@ void Player_Data::do_effect_S(int channel) {
             break;
         default: break;  // S0x, S1x, S2x, SFx
     }
+}
+
+bool Player_Data::other_loop_counting(int channel) const {
+    for (int c = 0; c < channels_in_use; c++)
+        if (c != channel && channels[c].loop_count > 0) return true;
+    return false;
 }
 
 void Player_Data::do_past_note_action(int channel, int action) {

@@ -97,7 +97,7 @@ struct IT_Pattern_Layout {
 struct IT_Module_Builder {
     std::string title = "test song";
     unsigned hilight_minor = 4, hilight_major = 16;
-    unsigned compatible_with = 0x0214, flags = 1 | 4 | 8, special = 0;
+    unsigned created_with = 0x0214, compatible_with = 0x0214, flags = 1 | 4 | 8, special = 0;
     unsigned global_volume = 128, mixing_volume = 48, speed = 6, tempo = 125, separation = 128;
     unsigned char pan[64], volume[64];
     std::vector<unsigned> orders = {0, 255};
@@ -116,7 +116,7 @@ struct IT_Module_Builder {
         Byte_Builder b;
         b.raw("IMPM").text(title, 26).byte(hilight_minor).byte(hilight_major);
         b.word((unsigned)orders.size()).word((unsigned)instruments.size()).word((unsigned)samples.size());
-        b.word((unsigned)patterns.size()).word(0x0214).word(compatible_with).word(flags).word(special);
+        b.word((unsigned)patterns.size()).word(created_with).word(compatible_with).word(flags).word(special);
         b.byte(global_volume).byte(mixing_volume).byte(speed).byte(tempo).byte(separation).byte(0);
         b.word((unsigned)message.size()).dword(0).dword(0);
         for (unsigned char p : pan) b.byte(p);

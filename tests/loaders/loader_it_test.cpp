@@ -89,6 +89,25 @@ TEST_F(LoaderIT, HeaderOrdersAndChannelsMapOntoTheSong) {
     EXPECT_EQ(init.channel[3].volume, 64);
 }
 
+// ModPlug Tracker's own IT files (created with 0x0217, compatible with 0x0200) loop as
+// ModPlug played them; every other writer's by IT's rules.
+TEST_F(LoaderIT, ModPlugFilesLoopByModPlugsRules) {
+    struct Case {
+        unsigned created_with, compatible_with;
+        bool modplug;
+    };
+    for (Case c : {Case{0x0214, 0x0214, false}, Case{0x0217, 0x0214, false}, Case{0x0217, 0x0200, true}}) {
+        SCOPED_TRACE(::testing::Message() << std::hex << c.created_with << " " << c.compatible_with);
+        IT_Module_Builder layout;
+        layout.created_with = c.created_with;
+        layout.compatible_with = c.compatible_with;
+        ASSERT_EQ(load(layout), Loader::SUCCESS);
+        const Playback_Rules& rules = song.get_variables()->rules;
+        EXPECT_EQ(rules.loop_start_follows_loop, !c.modplug);
+        EXPECT_EQ(rules.one_pattern_loop_at_a_time, c.modplug);
+    }
+}
+
 TEST_F(LoaderIT, WrongMagicAndTruncatedFilesFailWithoutTouchingTheSong) {
     song.get_variables()->name = "kept";
     song.set_order(0, 9);

@@ -89,6 +89,8 @@ TEST(SaveLosses, ImpulseTrackerFilesListWhatTheyCannotHold) {
          {"Playback: the song's own rules for fade-out scale, key off cuts without envelope, instrument restarts "
           "ended note, shared effect memory and ST3 period limits are not kept; it will play by Impulse Tracker's "
           "and may sound different."}},
+         {"Playback: the song's own rules for fade-out scale, key off cuts without envelope, pattern loop shared and "
+          "pattern change resets loop are not kept; it will play by Impulse Tracker's and may sound different."}},
     };
     Scratch_Dir dir;
     ASSERT_TRUE(dir.ok());

@@ -244,11 +244,73 @@ TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     plain = carried;
     for (int row : {2003, 2004, 2005}) carried.push_back(row);
     for (int row : {2000, 2001, 2002}) plain.push_back(row);
+    song.variables.rules.loop_start_follows_loop = false;
     for (bool carry : {false, true}) {
         SCOPED_TRACE(carry);
         song.variables.rules.pattern_loop_carries_over = carry;
         player.play_start_song();
         EXPECT_EQ(rows_played(21), carry ? carried : plain);
+    }
+}
+
+// Where a finished loop moves the loop start past itself (IT), a later SBx on the same
+// channel loops from the row after the first loop; elsewhere it replays the first loop.
+TEST_F(Player_Core, FinishedLoopMovesTheLoopStart) {
+    song.get_pattern(0)->set_length(8);
+    put(0, 3, effect('S', 0xB1));
+    put(0, 6, effect('S', 0xB1));
+    const std::vector<int> moved = {0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 6, 4, 5, 6, 7};
+    const std::vector<int> kept = {0, 1, 2, 3, 0, 1, 2, 3, 4, 5, 6, 0, 1, 2, 3};
+    for (bool follows : {false, true}) {
+        SCOPED_TRACE(follows);
+        song.variables.rules.loop_start_follows_loop = follows;
+        player.play_start_pattern(0);
+        EXPECT_EQ(rows_played(15), follows ? moved : kept);
+    }
+}
+
+// ST3 keeps one loop for all channels: an SBx on one channel counts down the loop another
+// channel started. Every pattern change puts the loop start back at row 0.
+TEST_F(Player_Core, SharedPatternLoop) {
+    song.set_order(1, 1);
+    song.get_pattern(0)->set_length(5);
+    song.get_pattern(1)->set_length(4);
+    put(1, 1, effect('S', 0xB0), 0);  // shared: the start of channel 0's loop
+    put(0, 3, effect('S', 0xB1), 0);
+    put(0, 2, effect('S', 0xB1), 1);
+    struct Case {
+        bool shared, resets;
+        std::vector<int> rows;
+    };
+    const Case cases[] = {
+        {false, false, {0, 1, 2, 3, 0, 1, 2, 3, 4, 1000, 1001, 1002, 1000, 1001, 1002, 1003}},
+        {true, false, {0, 1, 2, 3, 1, 2, 3, 4, 1000, 1001, 1002, 1001, 1002, 1003}},
+        {true, true, {0, 1, 2, 3, 1, 2, 3, 4, 1000, 1001, 1002, 1000, 1001, 1002, 1003}},
+    };
+    song.variables.rules.loop_start_follows_loop = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "shared " << c.shared << ", resets " << c.resets);
+        song.variables.rules.pattern_loop_shared = c.shared;
+        song.variables.rules.pattern_change_resets_loop = c.resets;
+        player.play_start_song();
+        EXPECT_EQ(rows_played((int)c.rows.size()), c.rows);
+    }
+}
+
+// Where one loop runs at a time (XM), an SBx does not start a loop while another channel's
+// loop is counting.
+TEST_F(Player_Core, OnePatternLoopAtATime) {
+    song.get_pattern(0)->set_length(4);
+    put(0, 1, effect('S', 0xB1));
+    put(1, 2, effect('S', 0xB1));
+    const std::vector<int> each = {0, 1, 0, 1, 2, 0, 1, 0, 1, 2, 3};
+    const std::vector<int> one = {0, 1, 0, 1, 2, 0, 1, 2, 3};
+    song.variables.rules.loop_start_follows_loop = false;
+    for (bool one_at_a_time : {false, true}) {
+        SCOPED_TRACE(one_at_a_time);
+        song.variables.rules.one_pattern_loop_at_a_time = one_at_a_time;
+        player.play_start_pattern(0);
+        EXPECT_EQ(rows_played((int)(one_at_a_time ? one : each).size()), one_at_a_time ? one : each);
     }
 }
 

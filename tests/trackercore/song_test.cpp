@@ -289,6 +289,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Short Cut Declick", "Instrument Restarts Ended Note",
                                         "Instrument Swaps Sample", "Shared Effect Memory", "Tempo After First Tick",
                                         "ProTracker Offset", "ST3 Period Limits"}));
+                                        "Short Cut Declick", "Loop Start Follows Loop", "Pattern Loop Shared",
+                                        "Pattern Change Resets Loop", "One Pattern Loop At A Time"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
