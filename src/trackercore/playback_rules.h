@@ -46,6 +46,13 @@ struct Playback_Rules {
     bool unmapped_note_cuts{};
     // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
     bool short_cut_declick{};
+    // FT2's note delay: the volume column's slides run from the row's first tick and its other
+    // first-tick commands are lost, only a volume or pan in it waiting for the note; a delayed
+    // key-off keeps the key pressed, restarts the envelopes and gives back the sample's volume
+    // (without an envelope or an instrument beside it, it still falls silent).
+    bool ft2_note_delay{};
+    // A volume envelope that reaches its end starts the fade-out; in FT2 only the key-off does.
+    bool envelope_end_fades{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.
