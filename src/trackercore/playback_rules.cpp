@@ -40,6 +40,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
     r.ft2_note_delay                = pick(f, false,       true,          false,       false,       false);
     r.envelope_end_fades            = pick(f, true,        false,         true,        true,        true);
+    r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     return r;
 }
 
@@ -85,6 +86,8 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("short_cut_declick", "Short Cut Declick", &Rules::short_cut_declick),
         flag("ft2_note_delay", "FT2 Note Delay", &Rules::ft2_note_delay),
         flag("envelope_end_fades", "Envelope End Fades", &Rules::envelope_end_fades),
+        flag("late_note_delay_plays_next_row", "Late Note Delay Plays Next Row",
+             &Rules::late_note_delay_plays_next_row),
     };
     return entries;
 }

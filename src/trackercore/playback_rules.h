@@ -53,6 +53,9 @@ struct Playback_Rules {
     bool ft2_note_delay{};
     // A volume envelope that reaches its end starts the fade-out; in FT2 only the key-off does.
     bool envelope_end_fades{};
+    // A note delayed past its row's last tick plays on the next row's first (ProTracker), where
+    // the other players drop it.
+    bool late_note_delay_plays_next_row{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

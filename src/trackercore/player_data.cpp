@@ -244,9 +244,14 @@ void Player_Data::start_row() {
     loop_jumped = 0;
     forced_next_order = -1;
 
-    for (Channel_Control& channel : channels) {
-        // A cell delayed past the end of its row never comes due: it is dropped.
+    for (int c = 0; c < channels_in_use; c++) {
+        Channel_Control& channel = channels[c];
+        // A cell delayed past the end of its row never comes due: it is dropped, or struck now.
         if (channel.note_delay == 0) continue;
+        if (rules().late_note_delay_plays_next_row) {
+            strike_delayed_cell(c);
+            continue;
+        }
         channel.note_delay = 0;
         for (Channel_Control::Layer_Slot& slot : channel.slot) slot.start_state = 0;
     }

@@ -605,6 +605,26 @@ TEST_F(Player_Notes, DelayBeyondTheRowDropsTheNoteButNotLaterOnes) {
     EXPECT_EQ(foreground(0)->get_note(), 50);
 }
 
+// ProTracker plays a note delayed past its row on the next row's first tick; a note of that
+// row still wins. The other players drop it.
+TEST_F(Player_Notes, LateNoteDelayRule) {
+    auto note = [&] { return foreground(0) ? (int)foreground(0)->get_note() : -1; };
+    for (bool plays : {false, true}) {
+        for (bool next_has_note : {false, true}) {
+            SCOPED_TRACE(std::string(plays ? "next row" : "dropped") + (next_has_note ? ", note below" : ""));
+            song.variables.rules.late_note_delay_plays_next_row = plays;
+            put(0, 0, cell(48, 0));
+            put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD9));
+            put(0, 2, next_has_note ? cell(52, 0) : Note());
+            start();
+            play_rows(1);
+            std::vector<int> notes = trace(7, note);
+            const int on_row_2 = next_has_note ? 52 : plays ? 50 : 48;
+            EXPECT_EQ(notes, (std::vector<int>{48, 48, 48, 48, 48, 48, on_row_2}));
+        }
+    }
+}
+
 TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {
     Audio_Thread_Log::flush();
     Audio_Thread_Log::forget_repeats();

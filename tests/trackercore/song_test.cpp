@@ -287,7 +287,7 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note",
                                         "Jump Resets Break", "Unmapped Note Cuts",
                                         "Short Cut Declick", "FT2 Note Delay",
-                                        "Envelope End Fades"}));
+                                        "Envelope End Fades", "Late Note Delay Plays Next Row"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
