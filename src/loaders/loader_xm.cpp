@@ -105,6 +105,7 @@ static const unsigned char ft2_vibrato_waveform[4] = {0, 2, 1, 1};
 static void convert_extended(unsigned char p, Note& cell) {
     int x = p >> 4, y = p & 0x0F;
     switch (x) {
+    case 0x0: clear_command(cell); break;  // the Amiga filter: S0x keys off
     case 0x1: set_command_unless_zero(cell, y, 'F', 0xF0 | y); break;
     case 0x2: set_command_unless_zero(cell, y, 'E', 0xF0 | y); break;
     // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
@@ -161,8 +162,15 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
         set_command(cell, 'W', (unsigned char)((p >> 4) ? p & 0xF0 : p));
         break;
     case 20:
-        clear_command(cell);
-        if (cell.note == EMPTY_FIELD) cell.note = NOTE_OFF;
+        // K00 is a bare key-off in place of the cell's note and instrument; Kxx keys off on
+        // tick xx (S0x).
+        if (p == 0) {
+            clear_command(cell);
+            cell.note = NOTE_OFF;
+            cell.instrument = EMPTY_FIELD;
+        } else {
+            set_command(cell, 'S', (unsigned char)std::min<int>(p, 15));
+        }
         break;
     case 25: set_command(cell, 'P', p); break;
     case 27: set_command(cell, 'Q', p); break;

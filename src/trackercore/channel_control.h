@@ -4,6 +4,7 @@
 
 #include "trackercore/filter_control.h"
 #include "trackercore/instrument.h"
+#include "trackercore/note.h"
 #include "trackercore/sample.h"
 
 class Voice_Control;
@@ -72,7 +73,11 @@ struct Channel_Control {
     int muted = 0;
     int16_t channel_volume = 0;
     int16_t channel_pan = 0;
+    // A note delay (SDx) holds back the row's note, instrument and volume column: they are
+    // struck on tick note_delay, and again on each repetition of the row.
     uint8_t note_delay = 0;
+    uint8_t row_note_delay = 0;
+    Note delayed_cell;
     uint8_t command = 255;
     uint8_t parameter = 0;
     uint8_t volume_command = 255;

@@ -48,6 +48,9 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.pattern_loop_shared           = pick(f, false,       false,         true,        false,       false);
     r.pattern_change_resets_loop    = pick(f, false,       false,         true,        false,       false);
     r.one_pattern_loop_at_a_time    = pick(f, false,       true,          false,       false,       false);
+    r.ft2_note_delay                = pick(f, false,       true,          false,       false,       false);
+    r.envelope_end_fades            = pick(f, true,        false,         true,        true,        true);
+    r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     return r;
 }
 
@@ -102,6 +105,10 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("pattern_loop_shared", "Pattern Loop Shared", &Rules::pattern_loop_shared),
         flag("pattern_change_resets_loop", "Pattern Change Resets Loop", &Rules::pattern_change_resets_loop),
         flag("one_pattern_loop_at_a_time", "One Pattern Loop At A Time", &Rules::one_pattern_loop_at_a_time),
+        flag("ft2_note_delay", "FT2 Note Delay", &Rules::ft2_note_delay),
+        flag("envelope_end_fades", "Envelope End Fades", &Rules::envelope_end_fades),
+        flag("late_note_delay_plays_next_row", "Late Note Delay Plays Next Row",
+             &Rules::late_note_delay_plays_next_row),
     };
     return entries;
 }

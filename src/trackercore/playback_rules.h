@@ -71,6 +71,16 @@ struct Playback_Rules {
     bool pattern_change_resets_loop{};
     // An SBx does not start a loop while another channel's loop is still counting.
     bool one_pattern_loop_at_a_time{};
+    // FT2's note delay: the volume column's slides run from the row's first tick and its other
+    // first-tick commands are lost, only a volume or pan in it waiting for the note; a delayed
+    // key-off keeps the key pressed, restarts the envelopes and gives back the sample's volume
+    // (without an envelope or an instrument beside it, it still falls silent).
+    bool ft2_note_delay{};
+    // A volume envelope that reaches its end starts the fade-out; in FT2 only the key-off does.
+    bool envelope_end_fades{};
+    // A note delayed past its row's last tick plays on the next row's first (ProTracker), where
+    // the other players drop it.
+    bool late_note_delay_plays_next_row{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

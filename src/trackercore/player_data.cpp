@@ -226,7 +226,10 @@ void Player_Data::start_row() {
         // SEx: play the row again; its notes are not struck again but its effects run on.
         row_repeats_left--;
         repeating_row = 1;
-        for (Channel_Control& channel : channels) channel.new_note = channel.instrument_named = 0;
+        for (Channel_Control& channel : channels) {
+            channel.new_note = channel.instrument_named = 0;
+            channel.note_delay = channel.row_note_delay;  // a delayed cell is struck again
+        }
         return;
     }
     repeating_row = 0;
@@ -247,12 +250,15 @@ void Player_Data::start_row() {
     loop_jumped = 0;
     forced_next_order = -1;
 
-    for (Channel_Control& channel : channels) {
-        // A note delayed past the end of its row is dropped, as a delay beyond the row's
-        // ticks never comes due; leaving it pending would hold back every later note.
+    for (int c = 0; c < channels_in_use; c++) {
+        Channel_Control& channel = channels[c];
+        // A cell delayed past the end of its row never comes due: it is dropped, or struck now.
         if (channel.note_delay == 0) continue;
+        if (rules().late_note_delay_plays_next_row) {
+            strike_delayed_cell(c);
+            continue;
+        }
         channel.note_delay = 0;
-        channel.nna_pending = 0;
         for (Channel_Control::Layer_Slot& slot : channel.slot) slot.start_state = 0;
     }
 
@@ -262,7 +268,7 @@ void Player_Data::start_row() {
     for (int c = 0; c < channels_in_use; c++) {
         Note cell = pattern->get_note(c, current_row);
         if (cell.note != EMPTY_FIELD) channels[c].ignore_mute = 0;
-        process_note(c, cell);
+        take_row_cell(c, cell);
     }
     advance_row();
 }
@@ -305,6 +311,7 @@ void Player_Data::pre_process_effects() {
         channel.pitch_modulated = 0;
         channel.volume_modulated = 0;
         if (tick_counter < speed + row_extra_ticks) {
+            if (channel.note_delay > 0 && tick_counter == channel.note_delay) strike_delayed_cell(c);
             run_effects(c);
             run_volume_column_effects(c);
         }

@@ -46,6 +46,9 @@ public:
 
     static constexpr int CHANNELS = Pattern::CHANNELS;
     // Volume-column commands the decoded column may hold beyond IT's (A..H are 0..7).
+    static constexpr uint8_t VOLUME_COMMAND_FINE_UP = 0;
+    static constexpr uint8_t VOLUME_COMMAND_FINE_DOWN = 1;
+    static constexpr uint8_t VOLUME_COMMAND_PORTAMENTO = 6;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;
     // Voices come from a fixed pool so that a tick never allocates. The mixer holds at most
@@ -101,6 +104,9 @@ public:
 
     // Note logic.
     void process_note(int channel, Note note);
+    // A row's cell: processed at once, or held back whole by a note delay.
+    void take_row_cell(int channel, Note cell);
+    void strike_delayed_cell(int channel);
     int process_note_and_instrument(int channel, int note, int instrument);
     void process_new_note(int channel, unsigned char note);
     void process_new_instrument(int channel, unsigned char instrument);

@@ -35,6 +35,9 @@ enum Volume_Column_Command {
     VOL_FINE_UP, VOL_FINE_DOWN, VOL_SLIDE_UP, VOL_SLIDE_DOWN, VOL_PITCH_DOWN, VOL_PITCH_UP,
     VOL_PORTAMENTO, VOL_VIBRATO, VOL_VIBRATO_SPEED
 };
+static_assert(VOL_FINE_UP == Player_Data::VOLUME_COMMAND_FINE_UP);
+static_assert(VOL_FINE_DOWN == Player_Data::VOLUME_COMMAND_FINE_DOWN);
+static_assert(VOL_PORTAMENTO == Player_Data::VOLUME_COMMAND_PORTAMENTO);
 static_assert(VOL_VIBRATO == Player_Data::VOLUME_COMMAND_VIBRATO);
 static_assert(VOL_VIBRATO_SPEED == Player_Data::VOLUME_COMMAND_VIBRATO_SPEED);
 
@@ -220,6 +223,10 @@ void Player_Data::do_effect_S(int channel) {
     }
     const int y = ch.s_memory_low;
     switch (ch.s_memory_high) {
+        case 0x0:
+            // S0x: the key is released on tick x, as XM's Kxx does.
+            if (y && tick_counter == y) process_note_and_instrument(channel, NOTE_OFF, EMPTY_FIELD);
+            break;
         case 0x3:
             if (y <= 3) ch.vibrato_waveform = (uint8_t)y;
             break;
@@ -276,12 +283,6 @@ void Player_Data::do_effect_S(int channel) {
         case 0xC:
             if (tick_counter == y || (tick_counter > y && !rules().note_cut_ends_note)) cut_notes(channel);
             break;
-        case 0xD:
-            if (t0())
-                ch.note_delay = (uint8_t)y;
-            else if (ch.note_delay > 0)
-                ch.note_delay--;
-            break;
         case 0xE:
             // The first SEx of a row counts; the repeats do not set it again.
             if (t0() && !repeating_row && !row_repeat_set) {
@@ -289,7 +290,7 @@ void Player_Data::do_effect_S(int channel) {
                 row_repeat_set = 1;
             }
             break;
-        default: break;  // S0x, S1x, S2x, SFx
+        default: break;  // S1x, S2x, SFx; SDx holds the cell back as the row is read
     }
 }
 

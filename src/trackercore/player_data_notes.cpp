@@ -30,6 +30,64 @@ void Player_Data::share_effect_memory(int channel) {
     ch.retrig_interval = xx & 15;
 }
 
+namespace {
+
+// The ticks an SDx in the cell holds it back; 0 where nothing is held.
+int note_delay_of(const Note& cell) {
+    if (cell.command != 'S' - 'A' || (cell.parameter >> 4) != 0xD) return 0;
+    return cell.parameter & 15;
+}
+
+}  // namespace
+
+void Player_Data::take_row_cell(int channel, Note cell) {
+    Channel_Control& ch = channels[channel];
+    const int delay = note_delay_of(cell);
+    const bool holds = cell.note != EMPTY_FIELD || cell.instrument != EMPTY_FIELD || cell.volume != EMPTY_FIELD;
+    ch.row_note_delay = 0;
+    if (delay == 0 || !holds) {
+        process_note(channel, cell);
+        return;
+    }
+    // Until the delay is up the channel plays on as before; only the effect column runs.
+    ch.new_note = 0;
+    ch.volume_command = ch.volume_parameter = EMPTY_FIELD;
+    ch.command = cell.command;
+    ch.parameter = cell.parameter;
+    ch.delayed_cell = cell;
+    ch.note_delay = ch.row_note_delay = (uint8_t)delay;
+    const bool sets_volume_or_pan = cell.volume <= 64 || (cell.volume >= 128 && cell.volume <= 192);
+    if (rules().ft2_note_delay && cell.volume != EMPTY_FIELD && !sets_volume_or_pan) {
+        ch.delayed_cell.volume = EMPTY_FIELD;
+        process_volume_column(channel, cell.volume);
+        const int command = ch.volume_command;
+        if (command == VOLUME_COMMAND_FINE_UP || command == VOLUME_COMMAND_FINE_DOWN ||
+            command == VOLUME_COMMAND_VIBRATO_SPEED || command == VOLUME_COMMAND_PORTAMENTO)
+            ch.volume_command = ch.volume_parameter = EMPTY_FIELD;
+    }
+}
+
+void Player_Data::strike_delayed_cell(int channel) {
+    Channel_Control& ch = channels[channel];
+    const Note& cell = ch.delayed_cell;
+    ch.note_delay = 0;
+    const bool ft2_key_off = rules().ft2_note_delay && cell.note == NOTE_OFF;
+    if (ft2_key_off)
+        for (Channel_Control::Layer_Slot& slot : ch.slot) {
+            if (!slot.sample) continue;
+            slot.base_volume = (int16_t)slot.sample->def_volume;
+            slot.pan = slot.sample->def_panning_active ? (int16_t)(slot.sample->def_panning * 255 / 64) : ch.channel_pan;
+        }
+    process_note_and_instrument(channel, cell.note, cell.instrument);
+    if (ft2_key_off)
+        for (Channel_Control::Layer_Slot& slot : ch.slot) {
+            slot.note_off_flags = 0;
+            if (slot.voice) slot.voice->restart_envelopes();
+        }
+    // An empty column leaves the slides that started with the row running.
+    if (cell.volume != EMPTY_FIELD) process_volume_column(channel, cell.volume);
+}
+
 void Player_Data::process_new_note(int channel, unsigned char note) {
     Channel_Control& ch = channels[channel];
     if (ch.note != EMPTY_FIELD) ch.previous_note = ch.note;
@@ -133,16 +191,19 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         cut_notes(channel);
     } else if (note == NOTE_OFF) {
         const bool xm_key_off = rules().key_off_cuts_without_envelope;
+        const bool with_instrument = instrument >= 0 && instrument < Song::MAX_INSTRUMENTS;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             if (!slot.layer) continue;
             slot.note_off_flags |= NOTE_OFF_KEY_RELEASED;
             const bool has_envelope = slot.layer->volume_envelope.is_enabled();
             if (xm_key_off) {
                 // XM: without an envelope the note falls silent; with one the fade starts at once.
+                // An instrument beside the key-off gives the note its sample's volume again.
                 if (has_envelope)
                     slot.note_off_flags |= NOTE_OFF_FADING;
                 else
                     slot.base_volume = 0;
+                if (with_instrument && slot.sample) slot.base_volume = (int16_t)slot.sample->def_volume;
             } else if (!has_envelope || slot.layer->volume_envelope.is_loop_enabled()) {
                 slot.note_off_flags |= NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING;
             }
@@ -206,8 +267,12 @@ bool Player_Data::instrument_strikes_again(const Channel_Control& ch, Instrument
 void Player_Data::cut_notes(int channel) {
     const bool ends = rules().note_cut_ends_note;
     for (Channel_Control::Layer_Slot& slot : channels[channel].slot) {
-        slot.base_volume = 0;
-        if (!ends) continue;
+        // A cut that only silences takes the volume; one that ends the note leaves it for
+        // the next note struck without an instrument.
+        if (!ends) {
+            slot.base_volume = 0;
+            continue;
+        }
         slot.cut = 1;
         if (slot.start_state == 1) slot.start_state = 0;  // cut before it ever sounded
         if (slot.voice) slot.voice->cut();  // its tail is declicked as the mixer lets it go

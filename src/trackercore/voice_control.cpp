@@ -209,7 +209,7 @@ int Voice_Control::process() {
     if (volume_envelope.ended) {
         if (volume_envelope.ended_at_zero)
             fadeout = 0;
-        else
+        else if (rules->envelope_end_fades)
             note_off_flags |= NOTE_OFF_FADING;
     }
 

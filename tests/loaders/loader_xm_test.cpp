@@ -125,13 +125,32 @@ TEST(LoaderXmTables, SetVolumeUsesAFreeVolumeColumn) {
     }
 }
 
+// K00 is a key-off in place of the note; Kxx keys off on tick xx, after the note has started.
 TEST(LoaderXmTables, KeyOff) {
-    Note without_note = translate_effect(20, 0x00);
-    EXPECT_EQ(without_note.note, NOTE_OFF);
-    EXPECT_EQ(command_of(without_note), "");
-    Note with_note = translate_effect(20, 0x05, 48);
-    EXPECT_EQ(with_note.note, 48);
-    EXPECT_EQ(command_of(with_note), "");
+    struct Case {
+        int parameter;
+        unsigned char note, expected_note;
+        const char* expected_command;
+    };
+    const Case cases[] = {
+        {0x00, EMPTY_FIELD, NOTE_OFF, ""},
+        {0x00, 48, NOTE_OFF, ""},
+        {0x05, 48, 48, "S05"},
+        {0x03, EMPTY_FIELD, EMPTY_FIELD, "S03"},
+        {0x20, 48, 48, "S0F"},  // past any tick a row can have here
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.parameter);
+        Note cell = translate_effect(20, c.parameter, c.note);
+        EXPECT_EQ(cell.note, c.expected_note);
+        EXPECT_EQ(command_of(cell), c.expected_command);
+    }
+    EXPECT_EQ(command_of(translate_effect(14, 0x01)), "");  // E0x, the Amiga filter, does nothing
+    Note with_instrument;
+    with_instrument.note = 48;
+    with_instrument.instrument = 3;
+    Loader_XM::convert_effect(20, 0x00, with_instrument);
+    EXPECT_EQ(with_instrument.instrument, EMPTY_FIELD);
 }
 
 TEST(LoaderXmTables, ExtendedEffects) {

@@ -403,9 +403,18 @@ TEST_F(Player_Effects, RetriggerVolumeSteps) {
     }
 }
 
+// A cut that ends the note leaves its volume for a later note without an instrument; one
+// that only silences takes the volume.
 TEST_F(Player_Effects, NoteCutAfterTicks) {
-    EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC3), effect('S', 0), [&] { return base_volume(); }, 6), (V{40, 40, 40, 0, 0, 0}));
-    EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC0), effect('S', 0), [&] { return base_volume(); }, 1), (V{0}));
+    auto probe = [&] { return base_volume() * 10 + channel(0).slot[0].cut; };
+    for (bool ends : {false, true}) {
+        SCOPED_TRACE(ends);
+        song.variables.rules.note_cut_ends_note = ends;
+        const V after_three = ends ? V{400, 400, 400, 401, 401, 401} : V{400, 400, 400, 0, 0, 0};
+        const V at_once = ends ? V{401} : V{0};
+        EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC3), effect('S', 0), probe, 6), after_three);
+        EXPECT_EQ(run(cell(48, 0, 40, 'S', 0xC0), effect('S', 0), probe, 1), at_once);
+    }
 }
 
 TEST_F(Player_Effects, SZeroRepeatsTheLastSCommand) {

@@ -250,6 +250,89 @@ TEST_F(Player_Notes, KeyOffUnderTheXmRule) {
     }
 }
 
+// XM: an instrument beside a key-off gives the note back its sample's volume, not its pan; the
+// key stays released.
+TEST_F(Player_Notes, XmKeyOffWithAnInstrumentTakesTheSampleDefaults) {
+    song.variables.rules.key_off_cuts_without_envelope = true;
+    song.sample[0].def_volume = 50;
+    song.sample[0].def_panning_active = true;
+    song.sample[0].def_panning = 16;
+    put(0, 0, cell(48, 0, 20, 'X', 0xFF));
+    put(0, 1, cell(NOTE_OFF, 0));
+    put(1, 0, cell(48, 0, 20, 'X', 0xFF));
+    put(1, 1, cell(NOTE_OFF));
+    start();
+    play_rows(1);
+    ticks(1);
+    EXPECT_EQ(channel(0).slot[0].base_volume, 50);
+    EXPECT_EQ(channel(0).slot[0].pan, 0xFF);
+    EXPECT_NE(channel(0).slot[0].note_off_flags & NOTE_OFF_KEY_RELEASED, 0);
+    EXPECT_EQ(channel(1).slot[0].base_volume, 0);
+    EXPECT_EQ(channel(1).slot[0].pan, 0xFF);
+}
+
+// FT2's note delay: the volume column's slide runs from the row's first tick rather than
+// waiting for the note; a delayed key-off keeps the key pressed and gives back the sample's
+// volume where an envelope shapes the note.
+TEST_F(Player_Notes, Ft2NoteDelayRule) {
+    song.variables.rules.key_off_cuts_without_envelope = true;
+    Instrument::Layer& enveloped = make_instrument(1, 0);
+    enveloped.volume_envelope.reset();
+    enveloped.volume_envelope.add_node_at_offset(0, 64);
+    enveloped.volume_envelope.add_node_at_offset(20, 64);
+    enveloped.volume_envelope.set_enabled(true);
+    auto volume = [&] { return (int)channel(0).slot[0].base_volume; };
+    auto volume_and_key = [&] { return channel(0).slot[0].base_volume * 10 + channel(0).slot[0].note_off_flags; };
+    struct Case {
+        const char* what;
+        Note row0, row1;
+        std::function<int()> probe;
+        std::vector<int> it, ft2;  // ticks 0..5 of row 1
+    };
+    const int slide_down_2 = 65 + 3 * 10 + 2;
+    const std::vector<Case> cases = {
+        {"volume-column slide", cell(48, 0, 32), cell(EMPTY_FIELD, EMPTY_FIELD, slide_down_2, 'S', 0xD3), volume,
+         {32, 32, 32, 30, 28, 26}, {32, 30, 28, 26, 24, 22}},
+        {"key-off", cell(48, 1, 32), cell(NOTE_OFF, EMPTY_FIELD, EMPTY_FIELD, 'S', 0xD2), volume_and_key,
+         {320, 320, 323, 323, 323, 323}, {320, 320, 640, 640, 640, 640}},
+    };
+    for (const Case& c : cases) {
+        for (bool ft2 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (ft2 ? " (FT2)" : " (IT)"));
+            song.variables.rules.ft2_note_delay = ft2;
+            put(0, 0, c.row0);
+            put(0, 1, c.row1);
+            start();
+            play_rows(1);
+            EXPECT_EQ(trace(6, c.probe), ft2 ? c.ft2 : c.it);
+        }
+    }
+}
+
+// IT fades a note out once its volume envelope has run to its end; FT2 only on a key-off.
+TEST_F(Player_Notes, EnvelopeEndFadesRule) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.volume_fadeout = 128;
+    layer.volume_envelope.reset();
+    layer.volume_envelope.add_node_at_offset(0, 64);
+    layer.volume_envelope.add_node_at_offset(2, 64);
+    layer.volume_envelope.set_enabled(true);
+    song.variables.rules.fadeout_scale = 1024;
+    for (bool fades : {false, true}) {
+        SCOPED_TRACE(fades);
+        song.variables.rules.envelope_end_fades = fades;
+        put(0, 0, cell(48, 0));
+        start();
+        ticks(6);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_note_off_flags() & NOTE_OFF_FADING, fades ? NOTE_OFF_FADING : 0);
+        if (fades)
+            EXPECT_LT(foreground(0)->get_fadeout(), 1024);
+        else
+            EXPECT_EQ(foreground(0)->get_fadeout(), 1024);
+    }
+}
+
 TEST_F(Player_Notes, OldVoiceGetsTheNewNoteAction) {
     for (int action : {NNA_CUT, NNA_CONTINUE, NNA_NOTE_OFF, NNA_NOTE_FADE}) {
         SCOPED_TRACE(action);
@@ -454,6 +537,63 @@ TEST_F(Player_Notes, NoteDelayKeepsTheOldNoteUntilTheNewOneStarts) {
     EXPECT_EQ(first->get_played_period(), 0);        // pooled and reset
 }
 
+// A note delay holds back the note, the instrument and the volume column alike: until it is
+// up the channel plays on as before.
+TEST_F(Player_Notes, NoteDelayHoldsBackTheWholeCell) {
+    auto note_and_volume = [&] { return foreground(0)->get_note() * 100 + channel(0).slot[0].base_volume; };
+    auto cut = [&] { return (int)channel(0).slot[0].cut; };
+    auto volume = [&] { return (int)channel(0).slot[0].base_volume; };
+    auto released = [&] { return channel(0).slot[0].note_off_flags != 0 ? 1 : 0; };
+    struct Case {
+        const char* what;
+        Note row1;
+        std::function<int()> probe;
+        std::vector<int> expected;  // ticks 0..5 of row 1
+    };
+    const std::vector<Case> cases = {
+        {"note, instrument and volume", cell(50, 0, 20, 'S', 0xD3), note_and_volume, {4840, 4840, 4840, 5020, 5020, 5020}},
+        {"note cut", cell(NOTE_CUT, EMPTY_FIELD, EMPTY_FIELD, 'S', 0xD2), cut, {0, 0, 1, 1, 1, 1}},
+        {"volume alone", cell(EMPTY_FIELD, EMPTY_FIELD, 10, 'S', 0xD2), volume, {40, 40, 10, 10, 10, 10}},
+        {"key-off", cell(NOTE_OFF, EMPTY_FIELD, EMPTY_FIELD, 'S', 0xD4), released, {0, 0, 0, 0, 1, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put(0, 0, cell(48, 0, 40));
+        put(0, 1, c.row1);
+        start();
+        play_rows(1);
+        EXPECT_EQ(trace(6, c.probe), c.expected);
+    }
+}
+
+// S0x (XM's Kxx) releases the key on tick x; a note beside it starts first.
+TEST_F(Player_Notes, KeyOffCommandActsOnItsTick) {
+    song.variables.rules.key_off_cuts_without_envelope = true;
+    auto probe = [&] { return foreground(0)->get_note() * 100 + channel(0).slot[0].note_off_flags; };
+    put(0, 0, cell(48, 0, 40));
+    put(0, 1, cell(50, EMPTY_FIELD, EMPTY_FIELD, 'S', 0x03));
+    start();
+    play_rows(1);
+    EXPECT_EQ(trace(6, probe), (std::vector<int>{5000, 5000, 5000, 5001, 5001, 5001}));
+    EXPECT_EQ(channel(0).slot[0].base_volume, 0);  // no envelope: silent
+}
+
+// SEx plays the row again without its notes, but a delayed note is struck on each repetition.
+TEST_F(Player_Notes, DelayedNoteIsStruckAgainOnEachRepetitionOfTheRow) {
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD2));
+    put(1, 1, effect('S', 0xE1));
+    start();
+    play_rows(1);
+    std::vector<int> struck;
+    for (int t = 0; t < 12; t++) {
+        Voice_Control* before = foreground(0);
+        ticks(1);
+        struck.push_back(foreground(0) != before ? 1 : 0);
+    }
+    EXPECT_EQ(struck, (std::vector<int>{0, 0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0}));
+}
+
 TEST_F(Player_Notes, DelayBeyondTheRowDropsTheNoteButNotLaterOnes) {
     put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', 0xD9));
     put(0, 1, cell(50, 0));
@@ -463,6 +603,26 @@ TEST_F(Player_Notes, DelayBeyondTheRowDropsTheNoteButNotLaterOnes) {
     ticks(1);
     ASSERT_EQ(voices_on(0), 1);
     EXPECT_EQ(foreground(0)->get_note(), 50);
+}
+
+// ProTracker plays a note delayed past its row on the next row's first tick; a note of that
+// row still wins. The other players drop it.
+TEST_F(Player_Notes, LateNoteDelayRule) {
+    auto note = [&] { return foreground(0) ? (int)foreground(0)->get_note() : -1; };
+    for (bool plays : {false, true}) {
+        for (bool next_has_note : {false, true}) {
+            SCOPED_TRACE(std::string(plays ? "next row" : "dropped") + (next_has_note ? ", note below" : ""));
+            song.variables.rules.late_note_delay_plays_next_row = plays;
+            put(0, 0, cell(48, 0));
+            put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD9));
+            put(0, 2, next_has_note ? cell(52, 0) : Note());
+            start();
+            play_rows(1);
+            std::vector<int> notes = trace(7, note);
+            const int on_row_2 = next_has_note ? 52 : plays ? 50 : 48;
+            EXPECT_EQ(notes, (std::vector<int>{48, 48, 48, 48, 48, 48, on_row_2}));
+        }
+    }
 }
 
 TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {

@@ -291,6 +291,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "ProTracker Offset", "ST3 Period Limits"}));
                                         "Short Cut Declick", "Loop Start Follows Loop", "Pattern Loop Shared",
                                         "Pattern Change Resets Loop", "One Pattern Loop At A Time"}));
+                                        "Short Cut Declick", "FT2 Note Delay",
+                                        "Envelope End Fades", "Late Note Delay Plays Next Row"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
