@@ -15,6 +15,7 @@ static constexpr long XM_MARKER = 37;       // 0x1A after the 17-byte id and the
 static constexpr long XM_HEADER_SIZE = 60;  // the header size field counts from here
 static constexpr long XM_ORDERS = 80;
 static constexpr int XM_KEYS = 96;
+static constexpr int XM_INSTRUMENT_NUMBERS = 128;
 static constexpr long XM_PATTERN_HEADER = 9;
 // Instrument header: size(4) name(22) type(1) samples(2) sample header size(4), then the
 // keyboard/envelope block; FT2 writes 263 bytes in all.
@@ -171,7 +172,7 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     }
 }
 
-int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell) {
+int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, unsigned char empty_instrument) {
     cell = Note();
     if (size < 1) return 0;
     unsigned char b = bytes[0];
@@ -192,7 +193,12 @@ int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell) {
         used = 5;
     }
     if (present[0]) cell.note = convert_note(fields[0]);
-    if (present[1]) cell.instrument = convert_instrument(fields[1]);
+    if (present[1]) {
+        cell.instrument = convert_instrument(fields[1]);
+        // FT2 has 128 instrument numbers; one the song cannot hold is an empty instrument, as
+        // any number past the file's last instrument is.
+        if (fields[1] > Song::MAX_INSTRUMENTS && fields[1] <= XM_INSTRUMENT_NUMBERS) cell.instrument = empty_instrument;
+    }
     if (present[2]) cell.volume = convert_volume(fields[2]);
     // An absent effect or parameter is 0: FT2 leaves out zero fields, so a lone parameter is arpeggio.
     convert_effect(fields[3], fields[4], cell);
@@ -381,10 +387,12 @@ Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern, bool
     // Cells are decoded within the pattern's own packed block; a block that ends early leaves
     // the rest of the pattern empty.
     int offset = 0;
+    const unsigned char empty_instrument =
+        header.instruments < Song::MAX_INSTRUMENTS ? (unsigned char)(Song::MAX_INSTRUMENTS - 1) : EMPTY_FIELD;
     for (int row = 0; row < rows && offset < packed_size; ++row) {
         for (int channel = 0; channel < header.channels; ++channel) {
             Note cell;
-            int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell);
+            int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell, empty_instrument);
             if (used == 0) break;
             offset += used;
             if (cell.is_empty()) continue;

@@ -182,6 +182,16 @@ TEST(LoaderXmCells, PackedAndPlainCells) {
     EXPECT_EQ(cell.volume, 32);
     EXPECT_EQ(command_of(cell), "T7D");
 
+    // Instrument numbers past the song's slots (FT2 has 128) name the empty slot given, so the
+    // note plays nothing rather than the last instrument; past 128 they are no instrument.
+    for (int number : {100, 0x80, 0x81}) {
+        const unsigned char high_instrument[] = {0x83, 49, (unsigned char)number};
+        Loader_XM::decode_cell(high_instrument, 3, cell, 98);
+        EXPECT_EQ(cell.instrument, number <= 0x80 ? 98 : EMPTY_FIELD) << number;
+        Loader_XM::decode_cell(high_instrument, 3, cell);
+        EXPECT_EQ(cell.instrument, EMPTY_FIELD) << number;
+    }
+
     const unsigned char empty[] = {0x80};
     EXPECT_EQ(Loader_XM::decode_cell(empty, 1, cell), 1);
     EXPECT_TRUE(cell.is_empty());
