@@ -46,6 +46,11 @@ struct Playback_Rules {
     bool unmapped_note_cuts{};
     // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
     bool short_cut_declick{};
+    // Tone portamento as FT2 runs it: the target is set only by a note beside the portamento
+    // and outlives other notes; the slide keeps the direction it was set in; an instrument
+    // number beside it keeps the playing sample, recalls its volume and pan and restarts the
+    // envelopes; a sample offset beside it is ignored.
+    bool ft2_tone_portamento{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

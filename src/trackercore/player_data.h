@@ -48,6 +48,9 @@ public:
     // Volume-column commands the decoded column may hold beyond IT's (A..H are 0..7).
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;
+    // The volume column's slides to a note, speeds 0..9.
+    static constexpr unsigned char VOLUME_PORTAMENTO_FIRST = 193;
+    static constexpr unsigned char VOLUME_PORTAMENTO_LAST = 202;
     // Voices come from a fixed pool so that a tick never allocates. The mixer holds at most
     // 128 voices; the rest covers the voices started in one tick before the mixer steals.
     static constexpr int VOICE_POOL_SIZE = 512;
@@ -105,6 +108,7 @@ public:
     void process_new_note(int channel, unsigned char note);
     void process_new_instrument(int channel, unsigned char instrument);
     void process_instrument_without_note(int channel, unsigned char instrument);
+    bool prepare_ft2_portamento(int channel, unsigned char note, unsigned char instrument);
     void process_volume_column(int channel, unsigned char volume);
     void process_NNAs();
 
@@ -187,6 +191,7 @@ private:
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);
+    void slide_ft2_portamento(Channel_Control::Layer_Slot& slot, int step);
     void do_volume_column_slide(int channel, int parameter);
     void set_all_pans(int channel, int pan);
     void set_all_base_volumes(int channel, int volume);
