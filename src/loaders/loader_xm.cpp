@@ -180,6 +180,15 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 25: set_command(cell, 'P', p); break;
     case 27: set_command(cell, 'Q', p); break;
     case 29: set_command(cell, 'I', p); break;
+    case 33:
+        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx.
+        if ((p >> 4) == 1)
+            set_command_unless_zero(cell, p & 0x0F, 'F', 0xE0 | (p & 0x0F));
+        else if ((p >> 4) == 2)
+            set_command_unless_zero(cell, p & 0x0F, 'E', 0xE0 | (p & 0x0F));
+        else
+            clear_command(cell);
+        break;
     default: clear_command(cell); break;
     }
 }

@@ -87,11 +87,11 @@ TEST(LoaderXmTables, Effects) {
     EXPECT_EQ(command_of(translate_effect(25, 0x0C)), "P0C");
     EXPECT_EQ(command_of(translate_effect(27, 0x84)), "Q84");
     EXPECT_EQ(command_of(translate_effect(29, 0x23)), "I23");
-    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 33, 254})
+    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 254})
         EXPECT_EQ(command_of(translate_effect(unmapped, 0x11)), "") << unmapped;
 }
 
-// FT2's slides have no fine forms: no parameter may turn into one of IT's.
+// FT2 slides finely only by E1x, E2x, X1x and X2x: no other parameter may turn into an IT fine slide.
 TEST(LoaderXmTables, SlidesStayPlain) {
     struct Case {
         int effect, parameter;
@@ -99,7 +99,8 @@ TEST(LoaderXmTables, SlidesStayPlain) {
     };
     for (Case c : {Case{1, 0xFF, "FDF"}, Case{2, 0xE4, "EDF"}, Case{2, 0xDF, "EDF"}, Case{10, 0x4F, "D40"},
                    Case{10, 0xF4, "DF0"}, Case{10, 0x0F, "D0F"}, Case{5, 0x2F, "L20"}, Case{6, 0xF1, "KF0"},
-                   Case{17, 0x3F, "W30"}})
+                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, ""},
+                   Case{33, 0x31, ""}})
         EXPECT_EQ(command_of(translate_effect(c.effect, c.parameter)), c.command) << c.effect << " " << c.parameter;
 }
 
