@@ -20,11 +20,13 @@ import wave
 RATE = 44100
 
 
-def read_wav(path):
+def read_wav(path, side=None):
     with wave.open(path) as w:
         frames = w.readframes(w.getnframes())
         channels = w.getnchannels()
     values = struct.unpack("<%dh" % (len(frames) // 2), frames)
+    if side is not None and channels == 2:
+        return list(values[side::2])
     return [sum(values[i:i + channels]) / channels for i in range(0, len(values), channels)]
 
 
@@ -57,13 +59,13 @@ def ticks(samples, tick, count):
     return out
 
 
-def render(cli, path, directory):
+def render(cli, path, directory, side=None):
     ours, theirs = os.path.join(directory, "w.wav"), os.path.join(directory, "r.wav")
     subprocess.run([cli, "render", path, "-o", ours, "--resampler", "linear", "--quiet"], check=True)
     subprocess.run(["openmpt123", "--batch", "-q", "--subsong", "0", "--repeat", "0", "--samplerate", str(RATE),
                     "--no-float", "--filter", "2", "--dither", "0", "--stereo", "100", "--force", "-o", theirs, path],
                    check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return read_wav(ours), read_wav(theirs)
+    return read_wav(ours, side), read_wav(theirs, side)
 
 
 def relative(trace):
@@ -80,10 +82,13 @@ def main():
     parser.add_argument("file")
     parser.add_argument("--ticks", type=int, default=36)
     parser.add_argument("--cli", default="build/wendmoor_cli")
+    # Many test modules play one case hard left and its twin hard right.
+    parser.add_argument("--side", choices=["left", "right"], help="trace one stereo side only")
     args = parser.parse_args()
+    side = {"left": 0, "right": 1}.get(args.side)
     tick = 2.5 * RATE / tempo_of(args.file)
     with tempfile.TemporaryDirectory() as directory:
-        ours, theirs = render(args.cli, args.file, directory)
+        ours, theirs = render(args.cli, args.file, directory, side)
     a, b = relative(ticks(ours, tick, args.ticks)), relative(ticks(theirs, tick, args.ticks))
     print("tick  wendmoor pitch  level   reference pitch  level")
     for t in range(max(len(a), len(b))):

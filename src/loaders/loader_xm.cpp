@@ -15,6 +15,7 @@ static constexpr long XM_MARKER = 37;       // 0x1A after the 17-byte id and the
 static constexpr long XM_HEADER_SIZE = 60;  // the header size field counts from here
 static constexpr long XM_ORDERS = 80;
 static constexpr int XM_KEYS = 96;
+static constexpr int XM_INSTRUMENT_NUMBERS = 128;
 static constexpr long XM_PATTERN_HEADER = 9;
 // Instrument header: size(4) name(22) type(1) samples(2) sample header size(4), then the
 // keyboard/envelope block; FT2 writes 263 bytes in all.
@@ -56,6 +57,16 @@ unsigned char Loader_XM::convert_instrument(unsigned char xm_instrument) {
     return xm_instrument >= 1 && xm_instrument <= 99 ? xm_instrument - 1 : EMPTY_FIELD;
 }
 
+// The column's slide to a note moves 16 x its digit; IT's column picks one of ten speeds.
+static const unsigned char column_portamento_speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
+
+static int nearest_portamento_speed(int speed) {
+    int best = 0;
+    for (int i = 1; i < 10; ++i)
+        if (std::abs(column_portamento_speeds[i] - speed) < std::abs(column_portamento_speeds[best] - speed)) best = i;
+    return best;
+}
+
 unsigned char Loader_XM::convert_volume(unsigned char v) {
     // 0..15 carry no command in XM; in the IT column they would set a volume.
     if (v < 0x10 || v == 0xFF) return EMPTY_FIELD;
@@ -71,7 +82,7 @@ unsigned char Loader_XM::convert_volume(unsigned char v) {
     case 0xA: return VOLUME_VIBRATO_SPEED + n;
     case 0xB: return n <= 9 ? 203 + n : VOLUME_VIBRATO_DEPTH + n;  // vibrato with this depth
     case 0xC: return 128 + std::min(n * 65 / 15, 64);
-    case 0xF: return 193 + n * 9 / 15;
+    case 0xF: return 193 + nearest_portamento_speed(n * 16);
     default: return EMPTY_FIELD;   // panning slides
     }
 }
@@ -83,7 +94,6 @@ using cell_commands::set_command_unless_zero;
 // The converted volume column's command as the effect that does the same, for a cell whose
 // column must hold a volume; a plain volume leaves no effect.
 static void move_volume_command_to_effect(Note& cell) {
-    static const unsigned char portamento_speeds[10] = {0, 1, 4, 8, 16, 32, 64, 96, 128, 255};
     const int v = cell.volume;
     clear_command(cell);
     if (v <= 64 || v == EMPTY_FIELD) return;
@@ -92,7 +102,7 @@ static void move_volume_command_to_effect(Note& cell) {
     else if (v <= 94) set_command(cell, 'D', (unsigned char)((v - 85) << 4));
     else if (v <= 104) set_command(cell, 'D', (unsigned char)(v - 95));
     else if (v >= 128 && v <= 192) set_command(cell, 'X', (unsigned char)((v - 128) * 255 / 64));
-    else if (v >= 193 && v <= 202) set_command(cell, 'G', portamento_speeds[v - 193]);
+    else if (v >= 193 && v <= 202) set_command(cell, 'G', column_portamento_speeds[v - 193]);
     else if (v >= 203 && v <= 212) set_command(cell, 'H', (unsigned char)(v - 203));
     else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH) set_command(cell, 'H', (unsigned char)((v - VOLUME_VIBRATO_SPEED) << 4));
     else if (v >= VOLUME_VIBRATO_DEPTH && v < VOLUME_VIBRATO_DEPTH + 16) set_command(cell, 'H', (unsigned char)(v - VOLUME_VIBRATO_DEPTH));
@@ -124,6 +134,12 @@ static void convert_extended(unsigned char p, Note& cell) {
     }
 }
 
+// FT2 has no fine slides in its 1xx, 2xx and Axy: a parameter that would read as one in IT
+// keeps its FT2 meaning. Pitch slides from E0 on are as steep as DF within a tick or two;
+// a volume slide with both digits slides up.
+static unsigned char plain_pitch_slide(unsigned char p) { return std::min<unsigned char>(p, 0xDF); }
+static unsigned char plain_volume_slide(unsigned char p) { return (p >> 4) ? p & 0xF0 : p; }
+
 void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell) {
     switch (effect) {
     case 0:
@@ -133,16 +149,16 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
         else
             set_command(cell, 'J', p);
         break;
-    case 1: set_command(cell, 'F', p); break;
-    case 2: set_command(cell, 'E', p); break;
+    case 1: set_command(cell, 'F', plain_pitch_slide(p)); break;
+    case 2: set_command(cell, 'E', plain_pitch_slide(p)); break;
     case 3: set_command(cell, 'G', p); break;
     case 4: set_command(cell, 'H', p); break;
-    case 5: set_command(cell, 'L', p); break;
-    case 6: set_command(cell, 'K', p); break;
+    case 5: set_command(cell, 'L', plain_volume_slide(p)); break;
+    case 6: set_command(cell, 'K', plain_volume_slide(p)); break;
     case 7: set_command(cell, 'R', p); break;
     case 8: set_command(cell, 'X', p); break;
     case 9: set_command(cell, 'O', p); break;
-    case 10: set_command(cell, 'D', p); break;
+    case 10: set_command(cell, 'D', plain_volume_slide(p)); break;
     case 11: set_command(cell, 'B', p); break;
     case 12:
         // Cxx sets the note's volume (the channel volume, M, would outlast the note). It wins
@@ -157,10 +173,7 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 14: convert_extended(p, cell); break;
     case 15: set_command(cell, p < 32 ? 'A' : 'T', p); break;
     case 16: set_command(cell, 'V', (unsigned char)(std::min<int>(p, 64) * 2)); break;  // 0..64 to 0..128
-    case 17:
-        // H has no fine slides: an up amount wins over a down one.
-        set_command(cell, 'W', (unsigned char)((p >> 4) ? p & 0xF0 : p));
-        break;
+    case 17: set_command(cell, 'W', plain_volume_slide(p)); break;
     case 20:
         // K00 is a bare key-off in place of the cell's note and instrument; Kxx keys off on
         // tick xx (S0x).
@@ -175,11 +188,32 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 25: set_command(cell, 'P', p); break;
     case 27: set_command(cell, 'Q', p); break;
     case 29: set_command(cell, 'I', p); break;
+    case 33:
+        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx.
+        if ((p >> 4) == 1)
+            set_command_unless_zero(cell, p & 0x0F, 'F', 0xE0 | (p & 0x0F));
+        else if ((p >> 4) == 2)
+            set_command_unless_zero(cell, p & 0x0F, 'E', 0xE0 | (p & 0x0F));
+        else
+            clear_command(cell);
+        break;
     default: clear_command(cell); break;
     }
 }
 
-int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell) {
+// The column's slide to a note keeps its exact speed as the effect G where the effect column is
+// free. Beside 3xx it sets the speed (FT2 ignores 3xx's own) and both slide: twice as fast.
+static void place_column_portamento(int digit, Note& cell) {
+    const unsigned char speed = (unsigned char)(digit * 16);
+    if (cell.command == EMPTY_FIELD) {
+        set_command(cell, 'G', speed);
+        cell.volume = EMPTY_FIELD;
+    } else if (cell.command == 'G' - 'A') {
+        cell.parameter = speed;
+    }
+}
+
+int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, unsigned char empty_instrument) {
     cell = Note();
     if (size < 1) return 0;
     unsigned char b = bytes[0];
@@ -200,10 +234,16 @@ int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell) {
         used = 5;
     }
     if (present[0]) cell.note = convert_note(fields[0]);
-    if (present[1]) cell.instrument = convert_instrument(fields[1]);
+    if (present[1]) {
+        cell.instrument = convert_instrument(fields[1]);
+        // FT2 has 128 instrument numbers; one the song cannot hold is an empty instrument, as
+        // any number past the file's last instrument is.
+        if (fields[1] > Song::MAX_INSTRUMENTS && fields[1] <= XM_INSTRUMENT_NUMBERS) cell.instrument = empty_instrument;
+    }
     if (present[2]) cell.volume = convert_volume(fields[2]);
     // An absent effect or parameter is 0: FT2 leaves out zero fields, so a lone parameter is arpeggio.
     convert_effect(fields[3], fields[4], cell);
+    if (present[2] && fields[2] >= 0xF0) place_column_portamento(fields[2] & 0x0F, cell);
     return used;
 }
 
@@ -389,10 +429,12 @@ Loader::Error Loader_XM::load_pattern(Bounded_Reader& in, Pattern* pattern, bool
     // Cells are decoded within the pattern's own packed block; a block that ends early leaves
     // the rest of the pattern empty.
     int offset = 0;
+    const unsigned char empty_instrument =
+        header.instruments < Song::MAX_INSTRUMENTS ? (unsigned char)(Song::MAX_INSTRUMENTS - 1) : EMPTY_FIELD;
     for (int row = 0; row < rows && offset < packed_size; ++row) {
         for (int channel = 0; channel < header.channels; ++channel) {
             Note cell;
-            int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell);
+            int used = decode_cell(packed.data() + offset, (int)packed_size - offset, cell, empty_instrument);
             if (used == 0) break;
             offset += used;
             if (cell.is_empty()) continue;

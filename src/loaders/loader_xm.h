@@ -45,8 +45,9 @@ public:
     // and a set-volume may move into a free volume column.
     static void convert_effect(unsigned char effect, unsigned char parameter, Note& cell);
     // One cell from packed bytes; returns the number of bytes consumed (0 when `size` is too short
-    // for the cell; the cell is then left empty).
-    static int decode_cell(const unsigned char* bytes, int size, Note& cell);
+    // for the cell; the cell is then left empty). Instrument numbers past the song's slots become
+    // `empty_instrument`, a slot the file leaves empty (or none).
+    static int decode_cell(const unsigned char* bytes, int size, Note& cell, unsigned char empty_instrument = EMPTY_FIELD);
 
     // Delta decoding in place: each value is the running sum, wrapping at 8 resp. 16 bits.
     static void decode_delta_8(signed char* frames, int count);

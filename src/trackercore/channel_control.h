@@ -14,6 +14,9 @@ enum { NNA_CUT = 0, NNA_CONTINUE = 1, NNA_NOTE_OFF = 2, NNA_NOTE_FADE = 3 };
 enum { DCT_OFF = 0, DCT_NOTE = 1, DCT_SAMPLE = 2, DCT_INSTRUMENT = 3 };
 enum { DCA_CUT = 0, DCA_NOTE_OFF = 1, DCA_NOTE_FADE = 2 };
 
+// Directions of a slide to a note.
+enum { PORTAMENTO_NONE = 0, PORTAMENTO_DOWN = 1, PORTAMENTO_UP = 2 };
+
 // Bits of note_off_flags.
 enum { NOTE_OFF_KEY_RELEASED = 1, NOTE_OFF_FADING = 2 };
 
@@ -39,6 +42,8 @@ struct Channel_Control {
         Sample* sample = nullptr;
         int sample_changed = 0;
         uint8_t cut = 0;  // a note cut ended the note: nothing but a new note sounds again
+        // FT2's tone portamento slides the way it was set: one of the PORTAMENTO_* values.
+        uint8_t portamento_direction = 0;
         uint8_t nna = 0;
         uint8_t dct = 0;
         uint8_t dca = 0;

@@ -51,6 +51,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.ft2_note_delay                = pick(f, false,       true,          false,       false,       false);
     r.envelope_end_fades            = pick(f, true,        false,         true,        true,        true);
     r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
+    r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -109,6 +110,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("envelope_end_fades", "Envelope End Fades", &Rules::envelope_end_fades),
         flag("late_note_delay_plays_next_row", "Late Note Delay Plays Next Row",
              &Rules::late_note_delay_plays_next_row),
+        flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
     };
     return entries;
 }

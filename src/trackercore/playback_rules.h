@@ -81,6 +81,11 @@ struct Playback_Rules {
     // A note delayed past its row's last tick plays on the next row's first (ProTracker), where
     // the other players drop it.
     bool late_note_delay_plays_next_row{};
+    // Tone portamento as FT2 runs it: the target is set only by a note beside the portamento
+    // and outlives other notes; the slide keeps the direction it was set in; an instrument
+    // number beside it keeps the playing sample, recalls its volume and pan and restarts the
+    // envelopes; a sample offset beside it is ignored.
+    bool ft2_tone_portamento{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -51,6 +51,9 @@ public:
     static constexpr uint8_t VOLUME_COMMAND_PORTAMENTO = 6;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;
+    // The volume column's slides to a note, speeds 0..9.
+    static constexpr unsigned char VOLUME_PORTAMENTO_FIRST = 193;
+    static constexpr unsigned char VOLUME_PORTAMENTO_LAST = 202;
     // Voices come from a fixed pool so that a tick never allocates. The mixer holds at most
     // 128 voices; the rest covers the voices started in one tick before the mixer steals.
     static constexpr int VOICE_POOL_SIZE = 512;
@@ -112,6 +115,7 @@ public:
     void process_new_instrument(int channel, unsigned char instrument);
     void process_instrument_without_note(int channel, unsigned char instrument);
     bool instrument_strikes_again(const Channel_Control& ch, Instrument& target);
+    bool prepare_ft2_portamento(int channel, unsigned char note, unsigned char instrument);
     void process_volume_column(int channel, unsigned char volume);
     void process_NNAs();
 
@@ -197,6 +201,7 @@ private:
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);
+    void slide_ft2_portamento(Channel_Control::Layer_Slot& slot, int step);
     void do_volume_column_slide(int channel, int parameter);
     void set_all_pans(int channel, int pan);
     void set_all_base_volumes(int channel, int volume);

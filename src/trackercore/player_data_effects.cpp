@@ -146,6 +146,8 @@ void Player_Data::run_effects(int channel) {
         case CMD_N: do_channel_volume_slide(channel); break;
         case CMD_O:
             if (!t0()) break;
+            // FT2 strikes no note beside a slide to it, so the offset is neither used nor kept.
+            if (rules().ft2_tone_portamento && ch.volume_command == VOL_PORTAMENTO) break;
             if (xx) ch.sample_offset_low = xx * 256;
             if (rules().protracker_offset)
                 do_protracker_offset(channel);
@@ -410,8 +412,10 @@ void Player_Data::do_portamento(int channel) {
     // Compatible Gxx: an instrument number beside the slide strikes the key again (envelopes,
     // fade-out and key-off start afresh) while the sample slides on.
     const bool rekey = t0() && rules().compatible_gxx && ch.instrument_named;
+    // FT2's slides never strike their note: what starts was settled with the row's note.
+    const bool struck_with_note = rules().ft2_tone_portamento;
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
-        if (slot.period == 0) continue;
+        if (slot.period == 0 || struck_with_note) continue;
         if (rekey && slot.voice) {
             slot.note_off_flags = 0;
             slot.voice->restart_envelopes();
@@ -454,6 +458,10 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
             slot.base_period = (uint16_t)(slot.period & 0xFFFF);
             continue;
         }
+        if (rules().ft2_tone_portamento) {
+            slide_ft2_portamento(slot, step);
+            continue;
+        }
         int d = slot.period - slot.target_period;
         if (d == 0 || std::abs(d) < step)
             slot.period = slot.target_period;
@@ -461,6 +469,21 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
             slot.period += d > 0 ? -step : step;
         slot.base_period = (uint16_t)slot.period;
     }
+}
+
+// Once past the target the slide stops there, and from then on only slides down to it.
+void Player_Data::slide_ft2_portamento(Channel_Control::Layer_Slot& slot, int step) {
+    const int target = slot.target_period;
+    if (slot.portamento_direction == PORTAMENTO_UP) {
+        slot.period -= step;
+        if (slot.period <= target) {
+            slot.period = target;
+            slot.portamento_direction = PORTAMENTO_DOWN;
+        }
+    } else if (slot.portamento_direction == PORTAMENTO_DOWN) {
+        slot.period = std::min(slot.period + step, target);
+    }
+    slot.base_period = (uint16_t)slot.period;
 }
 
 void Player_Data::do_vibrato(int channel, bool fine) {

@@ -6,12 +6,30 @@
 #include "trackercore/player_data.h"
 #include "trackercore/tables.h"
 
+namespace {
+
+constexpr unsigned char COMMAND_G = 'G' - 'A';
+constexpr unsigned char COMMAND_L = 'L' - 'A';
+
+bool slides_to_note(const Note& note) {
+    const bool column = note.volume >= Player_Data::VOLUME_PORTAMENTO_FIRST &&
+                        note.volume <= Player_Data::VOLUME_PORTAMENTO_LAST;
+    return column || note.command == COMMAND_G || note.command == COMMAND_L;
+}
+
+}  // namespace
+
 void Player_Data::process_note(int channel, Note note) {
     if (rules().protracker_offset && note.instrument < Song::MAX_INSTRUMENTS) channels[channel].sample_start = 0;
     // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
-    process_note_and_instrument(channel, note.note, note.instrument);
+    if (rules().ft2_tone_portamento && note.note < NOTE_COUNT && slides_to_note(note) &&
+        prepare_ft2_portamento(channel, note.note, note.instrument)) {
+        channels[channel].new_note = 0;
+    } else {
+        process_note_and_instrument(channel, note.note, note.instrument);
+    }
     process_volume_column(channel, note.volume);
     if (rules().shared_effect_memory && channels[channel].parameter) share_effect_memory(channel);
 }
@@ -176,7 +194,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             if (instrument < 100 || ch.instrument_volume_pending)
                 slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
-            slot.base_period = slot.target_period = (uint16_t)get_period(slot.note * 2, 0, linear);
+            slot.base_period = (uint16_t)get_period(slot.note * 2, 0, linear);
+            // FT2 keeps the last slide's target (and direction) through notes struck plainly.
+            if (!rules().ft2_tone_portamento) slot.target_period = slot.base_period;
             any_start = true;
         }
         ch.instrument_volume_pending = 0;
@@ -210,6 +230,44 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         }
     }
     return 0;
+}
+
+// FT2: a note beside a tone portamento only sets the slide's target and direction; the playing
+// sample goes on. An instrument number beside it recalls that sample's volume and pan and
+// restarts the envelopes; it also becomes the channel's instrument for later notes. Returns
+// false where no note was struck before: the note is then struck as usual.
+bool Player_Data::prepare_ft2_portamento(int channel, unsigned char note, unsigned char instrument) {
+    Channel_Control& ch = channels[channel];
+    auto struck = [](const Channel_Control::Layer_Slot& slot) { return slot.sample && slot.layer && slot.period != 0; };
+    if (std::none_of(std::begin(ch.slot), std::end(ch.slot), struck)) return false;
+    if (ch.note != EMPTY_FIELD) ch.previous_note = ch.note;
+    ch.note = note;
+    const bool with_instrument = instrument < Song::MAX_INSTRUMENTS;
+    if (with_instrument) {
+        ch.instrument_index = instrument;
+        ch.instrument = song->get_instrument(instrument);
+    }
+    const bool linear = rules().use_linear_slides;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        if (!struck(slot)) continue;
+        const int target = get_period(std::min<int>(slot.layer->note_table[note], NOTE_COUNT - 1) * 2, 0, linear);
+        slot.target_period = (uint16_t)target;
+        slot.portamento_direction = target == slot.base_period ? PORTAMENTO_NONE
+                                    : target > slot.base_period ? PORTAMENTO_DOWN
+                                                                : PORTAMENTO_UP;
+        if (!with_instrument) continue;
+        slot.volume = slot.base_volume = (int16_t)slot.sample->def_volume;
+        if (slot.sample->def_panning_active) slot.pan = (int16_t)(slot.sample->def_panning * 255 / 64);
+        slot.note_off_flags = 0;
+        if (slot.voice) {
+            slot.voice->restart_envelopes();
+        } else if (slot.sample->data.is_loop_enabled()) {
+            // An envelope at zero had ended the voice while its looping sample ran on.
+            slot.start_state = 1;
+            ch.sample_offset = -1;
+        }
+    }
+    return true;
 }
 
 void Player_Data::process_instrument_without_note(int channel, unsigned char instrument) {

@@ -47,7 +47,8 @@ TEST(LoaderXmTables, VolumeColumn) {
     EXPECT_EQ(Loader_XM::convert_volume(0xCF), 192);
     EXPECT_EQ(Loader_XM::convert_volume(0xD3), 255);
     EXPECT_EQ(Loader_XM::convert_volume(0xE3), 255);
-    EXPECT_EQ(Loader_XM::convert_volume(0xF8), 197);
+    EXPECT_EQ(Loader_XM::convert_volume(0xF8), 193 + 8);  // 128, the nearest of IT's column speeds
+    EXPECT_EQ(Loader_XM::convert_volume(0xF1), 193 + 4);  // 16
     EXPECT_EQ(Loader_XM::convert_volume(0xF0), 193);
 }
 
@@ -86,8 +87,39 @@ TEST(LoaderXmTables, Effects) {
     EXPECT_EQ(command_of(translate_effect(25, 0x0C)), "P0C");
     EXPECT_EQ(command_of(translate_effect(27, 0x84)), "Q84");
     EXPECT_EQ(command_of(translate_effect(29, 0x23)), "I23");
-    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 33, 254})
+    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 254})
         EXPECT_EQ(command_of(translate_effect(unmapped, 0x11)), "") << unmapped;
+}
+
+// FT2 slides finely only by E1x, E2x, X1x and X2x: no other parameter may turn into an IT fine slide.
+TEST(LoaderXmTables, SlidesStayPlain) {
+    struct Case {
+        int effect, parameter;
+        const char* command;
+    };
+    for (Case c : {Case{1, 0xFF, "FDF"}, Case{2, 0xE4, "EDF"}, Case{2, 0xDF, "EDF"}, Case{10, 0x4F, "D40"},
+                   Case{10, 0xF4, "DF0"}, Case{10, 0x0F, "D0F"}, Case{5, 0x2F, "L20"}, Case{6, 0xF1, "KF0"},
+                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, ""},
+                   Case{33, 0x31, ""}})
+        EXPECT_EQ(command_of(translate_effect(c.effect, c.parameter)), c.command) << c.effect << " " << c.parameter;
+}
+
+// The volume column's slide to a note (Mx, 16 x its digit a tick) keeps its exact speed in a free
+// effect column; beside 3xx its speed wins and both slide.
+TEST(LoaderXmCells, ColumnPortamento) {
+    Note cell;
+    const unsigned char alone[] = {0x84, 0xF3};
+    Loader_XM::decode_cell(alone, 2, cell);
+    EXPECT_EQ(command_of(cell), "G30");
+    EXPECT_EQ(cell.volume, EMPTY_FIELD);
+    const unsigned char beside_3xx[] = {0x9C, 0xF2, 3, 0xA4};
+    Loader_XM::decode_cell(beside_3xx, 4, cell);
+    EXPECT_EQ(command_of(cell), "G20");
+    EXPECT_EQ(cell.volume, 193 + 5);
+    const unsigned char beside_offset[] = {0x9C, 0xF2, 9, 0x10};
+    Loader_XM::decode_cell(beside_offset, 4, cell);
+    EXPECT_EQ(command_of(cell), "O10");
+    EXPECT_EQ(cell.volume, 193 + 5);
 }
 
 TEST(LoaderXmTables, EffectsWhoseParameterChangesScale) {
@@ -200,6 +232,16 @@ TEST(LoaderXmCells, PackedAndPlainCells) {
     EXPECT_EQ(cell.instrument, 1);
     EXPECT_EQ(cell.volume, 32);
     EXPECT_EQ(command_of(cell), "T7D");
+
+    // Instrument numbers past the song's slots (FT2 has 128) name the empty slot given, so the
+    // note plays nothing rather than the last instrument; past 128 they are no instrument.
+    for (int number : {100, 0x80, 0x81}) {
+        const unsigned char high_instrument[] = {0x83, 49, (unsigned char)number};
+        Loader_XM::decode_cell(high_instrument, 3, cell, 98);
+        EXPECT_EQ(cell.instrument, number <= 0x80 ? 98 : EMPTY_FIELD) << number;
+        Loader_XM::decode_cell(high_instrument, 3, cell);
+        EXPECT_EQ(cell.instrument, EMPTY_FIELD) << number;
+    }
 
     const unsigned char empty[] = {0x80};
     EXPECT_EQ(Loader_XM::decode_cell(empty, 1, cell), 1);

@@ -281,6 +281,53 @@ TEST_F(Player_Effects, SharedEffectMemoryRule) {
     }
 }
 
+// FT2's tone portamento against IT's, values from the reference's per-tick traces.
+TEST_F(Player_Effects, Ft2TonePortamentoRule) {
+    make_sample(1, 500, true);
+    make_instrument(1, 1);
+    song.sample[0].def_volume = 50;
+    song.sample[1].def_volume = 20;
+    const int p = linear_period(48);
+    auto pitch = [&] { return period() - p; };
+    // The note's volume times ten, plus one while the first sample plays on.
+    auto sample_and_volume = [&] {
+        return base_volume() * 10 + (foreground(0) && foreground(0)->get_sample() == &song.sample[0] ? 1 : 0);
+    };
+    auto offset = [&] { return channel(0).sample_offset_low; };
+    struct Case {
+        const char* what;
+        std::vector<Note> rows;
+        std::function<int()> probe;
+        int from;  // trace from this tick
+        V it, ft2;
+    };
+    const std::vector<Case> cases = {
+        {"a note struck plainly keeps the target",
+         {cell(48, 0), cell(52, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x08), cell(48, 0), effect('G', 0)}, pitch, 18,
+         V{0, 0, 0, 0, 0, 0}, V{0, -32, -64, -96, -128, -160}},
+        // Once the target was reached the slide only goes down to it: from above it is there at once.
+        {"the direction outlives the target",
+         {cell(48, 0), cell(52, EMPTY_FIELD, EMPTY_FIELD, 'G', 0xFF), cell(48, 0), effect('G', 0x08)}, pitch, 18,
+         V{0, 0, 0, 0, 0, 0}, V{0, -256, -256, -256, -256, -256}},
+        {"an instrument beside it keeps the playing sample",
+         {cell(48, 0, 40), cell(52, 1, EMPTY_FIELD, 'G', 0x04)}, sample_and_volume, 6, V{200, 200}, V{501, 501}},
+        {"an offset beside the column's slide is ignored",
+         {cell(48, 0), cell(52, EMPTY_FIELD, 193 + 3, 'O', 0x10)}, offset, 6, V{0x1000}, V{0}},
+    };
+    for (const Case& c : cases) {
+        for (bool ft2 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (ft2 ? " (FT2)" : " (IT)"));
+            song.variables.rules.ft2_tone_portamento = ft2;
+            song.get_pattern(0)->clear();
+            for (int row = 0; row < (int)c.rows.size(); row++) put(0, row, c.rows[row]);
+            player.play_start_pattern(0);
+            ticks(c.from);
+            const V& expected = ft2 ? c.ft2 : c.it;
+            EXPECT_EQ(trace((int)expected.size(), c.probe), expected);
+        }
+    }
+}
+
 // ProTracker's offset against IT's: where each row's note starts. The reference player's render
 // of tests/data/behaviour/mod_offset_accumulates.mod starts the first five so.
 TEST_F(Player_Effects, ProtrackerOffsetRule) {

@@ -293,6 +293,7 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Pattern Change Resets Loop", "One Pattern Loop At A Time"}));
                                         "Short Cut Declick", "FT2 Note Delay",
                                         "Envelope End Fades", "Late Note Delay Plays Next Row"}));
+                                        "Short Cut Declick", "FT2 Tone Portamento"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
