@@ -38,6 +38,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.jump_resets_break             = pick(f, false,       true,          false,       true,        true);
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
+    r.it_filters                    = pick(f, true,        true,          true,        true,        false);
     return r;
 }
 
@@ -81,6 +82,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("jump_resets_break", "Jump Resets Break", &Rules::jump_resets_break),
         flag("unmapped_note_cuts", "Unmapped Note Cuts", &Rules::unmapped_note_cuts),
         flag("short_cut_declick", "Short Cut Declick", &Rules::short_cut_declick),
+        flag("it_filters", "IT Filters", &Rules::it_filters),
     };
     return entries;
 }

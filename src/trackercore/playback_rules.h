@@ -46,6 +46,10 @@ struct Playback_Rules {
     bool unmapped_note_cuts{};
     // A cut voice fades out in under 6 ms rather than the usual 23 ms, as these players stop it.
     bool short_cut_declick{};
+    // The resonant filter as IT runs it: damping 2 x 10^(-0.009375 r), resonance 0..127 as the
+    // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
+    // without resonance plays unfiltered. Older native files doubled the resonance instead.
+    bool it_filters{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -428,20 +428,6 @@ TEST_F(Player_Notes, RandomVolumeLowersFinalVolume) {
     EXPECT_EQ(channel(0).slot[0].final_volume, 256 * variation / 100);
 }
 
-TEST_F(Player_Notes, LayerFilterDefaultsAreDoubledAndResonanceHeldInTable) {
-    Instrument::Layer& layer = song.instrument[0].layers[0];
-    layer.pitch_use_default_cutoff = true;
-    layer.pitch_default_cutoff = 100;
-    layer.pitch_use_default_Q = true;
-    layer.pitch_default_Q = 127;
-    put(0, 0, cell(48, 0));
-    start();
-    ticks(1);
-    EXPECT_EQ(channel(0).slot[0].filter.cutoff, 200);
-    EXPECT_EQ(channel(0).slot[0].filter.resonance, 127);
-    EXPECT_TRUE(foreground(0)->get_filter().is_active());
-}
-
 TEST_F(Player_Notes, NoteDelayKeepsTheOldNoteUntilTheNewOneStarts) {
     put(0, 0, cell(48, 0));
     put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD3));

@@ -286,7 +286,7 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Pattern Loop Carries Over", "Offset Past End Cuts Note",
                                         "FT2 Modulation", "Note Cut Ends Note", "Portamento Restarts Ended Note",
                                         "Jump Resets Break", "Unmapped Note Cuts",
-                                        "Short Cut Declick"}));
+                                        "Short Cut Declick", "IT Filters"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
