@@ -234,6 +234,7 @@ void Player_Data::process_NNAs() {
             if (slot.voice) {
                 Voice_Control* previous = slot.voice;
                 slot.voice = nullptr;
+                slot.crossfade = previous->get_nna() == NNA_CUT;
                 apply_nna(previous, previous->get_nna());
             }
             if (slot.dct == DCT_OFF) continue;

@@ -44,6 +44,7 @@ void Voice_Control::reset() {
     voice.reset();
     voice.clear_status();
     voice.set_short_declick(false);
+    voice.set_crossfade(false);
     first_update = 1;
     kill = 0;
     envelope_restart = 0;

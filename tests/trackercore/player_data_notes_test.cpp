@@ -463,3 +463,25 @@ TEST_F(Player_Notes, UndefinedInstrumentIsReportedAndIgnored) {
 }
 
 }  // namespace
+
+TEST_F(Player_Notes, NoteAfterACutNoteCrossfadesWhereCutsAreShort) {
+    // A legato line: each note cuts the one before (new-note action cut). Where cuts take the
+    // short declick the new note rises against the tail; elsewhere it starts at once.
+    song.instrument[0].layers[0].nna_type = NNA_CUT;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0));
+    put(0, 2, cell(NOTE_CUT));
+    put(0, 3, cell(53, 0));  // nothing sounds to fade against
+    for (bool short_cut : {true, false}) {
+        SCOPED_TRACE(short_cut);
+        song.variables.rules.short_cut_declick = short_cut;
+        player.play_start_pattern(0);
+        std::vector<bool> crossfades;
+        for (int row = 0; row < 4; row++) {
+            ticks(1);
+            if (row != 2) crossfades.push_back(foreground(0)->get_voice().has_crossfade());
+            ticks(5);
+        }
+        EXPECT_EQ(crossfades, (std::vector<bool>{false, short_cut, false}));
+    }
+}

@@ -7,6 +7,7 @@ anywhere: the files land beside this script.
 
     python3 tests/data/behaviour/make_it_filter_files.py
 """
+import math
 import os
 import struct
 
@@ -22,6 +23,7 @@ def noise(frames=4096):
 
 
 NOISE = noise()
+SINE = bytes((int(round(100 * math.sin(2 * math.pi * i / 64))) & 0xFF) for i in range(64))
 C5 = 60
 NOTE_OFF, NOTE_CUT = 255, 254
 
@@ -69,7 +71,7 @@ def instrument(name, cutoff=None, resonance=None, filter_envelope=None, nna=0):
     return data + bytes(554 - len(data))
 
 
-def write_it(name, instruments, rows, channels=1, speed=6, tempo=125, macros=None):
+def write_it(name, instruments, rows, channels=1, speed=6, tempo=125, macros=None, wave=NOISE):
     """macros: {index: text} over the 9 + 16 + 128 slots of a MIDI configuration, written when given."""
     patterns = [pack_pattern(rows, channels)]
     orders = bytes((0, 255))
@@ -90,8 +92,8 @@ def write_it(name, instruments, rows, channels=1, speed=6, tempo=125, macros=Non
     sample_at = at + len(body)
     data_at = sample_at + 80
     sample = b"IMPS" + bytes(12) + bytes((0, 64, 1 | 16, 64)) + b"noise".ljust(26, b"\0") + bytes((1, 32))
-    sample += struct.pack("<IIIIIII", len(NOISE), 0, len(NOISE), 8363 * 4, 0, 0, data_at) + bytes(4)
-    body += sample + NOISE
+    sample += struct.pack("<IIIIIII", len(wave), 0, len(wave), 8363 * 4, 0, 0, data_at) + bytes(4)
+    body += sample + wave
     pattern_at = at + len(body)
     body += patterns[0]
     tables = struct.pack("<%dI" % len(instruments), *offsets) + struct.pack("<II", sample_at, pattern_at)
@@ -117,7 +119,7 @@ def main():
         cell(C5, 1, command="Z", parameter=0x80), cell(C5, 5), cell(NOTE_CUT)]))
 
     # A legato line: each note cuts the one before on the same channel.
-    write_it("it_legato_cut", [instrument("plain")], rows_of([cell(C5, 1)] * 4 + [cell(NOTE_CUT)]))
+    write_it("it_legato_cut", [instrument("plain")], rows_of([cell(C5, 1)] * 4 + [cell(NOTE_CUT)]), wave=SINE)
 
 
 if __name__ == "__main__":
