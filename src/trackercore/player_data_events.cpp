@@ -68,10 +68,7 @@ void Player_Data::setup_voices() {
                 continue;
             }
             // A restart without a new-note action (retrigger) replaces the sounding voice.
-            if (slot.voice) {
-                slot.voice->cut();
-                slot.crossfade = 1;
-            }
+            if (slot.voice) slot.voice->cut();
             voice->set_channel(&ch, s);
             voice->rules = &rules();
             voice->get_voice().set_short_declick(rules().short_cut_declick);
