@@ -29,6 +29,7 @@ struct Channel_Control {
         uint16_t base_period = 0;
         uint16_t target_period = 0;
         uint8_t start_state = 0;  // 1: start a voice at this tick's setup_voices
+        uint8_t crossfade = 0;    // the new voice replaces one cut this tick
         // The row's note maps to no sample on this layer (while a voice sounds there).
         uint8_t unmapped_note = 0;
         Filter_Control filter;    // resonance and cutoff are the slot's filter settings

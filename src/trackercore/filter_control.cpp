@@ -26,8 +26,9 @@ const std::array<float, Filter_Control::RESONANCE_STEPS> Filter_Control::dmpfac 
 
 void Filter_Control::recalculate_coheficients(float mix_frequency) {
     if (cutoff == worked_cutoff && resonance == worked_resonance && envelope == worked_envelope &&
-        mix_frequency == worked_rate)
+        mix_frequency == worked_rate && it_filters == worked_it_filters)
         return;
+    worked_it_filters = it_filters;
     worked_cutoff = cutoff;
     worked_resonance = resonance;
     worked_envelope = envelope;
@@ -45,9 +46,10 @@ void Filter_Control::recalculate_coheficients(float mix_frequency) {
         return;
     }
     int damping_index = std::clamp(resonance, 0, RESONANCE_STEPS - 1);
+    if (it_filters && (effective_cutoff < CUTOFF_OFF - 1 || damping_index > 0)) engaged = true;
 
     double fc = (double)filter_cutoff[effective_cutoff] * (2.0 * M_PI / (double)mix_frequency);
-    double r = (double)(dmpfac[damping_index] * (1.0f / 32768.0f));
+    double r = (double)(dmpfac[damping_index] * (it_filters ? 1.0f / 131072.0f : 1.0f / 32768.0f));
     double d = (1.0 - r) * fc;
     if (d > 2.0) d = 2.0;
     d = (r - d) / fc;

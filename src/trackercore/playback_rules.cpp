@@ -52,6 +52,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.envelope_end_fades            = pick(f, true,        false,         true,        true,        true);
     r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
+    r.it_filters                    = pick(f, true,        true,          true,        true,        false);
     return r;
 }
 
@@ -111,6 +112,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("late_note_delay_plays_next_row", "Late Note Delay Plays Next Row",
              &Rules::late_note_delay_plays_next_row),
         flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
+        flag("it_filters", "IT Filters", &Rules::it_filters),
     };
     return entries;
 }

@@ -86,6 +86,10 @@ struct Playback_Rules {
     // number beside it keeps the playing sample, recalls its volume and pan and restarts the
     // envelopes; a sample offset beside it is ignored.
     bool ft2_tone_portamento{};
+    // The resonant filter as IT runs it: damping 2 x 10^(-0.009375 r), resonance 0..127 as the
+    // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
+    // without resonance plays unfiltered. Older native files doubled the resonance instead.
+    bool it_filters{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -186,17 +186,19 @@ void Player_Data::run_effects(int channel) {
         case CMD_W: do_global_volume_slide(channel); break;
         case CMD_X: set_all_pans(channel, xx); break;
         case CMD_Y: do_panbrello(channel); break;
-        case CMD_Z:
+        case CMD_Z: {
+            const bool it = rules().it_filters;
             for (Channel_Control::Layer_Slot& slot : ch.slot) {
                 if (xx < 0x80) {
                     int cutoff = xx * 2;
-                    slot.filter.cutoff = cutoff > 128 ? cutoff + 1 : cutoff;
+                    slot.filter.cutoff = it || cutoff <= 128 ? cutoff : cutoff + 1;
                 } else if (xx <= 0x8F) {
-                    // Z88..Z8F would pass the damping table's end; hold them at its last entry.
-                    slot.filter.resonance = std::min((xx - 0x80) * 16, Filter_Control::RESONANCE_STEPS - 1);
+                    // The older steps of 16 would pass the damping table's end; hold them at its last entry.
+                    slot.filter.resonance = std::min((xx - 0x80) * (it ? 8 : 16), Filter_Control::RESONANCE_STEPS - 1);
                 }
             }
             break;
+        }
         default: break;
     }
 }

@@ -54,7 +54,7 @@ void Player_Data::setup_voices() {
         for (int s = 0; s < Channel_Control::LAYER_SLOTS; s++) {
             Channel_Control::Layer_Slot& slot = ch.slot[s];
             if (slot.start_state != 1) {
-                slot.start_state = 0;
+                slot.start_state = slot.crossfade = 0;
                 continue;
             }
             if (!ch.instrument) {
@@ -72,6 +72,9 @@ void Player_Data::setup_voices() {
             voice->set_channel(&ch, s);
             voice->rules = &rules();
             voice->get_voice().set_short_declick(rules().short_cut_declick);
+            // Where cuts take the short tail, the new note crossfades with it.
+            voice->get_voice().set_crossfade(slot.crossfade && rules().short_cut_declick);
+            slot.crossfade = 0;
             slot.voice = voice;
             voice->update_info_from_master_channel();
             voice->take_carried_envelopes(slot);

@@ -182,9 +182,10 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 slot.pan = (int16_t)std::clamp(slot.pan + d, 0, 255);
             }
             if (layer->pitch_use_default_cutoff) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
-            // Resonance beyond the damping table is held at its last entry.
+            // Older native songs doubled the resonance; beyond the damping table it is held at its last entry.
             if (layer->pitch_use_default_Q)
-                slot.filter.resonance = std::min(layer->pitch_default_Q * 2, Filter_Control::RESONANCE_STEPS - 1);
+                slot.filter.resonance = std::min(layer->pitch_default_Q * (rules().it_filters ? 1 : 2),
+                                                 Filter_Control::RESONANCE_STEPS - 1);
             slot.volume_envelope_on = layer->volume_envelope.is_enabled();
             slot.pan_envelope_on = layer->panning_envelope.is_enabled();
             slot.pitch_envelope_on = layer->pitch_envelope.is_enabled();
@@ -403,6 +404,7 @@ void Player_Data::process_NNAs() {
                 Voice_Control* previous = slot.voice;
                 previous->hand_envelopes_to(slot);
                 slot.voice = nullptr;
+                slot.crossfade = previous->get_nna() == NNA_CUT;
                 apply_nna(previous, previous->get_nna());
             }
             if (slot.dct == DCT_OFF) continue;

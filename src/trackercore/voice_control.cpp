@@ -44,6 +44,7 @@ void Voice_Control::reset() {
     voice.reset();
     voice.clear_status();
     voice.set_short_declick(false);
+    voice.set_crossfade(false);
     first_update = 1;
     kill = 0;
     envelope_restart = 0;
@@ -302,6 +303,7 @@ void Voice_Control::apply_frequency_and_filter(int played) {
     played_frequency = (unsigned int)std::clamp<int64_t>(frequency, 0, INT_MAX);
     voice.set_frequency(played_frequency);
 
+    filter.it_filters = rules->it_filters;
     filter.recalculate_coheficients(mixer ? mixer->get_mix_frequency() : 0.0f);
     if (filter.is_active() && filters_enabled)
         voice.set_filter(filter.a0, filter.b0, filter.b1, true);

@@ -524,19 +524,41 @@ TEST_F(Player_Effects, EnvelopeSwitchesTurnEnvelopesOffAndOn) {
     EXPECT_LT(foreground(0)->get_volume_envelope().value, 64);
 }
 
-TEST_F(Player_Effects, FilterCutoffAndResonance) {
-    put(0, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x40));
-    put(1, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x7F));
-    put(2, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x8F));
-    put(3, 0, cell(48, 0, EMPTY_FIELD, 'Z', 0x84));
-    player.play_start_pattern(0);
-    ticks(1);
-    EXPECT_EQ(channel(0).slot[0].filter.cutoff, 128);
-    EXPECT_TRUE(foreground(0)->get_filter().is_active());
-    EXPECT_EQ(channel(1).slot[0].filter.cutoff, 255);
-    EXPECT_FALSE(foreground(1)->get_filter().is_active());
-    EXPECT_EQ(channel(2).slot[0].filter.resonance, 127);
-    EXPECT_EQ(channel(3).slot[0].filter.resonance, 64);
+TEST_F(Player_Effects, ItFiltersRule) {
+    // Z and instrument filter defaults, as IT takes them and as older native songs did. The
+    // open test is the note's: cutoff 127 (254) without resonance plays unfiltered.
+    struct Case {
+        const char* what;
+        Note cell;
+        bool layer_defaults;  // the instrument sets cutoff 100 and resonance 100
+        int it_cutoff, it_resonance;
+        bool it_active;
+        int old_cutoff, old_resonance;
+        bool old_active;
+    };
+    const Case cases[] = {
+        {"Z40", cell(48, 0, EMPTY_FIELD, 'Z', 0x40), false, 128, 0, true, 128, 0, true},
+        {"Z41", cell(48, 0, EMPTY_FIELD, 'Z', 0x41), false, 130, 0, true, 131, 0, true},
+        {"Z7F", cell(48, 0, EMPTY_FIELD, 'Z', 0x7F), false, 254, 0, false, 255, 0, false},
+        {"Z8F", cell(48, 0, EMPTY_FIELD, 'Z', 0x8F), false, 255, 120, true, 255, 127, false},
+        {"Z84", cell(48, 0, EMPTY_FIELD, 'Z', 0x84), false, 255, 32, true, 255, 64, false},
+        {"instrument", cell(48, 0), true, 200, 100, true, 200, 127, true},
+    };
+    for (const Case& c : cases) {
+        for (bool it : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (it ? " (IT)" : " (old)"));
+            song.variables.rules.it_filters = it;
+            Instrument::Layer& layer = song.instrument[0].layers[0];
+            layer.pitch_use_default_cutoff = layer.pitch_use_default_Q = c.layer_defaults;
+            layer.pitch_default_cutoff = layer.pitch_default_Q = 100;
+            put(0, 0, c.cell);
+            player.play_start_pattern(0);
+            ticks(1);
+            EXPECT_EQ(channel(0).slot[0].filter.cutoff, it ? c.it_cutoff : c.old_cutoff);
+            EXPECT_EQ(channel(0).slot[0].filter.resonance, it ? c.it_resonance : c.old_resonance);
+            EXPECT_EQ(foreground(0)->get_filter().is_active(), it ? c.it_active : c.old_active);
+        }
+    }
     player.set_filters_enabled(false);
     ticks(1);
     EXPECT_EQ(foreground(0)->filters_enabled, 0);

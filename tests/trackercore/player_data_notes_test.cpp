@@ -511,20 +511,6 @@ TEST_F(Player_Notes, RandomVolumeLowersFinalVolume) {
     EXPECT_EQ(channel(0).slot[0].final_volume, 256 * variation / 100);
 }
 
-TEST_F(Player_Notes, LayerFilterDefaultsAreDoubledAndResonanceHeldInTable) {
-    Instrument::Layer& layer = song.instrument[0].layers[0];
-    layer.pitch_use_default_cutoff = true;
-    layer.pitch_default_cutoff = 100;
-    layer.pitch_use_default_Q = true;
-    layer.pitch_default_Q = 127;
-    put(0, 0, cell(48, 0));
-    start();
-    ticks(1);
-    EXPECT_EQ(channel(0).slot[0].filter.cutoff, 200);
-    EXPECT_EQ(channel(0).slot[0].filter.resonance, 127);
-    EXPECT_TRUE(foreground(0)->get_filter().is_active());
-}
-
 TEST_F(Player_Notes, NoteDelayKeepsTheOldNoteUntilTheNewOneStarts) {
     put(0, 0, cell(48, 0));
     put(0, 1, cell(50, 0, EMPTY_FIELD, 'S', 0xD3));
@@ -811,5 +797,27 @@ TEST_F(Player_Notes, SlideThatSwapsTheSampleLeavesNoBackgroundVoice) {
         EXPECT_EQ(foreground(0)->get_sample(), &song.sample[1]);
         EXPECT_EQ(voices_on(0), slide ? 1 : 2);
         player.play_stop();
+    }
+}
+
+TEST_F(Player_Notes, NoteAfterACutNoteCrossfadesWhereCutsAreShort) {
+    // A legato line: each note cuts the one before (new-note action cut). Where cuts take the
+    // short declick the new note rises against the tail; elsewhere it starts at once.
+    song.instrument[0].layers[0].nna_type = NNA_CUT;
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(50, 0));
+    put(0, 2, cell(NOTE_CUT));
+    put(0, 3, cell(53, 0));  // nothing sounds to fade against
+    for (bool short_cut : {true, false}) {
+        SCOPED_TRACE(short_cut);
+        song.variables.rules.short_cut_declick = short_cut;
+        player.play_start_pattern(0);
+        std::vector<bool> crossfades;
+        for (int row = 0; row < 4; row++) {
+            ticks(1);
+            if (row != 2) crossfades.push_back(foreground(0)->get_voice().has_crossfade());
+            ticks(5);
+        }
+        EXPECT_EQ(crossfades, (std::vector<bool>{false, short_cut, false}));
     }
 }

@@ -294,6 +294,7 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Short Cut Declick", "FT2 Note Delay",
                                         "Envelope End Fades", "Late Note Delay Plays Next Row"}));
                                         "Short Cut Declick", "FT2 Tone Portamento"}));
+                                        "Short Cut Declick", "IT Filters"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),

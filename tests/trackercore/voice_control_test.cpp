@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <complex>
+
 #include "support/player_fixture.h"
 #include "trackercore/filter_control.h"
 #include "trackercore/tables.h"
@@ -50,6 +53,48 @@ TEST(Filter_Control, OpenCutoffLeavesTheFilterOff) {
     EXPECT_LT(filter.b1, 0);
     // A low-pass passes DC: the three coefficients sum to unity.
     EXPECT_NEAR(filter.a0 + filter.b0 + filter.b1, 4096, 3);
+}
+
+// Gain in dB of the filter's recurrence y = (a0 s + b0 y1 + b1 y2) / 4096 at one frequency.
+double filter_gain_db(const Filter_Control& f, double hz) {
+    const std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * hz / 44100.0);
+    const std::complex<double> h = (f.a0 / 4096.0) / (1.0 - (f.b0 / 4096.0) * z1 - (f.b1 / 4096.0) * z1 * z1);
+    return 20.0 * std::log10(std::abs(h));
+}
+
+TEST(Filter_Control, ItFiltersDampAsTheReferencePlays) {
+    // {cutoff, resonance, Hz, dB}: IT filters measured on rendered white noise by the reference
+    // player; older native songs damped twice as hard (their doubled resonance made up for it).
+    const struct { int cutoff, resonance; double hz, it_db, old_db; } cases[] = {
+        {128, 0, 600, 0.7, -10.3}, {128, 0, 833, -0.9, -13.0}, {128, 0, 2000, -15.1, -21.9},
+        {128, 96, 600, 6.4, NAN},  {128, 96, 1200, -1.4, NAN}, {128, 96, 2000, -13.5, NAN},
+    };
+    for (const auto& c : cases) {
+        for (bool it : {true, false}) {
+            if (!it && std::isnan(c.old_db)) continue;
+            Filter_Control f;
+            f.it_filters = it;
+            f.cutoff = c.cutoff, f.resonance = c.resonance;
+            f.recalculate_coheficients(44100.0f);
+            EXPECT_NEAR(filter_gain_db(f, c.hz), it ? c.it_db : c.old_db, 0.5)
+                << c.cutoff << " " << c.resonance << " " << c.hz << (it ? " IT" : " old");
+        }
+    }
+}
+
+TEST(Filter_Control, ItFilterIsOffUntilBelowTheTopAndThenStaysOn) {
+    Filter_Control f;
+    f.it_filters = true;
+    f.cutoff = 254;
+    f.envelope = 64;  // the envelope at its top leaves the cutoff at 127
+    f.recalculate_coheficients(44100.0f);
+    EXPECT_FALSE(f.is_active());
+    f.envelope = 40;
+    f.recalculate_coheficients(44100.0f);
+    EXPECT_TRUE(f.is_active());
+    f.envelope = 64;
+    f.recalculate_coheficients(44100.0f);
+    EXPECT_TRUE(f.is_active());
 }
 
 TEST(Filter_Control, EnvelopeScalesCutoffAndIsIdempotent) {
@@ -173,16 +218,20 @@ TEST_F(Voice_Envelopes, PitchEnvelopeShiftsByNotesAndHoldsPeriodAboveZero) {
     EXPECT_EQ(played_period(1), 1);
 }
 
-TEST_F(Voice_Envelopes, PitchEnvelopeAsFilterAlwaysFilters) {
-    Instrument::Layer& layer = song.instrument[0].layers[0];
-    set_nodes(layer.pitch_envelope, {{0, 32}, {1, 32}});
-    layer.pitch_use_as_filter = true;
-    put(0, 0, cell(48, 0));
-    player.play_start_pattern(0);
-    ticks(1);
-    EXPECT_EQ(foreground(0)->get_filter().effective_cutoff, 254);
-    EXPECT_TRUE(foreground(0)->get_filter().is_active());
-    EXPECT_EQ(played_period(0), linear_period(48));
+TEST_F(Voice_Envelopes, PitchEnvelopeAsFilterAtItsTop) {
+    // Older native songs always filter under a filter envelope; IT leaves the top cutoff open.
+    for (bool it : {false, true}) {
+        song.variables.rules.it_filters = it;
+        Instrument::Layer& layer = song.instrument[0].layers[0];
+        set_nodes(layer.pitch_envelope, {{0, 32}, {1, 32}});
+        layer.pitch_use_as_filter = true;
+        put(0, 0, cell(48, 0));
+        player.play_start_pattern(0);
+        ticks(1);
+        EXPECT_EQ(foreground(0)->get_filter().effective_cutoff, 254);
+        EXPECT_EQ(foreground(0)->get_filter().is_active(), !it);
+        EXPECT_EQ(played_period(0), linear_period(48));
+    }
 }
 
 // An XM instrument's auto-vibrato (square, depth 8) as the loader stores it: swept in over 4 ticks,

@@ -78,6 +78,9 @@ public:
     // note in the formats whose players stop it at once) fade in under 6 ms.
     static constexpr int DECLICK_FRAMES = 1000;
     static constexpr int SHORT_DECLICK_FRAMES = 256;
+    // A note following a cut one on its channel rises over this many frames (under 1.5 ms):
+    // longer, it dips against the tail; without it, the two add up at the change.
+    static constexpr int CROSSFADE_FRAMES = 64;
 
     Mixer();
     ~Mixer() override;

@@ -203,13 +203,23 @@ void Tracker_Voice::mix(int frames, int* buffer) {
         right_volume = (volume * pan) >> 8;
         left_volume = (volume * (255 - pan)) >> 8;
     }
+    update_loop_bounds();
     if (first_mix) {
         previous_left = left_volume;
         previous_right = right_volume;
         first_mix = 0;
+        if (crossfade) {
+            // Rise from silence while the cut voice's tail fades, then play on at full volume.
+            const int span = std::min(frames, Mixer::CROSSFADE_FRAMES);
+            previous_left = previous_right = 0;
+            add_to_mix_buffer(span, buffer);
+            previous_left = left_volume;
+            previous_right = right_volume;
+            if (!active || span == frames) return;
+            frames -= span;
+            buffer += 2 * span;
+        }
     }
-
-    update_loop_bounds();
     add_to_mix_buffer(frames, buffer);
 }
 

@@ -31,6 +31,10 @@ public:
     // Whether the mixer fades this voice's tail out over its short span when it lets it go.
     void set_short_declick(bool on) { short_declick = on; }
     bool has_short_declick() const { return short_declick; }
+    // Whether this voice follows one cut on its channel: it then rises from silence while the
+    // cut voice's tail fades, so the two crossfade rather than add up.
+    void set_crossfade(bool on) { crossfade = on; }
+    bool has_crossfade() const { return crossfade; }
 
     // The pattern channel whose note the voice plays, for the channel scopes; -1 for a voice
     // of no channel (a sample preview).
@@ -42,5 +46,6 @@ public:
 protected:
     int removed = 0;
     bool short_declick = false;
+    bool crossfade = false;
     int pattern_channel = -1;
 };

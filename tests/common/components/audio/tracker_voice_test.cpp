@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/components/data/audio_thread_log.h"
+#include "common/components/audio/mixer.h"
 #include "common/components/audio/resampler.h"
 #include "common/components/audio/resampler_manager.h"
 #include "common/components/audio/tracker_voice.h"
@@ -153,13 +154,34 @@ TEST(TrackerVoice, VolumeRampIsContinuousAcrossLoopWraps) {
     EXPECT_FALSE(a.voice.can_mix());
 }
 
-TEST(TrackerVoice, FirstBlockStartsWithoutRamp) {
-    Voice_Rig rig;
-    auto sd = make_sample_16(std::vector<std::int16_t>(100, 100));
-    rig.voice.setup_sample(sd.get(), 0);
-    std::vector<int> out = rig.block(10);
-    EXPECT_EQ(out.front(), 255 * 100);
-    EXPECT_EQ(out.back(), 255 * 100);
+TEST(TrackerVoice, FirstBlockRampsOnlyAfterACut) {
+    // A fresh note starts at full volume; one that follows a cut note rises over the crossfade
+    // (or over the whole block, when that is shorter) and then plays on at full volume.
+    const int full = 255 * 100, span = Mixer::CROSSFADE_FRAMES;
+    const struct { bool crossfade; int frames; } cases[] = {{false, 200}, {true, 200}, {true, span / 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.crossfade) + " " + std::to_string(c.frames));
+        Voice_Rig rig;
+        auto sd = make_sample_16(std::vector<std::int16_t>(300, 100));
+        rig.voice.setup_sample(sd.get(), 0);
+        rig.voice.set_crossfade(c.crossfade);
+        std::vector<int> out = rig.block(c.frames);
+        if (!c.crossfade) {
+            EXPECT_EQ(out.front(), full);
+            EXPECT_EQ(out.back(), full);
+            continue;
+        }
+        EXPECT_LT(out.front(), full / 16);
+        for (int f = 1; f < std::min(c.frames, span); f++) EXPECT_GE(out[f], out[f - 1]) << f;
+        if (c.frames > span) {
+            EXPECT_LT(out[span / 2], full * 3 / 4);
+            EXPECT_EQ(out[span], full);
+            EXPECT_EQ(out.back(), full);
+        } else {
+            EXPECT_GT(out.back(), full / 2);
+        }
+        EXPECT_EQ(rig.block(10).front(), full);  // later blocks never ramp in again
+    }
 }
 
 TEST(TrackerVoice, FilterHistoryCarriesAcrossBlocks) {
