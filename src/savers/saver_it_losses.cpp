@@ -170,6 +170,9 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     // A song without instruments comes in with one instrument per sample, every slot mapped, so
     // what an unmapped note does is not heard once it is written with instruments.
     it.unmapped_note_cuts = v.rules.unmapped_note_cuts;
+    // Likewise a lone sample number swapping samples: telling every such song it loses this
+    // would ask on each save for what few songs use.
+    it.instrument_swaps_sample = v.rules.instrument_swaps_sample;
     std::vector<std::string> rules;
     for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {
         const bool same = rule.flag ? v.rules.*rule.flag == it.*rule.flag : v.rules.*rule.number == it.*rule.number;

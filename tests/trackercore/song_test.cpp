@@ -288,13 +288,10 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Jump Resets Break", "Unmapped Note Cuts",
                                         "Short Cut Declick", "Instrument Restarts Ended Note",
                                         "Instrument Swaps Sample", "Shared Effect Memory", "Tempo After First Tick",
-                                        "ProTracker Offset", "ST3 Period Limits"}));
-                                        "Short Cut Declick", "Loop Start Follows Loop", "Pattern Loop Shared",
-                                        "Pattern Change Resets Loop", "One Pattern Loop At A Time"}));
-                                        "Short Cut Declick", "FT2 Note Delay",
-                                        "Envelope End Fades", "Late Note Delay Plays Next Row"}));
-                                        "Short Cut Declick", "FT2 Tone Portamento"}));
-                                        "Short Cut Declick", "IT Filters"}));
+                                        "ProTracker Offset", "ST3 Period Limits", "Loop Start Follows Loop",
+                                        "Pattern Loop Shared", "Pattern Change Resets Loop",
+                                        "One Pattern Loop At A Time", "FT2 Note Delay", "Envelope End Fades",
+                                        "Late Note Delay Plays Next Row", "FT2 Tone Portamento", "IT Filters"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
