@@ -123,6 +123,14 @@ const Rules_Format rules_formats[] = {
     {Playback_Rules::Format::MOD, "ProTracker"},
 };
 
+// A format's rules as this song would take them: IT plays a song without instruments by
+// its own two rules.
+Playback_Rules rules_for(const Playback_Rules& song, Playback_Rules::Format format) {
+    Playback_Rules rules = Playback_Rules::of_format(format);
+    if (format == Playback_Rules::Format::IT) rules.keep_instrument_mode(song);
+    return rules;
+}
+
 int differences(const Playback_Rules& a, const Playback_Rules& b) {
     int count = 0;
     for (const Playback_Rules::Entry& rule : Playback_Rules::list())
@@ -138,7 +146,7 @@ void Variables_Edit::show_rules_format() {
     const Rules_Format* closest = nullptr;
     int fewest = 0;
     for (const Rules_Format& f : rules_formats) {
-        const int count = differences(song->variables.rules, Playback_Rules::of_format(f.format));
+        const int count = differences(song->variables.rules, rules_for(song->variables.rules, f.format));
         if (!closest || count < fewest) {
             closest = &f;
             fewest = count;
@@ -161,7 +169,7 @@ void Variables_Edit::show_rules_format() {
 void Variables_Edit::take_rules_of(int format) {
     if (!song) return;
     if (lock) lock->grab();
-    song->variables.rules = Playback_Rules::of_format((Playback_Rules::Format)format);
+    song->variables.rules = rules_for(song->variables.rules, (Playback_Rules::Format)format);
     if (lock) lock->release();
     for (const Binding& binding : bindings) binding.editor->refresh();
     show_rules_format();

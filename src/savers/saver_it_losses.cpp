@@ -168,11 +168,9 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     it.old_effects = v.rules.old_effects;
     it.compatible_gxx = v.rules.compatible_gxx;
     // A song without instruments comes in with one instrument per sample, every slot mapped, so
-    // what an unmapped note does is not heard once it is written with instruments.
-    it.unmapped_note_cuts = v.rules.unmapped_note_cuts;
-    // Likewise a lone sample number swapping samples: telling every such song it loses this
-    // would ask on each save for what few songs use.
-    it.instrument_swaps_sample = v.rules.instrument_swaps_sample;
+    // what an unmapped note or a lone sample number does is rarely heard once it is written with
+    // instruments; naming them would ask on each save of such a song.
+    it.keep_instrument_mode(v.rules);
     std::vector<std::string> rules;
     for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {
         const bool same = rule.flag ? v.rules.*rule.flag == it.*rule.flag : v.rules.*rule.number == it.*rule.number;

@@ -61,6 +61,11 @@ const Playback_Rules& Playback_Rules::native() {
     return rules;
 }
 
+void Playback_Rules::keep_instrument_mode(const Playback_Rules& song) {
+    unmapped_note_cuts = song.unmapped_note_cuts;
+    instrument_swaps_sample = song.instrument_swaps_sample;
+}
+
 namespace {
 
 using Rules = Playback_Rules;

@@ -94,6 +94,9 @@ struct Playback_Rules {
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.
     static const Playback_Rules& native();
+    // The two rules IT sets from its file's instruments switch, copied from `song`: IT's set
+    // for a song without instruments keeps them.
+    void keep_instrument_mode(const Playback_Rules& song);
 
     bool operator==(const Playback_Rules&) const = default;
 
