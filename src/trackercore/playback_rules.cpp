@@ -39,7 +39,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
     r.instrument_restarts_ended_note = pick(f, true,       false,         false,       false,       false);
-    r.instrument_swaps_sample       = pick(f, false,       false,         false,       false,       false);
+    r.instrument_swaps_sample       = pick(f, true,        false,         false,       false,       false);
     r.shared_effect_memory          = pick(f, false,       false,         true,        false,       false);
     r.tempo_after_first_tick        = pick(f, false,       false,         false,       true,        false);
     r.protracker_offset             = pick(f, false,       false,         false,       true,        false);

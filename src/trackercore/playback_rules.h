@@ -49,8 +49,8 @@ struct Playback_Rules {
     bool short_cut_declick{};
     // An instrument number alone strikes again a note whose sample has ended or faded out.
     bool instrument_restarts_ended_note{};
-    // An instrument number alone plays the sample it maps the last note to, where that differs
-    // from the sounding one (an IT song without instruments: its loader sets this from the file).
+    // An instrument number alone strikes the last note again with the sample it maps that note
+    // to, where that differs from the sounding one (IT).
     bool instrument_swaps_sample{};
     // One memory for most effects (ST3): any non-zero parameter is what D, E, F, I, J, K, L, Q
     // and R recall with zero, and a Dxy with both digits set slides down.
