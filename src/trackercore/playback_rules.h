@@ -90,6 +90,9 @@ struct Playback_Rules {
     // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
     // without resonance plays unfiltered. Older native files doubled the resonance instead.
     bool it_filters{};
+    // While the key is held, an envelope's sustain loop is the only loop it keeps: a plain loop
+    // before it is passed by (IT). FT2 keeps to the plain loop wherever it lies.
+    bool sustain_hides_loop{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.
