@@ -674,7 +674,6 @@ void Loader_IT::transfer_info() {
     v.rules.old_effects = (header.flags & FLAG_OLD_EFFECTS) != 0;
     v.rules.compatible_gxx = (header.flags & FLAG_COMPATIBLE_GXX) != 0;
     v.rules.unmapped_note_cuts = (header.flags & FLAG_INSTRUMENTS) == 0;
-    v.rules.instrument_swaps_sample = (header.flags & FLAG_INSTRUMENTS) == 0;
     if (header.created_with == CREATED_BY_MODPLUG && header.compatible_with == COMPATIBLE_MODPLUG) {
         // ModPlug's own IT files loop as ModPlug played them.
         v.rules.loop_start_follows_loop = false;

@@ -72,6 +72,7 @@ struct Channel_Control {
     Instrument* instrument = nullptr;
     int new_note = 0;
     int instrument_named = 0;  // this row's cell gave an instrument number
+    int slide_in_cell = 0;     // this row's cell slides to its note (G, L or the volume column's)
     // An instrument number came alone before any note: the next note takes its sample's volume.
     int instrument_volume_pending = 0;
     uint8_t note = 255;

@@ -39,7 +39,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.unmapped_note_cuts            = pick(f, false,       true,          true,        true,        true);
     r.short_cut_declick             = pick(f, true,        false,         true,        true,        false);
     r.instrument_restarts_ended_note = pick(f, true,       false,         false,       false,       false);
-    r.instrument_swaps_sample       = pick(f, false,       false,         false,       false,       false);
+    r.instrument_swaps_sample       = pick(f, true,        false,         false,       false,       false);
     r.shared_effect_memory          = pick(f, false,       false,         true,        false,       false);
     r.tempo_after_first_tick        = pick(f, false,       false,         false,       true,        false);
     r.protracker_offset             = pick(f, false,       false,         false,       true,        false);
@@ -53,6 +53,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
     r.it_filters                    = pick(f, true,        true,          true,        true,        false);
+    r.sustain_hides_loop            = pick(f, true,        false,         true,        true,        false);
     return r;
 }
 
@@ -118,6 +119,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
              &Rules::late_note_delay_plays_next_row),
         flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
         flag("it_filters", "IT Filters", &Rules::it_filters),
+        flag("sustain_hides_loop", "Sustain Hides Loop", &Rules::sustain_hides_loop),
     };
     return entries;
 }

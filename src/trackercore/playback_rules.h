@@ -49,8 +49,8 @@ struct Playback_Rules {
     bool short_cut_declick{};
     // An instrument number alone strikes again a note whose sample has ended or faded out.
     bool instrument_restarts_ended_note{};
-    // An instrument number alone plays the sample it maps the last note to, where that differs
-    // from the sounding one (an IT song without instruments: its loader sets this from the file).
+    // An instrument number alone strikes the last note again with the sample it maps that note
+    // to, where that differs from the sounding one (IT).
     bool instrument_swaps_sample{};
     // One memory for most effects (ST3): any non-zero parameter is what D, E, F, I, J, K, L, Q
     // and R recall with zero, and a Dxy with both digits set slides down.
@@ -90,6 +90,9 @@ struct Playback_Rules {
     // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
     // without resonance plays unfiltered. Older native files doubled the resonance instead.
     bool it_filters{};
+    // While the key is held, an envelope's sustain loop is the only loop it keeps: a plain loop
+    // before it is passed by (IT). FT2 keeps to the plain loop wherever it lies.
+    bool sustain_hides_loop{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -126,6 +126,7 @@ public:
     void do_vibrato(int channel, bool fine);
     void do_pitch_slide_down(int channel, unsigned char parameter);
     void do_pitch_slide_up(int channel, unsigned char parameter);
+    int period_for_sample(int period, const Sample* from, const Sample* to) const;
     void do_pitch_slide_to_note(int channel);
     void do_tremor(int channel);
     void do_pan_slide(int channel);

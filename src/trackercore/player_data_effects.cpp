@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "trackercore/player_data.h"
@@ -427,9 +428,12 @@ void Player_Data::do_portamento(int channel) {
         if (t0() && restart_ended && !slot.voice && slot.start_state == 1) {
             slot.period = slot.target_period;  // nothing sounds to slide from: the note plays as struck
         } else if (t0() && slot.sample_changed) {
+            slot.sample_changed = 0;
             ch.sample_offset = 0;
-            // The new sample takes the sounding one's place: no new-note action keeps it on.
+            // The new sample takes the sounding one's place at the pitch it had got to: no
+            // new-note action keeps it on.
             if (slot.voice) {
+                slot.period = period_for_sample(slot.period, slot.voice->get_sample(), slot.sample);
                 slot.voice->cut();
                 slot.voice = nullptr;
             }
@@ -445,6 +449,16 @@ void Player_Data::do_portamento(int channel) {
     }
     do_pitch_slide_to_note(channel);
     ch.pitch_modulated = 1;
+}
+
+// The period at which `to` sounds as high as `from` does at `period`.
+int Player_Data::period_for_sample(int period, const Sample* from, const Sample* to) const {
+    const int from_rate = from ? from->data.get_c5_freq() : 0;
+    const int to_rate = to ? to->data.get_c5_freq() : 0;
+    if (from_rate <= 0 || to_rate <= 0 || from_rate == to_rate) return period;
+    if (rules().use_linear_slides)
+        return period + (int)std::lround(768.0 * std::log2((double)to_rate / from_rate));
+    return (int)std::clamp<int64_t>((int64_t)period * to_rate / from_rate, 1, 0xFFFF);
 }
 
 void Player_Data::do_pitch_slide_to_note(int channel) {

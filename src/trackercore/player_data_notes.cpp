@@ -24,6 +24,7 @@ void Player_Data::process_note(int channel, Note note) {
     // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
+    channels[channel].slide_in_cell = slides_to_note(note);
     if (rules().ft2_tone_portamento && note.note < NOTE_COUNT && slides_to_note(note) &&
         prepare_ft2_portamento(channel, note.note, note.instrument)) {
         channels[channel].new_note = 0;
@@ -89,6 +90,7 @@ void Player_Data::strike_delayed_cell(int channel) {
     Channel_Control& ch = channels[channel];
     const Note& cell = ch.delayed_cell;
     ch.note_delay = 0;
+    ch.slide_in_cell = slides_to_note(cell);
     const bool ft2_key_off = rules().ft2_note_delay && cell.note == NOTE_OFF;
     if (ft2_key_off)
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
@@ -164,6 +166,9 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             }
             slot.note = std::min<int>(layer->note_table[ch.note], NOTE_COUNT - 1);
             Sample* sample = song->get_sample(number);
+            // Compatible Gxx: a slide keeps the sounding sample; an instrument number gives back its volume.
+            if (ch.slide_in_cell && rules().compatible_gxx && slot.voice && slot.period != 0 && slot.sample)
+                sample = slot.sample;
             slot.sample_changed = (sample == slot.sample) ? 0 : (slot.period != 0);
             slot.sample = sample;
             slot.pan = ch.channel_pan;
@@ -296,6 +301,8 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
         }
         if (!sample || !slot.layer) continue;
         slot.volume = slot.base_volume = (int16_t)sample->def_volume;
+        // With IT's old effects the number also starts the envelopes again.
+        if (!retrigger && rules().old_effects && slot.voice) slot.voice->restart_envelopes();
         if (!retrigger) continue;
         // XM: that sample's pan, the key pressed again, envelopes and fade-out from the start.
         slot.pan = sample->def_panning_active ? (int16_t)(sample->def_panning * 255 / 64) : ch.channel_pan;

@@ -20,6 +20,13 @@ namespace {
 // The frequency of note 60 at the reference rate; samples are scaled by c5_freq against it.
 constexpr int64_t REFERENCE_C5_FREQUENCY = 16726;
 
+// An envelope its instrument has on but the channel switched off (S77, S79, S7B) pauses where it
+// stands, its value held; S78, S7A and S7C let it go on from there.
+bool envelope_paused(const Envelope* envelope, const Envelope_State& control) {
+    return !control.enabled && control.running && envelope && envelope->is_enabled() &&
+           envelope->get_node_count() >= 2;
+}
+
 }  // namespace
 
 void Voice_Control::reset() {
@@ -141,7 +148,8 @@ int Voice_Control::envelope_value_when_disabled(const Envelope* envelope) const 
 
 void Voice_Control::process_envelope(Envelope* envelope, Envelope_Control* control) {
     if (!control->enabled || !envelope || envelope->get_node_count() < 2) {
-        control->value = envelope ? envelope_value_when_disabled(envelope) : 0;
+        if (!envelope_paused(envelope, *control))
+            control->value = envelope ? envelope_value_when_disabled(envelope) : 0;
         return;
     }
     if (note_off_flags & NOTE_OFF_KEY_RELEASED) control->sustain_active = 0;
@@ -150,10 +158,11 @@ void Voice_Control::process_envelope(Envelope* envelope, Envelope_Control* contr
     control->value = std::clamp(height, envelope->get_min_height(), envelope->get_max_height());
     control->position++;
 
-    if (control->sustain_active &&
-        control->position > envelope->get_node_offset(envelope->get_sustain_loop_end()))
+    const bool held = control->sustain_active;
+    if (held && control->position > envelope->get_node_offset(envelope->get_sustain_loop_end()))
         control->position = envelope->get_node_offset(envelope->get_sustain_loop_begin());
-    else if (control->loop_active && control->position > envelope->get_node_offset(envelope->get_loop_end()))
+    else if (control->loop_active && !(held && rules->sustain_hides_loop) &&
+             control->position > envelope->get_node_offset(envelope->get_loop_end()))
         control->position = envelope->get_node_offset(envelope->get_loop_begin());
 
     int last = envelope->get_node_count() - 1;
@@ -285,7 +294,7 @@ int Voice_Control::auto_vibrato_offset() {
 
 int Voice_Control::pitch_envelope_period(int played) {
     filter.envelope = -1;
-    if (!pitch_envelope.enabled) return played;
+    if (!pitch_envelope.enabled && !envelope_paused(&layer->pitch_envelope, pitch_envelope)) return played;
     if (layer->pitch_use_as_filter) {
         filter.envelope = pitch_envelope.value + 32;
         return played;

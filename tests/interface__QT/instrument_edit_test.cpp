@@ -165,6 +165,15 @@ TEST_F(Instrument_Page_Test, EditorsWriteTheLayerAndSurviveASongRoundTrip) {
     EXPECT_EQ(layer.volume_envelope.get_node_count(), 3);
     named<QCheckBox>(page->get_envelope_editor(Instrument_Edit::VOLUME_ENVELOPE), "Enable Envelope")->click();
     EXPECT_TRUE(layer.volume_envelope.is_enabled());
+    // The carry switch is an edit like the others: undone with them (quick edits make one
+    // step) and done again.
+    named<QCheckBox>(page->get_envelope_editor(Instrument_Edit::VOLUME_ENVELOPE), "Carry")->click();
+    EXPECT_TRUE(layer.volume_envelope.is_carry_enabled());
+    song_window->undo();
+    EXPECT_FALSE(layer.volume_envelope.is_carry_enabled());
+    song_window->redo();
+    EXPECT_TRUE(layer.volume_envelope.is_carry_enabled());
+    EXPECT_TRUE(layer.volume_envelope.is_enabled());
 
     // Another layer keeps its own table; "Reset Notes" undoes a typed note.
     named<QRadioButton>(page, "Layer 3")->click();

@@ -66,6 +66,7 @@ TEST_F(Player_Notes, InstrumentWithoutNoteUnderEachRule) {
         int envelope_position;
         Sample* next_sample;
     };
+    song.variables.rules.instrument_swaps_sample = false;  // the lone number's own rule alone
     for (Case c : {Case{V::INSTRUMENT_WITHOUT_NOTE_IGNORED, 20, 200, 13, &song.sample[0]},
                    Case{V::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME, 30, 200, 13, &song.sample[1]},
                    Case{V::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS, 30, 16 * 255 / 64, 1, &song.sample[1]}}) {
@@ -698,8 +699,8 @@ TEST_F(Player_Notes, CompatibleGxxInstrumentStrikesTheKeyAgain) {
 }
 
 // An instrument number alone: under its rule it strikes again a note that has ended, but
-// not one a note cut ended; in a song without instruments it swaps to the sample it maps the last
-// note to. Elsewhere the sounding sample plays on (or nothing sounds).
+// not one a note cut ended; under another (IT) it strikes the last note again with the sample it
+// maps that note to. Elsewhere the sounding sample plays on (or nothing sounds).
 TEST_F(Player_Notes, LoneInstrumentStrikesAnEndedNoteOrSwapsTheSample) {
     make_sample(1, 10000, true);
     make_sample(2, 10000, true);
@@ -821,3 +822,67 @@ TEST_F(Player_Notes, NoteAfterACutNoteCrossfadesWhereCutsAreShort) {
         EXPECT_EQ(crossfades, (std::vector<bool>{false, short_cut, false}));
     }
 }
+
+// A slide to a note whose instrument plays another sample (an octave up, half as loud): IT
+// swaps to it at the pitch the slide had got to; with compatible Gxx the sounding sample slides
+// on and the number gives back its own volume. Either way a later G goes on sliding. Values
+// from the reference's traces of tests/data/behaviour/it_gxx_sample_swap*.it.
+TEST_F(Player_Notes, SlideToAnotherSampleUnderCompatibleGxx) {
+    make_sample(1, 10000, true);
+    song.sample[1].data.set_c5_freq(16726 * 2);
+    song.sample[0].def_volume = 64;
+    song.sample[1].def_volume = 32;
+    make_instrument(1, 1);
+    put(0, 0, cell(60, 0, 16));
+    put(0, 1, cell(62, 1, EMPTY_FIELD, 'G', 0x04));
+    put(0, 2, effect('G', 0));
+    struct Case {
+        bool compatible;
+        Sample* playing;
+        int volume;
+        int period_shift;  // at the swap, in linear period units
+    };
+    for (Case c : {Case{false, &song.sample[1], 32, 768}, Case{true, &song.sample[0], 64, 0}}) {
+        SCOPED_TRACE(c.compatible);
+        song.variables.rules.compatible_gxx = c.compatible;
+        start();
+        play_rows(1);
+        ASSERT_NE(foreground(0), nullptr);
+        const int period = foreground(0)->get_period();
+        ticks(1);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_sample(), c.playing);
+        EXPECT_EQ(foreground(0)->get_period(), period + c.period_shift);
+        EXPECT_EQ(channel(0).slot[0].base_volume, c.volume);
+        EXPECT_EQ(voices_on(0), 1);
+        ticks(7);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_sample(), c.playing);
+        EXPECT_EQ(foreground(0)->get_period(), period + c.period_shift - 6 * 16);
+        player.play_stop();
+    }
+}
+
+// A lone instrument number under IT's old effects starts the envelopes again; otherwise they
+// go on. Values from the reference's traces of tests/data/behaviour/it_lone_instrument*.it.
+TEST_F(Player_Notes, LoneInstrumentRestartsEnvelopesUnderOldEffects) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.volume_envelope.add_node_at_offset(0, 64);
+    layer.volume_envelope.add_node_at_offset(100, 16);
+    layer.volume_envelope.set_enabled(true);
+    put(0, 0, cell(60, 0, 48));
+    put(0, 1, cell(EMPTY_FIELD, 0));
+    for (bool old_effects : {true, false}) {
+        SCOPED_TRACE(old_effects);
+        song.variables.rules.old_effects = old_effects;
+        start();
+        play_rows(1);
+        Voice_Control* voice = foreground(0);
+        ticks(1);
+        ASSERT_EQ(foreground(0), voice);
+        EXPECT_EQ(voice->get_volume_envelope().position, old_effects ? 1 : 7);
+        EXPECT_EQ(channel(0).slot[0].base_volume, 64);
+        player.play_stop();
+    }
+}
+

@@ -190,6 +190,54 @@ TEST_F(Voice_Envelopes, SustainLoopHoldsUntilNoteOff) {
     EXPECT_EQ(voices_on(0), 0);
 }
 
+// A held key passes a plain loop by on its way to a sustain loop after it (IT); released, the
+// envelope goes back to the plain loop from where it stands. FT2 keeps to the plain loop. Values
+// from the reference's traces of tests/data/behaviour/it_envelope_sustain_after_loop.it.
+TEST_F(Voice_Envelopes, SustainLoopHidesAnEarlierLoopWhileHeld) {
+    Envelope& envelope = volume_envelope({{0, 64}, {4, 48}, {8, 32}, {12, 16}, {20, 0}});
+    envelope.set_loop_enabled(true);
+    envelope.set_loop_begin(0);
+    envelope.set_loop_end(1);
+    envelope.set_sustain_loop_enabled(true);
+    envelope.set_sustain_loop_begin(2);
+    envelope.set_sustain_loop_end(3);
+    put(0, 0, cell(48, 0));
+    put(0, 14, cell(NOTE_OFF));
+    song.get_initial_variables()->speed = 1;
+    for (bool hides : {true, false}) {
+        SCOPED_TRACE(hides);
+        song.variables.rules.sustain_hides_loop = hides;
+        player.play_start_pattern(0);
+        std::vector<int> values = trace(18, [&] { return envelope_value(); });
+        EXPECT_EQ(values, hides ? (std::vector<int>{64, 60, 56, 52, 48, 44, 40, 36, 32, 28, 24, 20, 16, 32, 28, 64,
+                                                     60, 56})
+                                : (std::vector<int>{64, 60, 56, 52, 48, 64, 60, 56, 52, 48, 64, 60, 56, 52, 48, 64,
+                                                     60, 56}));
+        player.play_stop();
+    }
+}
+
+// S77 pauses the volume envelope where it stands, its value held, and S78 lets it go on from
+// there; an envelope the instrument has off plays at full height. Values from the reference's
+// traces of tests/data/behaviour/it_envelope_switch.it.
+TEST_F(Voice_Envelopes, SwitchingAnEnvelopeOffPausesIt) {
+    Envelope& envelope = volume_envelope({{0, 64}, {16, 16}});
+    put(0, 0, cell(48, 0));
+    put(0, 1, effect('S', 0x77));
+    put(0, 2, effect('S', 0x78));
+    for (bool instrument_on : {true, false}) {
+        SCOPED_TRACE(instrument_on);
+        envelope.set_enabled(instrument_on);
+        player.play_start_pattern(0);
+        std::vector<int> values = trace(18, [&] { return envelope_value(); });
+        EXPECT_EQ(values, instrument_on ? (std::vector<int>{64, 61, 58, 55, 52, 49, 49, 49, 49, 49, 49, 49, 46, 43, 40,
+                                                             37, 34, 31})
+                                        : (std::vector<int>{64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 61, 58,
+                                                             55, 52, 49}));
+        player.play_stop();
+    }
+}
+
 TEST_F(Voice_Envelopes, PanEnvelopeSwingIsLimitedByTheNearerEdge) {
     set_nodes(song.instrument[0].layers[0].panning_envelope, {{0, 32}, {1, 32}});
     song.get_initial_variables()->channel[0].pan = 48;  // 191

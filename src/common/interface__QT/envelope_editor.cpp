@@ -18,6 +18,7 @@ Envelope_Editor::Envelope_Editor(QWidget* parent)
       enabled_check(new QCheckBox(tr("Enable Envelope"), control_box)),
       loop_check(new QCheckBox(tr("Enable Loop"), control_box)),
       sustain_check(new QCheckBox(tr("Enable Sustain Loop"), control_box)),
+      carry_check(new QCheckBox(tr("Carry"), control_box)),
       loop_begin_spin(add_spin_box(tr("Loop Begin"))),
       loop_end_spin(add_spin_box(tr("Loop End"))),
       sustain_begin_spin(add_spin_box(tr("Sustain Loop Begin"))),
@@ -44,7 +45,9 @@ Envelope_Editor::Envelope_Editor(QWidget* parent)
     points(loop_begin_spin, loop_end_spin, 2);
     heading(tr("Sustain Loop:"), sustain_check, 3);
     points(sustain_begin_spin, sustain_end_spin, 4);
-    grid->setRowStretch(5, 1);
+    carry_check->setToolTip(tr("A new note of the same instrument goes on from where the last one had got to"));
+    heading(tr("Next Note:"), carry_check, 5);
+    grid->setRowStretch(6, 1);
     control_box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
 
     auto* layout = new QHBoxLayout(this);
@@ -60,6 +63,7 @@ Envelope_Editor::Envelope_Editor(QWidget* parent)
     connect(enabled_check, &QCheckBox::toggled, this, &Envelope_Editor::envelope_enabled_check);
     connect(loop_check, &QCheckBox::toggled, this, &Envelope_Editor::loop_enabled_check);
     connect(sustain_check, &QCheckBox::toggled, this, &Envelope_Editor::sustain_enabled_check);
+    connect(carry_check, &QCheckBox::toggled, this, &Envelope_Editor::carry_enabled_check);
     set_envelope(nullptr);
 }
 
@@ -104,6 +108,7 @@ void Envelope_Editor::update_envelope_variables() {
     sustain_begin_spin->setValue(envelope->get_sustain_loop_begin());
     sustain_end_spin->setRange(envelope->get_sustain_loop_begin(), last);
     sustain_end_spin->setValue(envelope->get_sustain_loop_end());
+    carry_check->setChecked(envelope->is_carry_enabled());
     updating = false;
     point_editor->update();
 }
@@ -145,4 +150,8 @@ void Envelope_Editor::loop_enabled_check(bool on) {
 
 void Envelope_Editor::sustain_enabled_check(bool on) {
     if (apply([on](Envelope& e) { e.set_sustain_loop_enabled(on); })) point_editor->update();
+}
+
+void Envelope_Editor::carry_enabled_check(bool on) {
+    apply([on](Envelope& e) { e.set_carry_enabled(on); });
 }

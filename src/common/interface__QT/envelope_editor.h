@@ -10,7 +10,8 @@ class QGroupBox;
 class QSpinBox;
 
 // An envelope's graph beside its control box: the switches of the envelope, its loop and its
-// sustain loop, and their begin and end nodes, whose ranges follow the node count.
+// sustain loop, and their begin and end nodes, whose ranges follow the node count; and whether
+// a new note carries on from the last one's position.
 class Envelope_Editor : public QWidget {
     Q_OBJECT
 public:
@@ -33,6 +34,7 @@ public:
     void envelope_enabled_check(bool on);
     void loop_enabled_check(bool on);
     void sustain_enabled_check(bool on);
+    void carry_enabled_check(bool on);
 
 private:
     QSpinBox* add_spin_box(const QString& accessible_name);
@@ -47,6 +49,7 @@ private:
     QCheckBox* enabled_check;
     QCheckBox* loop_check;
     QCheckBox* sustain_check;
+    QCheckBox* carry_check;
     QSpinBox* loop_begin_spin;
     QSpinBox* loop_end_spin;
     QSpinBox* sustain_begin_spin;

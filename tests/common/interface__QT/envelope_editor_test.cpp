@@ -188,14 +188,15 @@ TEST_F(Envelope_Editor_Test, ControlBoxSpinBoxesKeepLoopsWithinTheNodes) {
     EXPECT_EQ(sustain_end->value(), 3);
 
     // The switches write the envelope; a refresh is not taken for an edit.
-    for (const char* caption : {"Enable Envelope", "Enable Loop", "Enable Sustain Loop"}) {
+    for (const char* caption : {"Enable Envelope", "Enable Loop", "Enable Sustain Loop", "Carry"}) {
         QCheckBox* check = nullptr;
         for (QCheckBox* c : editor->findChildren<QCheckBox*>())
             if (c->text() == caption) check = c;
         ASSERT_NE(check, nullptr) << caption;
         check->click();
     }
-    EXPECT_TRUE(envelope.is_enabled() && envelope.is_loop_enabled() && envelope.is_sustain_loop_enabled());
+    EXPECT_TRUE(envelope.is_enabled() && envelope.is_loop_enabled() && envelope.is_sustain_loop_enabled() &&
+                envelope.is_carry_enabled());
     Instrument::Layer other_layer;
     Envelope& other = other_layer.panning_envelope;
     int grabs = lock.grabs;
