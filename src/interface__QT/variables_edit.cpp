@@ -124,7 +124,7 @@ const Rules_Format rules_formats[] = {
 };
 
 // A format's rules as this song would take them: IT plays a song without instruments by
-// its own two rules.
+// its own rule for unmapped notes.
 Playback_Rules rules_for(const Playback_Rules& song, Playback_Rules::Format format) {
     Playback_Rules rules = Playback_Rules::of_format(format);
     if (format == Playback_Rules::Format::IT) rules.keep_instrument_mode(song);

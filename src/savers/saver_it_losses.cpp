@@ -168,8 +168,8 @@ void song_losses(Song& song, std::vector<std::string>& lines) {
     it.old_effects = v.rules.old_effects;
     it.compatible_gxx = v.rules.compatible_gxx;
     // A song without instruments comes in with one instrument per sample, every slot mapped, so
-    // what an unmapped note or a lone sample number does is rarely heard once it is written with
-    // instruments; naming them would ask on each save of such a song.
+    // what an unmapped note does is not heard once it is written with instruments; naming it
+    // would ask on each save of such a song.
     it.keep_instrument_mode(v.rules);
     std::vector<std::string> rules;
     for (const Playback_Rules::Entry& rule : Playback_Rules::list()) {

@@ -64,7 +64,6 @@ const Playback_Rules& Playback_Rules::native() {
 
 void Playback_Rules::keep_instrument_mode(const Playback_Rules& song) {
     unmapped_note_cuts = song.unmapped_note_cuts;
-    instrument_swaps_sample = song.instrument_swaps_sample;
 }
 
 namespace {

@@ -97,8 +97,8 @@ struct Playback_Rules {
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.
     static const Playback_Rules& native();
-    // The two rules IT sets from its file's instruments switch, copied from `song`: IT's set
-    // for a song without instruments keeps them.
+    // The rule IT sets from its file's instruments switch, copied from `song`: IT's set for a
+    // song without instruments keeps it.
     void keep_instrument_mode(const Playback_Rules& song);
 
     bool operator==(const Playback_Rules&) const = default;

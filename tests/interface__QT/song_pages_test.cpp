@@ -320,9 +320,8 @@ TEST_F(Song_Pages_Test, PlayAsSetsEveryRuleOfAFormat) {
     EXPECT_EQ(play_as->currentText(), "Impulse Tracker");
     EXPECT_FALSE(key_off->isChecked());
 
-    // An IT song without instruments takes two rules from that; it still plays as IT does.
+    // An IT song without instruments takes a rule from that; it still plays as IT does.
     song.variables.rules.unmapped_note_cuts = true;
-    song.variables.rules.instrument_swaps_sample = true;
     interface->set_current_page(Interface::PAGE_PATTERNS);
     interface->set_current_page(Interface::PAGE_VARIABLES);
     EXPECT_EQ(play_as->currentText(), "Impulse Tracker");
@@ -333,5 +332,4 @@ TEST_F(Song_Pages_Test, PlayAsSetsEveryRuleOfAFormat) {
     emit play_as->activated(play_as->findText("Impulse Tracker"));
     EXPECT_FALSE(song.variables.rules.key_off_cuts_without_envelope);
     EXPECT_TRUE(song.variables.rules.unmapped_note_cuts);
-    EXPECT_TRUE(song.variables.rules.instrument_swaps_sample);
 }
