@@ -130,5 +130,6 @@ struct Channel_Control {
     uint8_t tempo_memory = 0;
     uint8_t s_memory_high = 0;
     uint8_t s_memory_low = 0;
+    uint8_t slides_to_note = 0;  // the cell being struck slides to its note (G, L, volume-column G)
     uint8_t active_macro = 0;  // SFx: the parametered macro that Z00..Z7F and \00..\7F feed
 };

@@ -24,6 +24,7 @@ void Player_Data::process_note(int channel, Note note) {
     // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
+    channels[channel].slides_to_note = slides_to_note(note);
     if (rules().ft2_tone_portamento && note.note < NOTE_COUNT && slides_to_note(note) &&
         prepare_ft2_portamento(channel, note.note, note.instrument)) {
         channels[channel].new_note = 0;
@@ -96,6 +97,7 @@ void Player_Data::strike_delayed_cell(int channel) {
             slot.base_volume = (int16_t)slot.sample->def_volume;
             slot.pan = slot.sample->def_panning_active ? (int16_t)(slot.sample->def_panning * 255 / 64) : ch.channel_pan;
         }
+    ch.slides_to_note = slides_to_note(cell);
     process_note_and_instrument(channel, cell.note, cell.instrument);
     if (ft2_key_off)
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
@@ -181,9 +183,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 if (random() & 1) d = -d;
                 slot.pan = (int16_t)std::clamp(slot.pan + d, 0, 255);
             }
-            if (layer->pitch_use_default_cutoff) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
+            // IT's slide to a note keeps the playing note's filter, whatever instrument it names.
+            const bool keeps_filter = rules().it_filters && ch.slides_to_note;
+            if (layer->pitch_use_default_cutoff && !keeps_filter) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
             // Older native songs doubled the resonance; beyond the damping table it is held at its last entry.
-            if (layer->pitch_use_default_Q)
+            if (layer->pitch_use_default_Q && !keeps_filter)
                 slot.filter.resonance = std::min(layer->pitch_default_Q * (rules().it_filters ? 1 : 2),
                                                  Filter_Control::RESONANCE_STEPS - 1);
             slot.volume_envelope_on = layer->volume_envelope.is_enabled();

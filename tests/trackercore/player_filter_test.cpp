@@ -73,4 +73,60 @@ TEST_F(Player_Filter, SmoothMacroSlidesOverTheRow) {
     EXPECT_EQ(cutoff(), 255);  // the resonance macro leaves the cutoff alone
 }
 
+// IT: a slide to a note keeps the playing note's filter, whether or not it names an instrument
+// with filter defaults; older native songs took the instrument's. Instrument 0 sets cutoff 40,
+// instrument 1 cutoff 90 with resonance 100.
+TEST_F(Player_Filter, SlideToNoteKeepsThePlayingFilter) {
+    make_instrument(1, 0);
+    for (int i : {0, 1}) {
+        Instrument::Layer& layer = song.instrument[i].layers[0];
+        layer.pitch_use_default_cutoff = layer.pitch_use_default_Q = true;
+        layer.pitch_default_cutoff = i == 0 ? 40 : 90;
+        layer.pitch_default_Q = i == 0 ? 0 : 100;
+    }
+    struct Case {
+        const char* what;
+        Note row1;
+        int it_cutoff, it_resonance, old_cutoff, old_resonance;
+    };
+    const Case cases[] = {
+        {"G with another instrument", cell(60, 1, EMPTY_FIELD, 'G', 0x10), 80, 0, 180, 127},
+        {"volume-column G", cell(60, 1, 193 + 3), 80, 0, 180, 127},
+        {"G alone", cell(60, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x10), 80, 0, 80, 0},
+        {"a plain note", cell(60, 1), 180, 100, 180, 127},
+    };
+    for (const Case& c : cases) {
+        for (bool it : {true, false}) {
+            SCOPED_TRACE(std::string(c.what) + (it ? " (IT)" : " (old)"));
+            song.variables.rules.it_filters = it;
+            run(cell(48, 0), c.row1, [] { return 0; });
+            EXPECT_EQ(cutoff(), it ? c.it_cutoff : c.old_cutoff);
+            EXPECT_EQ(resonance(), it ? c.it_resonance : c.old_resonance);
+        }
+    }
+}
+
+// IT: the top cutoff without resonance is no setting for a filter that is already on; it keeps
+// sounding as it was last set (Z40 then Z7F sounds as Z40, as the reference plays it). Below
+// the top the filter follows again. Older native songs opened it.
+TEST_F(Player_Filter, TopCutoffLeavesAFilterThatIsOnAsItWas) {
+    for (bool it : {true, false}) {
+        SCOPED_TRACE(it ? "IT" : "old");
+        song.variables.rules.it_filters = it;
+        put(0, 2, effect('Z', 0x7E));
+        run(cell(48, 0, EMPTY_FIELD, 'Z', 0x40), effect('Z', 0x7F), [] { return 0; });
+        const Filter_Control after_top = foreground(0)->get_filter();
+        ticks(6);
+        const Filter_Control below_top = foreground(0)->get_filter();
+        player.play_start_pattern(0);
+        ticks(6);
+        const Filter_Control set = foreground(0)->get_filter();
+        EXPECT_EQ(after_top.is_active(), it);
+        const bool kept = after_top.a0 == set.a0 && after_top.b0 == set.b0 && after_top.b1 == set.b1;
+        EXPECT_EQ(kept, it);
+        EXPECT_TRUE(below_top.is_active());
+        EXPECT_NE(below_top.a0, set.a0);
+    }
+}
+
 }  // namespace

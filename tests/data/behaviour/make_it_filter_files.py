@@ -118,6 +118,17 @@ def main():
         cell(C5, 1, command="Z", parameter=0x84), cell(C5, 1, command="Z", parameter=0x7F),
         cell(C5, 1, command="Z", parameter=0x80), cell(C5, 5), cell(NOTE_CUT)]))
 
+    # A slide to a note keeps the playing note's filter, with or without an instrument number.
+    write_it("it_filter_slide_to_note", ins, rows_of([
+        cell(C5, 3), cell(C5, 2, command="G", parameter=0x10), cell(NOTE_CUT),
+        cell(C5, 2), cell(C5, 3, command="G", parameter=0x10), cell(NOTE_CUT),
+        cell(C5, 2), cell(command="Z", parameter=0x20), cell(C5, command="G", parameter=0x10), cell(NOTE_CUT)]))
+
+    # Z7F on a filtered note leaves the filter as it was; Z7E opens it nearly all the way.
+    write_it("it_filter_top_cutoff", ins, rows_of([
+        cell(C5, 2), cell(command="Z", parameter=0x7F), cell(command="Z", parameter=0x7E), cell(NOTE_CUT),
+        cell(C5, 4), cell(command="Z", parameter=0x7F), cell(command="Z", parameter=0x80), cell(C5, 1), cell(NOTE_CUT)]))
+
     # The file's own macros: SF1 feeds the resonance, Z90 sets a fixed cutoff, and \xx slides.
     smooth = [cell(C5, 1, command="Z", parameter=0x90), cell(command="S", parameter=0xF1),
               cell(command="Z", parameter=0x40)]
