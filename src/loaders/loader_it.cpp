@@ -38,6 +38,9 @@ constexpr unsigned short FLAG_LINEAR_SLIDES = 1 << 3;
 constexpr unsigned short FLAG_OLD_EFFECTS = 1 << 4;
 constexpr unsigned short FLAG_COMPATIBLE_GXX = 1 << 5;
 constexpr unsigned short SPECIAL_MESSAGE = 1 << 0;
+constexpr unsigned short SPECIAL_EDIT_HISTORY = 1 << 1;  // a count, then 8 bytes an entry, after the offset tables
+constexpr unsigned short SPECIAL_MIDI_CONFIG = 1 << 3;   // the macros follow the edit history
+constexpr unsigned EDIT_HISTORY_ENTRY = 8;
 
 constexpr int MAX_NAME = 25;         // song and instrument names hold at most 25 characters
 constexpr int MAX_SAMPLE_NAME = 26;  // sample names are unlimited: keep all the field holds
@@ -156,6 +159,7 @@ unsigned Loader_IT::table_offset(int table) const {
     unsigned offset = OFFSET_ORDERS + header.order_count;
     if (table > 0) offset += 4u * header.instrument_count;
     if (table > 1) offset += 4u * header.sample_count;
+    if (table > 2) offset += 4u * header.pattern_count;
     return offset;
 }
 
@@ -175,6 +179,7 @@ Loader::Error Loader_IT::load_body() {
     load_sampledata();
     e = load_message();
     if (e != SUCCESS) return e;
+    load_midi_config();
     load_patterns();
     return SUCCESS;
 }
@@ -565,6 +570,33 @@ Loader::Error Loader_IT::load_message() {
     return SUCCESS;
 }
 
+// A block that does not fit in the file leaves the song with the default macros.
+void Loader_IT::load_midi_config() {
+    midi_config = Midi_Config::default_config();
+    if (!(header.special & SPECIAL_MIDI_CONFIG)) return;
+    unsigned long at = table_offset(3);
+    if (header.special & SPECIAL_EDIT_HISTORY) {
+        if (at + 2 > reader.get_file_size()) return warn_midi_config_lost();
+        reader.seek((unsigned)at);
+        at += 2 + (unsigned long)reader.get_word() * EDIT_HISTORY_ENTRY;
+    }
+    if (at + Midi_Config::FILE_BYTES > reader.get_file_size()) return warn_midi_config_lost();
+    reader.seek((unsigned)at);
+    for (Midi_Config::Macro& macro : midi_config.macros) {
+        reader.get_byte_array((unsigned char*)macro.data(), Midi_Config::MACRO_SIZE);
+        // Text after a terminator is left-over memory, not part of the macro.
+        std::fill(std::find(macro.begin(), macro.end(), 0), macro.end(), 0);
+    }
+    if (reader.error_loading()) {
+        midi_config = Midi_Config::default_config();
+        warn_midi_config_lost();
+    }
+}
+
+void Loader_IT::warn_midi_config_lost() {
+    warn("The MIDI configuration is cut short: the default macros are used.");
+}
+
 void Loader_IT::load_patterns() {
     std::vector<unsigned> offsets = read_offset_table(2, header.pattern_count, Song::MAX_PATTERNS);
     warn_of_excess(header.pattern_count, Song::MAX_PATTERNS, "patterns");
@@ -701,6 +733,7 @@ void Loader_IT::transfer_info() {
         init.channel[c].volume = header.channel_volume[c] < 64 ? header.channel_volume[c] : 64;
     }
     v.message = message;
+    v.midi_config = midi_config;
 }
 
 void Loader_IT::transfer_sample_to_song(IT_Sample& s, Sample& target) {
@@ -786,6 +819,7 @@ void Loader_IT::clear_structs(bool free_sample_data) {
     instruments.clear();
     patterns.clear();
     message.clear();
+    midi_config = Midi_Config::default_config();
     header = Header();
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/components/audio/sample_data.h"
 #include "trackercore/loader.h"
+#include "trackercore/midi_config.h"
 #include "trackercore/note.h"
 
 class Instrument;
@@ -125,6 +126,8 @@ private:
     Error load_instruments();
     void load_sampledata();
     Error load_message();
+    void load_midi_config();
+    void warn_midi_config_lost();
     void load_patterns();
     Error load_pattern(unsigned offset, IT_Pattern& pattern);
 
@@ -135,6 +138,7 @@ private:
     // Leaves in data_problem why it kept less than the header promised.
     Error load_sample_data(IT_Sample& sample, bool it215);
     Error no_data(const std::string& why);
+    // Where offset table 0 (instruments), 1 (samples) or 2 (patterns) starts; 3: where they end.
     unsigned table_offset(int table) const;
     // The first min(count, limit) entries of offset table 0 (instruments), 1 (samples) or 2 (patterns).
     std::vector<unsigned> read_offset_table(int table, int count, int limit);
@@ -158,6 +162,7 @@ private:
     std::vector<std::unique_ptr<IT_Instrument>> instruments;
     std::vector<std::unique_ptr<IT_Pattern>> patterns;
     std::string message;
+    Midi_Config midi_config = Midi_Config::default_config();
     std::string data_problem;  // "is cut short: ...", or empty when the last sample's data was whole
 
     std::vector<unsigned> block_buffer;

@@ -366,6 +366,13 @@ void Loader_WM::transfer_data_to_song() {
         else
             read_int_into(vars, rule.key, *static_cast<Int_Property_Bridge*>(v.get_rule_property(i)));
     }
+    // Files from before the macros were kept play with the default ones, as they were made.
+    v.midi_config = Midi_Config::default_config();
+    if (vars->is_var("midi_macros", DDS::TYPE_STRING_ARRAY)) {
+        const std::vector<std::string>& macros = vars->get_str_array_var("midi_macros");
+        if (macros.size() == Midi_Config::MACROS)
+            for (int i = 0; i < Midi_Config::MACROS; i++) v.midi_config.set_text(i, macros[(size_t)i]);
+    }
 
     DDS* initial = read_tree(&staged, "initial_variables");
     if (!initial) return broken(318, "Broken file on purpose, initial variables?!!!");

@@ -15,6 +15,9 @@ namespace {
 constexpr int OFFSET_MESSAGE_OFFSET = 56;
 constexpr int OFFSET_ORDERS = 192;
 constexpr unsigned short TRACKER_VERSION = 0x0214;
+constexpr unsigned short FLAG_MIDI_CONFIG = 1 << 7;     // play the macros the file carries
+constexpr unsigned short SPECIAL_MESSAGE = 1 << 0;
+constexpr unsigned short SPECIAL_MIDI_CONFIG = 1 << 3;  // the macros follow the offset tables
 
 bool layer_names_a_sample(const Instrument::Layer& layer) {
     for (unsigned char s : layer.sample_table)
@@ -111,8 +114,8 @@ void Saver_IT::write_song() {
     if (v.rules.use_linear_slides) flags |= 1 << 3;
     if (v.rules.old_effects) flags |= 1 << 4;
     if (v.rules.compatible_gxx) flags |= 1 << 5;
-    writer.store_word(flags);
-    writer.store_word(v.message.empty() ? 0 : 1);
+    writer.store_word(flags | FLAG_MIDI_CONFIG);
+    writer.store_word(SPECIAL_MIDI_CONFIG | (v.message.empty() ? 0 : SPECIAL_MESSAGE));
     writer.store_byte((unsigned char)init.global_volume);
     writer.store_byte((unsigned char)v.mixing_volume);
     writer.store_byte((unsigned char)init.speed);
@@ -133,6 +136,8 @@ void Saver_IT::write_song() {
     }
     int tables = OFFSET_ORDERS + c.orders;
     for (int i = 0; i < c.instruments + c.samples + c.patterns; i++) writer.store_dword(0);
+    for (const Midi_Config::Macro& macro : v.midi_config.macros)
+        writer.store_byte_array((const unsigned char*)macro.data(), Midi_Config::MACRO_SIZE);
 
     int message_pos = writer.get_file_pos();
     // Impulse Tracker ends message lines with carriage returns; the loader turns them back.

@@ -190,6 +190,9 @@ void Saver_WM::get_dds_from_song(DDS* dds) {
     vars.set_int_var("use_stereo", v.use_stereo ? 1 : 0);
     for (const Playback_Rules::Entry& rule : Playback_Rules::list())
         vars.set_int_var(rule.key, rule.flag ? (v.rules.*rule.flag ? 1 : 0) : v.rules.*rule.number);
+    std::vector<std::string> macros;
+    for (int i = 0; i < Midi_Config::MACROS; i++) macros.push_back(v.midi_config.text(i));
+    vars.set_str_array_var("midi_macros", std::move(macros));
     dds->set_dynamic_data_struct_var("variables", std::move(vars));
 
     Song::Initial_Variables& iv = *song->get_initial_variables();

@@ -62,8 +62,11 @@ static void write_volume_column(const Note& note, char* out) {
 }
 
 static void write_command_column(const Note& note, char* out) {
-    // Commands past 'Z' cannot be typed but may come from a file; show them as unknown.
-    out[0] = note.command == EMPTY_FIELD ? '.' : (note.command < 26 ? (char)('A' + note.command) : '?');
+    // Commands past 'Z' cannot be typed but may come from a file; all but \xx show as unknown.
+    out[0] = note.command == EMPTY_FIELD              ? '.'
+             : note.command < 26                    ? (char)('A' + note.command)
+             : note.command == COMMAND_SMOOTH_MACRO ? '\\'
+                                                    : '?';
     out[1] = hex_digits[note.parameter >> 4];
     out[2] = hex_digits[note.parameter & 0x0F];
 }

@@ -72,7 +72,6 @@ struct Channel_Control {
     Instrument* instrument = nullptr;
     int new_note = 0;
     int instrument_named = 0;  // this row's cell gave an instrument number
-    int slide_in_cell = 0;     // this row's cell slides to its note (G, L or the volume column's)
     // An instrument number came alone before any note: the next note takes its sample's volume.
     int instrument_volume_pending = 0;
     uint8_t note = 255;
@@ -131,4 +130,6 @@ struct Channel_Control {
     uint8_t tempo_memory = 0;
     uint8_t s_memory_high = 0;
     uint8_t s_memory_low = 0;
+    uint8_t slides_to_note = 0;  // the cell being struck slides to its note (G, L, volume-column G)
+    uint8_t active_macro = 0;  // SFx: the parametered macro that Z00..Z7F and \00..\7F feed
 };

@@ -46,7 +46,12 @@ void Filter_Control::recalculate_coheficients(float mix_frequency) {
         return;
     }
     int damping_index = std::clamp(resonance, 0, RESONANCE_STEPS - 1);
-    if (it_filters && (effective_cutoff < CUTOFF_OFF - 1 || damping_index > 0)) engaged = true;
+    if (it_filters) {
+        // The top cutoff without resonance is no setting IT filters take: a filter that is on
+        // keeps what it was set to before (Z7F after Z40 still sounds as Z40).
+        if (effective_cutoff >= CUTOFF_OFF - 1 && damping_index == 0) return;
+        engaged = true;
+    }
 
     double fc = (double)filter_cutoff[effective_cutoff] * (2.0 * M_PI / (double)mix_frequency);
     double r = (double)(dmpfac[damping_index] * (it_filters ? 1.0f / 131072.0f : 1.0f / 32768.0f));

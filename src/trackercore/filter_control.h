@@ -24,7 +24,8 @@ public:
     }
     // Filtering is audible only below the open setting. An instrument's default cutoff at its top
     // (127, doubled to 254) without resonance is how IT instruments say "no filter". IT filters
-    // take that from the cutoff after the envelope, and once a note's filter is on it stays on.
+    // take that from the cutoff after the envelope, and once a note's filter is on it stays on
+    // (the open setting then leaves it as it was last set).
     bool is_active() const {
         if (it_filters) return engaged;
         if (effective_cutoff > CUTOFF_OFF - 1) return false;

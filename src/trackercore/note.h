@@ -10,6 +10,8 @@ constexpr int NOTE_COUNT = 120;             // notes 0..119 are C-0..B-9
 // the vibrato depths 10..15 that the IT range (203..212) cannot hold.
 constexpr unsigned char VOLUME_VIBRATO_SPEED = 213;
 constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
+// Commands 0..25 are A..Z; the smooth macro \xx follows as IT numbers it.
+constexpr unsigned char COMMAND_SMOOTH_MACRO = 27;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

@@ -88,7 +88,9 @@ struct Playback_Rules {
     bool ft2_tone_portamento{};
     // The resonant filter as IT runs it: damping 2 x 10^(-0.009375 r), resonance 0..127 as the
     // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
-    // without resonance plays unfiltered. Older native files doubled the resonance instead.
+    // without resonance plays unfiltered (a filter already on keeps its last setting there); a
+    // slide to a note keeps the playing note's filter. Older native files doubled the resonance
+    // and took the instrument's filter under a slide.
     bool it_filters{};
     // While the key is held, an envelope's sustain loop is the only loop it keeps: a plain loop
     // before it is passed by (IT). FT2 keeps to the plain loop wherever it lies.

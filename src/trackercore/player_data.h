@@ -199,6 +199,7 @@ private:
     void cut_notes(int channel);
     void share_effect_memory(int channel);
     void do_protracker_offset(int channel);
+    void apply_macro(int channel, int parameter, bool smooth);
     void set_envelope_switch(int channel, int envelope, bool on);
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);

@@ -187,20 +187,30 @@ void Player_Data::run_effects(int channel) {
         case CMD_W: do_global_volume_slide(channel); break;
         case CMD_X: set_all_pans(channel, xx); break;
         case CMD_Y: do_panbrello(channel); break;
-        case CMD_Z: {
-            const bool it = rules().it_filters;
-            for (Channel_Control::Layer_Slot& slot : ch.slot) {
-                if (xx < 0x80) {
-                    int cutoff = xx * 2;
-                    slot.filter.cutoff = it || cutoff <= 128 ? cutoff : cutoff + 1;
-                } else if (xx <= 0x8F) {
-                    // The older steps of 16 would pass the damping table's end; hold them at its last entry.
-                    slot.filter.resonance = std::min((xx - 0x80) * (it ? 8 : 16), Filter_Control::RESONANCE_STEPS - 1);
-                }
-            }
-            break;
-        }
+        case CMD_Z: apply_macro(channel, xx, false); break;
+        case COMMAND_SMOOTH_MACRO: apply_macro(channel, xx, true); break;
         default: break;
+    }
+}
+
+// Of what the song's macros send, only the filter's cutoff and resonance sound. \xx slides from
+// the present value to the macro's, reaching it on the row's last tick.
+void Player_Data::apply_macro(int channel, int parameter, bool smooth) {
+    Channel_Control& ch = channels[channel];
+    const Midi_Config::Filter_Change change = song->variables.midi_config.filter_change(ch.active_macro, parameter);
+    if (change.target == Midi_Config::Target::NONE) return;
+    const bool it = rules().it_filters;
+    const int ticks_left = speed + row_extra_ticks - tick_counter;
+    auto slide = [&](int from) { return smooth && ticks_left > 1 ? from + (change.value - from) / ticks_left : change.value; };
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        if (change.target == Midi_Config::Target::CUTOFF) {
+            const int cutoff = slide(std::min(slot.filter.cutoff / 2, 127)) * 2;
+            slot.filter.cutoff = it || cutoff <= 128 ? cutoff : cutoff + 1;
+        } else {
+            // Older native songs doubled the resonance; past the damping table it holds at its last entry.
+            const int resonance = slide(it ? slot.filter.resonance : slot.filter.resonance / 2);
+            slot.filter.resonance = std::min(resonance * (it ? 1 : 2), Filter_Control::RESONANCE_STEPS - 1);
+        }
     }
 }
 
@@ -295,7 +305,8 @@ void Player_Data::do_effect_S(int channel) {
                 row_repeat_set = 1;
             }
             break;
-        default: break;  // S1x, S2x, SFx; SDx holds the cell back as the row is read
+        case 0xF: ch.active_macro = (uint8_t)y; break;
+        default: break;  // S1x, S2x; SDx holds the cell back as the row is read
     }
 }
 

@@ -24,7 +24,7 @@ void Player_Data::process_note(int channel, Note note) {
     // The row's command first: a lone instrument number acts differently beside a slide.
     channels[channel].command = note.command;
     channels[channel].parameter = note.command == EMPTY_FIELD ? 0 : note.parameter;
-    channels[channel].slide_in_cell = slides_to_note(note);
+    channels[channel].slides_to_note = slides_to_note(note);
     if (rules().ft2_tone_portamento && note.note < NOTE_COUNT && slides_to_note(note) &&
         prepare_ft2_portamento(channel, note.note, note.instrument)) {
         channels[channel].new_note = 0;
@@ -90,7 +90,7 @@ void Player_Data::strike_delayed_cell(int channel) {
     Channel_Control& ch = channels[channel];
     const Note& cell = ch.delayed_cell;
     ch.note_delay = 0;
-    ch.slide_in_cell = slides_to_note(cell);
+    ch.slides_to_note = slides_to_note(cell);
     const bool ft2_key_off = rules().ft2_note_delay && cell.note == NOTE_OFF;
     if (ft2_key_off)
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
@@ -167,7 +167,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             slot.note = std::min<int>(layer->note_table[ch.note], NOTE_COUNT - 1);
             Sample* sample = song->get_sample(number);
             // Compatible Gxx: a slide keeps the sounding sample; an instrument number gives back its volume.
-            if (ch.slide_in_cell && rules().compatible_gxx && slot.voice && slot.period != 0 && slot.sample)
+            if (ch.slides_to_note && rules().compatible_gxx && slot.voice && slot.period != 0 && slot.sample)
                 sample = slot.sample;
             slot.sample_changed = (sample == slot.sample) ? 0 : (slot.period != 0);
             slot.sample = sample;
@@ -186,9 +186,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 if (random() & 1) d = -d;
                 slot.pan = (int16_t)std::clamp(slot.pan + d, 0, 255);
             }
-            if (layer->pitch_use_default_cutoff) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
+            // IT's slide to a note keeps the playing note's filter, whatever instrument it names.
+            const bool keeps_filter = rules().it_filters && ch.slides_to_note;
+            if (layer->pitch_use_default_cutoff && !keeps_filter) slot.filter.cutoff = layer->pitch_default_cutoff * 2;
             // Older native songs doubled the resonance; beyond the damping table it is held at its last entry.
-            if (layer->pitch_use_default_Q)
+            if (layer->pitch_use_default_Q && !keeps_filter)
                 slot.filter.resonance = std::min(layer->pitch_default_Q * (rules().it_filters ? 1 : 2),
                                                  Filter_Control::RESONANCE_STEPS - 1);
             slot.volume_envelope_on = layer->volume_envelope.is_enabled();

@@ -41,6 +41,7 @@ Song::Song_Variables& Song::Song_Variables::operator=(const Song_Variables& from
     stereo_separation = from.stereo_separation;
     use_stereo = from.use_stereo;
     rules = from.rules;
+    midi_config = from.midi_config;
     return *this;
 }
 
@@ -54,6 +55,7 @@ void Song::Song_Variables::reset() {
     stereo_separation = 128;
     use_stereo = true;
     rules = Playback_Rules::native();
+    midi_config = Midi_Config::default_config();
 }
 
 // Initial variables

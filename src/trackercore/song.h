@@ -6,6 +6,7 @@
 
 #include "common/components/data/property_bridge.h"
 #include "trackercore/instrument.h"
+#include "trackercore/midi_config.h"
 #include "trackercore/pattern.h"
 #include "trackercore/playback_rules.h"
 #include "trackercore/sample.h"
@@ -51,6 +52,8 @@ public:
         // each rule is a property after the ones above, in the order of Playback_Rules::list.
         Playback_Rules rules;
         Property_Bridge* get_rule_property(size_t index) const { return rule_properties[index].get(); }
+        // The macros behind SFx, Zxx and \xx.
+        Midi_Config midi_config;
 
     private:
         std::vector<std::unique_ptr<Property_Bridge>> rule_properties;

@@ -102,6 +102,7 @@ struct IT_Module_Builder {
     unsigned char pan[64], volume[64];
     std::vector<unsigned> orders = {0, 255};
     std::string message;
+    std::string after_tables;  // edit history and MIDI macros, as the special word announces them
     std::vector<std::string> instruments;  // whole 554-byte blobs
     std::vector<IT_Sample_Layout> samples;
     std::vector<IT_Pattern_Layout> patterns;
@@ -124,6 +125,7 @@ struct IT_Module_Builder {
         for (unsigned o : orders) b.byte(o);
         size_t tables = b.size();
         b.fill(4 * (instruments.size() + samples.size() + patterns.size()));
+        b.raw(after_tables);
         size_t slot = tables;
         b.put_dword(56, (unsigned)b.size());
         b.raw(message);

@@ -519,3 +519,53 @@ TEST_F(LoaderIT, PatternsOf256RowsKeepEveryRowThroughSaveAndLoad) {
         EXPECT_EQ(pat.get_note_count(), 2) << name;
     }
 }
+
+// The macros behind SFx and Zxx come from the file when its special word says they are there,
+// after the edit history if there is one. A block the file does not hold in full leaves the
+// default macros and says so; the rest of the song loads.
+TEST_F(LoaderIT, MidiMacrosAreReadOrLeftAtTheDefault) {
+    Midi_Config custom = Midi_Config::default_config();
+    custom.set_text(Midi_Config::FIRST_PARAMETERED + 1, "F0F001z");
+    custom.set_text(Midi_Config::FIRST_FIXED, "F0F00040");
+    custom.set_text(Midi_Config::FIRST_FIXED + 127, std::string(32, 'A'));  // fills its field
+    std::string block;
+    for (const Midi_Config::Macro& macro : custom.macros) block.append(macro.data(), Midi_Config::MACRO_SIZE);
+    std::string garbled = block;
+    garbled[Midi_Config::FIRST_FIXED * 32 + 9] = 'Q';  // past the terminator: not part of the macro
+    const std::string history = std::string("\x02\x00", 2) + std::string(16, '\x11');
+    const std::string huge_history("\xFF\xFF", 2);
+    struct Case {
+        const char* name;
+        unsigned special;
+        std::string after_tables;
+        size_t cut;  // bytes taken off the end of the file
+        bool custom_macros;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"block", 8, block, 0, true, false},
+        {"history then block", 8 | 2, history + block, 0, true, false},
+        {"left-over text after a terminator", 8, garbled, 0, true, false},
+        {"block not announced", 0, block, 0, false, false},
+        {"block cut short", 8, block, 100, false, true},
+        {"history larger than the file", 8 | 2, huge_history + block, 0, false, true},
+        {"history count cut short", 8 | 2, std::string(1, '\x01'), 0, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        IT_Module_Builder layout;
+        layout.special = c.special;
+        layout.after_tables = c.after_tables;
+        layout.orders = {255};
+        std::string bytes = layout.build();
+        bytes.resize(bytes.size() - c.cut);
+        song.get_variables()->midi_config = custom;  // a load sets it either way
+        ASSERT_EQ(ti.file_format_manager.load_module(write("m.it", bytes).c_str()), Loader::SUCCESS);
+        const Midi_Config& loaded = song.get_variables()->midi_config;
+        EXPECT_TRUE(loaded == (c.custom_macros ? custom : Midi_Config::default_config()));
+        bool warned = false;
+        for (const std::string& line : ti.loader_it.get_warnings())
+            warned |= line.find("MIDI configuration") != std::string::npos;
+        EXPECT_EQ(warned, c.warned);
+    }
+}

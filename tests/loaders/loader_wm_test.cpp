@@ -165,6 +165,44 @@ TEST(LoaderWM, EveryPlaybackRuleRoundTrips) {
     }
 }
 
+// The MIDI macros come back under their own key; a file from before they were kept, or one
+// whose list is not whole, plays with the default macros.
+TEST(LoaderWM, MidiMacrosRoundTripOrAreTheDefault) {
+    Scratch_Dir dir;
+    Tracker_Instance source;
+    build_rich_song(source.song);
+    DDS tree;
+    source.saver_wm.get_dds_from_song(&tree);
+    DDS* vars = tree.get_dynamic_data_struct_var("variables");
+    ASSERT_NE(vars, nullptr);
+    ASSERT_TRUE(vars->is_var("midi_macros", DDS::TYPE_STRING_ARRAY));
+    const std::vector<std::string> stored = vars->get_str_array_var("midi_macros");
+    struct Case {
+        const char* name;
+        bool keep_key;
+        size_t entries;
+        bool custom;
+    };
+    const Case cases[] = {
+        {"stored", true, stored.size(), true},
+        {"older file", false, 0, false},
+        {"list cut short", true, stored.size() - 1, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vars->delete_var("midi_macros");
+        if (c.keep_key) vars->set_str_array_var("midi_macros", {stored.begin(), stored.begin() + (long)c.entries});
+        std::string file = dir.file(std::string(c.name) + ".wm");
+        Scratch_Dir::write(file, container("WDMM", 1, 0, pack(tree)));
+        Tracker_Instance ti;
+        ti.song.variables.midi_config.set_text(0, "stale");
+        ASSERT_EQ(ti.file_format_manager.load_module(file.c_str()), Loader::SUCCESS);
+        EXPECT_TRUE(ti.song.variables.midi_config ==
+                    (c.custom ? source.song.variables.midi_config : Midi_Config::default_config()));
+    }
+    EXPECT_FALSE(source.song.variables.midi_config == Midi_Config::default_config());
+}
+
 TEST(LoaderWM, LoadingResetsTheMixerBeforeApplyingTheStoredOne) {
     Audio_Components components;
     Scratch_Dir dir;

@@ -43,6 +43,8 @@ protected:
         v.rules.use_linear_slides = false;
         v.rules.old_effects = true;
         v.rules.compatible_gxx = true;
+        v.midi_config.set_text(Midi_Config::FIRST_PARAMETERED + 3, "F0F001z");
+        v.midi_config.set_text(Midi_Config::FIRST_FIXED + 127, std::string(32, 'B'));
         Song::Initial_Variables& init = *s.get_initial_variables();
         init.global_volume = 99;
         init.speed = 4;
@@ -151,8 +153,8 @@ TEST_F(SaverIT, HeaderLayout) {
     EXPECT_EQ(word_at(f, 38), 1u);
     EXPECT_EQ(word_at(f, 40), 0x0214u);
     EXPECT_EQ(word_at(f, 42), 0x0214u);
-    EXPECT_EQ(word_at(f, 44), 1u | 4u | 8u);
-    EXPECT_EQ(word_at(f, 46), 1u);
+    EXPECT_EQ(word_at(f, 44), 1u | 4u | 8u | 128u);  // 128: play the macros in the file
+    EXPECT_EQ(word_at(f, 46), 1u | 8u);             // a message, and the macros after the tables
     EXPECT_EQ(byte_at(f, 48), 128u);
     EXPECT_EQ(byte_at(f, 49), 48u);
     EXPECT_EQ(byte_at(f, 50), 6u);
@@ -164,7 +166,12 @@ TEST_F(SaverIT, HeaderLayout) {
     EXPECT_EQ(byte_at(f, 128), 64u);
     EXPECT_EQ(f.substr(192, 5), std::string("\x00\x01\xFF\xFE\xFF", 5));
     unsigned tables = 197;
+    unsigned macros = tables + 4 * (1 + 5 + 1);
+    EXPECT_EQ(f.substr(macros, 3), "FF\0"s);
+    EXPECT_EQ(f.substr(macros + 32 * Midi_Config::FIRST_PARAMETERED, 8), "F0F000z\0"s);
+    EXPECT_EQ(f.substr(macros + 32 * (Midi_Config::FIRST_FIXED + 1), 9), "F0F00108\0"s);
     unsigned message = dword_at(f, 56);
+    EXPECT_EQ(message, macros + Midi_Config::FILE_BYTES);
     EXPECT_EQ(f.substr(message, 3), std::string("hi\0", 3));
     unsigned instrument = dword_at(f, tables);
     EXPECT_EQ(f.substr(instrument, 4), "IMPI");
@@ -182,7 +189,7 @@ TEST_F(SaverIT, OnlyEmptyOrdersWriteOneTerminator) {
     std::string f = save_song();
     EXPECT_EQ(word_at(f, 32), 1u);
     EXPECT_EQ(byte_at(f, 192), 255u);
-    EXPECT_EQ(word_at(f, 46), 0u);
+    EXPECT_EQ(word_at(f, 46), 8u);  // no message, only the macros
 }
 
 TEST_F(SaverIT, SampleFileLayout) {

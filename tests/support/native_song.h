@@ -45,6 +45,8 @@ inline void build_rich_song(Song& song) {
     v.rules.global_volume_slide_step = 2;
     v.rules.pattern_loop_carries_over = true;
     v.rules.offset_past_end_cuts_note = true;
+    v.midi_config.set_text(Midi_Config::FIRST_PARAMETERED + 2, "F0F001z");
+    v.midi_config.set_text(Midi_Config::FIRST_FIXED + 20, "F0F00010");
     Song::Initial_Variables& iv = *song.get_initial_variables();
     iv.global_volume = 100;
     iv.speed = 5;

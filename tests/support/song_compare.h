@@ -44,6 +44,7 @@ inline void expect_songs_equal(Song& a, Song& b) {
     EXPECT_EQ(va.mixing_volume, vb.mixing_volume);
     EXPECT_EQ(va.stereo_separation, vb.stereo_separation);
     EXPECT_EQ(va.use_stereo, vb.use_stereo);
+    for (int i = 0; i < Midi_Config::MACROS; i++) EXPECT_EQ(va.midi_config.text(i), vb.midi_config.text(i)) << "macro " << i;
     for (const Playback_Rules::Entry& rule : Playback_Rules::list())
         EXPECT_EQ(rule.flag ? (int)(va.rules.*rule.flag) : va.rules.*rule.number,
                   rule.flag ? (int)(vb.rules.*rule.flag) : vb.rules.*rule.number) << rule.key;

@@ -118,6 +118,26 @@ def main():
         cell(C5, 1, command="Z", parameter=0x84), cell(C5, 1, command="Z", parameter=0x7F),
         cell(C5, 1, command="Z", parameter=0x80), cell(C5, 5), cell(NOTE_CUT)]))
 
+    # A slide to a note keeps the playing note's filter, with or without an instrument number.
+    write_it("it_filter_slide_to_note", ins, rows_of([
+        cell(C5, 3), cell(C5, 2, command="G", parameter=0x10), cell(NOTE_CUT),
+        cell(C5, 2), cell(C5, 3, command="G", parameter=0x10), cell(NOTE_CUT),
+        cell(C5, 2), cell(command="Z", parameter=0x20), cell(C5, command="G", parameter=0x10), cell(NOTE_CUT)]))
+
+    # Z7F on a filtered note leaves the filter as it was; Z7E opens it nearly all the way.
+    write_it("it_filter_top_cutoff", ins, rows_of([
+        cell(C5, 2), cell(command="Z", parameter=0x7F), cell(command="Z", parameter=0x7E), cell(NOTE_CUT),
+        cell(C5, 4), cell(command="Z", parameter=0x7F), cell(command="Z", parameter=0x80), cell(C5, 1), cell(NOTE_CUT)]))
+
+    # The file's own macros: SF1 feeds the resonance, Z90 sets a fixed cutoff, and \xx slides.
+    smooth = [cell(C5, 1, command="Z", parameter=0x90), cell(command="S", parameter=0xF1),
+              cell(command="Z", parameter=0x40)]
+    smooth += [cell(command="\\", parameter=v) for v in (0x7F, 0x00, 0x60)]
+    smooth += [cell(command="S", parameter=0xF0), cell(command="\\", parameter=0x10), cell(command="\\", parameter=0x70),
+               cell(NOTE_CUT)]
+    write_it("it_smooth_macro_filter", ins, rows_of(smooth), speed=12,
+             macros={9: "F0F000z", 10: "F0F001z", 9 + 16 + 0x10: "F0F00030"})
+
     # A legato line: each note cuts the one before on the same channel.
     write_it("it_legato_cut", [instrument("plain")], rows_of([cell(C5, 1)] * 4 + [cell(NOTE_CUT)]), wave=SINE)
 
