@@ -172,9 +172,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             else if (layer->pan_use_default)
                 slot.pan = (int16_t)(layer->pan_default * 255 / 64);
 
+            // The separation moves the pan by an eighth of its value per semitone on the 0..64
+            // scale the instrument gives it in; pans here run 0..255.
             if (ch.channel_pan != 512 && layer->pitch_separation != 0)
                 slot.pan = (int16_t)std::clamp(
-                    slot.pan + (ch.note - layer->pitch_center) * layer->pitch_separation / 8, 0, 255);
+                    slot.pan + (ch.note - layer->pitch_center) * layer->pitch_separation * 255 / (8 * 64), 0, 255);
             slot.volume_variation = (int16_t)(layer->volume_random < 1 ? 100 : 100 - random() % layer->volume_random);
             if (layer->pan_random > 0 && slot.pan != 512) {
                 int d = random() % (layer->pan_random * 4);
