@@ -90,6 +90,14 @@ struct Playback_Rules {
     // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
     // without resonance plays unfiltered. Older native files doubled the resonance instead.
     bool it_filters{};
+    // FT2's retriggers: E9y (Q0y) strikes again on every y-th tick of its row and E90 once on
+    // its first; Rxy counts ticks across rows, the first tick of a row only where the volume
+    // column sets no volume. Elsewhere Q counts down from the note.
+    bool ft2_retrigger{};
+    // ProTracker's slide to a note: its target is set only by a note beside the slide and
+    // outlives notes struck plainly; once reached it is forgotten, so a slide without a note
+    // then stays put.
+    bool protracker_portamento{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -129,7 +129,7 @@ void Player_Data::process_new_instrument(int channel, unsigned char instrument) 
     Instrument* target = song->get_instrument(instrument);
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) ch.slot[i].layer = target->get_layer(i);
     ch.instrument_index = instrument;
-    ch.tremor_counter = 0;
+    restart_tremor(channel);
     ch.retrig_counter = 0;
     ch.instrument = target;
 }
@@ -198,8 +198,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
             slot.base_period = (uint16_t)get_period(slot.note * 2, 0, linear);
-            // FT2 keeps the last slide's target (and direction) through notes struck plainly.
-            if (!rules().ft2_tone_portamento) slot.target_period = slot.base_period;
+            // FT2 keeps the last slide's target (and direction) through notes struck plainly,
+            // ProTracker its target.
+            const bool slide = ch.command == COMMAND_G || ch.command == COMMAND_L;
+            if (!rules().ft2_tone_portamento && (!rules().protracker_portamento || slide))
+                slot.target_period = slot.base_period;
             any_start = true;
         }
         ch.instrument_volume_pending = 0;
@@ -231,6 +234,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 slot.note_off_flags |= NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING;
             }
         }
+        if (xm_key_off && with_instrument) restart_tremor(channel);
     }
     return 0;
 }
@@ -273,6 +277,11 @@ bool Player_Data::prepare_ft2_portamento(int channel, unsigned char note, unsign
     return true;
 }
 
+void Player_Data::restart_tremor(int channel) {
+    channels[channel].tremor_counter = 0;
+    channels[channel].tremor_silenced = 0;
+}
+
 void Player_Data::process_instrument_without_note(int channel, unsigned char instrument) {
     const int rule = rules().instrument_without_note;
     if (rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
@@ -288,6 +297,7 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
     ch.instrument_index = instrument;
     ch.instrument = target;
     const bool retrigger = rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    if (retrigger) restart_tremor(channel);
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
         Channel_Control::Layer_Slot& slot = ch.slot[i];
         Sample* sample = slot.sample;
@@ -343,6 +353,7 @@ void Player_Data::cut_notes(int channel) {
 void Player_Data::process_volume_column(int channel, unsigned char volume) {
     Channel_Control& ch = channels[channel];
     ch.volume_command = ch.volume_parameter = EMPTY_FIELD;
+    ch.column_volume_set = volume <= 64;
     if (volume <= 64) {
         set_all_base_volumes(channel, volume);
     } else if (volume <= 124) {

@@ -152,6 +152,12 @@ def main():
     write_mod("mod_tempo_second_tick", [[mod_cell(period(0), 1)], [mod_cell(period(4), 1, 0xF, 0x40)],
                                         [mod_cell(period(0), 1)], [mod_cell(period(4), 1, 0xF, 0xFF)],
                                         [mod_cell(period(0), 1)], [mod_cell(period(4), 1)]])
+    # ProTracker's slide target: kept through a plain note (row 3 slides on towards it) and
+    # forgotten once reached (row 6 stays put).
+    c3, e3, g3 = period(0, 3), period(4, 3), period(7, 3)
+    write_mod("mod_portamento_target", [[mod_cell(c3, 1)], [mod_cell(g3, 0, 3, 0x02)], [mod_cell(e3)],
+                                        [mod_cell(0, 0, 3, 0)], [mod_cell(0, 0, 3, 0xFF)], [mod_cell(c3)],
+                                        [mod_cell(0, 0, 3, 0x10)]])
 
 
 if __name__ == "__main__":
