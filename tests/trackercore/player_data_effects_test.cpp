@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "loaders/loader_mod.h"
 #include "support/player_fixture.h"
 #include "trackercore/tables.h"
 
@@ -532,6 +533,36 @@ TEST_F(Player_Effects, ProTrackerPortamentoRule) {
             player.play_start_pattern(0);
             ticks(18);
             EXPECT_EQ(trace(6, [&] { return period(); }), rule ? c.protracker : c.it);
+        }
+    }
+}
+
+// A MOD's slides count Amiga periods: 1xx, 2xx and 3xx move ProTracker's period (here C-3,
+// 214) by xx a tick, whatever the octave the loader gives its notes.
+TEST_F(Player_Effects, ProTrackerSlidesMoveByAmigaPeriods) {
+    song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
+    song.sample[0].data.set_c5_freq(Loader_MOD::finetune_to_c5(0));
+    const int c3 = Loader_MOD::period_to_note(214), g3 = Loader_MOD::period_to_note(143);
+    struct Case {
+        const char* what;
+        Note row1;
+        std::vector<double> amiga;  // ticks 1..5 of row 1
+    };
+    const std::vector<Case> cases = {
+        {"down", effect('E', 0x02), {216, 218, 220, 222, 224}},
+        {"up", effect('F', 0x03), {211, 208, 205, 202, 199}},
+        {"to a note", cell(g3, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x04), {210, 206, 202, 198, 194}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put(0, 0, cell(c3, 0));
+        put(0, 1, c.row1);
+        player.play_start_pattern(0);
+        ticks(8);
+        const double start = get_period((unsigned short)(c3 * 2), 0, false);
+        for (double amiga : c.amiga) {
+            EXPECT_NEAR(played_period() / start, amiga / 214, 0.002);
+            ticks(1);
         }
     }
 }
