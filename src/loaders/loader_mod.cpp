@@ -23,8 +23,8 @@ static constexpr int MOD_CELL = 4;
 // ProTracker's C-2 (period 428) is C-4 here, as ST3's middle C: the player then counts its
 // periods four to an Amiga period, so slides and vibratos move by ProTracker's steps.
 static constexpr int MOD_PERIOD_C4 = 428;
-// The rate of C-5 here, an octave above ST3's middle C.
-static constexpr double MOD_C5_RATE = 16726;
+// The PAL Amiga's rate for period 214, C-5 here.
+static constexpr double MOD_C5_RATE = 3546895.0 / 214;
 static constexpr int MOD_DEFAULT_TEMPO_BYTE = 0x78;  // Soundtracker's 50 Hz vertical-blank timing
 // ProTracker's channel pans, left-right-right-left, on 0..64 with the usual reduced separation.
 static constexpr int MOD_PAN_LEFT = 16;

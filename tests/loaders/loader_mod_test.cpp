@@ -47,14 +47,15 @@ TEST(LoaderModTables, PeriodsBecomeNotes) {
 }
 
 TEST(LoaderModTables, FinetuneSoundsAsTheAmigaPeriodTables) {
-    // ProTracker's C-1 period for finetunes 0..7 and -8..-1: the C5 frequency must scale alike.
+    // ProTracker's C-1 period for finetunes 0..7 and -8..-1: the C5 frequency must scale alike,
+    // from the PAL Amiga's rate for period 214 (C-5 here).
     const int c1_period[16] = {856, 850, 844, 838, 832, 826, 820, 814, 907, 900, 894, 887, 881, 875, 868, 862};
-    const double c5 = 16726;
+    const double c5 = 3546895.0 / 214;
     for (int f = 0; f < 16; ++f) {
         double expected = c5 * 856 / c1_period[f];
         EXPECT_NEAR(Loader_MOD::finetune_to_c5(f), expected, expected * 0.002) << f;
     }
-    EXPECT_EQ(Loader_MOD::finetune_to_c5(0), 16726);
+    EXPECT_EQ(Loader_MOD::finetune_to_c5(0), 16574);
 }
 
 TEST(LoaderModTables, SoundtrackerTempoByte) {

@@ -538,7 +538,7 @@ TEST_F(Player_Effects, ProTrackerPortamentoRule) {
 }
 
 // A MOD's slides count Amiga periods: 1xx, 2xx and 3xx move ProTracker's period (here C-3,
-// 214) by xx a tick, whatever the octave the loader gives its notes.
+// 214) by xx a tick, whatever the octave the loader gives its notes, and sound at its pitch.
 TEST_F(Player_Effects, ProTrackerSlidesMoveByAmigaPeriods) {
     song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
     song.sample[0].data.set_c5_freq(Loader_MOD::finetune_to_c5(0));
@@ -562,6 +562,8 @@ TEST_F(Player_Effects, ProTrackerSlidesMoveByAmigaPeriods) {
         const double start = get_period((unsigned short)(c3 * 2), 0, false);
         for (double amiga : c.amiga) {
             EXPECT_NEAR(played_period() / start, amiga / 214, 0.002);
+            // At the PAL Amiga's rate: its clock over the period.
+            EXPECT_NEAR(foreground(0)->get_played_frequency() / (3546895.0 / amiga), 1.0, 0.002);
             ticks(1);
         }
     }
