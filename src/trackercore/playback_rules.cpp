@@ -55,6 +55,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.it_filters                    = pick(f, true,        true,          true,        true,        false);
     r.ft2_retrigger                 = pick(f, false,       true,          false,       false,       false);
     r.protracker_portamento         = pick(f, false,       false,         false,       true,        false);
+    r.fast_volume_slides            = pick(f, false,       false,         false,       false,       false);
     return r;
 }
 
@@ -117,6 +118,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("it_filters", "IT Filters", &Rules::it_filters),
         flag("ft2_retrigger", "FT2 Retrigger", &Rules::ft2_retrigger),
         flag("protracker_portamento", "ProTracker Portamento", &Rules::protracker_portamento),
+        flag("fast_volume_slides", "Fast Volume Slides", &Rules::fast_volume_slides),
     };
     return entries;
 }

@@ -98,6 +98,9 @@ struct Playback_Rules {
     // outlives notes struck plainly; once reached it is forgotten, so a slide without a note
     // then stays put.
     bool protracker_portamento{};
+    // ST3.00's volume slides (and later files that ask for them): D, K and L slide on the
+    // row's first tick too. A file's own switch; no format sets it.
+    bool fast_volume_slides{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

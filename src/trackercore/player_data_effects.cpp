@@ -366,7 +366,8 @@ int Player_Data::volume_slide_change(int x, int y) const {
 
 void Player_Data::do_volume_slide(int channel, int parameter) {
     const int x = (parameter >> 4) & 15, y = parameter & 15;
-    const int change = volume_slide_change(x, y);
+    int change = volume_slide_change(x, y);
+    if (t0() && rules().fast_volume_slides && (x == 0 || y == 0)) change = x ? x : -y;
     if (!change) return;
     for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
         slot.base_volume = (int16_t)std::clamp(slot.base_volume + change, 0, 64);

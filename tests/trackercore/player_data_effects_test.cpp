@@ -34,6 +34,29 @@ TEST_F(Player_Effects, VolumeSlidesNormalFineAndMemory) {
               (V{60, 45, 30, 15, 0, 0, 0, 15}));
 }
 
+// ST3.00's fast slides against the usual ones: D, K and L slide on the row's first tick too,
+// fine slides as before. Values from the reference's trace of an ST3.00 file.
+TEST_F(Player_Effects, FastVolumeSlidesRule) {
+    struct Case {
+        const char* what;
+        Note row0;
+        V usual, fast;
+    };
+    const std::vector<Case> cases = {
+        {"down", cell(48, 0, 32, 'D', 0x04), V{32, 28, 24, 20, 16, 12}, V{28, 24, 20, 16, 12, 8}},
+        {"up beside a vibrato", cell(48, 0, 32, 'K', 0x40), V{32, 36, 40, 44, 48, 52}, V{36, 40, 44, 48, 52, 56}},
+        {"beside a slide to a note", cell(48, 0, 32, 'L', 0x04), V{32, 28, 24, 20, 16, 12}, V{28, 24, 20, 16, 12, 8}},
+        {"fine", cell(48, 0, 32, 'D', 0xF4), V{28, 28, 28, 28, 28, 28}, V{28, 28, 28, 28, 28, 28}},
+    };
+    for (const Case& c : cases) {
+        for (bool fast : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (fast ? " (fast)" : ""));
+            song.variables.rules.fast_volume_slides = fast;
+            EXPECT_EQ(run(c.row0, effect('D', 0x00), [&] { return base_volume(); }, 6), fast ? c.fast : c.usual);
+        }
+    }
+}
+
 TEST_F(Player_Effects, PitchSlidesShareMemoryAndHoldAtTheEnds) {
     const int p = linear_period(48);
     EXPECT_EQ(run(cell(48, 0, EMPTY_FIELD, 'E', 0x02), effect('F', 0), [&] { return period(); }, 8),
