@@ -20,7 +20,11 @@ static constexpr long MOD_SAMPLE_HEADER = 30;
 static constexpr long MOD_SIGNATURE = 1080;
 static constexpr int MOD_ORDERS = 128;
 static constexpr int MOD_CELL = 4;
-static constexpr int MOD_PERIOD_C5 = 428;
+// ProTracker's C-2 (period 428) is C-4 here, as ST3's middle C: the player then counts its
+// periods four to an Amiga period, so slides and vibratos move by ProTracker's steps.
+static constexpr int MOD_PERIOD_C4 = 428;
+// The PAL Amiga's rate for period 214, C-5 here.
+static constexpr double MOD_C5_RATE = 3546895.0 / 214;
 static constexpr int MOD_DEFAULT_TEMPO_BYTE = 0x78;  // Soundtracker's 50 Hz vertical-blank timing
 // ProTracker's channel pans, left-right-right-left, on 0..64 with the usual reduced separation.
 static constexpr int MOD_PAN_LEFT = 16;
@@ -151,7 +155,7 @@ bool Loader_MOD::test(const char* file) {
 unsigned char Loader_MOD::period_to_note(int period) {
     if (period <= 0) return EMPTY_FIELD;
     // The nearest semitone: files from trackers that store finetuned periods land on their note.
-    int note = 60 + (int)std::lround(12.0 * std::log2((double)MOD_PERIOD_C5 / period));
+    int note = 48 + (int)std::lround(12.0 * std::log2((double)MOD_PERIOD_C4 / period));
     return note >= 0 && note < NOTE_COUNT ? (unsigned char)note : EMPTY_FIELD;
 }
 
@@ -159,7 +163,8 @@ int Loader_MOD::finetune_to_c5(int finetune) {
     // Each step is an eighth of a semitone: 0..7 up, 8..15 are -8..-1.
     static const auto table = [] {
         std::array<int, 16> c5{};
-        for (int f = 0; f < 16; ++f) c5[(size_t)f] = (int)std::lround(8363.0 * std::exp2((f < 8 ? f : f - 16) / 96.0));
+        for (int f = 0; f < 16; ++f)
+            c5[(size_t)f] = (int)std::lround(MOD_C5_RATE * std::exp2((f < 8 ? f : f - 16) / 96.0));
         return c5;
     }();
     return table[(size_t)(finetune & 15)];

@@ -59,7 +59,7 @@ public:
     static bool is_soundtracker_header(const unsigned char* head, long size);
     // The layout of a file whose first `size` bytes (up to PROBE_SIZE) are `head`.
     static Layout detect_layout(const unsigned char* head, long size);
-    // Amiga period to note (428 is C-5); 0 and out-of-range periods give no note.
+    // Amiga period to note (428 is C-4); 0 and out-of-range periods give no note.
     static unsigned char period_to_note(int period);
     // C5 frequency of a sample with this finetune nibble (0..7 up, 8..15 down in eighths of a semitone).
     static int finetune_to_c5(int finetune);

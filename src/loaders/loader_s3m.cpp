@@ -109,6 +109,7 @@ Loader::Error Loader_S3M::load_header(Bounded_Reader& in) {
     header.sample_count = read_le16(top + 34);
     header.pattern_count = read_le16(top + 36);
     header.flags = read_le16(top + 38);
+    header.version = read_le16(top + 40);
     header.global_volume = top[48];
     header.speed = top[49];
     header.tempo = top[50];
@@ -243,6 +244,7 @@ void Loader_S3M::transfer_data_to_song() {
     vars.mixing_volume = header.master_volume & 127;  // bit 7 is the stereo flag
     vars.rules = Playback_Rules::of_format(Playback_Rules::Format::S3M);
     vars.rules.old_effects = !(header.flags & 64);
+    vars.rules.fast_volume_slides = (header.flags & 64) || header.version == 0x1300;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.global_volume = std::min(header.global_volume * 2, 128);  // 0..64 in S3M
     initial.speed = std::clamp(header.speed, 1, 255);

@@ -62,6 +62,7 @@ private:
         int sample_count = 0;
         int pattern_count = 0;
         int flags = 0;
+        int version = 0;  // the tracker that wrote the file: 0x1300 is ST3.00
         int global_volume = 64;
         int speed = 6;
         int tempo = 125;

@@ -124,7 +124,7 @@ static void convert_extended(unsigned char p, Note& cell) {
     case 0x5: set_command(cell, 'S', 0x20 | y); break;
     case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
     case 0x7: set_command(cell, 'S', 0x40 | (y == 3 ? 2 : y)); break;  // FT2's 3 is a square
-    case 0x9: set_command_unless_zero(cell, y, 'Q', y); break;
+    case 0x9: set_command(cell, 'Q', y); break;  // E90 strikes again once on the row's first tick
     case 0xA: set_command_unless_zero(cell, y, 'D', (y << 4) | 0x0F); break;
     case 0xB: set_command_unless_zero(cell, y, 'D', 0xF0 | y); break;
     case 0xC: set_command(cell, 'S', 0xC0 | y); break;
@@ -186,7 +186,10 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
         }
         break;
     case 25: set_command(cell, 'P', p); break;
-    case 27: set_command(cell, 'Q', p); break;
+    case 27:
+        // Q0y is E9y: a volume step of 0 (the last one in FT2) is taken as 8, no change.
+        set_command(cell, 'Q', (p >> 4) ? p : (unsigned char)(0x80 | p));
+        break;
     case 29: set_command(cell, 'I', p); break;
     case 33:
         // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx.

@@ -88,6 +88,7 @@ struct Channel_Control {
     uint8_t parameter = 0;
     uint8_t volume_command = 255;
     uint8_t volume_parameter = 255;
+    uint8_t column_volume_set = 0;  // this row's volume column set a volume
     int ignore_mute = 0;
 
     // Set by the effects each tick; where clear the player resets period or volume to the base.
@@ -113,6 +114,8 @@ struct Channel_Control {
     uint8_t vibrato_waveform = 0;
     int8_t tremor_counter = 0;
     uint8_t tremor_memory = 0;
+    // FT2: a tremor left in its off phase keeps the channel silent until an instrument number.
+    uint8_t tremor_silenced = 0;
     int8_t tremolo_position = 0;
     uint8_t tremolo_speed = 0;
     uint8_t tremolo_depth = 0;

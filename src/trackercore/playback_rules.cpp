@@ -54,6 +54,9 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
     r.it_filters                    = pick(f, true,        true,          true,        true,        false);
     r.sustain_hides_loop            = pick(f, true,        false,         true,        true,        false);
+    r.ft2_retrigger                 = pick(f, false,       true,          false,       false,       false);
+    r.protracker_portamento         = pick(f, false,       false,         false,       true,        false);
+    r.fast_volume_slides            = pick(f, false,       false,         false,       false,       false);
     return r;
 }
 
@@ -119,6 +122,9 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
         flag("it_filters", "IT Filters", &Rules::it_filters),
         flag("sustain_hides_loop", "Sustain Hides Loop", &Rules::sustain_hides_loop),
+        flag("ft2_retrigger", "FT2 Retrigger", &Rules::ft2_retrigger),
+        flag("protracker_portamento", "ProTracker Portamento", &Rules::protracker_portamento),
+        flag("fast_volume_slides", "Fast Volume Slides", &Rules::fast_volume_slides),
     };
     return entries;
 }

@@ -95,6 +95,17 @@ struct Playback_Rules {
     // While the key is held, an envelope's sustain loop is the only loop it keeps: a plain loop
     // before it is passed by (IT). FT2 keeps to the plain loop wherever it lies.
     bool sustain_hides_loop{};
+    // FT2's retriggers: E9y (Q0y) strikes again on every y-th tick of its row and E90 once on
+    // its first; Rxy counts ticks across rows, the first tick of a row only where the volume
+    // column sets no volume. Elsewhere Q counts down from the note.
+    bool ft2_retrigger{};
+    // ProTracker's slide to a note: its target is set only by a note beside the slide and
+    // outlives notes struck plainly; once reached it is forgotten, so a slide without a note
+    // then stays put.
+    bool protracker_portamento{};
+    // ST3.00's volume slides (and later files that ask for them): D, K and L slide on the
+    // row's first tick too. A file's own switch; no format sets it.
+    bool fast_volume_slides{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

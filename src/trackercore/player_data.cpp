@@ -315,6 +315,10 @@ void Player_Data::pre_process_effects() {
             run_effects(c);
             run_volume_column_effects(c);
         }
+        if (channel.tremor_silenced && !channel.volume_modulated) {
+            for (Channel_Control::Layer_Slot& slot : channel.slot) slot.volume = 0;
+            channel.volume_modulated = 1;
+        }
         for (Channel_Control::Layer_Slot& slot : channel.slot) {
             if (!channel.pitch_modulated) slot.period = slot.base_period;
             if (rules().st3_period_limits && slot.period > 0)

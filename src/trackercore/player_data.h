@@ -135,6 +135,8 @@ public:
     void do_tremolo(int channel);
     void do_arpegio(int channel);
     void do_retrig(int channel);
+    void do_retrig_ft2(int channel);
+    void strike_again(int channel, int volume_change);
     void do_global_volume_slide(int channel);
     void do_panbrello(int channel);
 
@@ -196,6 +198,7 @@ private:
     void do_past_note_action(int channel, int action);
     bool other_loop_counting(int channel) const;
     void do_tremor_ft2(int channel, int parameter);
+    void restart_tremor(int channel);
     void cut_notes(int channel);
     void share_effect_memory(int channel);
     void do_protracker_offset(int channel);
@@ -204,6 +207,7 @@ private:
     void do_pitch_slide(int channel, int amount);
     void do_portamento(int channel);
     void slide_ft2_portamento(Channel_Control::Layer_Slot& slot, int step);
+    void slide_protracker_portamento(Channel_Control::Layer_Slot& slot, int step);
     void do_volume_column_slide(int channel, int parameter);
     void set_all_pans(int channel, int pan);
     void set_all_base_volumes(int channel, int volume);

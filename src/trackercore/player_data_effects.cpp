@@ -378,7 +378,8 @@ int Player_Data::volume_slide_change(int x, int y) const {
 
 void Player_Data::do_volume_slide(int channel, int parameter) {
     const int x = (parameter >> 4) & 15, y = parameter & 15;
-    const int change = volume_slide_change(x, y);
+    int change = volume_slide_change(x, y);
+    if (t0() && rules().fast_volume_slides && (x == 0 || y == 0)) change = x ? x : -y;
     if (!change) return;
     for (Channel_Control::Layer_Slot& slot : channels[channel].slot)
         slot.base_volume = (int16_t)std::clamp(slot.base_volume + change, 0, 64);
@@ -489,6 +490,10 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
             slide_ft2_portamento(slot, step);
             continue;
         }
+        if (rules().protracker_portamento) {
+            slide_protracker_portamento(slot, step);
+            continue;
+        }
         int d = slot.period - slot.target_period;
         if (d == 0 || std::abs(d) < step)
             slot.period = slot.target_period;
@@ -509,6 +514,19 @@ void Player_Data::slide_ft2_portamento(Channel_Control::Layer_Slot& slot, int st
         }
     } else if (slot.portamento_direction == PORTAMENTO_DOWN) {
         slot.period = std::min(slot.period + step, target);
+    }
+    slot.base_period = (uint16_t)slot.period;
+}
+
+// ProTracker forgets the target once it is reached: a later slide without a note stays put.
+void Player_Data::slide_protracker_portamento(Channel_Control::Layer_Slot& slot, int step) {
+    if (slot.target_period == 0) return;
+    const int d = slot.period - slot.target_period;
+    if (std::abs(d) <= step) {
+        slot.period = slot.target_period;
+        slot.target_period = 0;
+    } else {
+        slot.period += d > 0 ? -step : step;
     }
     slot.base_period = (uint16_t)slot.period;
 }
@@ -555,13 +573,13 @@ void Player_Data::do_tremor(int channel) {
 }
 
 // FT2 counts each phase down from x (on) or y (off) to below zero, so a phase lasts one tick
-// longer than its digit; the row's first tick leaves the volume as the last tick set it.
+// longer than its digit. An off phase outlasts the command: neither a volume nor a note brings
+// the channel back, only an instrument number, which also starts the count afresh.
 void Player_Data::do_tremor_ft2(int channel, int parameter) {
     Channel_Control& ch = channels[channel];
     if (t0()) {
-        // The volume still holds the last tick's output; a new note sounds at its own.
-        if (ch.new_note)
-            for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = slot.base_volume;
+        // The row's first tick keeps the last tick's phase.
+        for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = ch.tremor_silenced ? 0 : slot.base_volume;
         return;
     }
     const uint8_t state = (uint8_t)ch.tremor_counter;
@@ -572,6 +590,7 @@ void Player_Data::do_tremor_ft2(int channel, int parameter) {
         count = on ? parameter >> 4 : parameter & 15;
     }
     ch.tremor_counter = (int8_t)((on ? 0x80 : 0) | count);
+    ch.tremor_silenced = !on;
     for (Channel_Control::Layer_Slot& slot : ch.slot) slot.volume = on ? slot.base_volume : 0;
 }
 
@@ -661,6 +680,10 @@ void Player_Data::do_arpegio(int channel) {
 
 void Player_Data::do_retrig(int channel) {
     Channel_Control& ch = channels[channel];
+    if (rules().ft2_retrigger) {
+        do_retrig_ft2(channel);
+        return;
+    }
     if (ch.parameter) {
         ch.retrig_volume = ch.parameter >> 4;
         ch.retrig_interval = ch.parameter & 15;
@@ -668,27 +691,50 @@ void Player_Data::do_retrig(int channel) {
     if (!ch.retrig_interval) return;
     if (ch.retrig_counter == 0) {
         ch.retrig_counter = ch.retrig_interval;
-        // Only layers with a sample restart; without an instrument there is nothing to restart.
-        if (ch.instrument_index != EMPTY_FIELD)
-            for (Channel_Control::Layer_Slot& slot : ch.slot)
-                if (slot.sample && slot.layer && !slot.cut) slot.start_state = 1;
-        if (!t0()) {
-            for (Channel_Control::Layer_Slot& slot : ch.slot) {
-                int v = slot.base_volume;
-                switch (ch.retrig_volume) {
-                    case 1: case 2: case 3: case 4: case 5: v -= 1 << (ch.retrig_volume - 1); break;
-                    case 6: v = v * 2 / 3; break;
-                    case 7: v = v / 2; break;
-                    case 9: case 10: case 11: case 12: case 13: v += 1 << (ch.retrig_volume - 9); break;
-                    case 14: v = v * 3 / 2; break;
-                    case 15: v = v * 2; break;
-                    default: break;
-                }
-                slot.base_volume = (int16_t)std::clamp(v, 0, 64);
-            }
-        }
+        strike_again(channel, t0() ? 0 : ch.retrig_volume);
     }
     ch.retrig_counter--;
+}
+
+// FT2's two retriggers. E9y (Q0y here) strikes the note again on every y-th tick of its row,
+// E90 once on the row's first tick where the cell strikes no note. Rxy counts every tick, the
+// first only where the volume column sets no volume, and strikes again once y are counted.
+void Player_Data::do_retrig_ft2(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int x = ch.parameter >> 4, y = ch.parameter & 15;
+    if (x == 0) {
+        const bool due = y ? !t0() && tick_counter % y == 0 : t0() && !ch.new_note;
+        if (due) strike_again(channel, 0);
+        return;
+    }
+    ch.retrig_volume = (uint8_t)x;
+    if (y) ch.retrig_interval = (uint8_t)y;
+    if (!ch.retrig_interval || (t0() && ch.column_volume_set)) return;
+    if (++ch.retrig_counter < ch.retrig_interval) return;
+    ch.retrig_counter = 0;
+    strike_again(channel, ch.retrig_volume);
+}
+
+// Restarts the channel's sample and changes its volume by one of the retrigger's 16 steps.
+void Player_Data::strike_again(int channel, int volume_change) {
+    Channel_Control& ch = channels[channel];
+    // Only layers with a sample restart; without an instrument there is nothing to restart.
+    if (ch.instrument_index != EMPTY_FIELD)
+        for (Channel_Control::Layer_Slot& slot : ch.slot)
+            if (slot.sample && slot.layer && !slot.cut) slot.start_state = 1;
+    for (Channel_Control::Layer_Slot& slot : ch.slot) {
+        int v = slot.base_volume;
+        switch (volume_change) {
+            case 1: case 2: case 3: case 4: case 5: v -= 1 << (volume_change - 1); break;
+            case 6: v = v * 2 / 3; break;
+            case 7: v = v / 2; break;
+            case 9: case 10: case 11: case 12: case 13: v += 1 << (volume_change - 9); break;
+            case 14: v = v * 3 / 2; break;
+            case 15: v = v * 2; break;
+            default: break;
+        }
+        slot.base_volume = (int16_t)std::clamp(v, 0, 64);
+    }
 }
 
 void Player_Data::do_panbrello(int channel) {

@@ -131,7 +131,7 @@ void Player_Data::process_new_instrument(int channel, unsigned char instrument) 
     Instrument* target = song->get_instrument(instrument);
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) ch.slot[i].layer = target->get_layer(i);
     ch.instrument_index = instrument;
-    ch.tremor_counter = 0;
+    restart_tremor(channel);
     ch.retrig_counter = 0;
     ch.instrument = target;
 }
@@ -177,9 +177,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             else if (layer->pan_use_default)
                 slot.pan = (int16_t)(layer->pan_default * 255 / 64);
 
+            // The separation moves the pan by an eighth of its value per semitone on the 0..64
+            // scale the instrument gives it in; pans here run 0..255.
             if (ch.channel_pan != 512 && layer->pitch_separation != 0)
                 slot.pan = (int16_t)std::clamp(
-                    slot.pan + (ch.note - layer->pitch_center) * layer->pitch_separation / 8, 0, 255);
+                    slot.pan + (ch.note - layer->pitch_center) * layer->pitch_separation * 255 / (8 * 64), 0, 255);
             slot.volume_variation = (int16_t)(layer->volume_random < 1 ? 100 : 100 - random() % layer->volume_random);
             if (layer->pan_random > 0 && slot.pan != 512) {
                 int d = random() % (layer->pan_random * 4);
@@ -203,8 +205,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
             slot.base_period = (uint16_t)get_period(slot.note * 2, 0, linear);
-            // FT2 keeps the last slide's target (and direction) through notes struck plainly.
-            if (!rules().ft2_tone_portamento) slot.target_period = slot.base_period;
+            // FT2 keeps the last slide's target (and direction) through notes struck plainly,
+            // ProTracker its target.
+            const bool slide = ch.command == COMMAND_G || ch.command == COMMAND_L;
+            if (!rules().ft2_tone_portamento && (!rules().protracker_portamento || slide))
+                slot.target_period = slot.base_period;
             any_start = true;
         }
         ch.instrument_volume_pending = 0;
@@ -236,6 +241,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
                 slot.note_off_flags |= NOTE_OFF_KEY_RELEASED | NOTE_OFF_FADING;
             }
         }
+        if (xm_key_off && with_instrument) restart_tremor(channel);
     }
     return 0;
 }
@@ -278,6 +284,11 @@ bool Player_Data::prepare_ft2_portamento(int channel, unsigned char note, unsign
     return true;
 }
 
+void Player_Data::restart_tremor(int channel) {
+    channels[channel].tremor_counter = 0;
+    channels[channel].tremor_silenced = 0;
+}
+
 void Player_Data::process_instrument_without_note(int channel, unsigned char instrument) {
     const int rule = rules().instrument_without_note;
     if (rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED) return;
@@ -293,6 +304,7 @@ void Player_Data::process_instrument_without_note(int channel, unsigned char ins
     ch.instrument_index = instrument;
     ch.instrument = target;
     const bool retrigger = rule == Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    if (retrigger) restart_tremor(channel);
     for (int i = 0; i < Channel_Control::LAYER_SLOTS; i++) {
         Channel_Control::Layer_Slot& slot = ch.slot[i];
         Sample* sample = slot.sample;
@@ -350,6 +362,7 @@ void Player_Data::cut_notes(int channel) {
 void Player_Data::process_volume_column(int channel, unsigned char volume) {
     Channel_Control& ch = channels[channel];
     ch.volume_command = ch.volume_parameter = EMPTY_FIELD;
+    ch.column_volume_set = volume <= 64;
     if (volume <= 64) {
         set_all_base_volumes(channel, volume);
     } else if (volume <= 124) {

@@ -25,21 +25,21 @@ using Dialect = Loader_MOD::Dialect;
 // ---- tables ----
 
 TEST(LoaderModTables, PeriodsBecomeNotes) {
-    // ProTracker's finetune-0 periods, C-0 to B-4 of its extended octaves: C-1 (856) is C-4 here.
+    // ProTracker's finetune-0 periods, C-0 to B-4 of its extended octaves: C-1 (856) is C-3 here.
     const int periods[60] = {1712, 1616, 1525, 1440, 1357, 1281, 1209, 1141, 1077, 1017, 961, 907,
                              856,  808,  762,  720,  678,  640,  604,  570,  538,  508,  480, 453,
                              428,  404,  381,  360,  339,  320,  302,  285,  269,  254,  240, 226,
                              214,  202,  190,  180,  170,  160,  151,  143,  135,  127,  120, 113,
                              107,  101,  95,   90,   85,   80,   76,   71,   67,   64,   60,  57};
-    for (int i = 0; i < 60; ++i) EXPECT_EQ(Loader_MOD::period_to_note(periods[i]), 36 + i) << periods[i];
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(Loader_MOD::period_to_note(periods[i]), 24 + i) << periods[i];
     struct Case {
         int period;
         int note;
     };
     const Case others[] = {
-        {431, 60}, {425, 60},  // finetuned periods land on their note
+        {431, 48}, {425, 48},  // finetuned periods land on their note
         {0, EMPTY_FIELD},      // no note
-        {13696, 0},            // C-0
+        {6848, 0},             // C-0
         {30000, EMPTY_FIELD},  // below the song's notes
         {1, EMPTY_FIELD},      // above them
     };
@@ -47,13 +47,15 @@ TEST(LoaderModTables, PeriodsBecomeNotes) {
 }
 
 TEST(LoaderModTables, FinetuneSoundsAsTheAmigaPeriodTables) {
-    // ProTracker's C-1 period for finetunes 0..7 and -8..-1: the C5 frequency must scale alike.
+    // ProTracker's C-1 period for finetunes 0..7 and -8..-1: the C5 frequency must scale alike,
+    // from the PAL Amiga's rate for period 214 (C-5 here).
     const int c1_period[16] = {856, 850, 844, 838, 832, 826, 820, 814, 907, 900, 894, 887, 881, 875, 868, 862};
+    const double c5 = 3546895.0 / 214;
     for (int f = 0; f < 16; ++f) {
-        double expected = 8363.0 * 856 / c1_period[f];
+        double expected = c5 * 856 / c1_period[f];
         EXPECT_NEAR(Loader_MOD::finetune_to_c5(f), expected, expected * 0.002) << f;
     }
-    EXPECT_EQ(Loader_MOD::finetune_to_c5(0), 8363);
+    EXPECT_EQ(Loader_MOD::finetune_to_c5(0), 16574);
 }
 
 TEST(LoaderModTables, SoundtrackerTempoByte) {
@@ -109,7 +111,7 @@ TEST(LoaderModTables, EffectsBecomeTheirItEquivalents) {
 TEST(LoaderModTables, CellsSplitPeriodAndSampleOverTheirBytes) {
     const unsigned char bytes[4] = {0x11, 0xAC, 0x2C, 0x20};  // period 0x1AC, sample 0x12, C20
     Note cell = Loader_MOD::decode_cell(bytes, 31);
-    EXPECT_EQ(cell.note, 60);
+    EXPECT_EQ(cell.note, 48);
     EXPECT_EQ(cell.instrument, 0x12 - 1);
     EXPECT_EQ(cell.volume, 32);
     EXPECT_EQ(cell.command, EMPTY_FIELD);
@@ -241,7 +243,7 @@ TEST_F(LoaderModFile, ProTrackerSongVariablesSamplesAndPatterns) {
     EXPECT_EQ(song.get_order(3), Song::ORDER_EMPTY);
 
     Note cell = song.get_pattern(1)->get_note(2, 5);
-    EXPECT_EQ(cell.note, 60);
+    EXPECT_EQ(cell.note, 48);
     EXPECT_EQ(cell.instrument, 1);
     EXPECT_EQ(cell.volume, 32);
     EXPECT_EQ(song.get_pattern(1)->get_note(3, 63).command, 'C' - 'A');
@@ -261,7 +263,7 @@ TEST_F(LoaderModFile, ProTrackerSongVariablesSamplesAndPatterns) {
     const Sample& kick = *song.get_sample(1);
     EXPECT_FALSE(kick.data.is_loop_enabled());  // a one-word loop is none
     EXPECT_EQ(kick.data.get_size(), 100);
-    EXPECT_EQ(song.get_instrument(1)->layers[0].sample_table[60], 1);
+    EXPECT_EQ(song.get_instrument(1)->layers[0].sample_table[48], 1);
     EXPECT_FALSE(song.get_sample(2)->in_use);
 }
 
@@ -273,9 +275,9 @@ TEST_F(LoaderModFile, Flt8PairsFourChannelPatterns) {
     ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0, 2}, "FLT8", patterns)), Loader::SUCCESS);
     EXPECT_EQ(song.get_order(0), 0);
     EXPECT_EQ(song.get_order(1), 1);
-    EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).note, 60);
-    EXPECT_EQ(song.get_pattern(0)->get_note(7, 1).note, 48);
-    EXPECT_EQ(song.get_pattern(1)->get_note(1, 2).note, 72);
+    EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).note, 48);
+    EXPECT_EQ(song.get_pattern(0)->get_note(7, 1).note, 36);
+    EXPECT_EQ(song.get_pattern(1)->get_note(1, 2).note, 60);
     EXPECT_EQ(song.get_pattern(0)->get_note_count(), 2);
     EXPECT_EQ(song.get_sample(0)->data.get_size(), 20);  // the samples follow all four
 }
@@ -300,16 +302,16 @@ TEST_F(LoaderModFile, TrackerVariantsOfTheLayout) {
     std::string eight = build_pattern(8, {{0, 7, {0x01, 0xAC, 0x10, 0x00}}});
     // Digital Tracker: four bytes after the signature.
     ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "FA08", std::string("\0\x40\0\0", 4) + eight)), Loader::SUCCESS);
-    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 60);
+    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 48);
     EXPECT_EQ(song.get_sample(0)->data.get_size(), 20);
     // Mod's Grave: 8 channels under "M.K." with no restart byte, told by the size; with a
     // restart byte the same bytes are a 4-channel song holding two patterns.
     ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "M.K.", eight, 0)), Loader::SUCCESS);
     EXPECT_EQ(loader.get_layout().channels, 8);
-    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 60);
+    EXPECT_EQ(song.get_pattern(0)->get_note(7, 0).note, 48);
     ASSERT_EQ(load(build_mod(31, {{"s", 10}}, {0}, "M.K.", eight, 0x7F)), Loader::SUCCESS);
     EXPECT_EQ(loader.get_layout().channels, 4);
-    EXPECT_EQ(song.get_pattern(0)->get_note(3, 1).note, 60);
+    EXPECT_EQ(song.get_pattern(0)->get_note(3, 1).note, 48);
 
     // ModPlug's compressed samples: "ADPCM", 16 deltas, a nibble per frame; the next sample's
     // data follows the packed bytes, and may itself be plain.

@@ -110,6 +110,29 @@ protected:
     Loader_S3M loader;
 };
 
+// ST3.00 files, and later ones whose header asks for them, slide volumes on the first tick too.
+TEST_F(LoaderS3mFile, FastVolumeSlidesFromTheHeader) {
+    struct Case {
+        int flags, version;
+        bool fast;
+    };
+    const Case cases[] = {{0, 0x1320, false}, {0, 0x1300, true}, {64, 0x1320, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        S3m_Fixture fixture;
+        std::string& bytes = fixture.file.bytes;
+        bytes[38] = (char)c.flags;
+        bytes[40] = (char)(c.version & 0xFF);
+        bytes[41] = (char)(c.version >> 8);
+        std::string path = write("song.s3m", bytes);
+        ASSERT_EQ(loader.load(path.c_str(), true), Loader::SUCCESS);
+        song.reset_data();
+        loader.transfer_data_to_song();
+        loader.free_info(false);
+        EXPECT_EQ(song.get_variables()->rules.fast_volume_slides, c.fast);
+    }
+}
+
 TEST_F(LoaderS3mFile, LoadsSongVariablesSamplesAndPatterns) {
     S3m_Fixture fixture;
     std::string path = write("song.s3m", fixture.file.bytes);

@@ -199,8 +199,10 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x71)), "S41");  // tremolo waveform
     EXPECT_EQ(command_of(translate_effect(14, 0x73)), "S42");
     EXPECT_EQ(command_of(translate_effect(14, 0x8C)), "S8C");
-    EXPECT_EQ(command_of(translate_effect(14, 0x90)), "");
+    EXPECT_EQ(command_of(translate_effect(14, 0x90)), "Q00");  // strikes again once, on the first tick
     EXPECT_EQ(command_of(translate_effect(14, 0x93)), "Q03");
+    EXPECT_EQ(command_of(translate_effect(27, 0x03)), "Q83");  // Rxy keeps its volume at 0
+    EXPECT_EQ(command_of(translate_effect(27, 0xA3)), "QA3");
     EXPECT_EQ(command_of(translate_effect(14, 0xA0)), "");
     EXPECT_EQ(command_of(translate_effect(14, 0xA4)), "D4F");
     EXPECT_EQ(command_of(translate_effect(14, 0xB0)), "");

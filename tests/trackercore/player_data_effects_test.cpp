@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "loaders/loader_mod.h"
 #include "support/player_fixture.h"
 #include "trackercore/tables.h"
 
@@ -31,6 +32,29 @@ TEST_F(Player_Effects, VolumeSlidesNormalFineAndMemory) {
     // D0F and DF0 are normal slides by 15, not fine ones.
     EXPECT_EQ(run(cell(48, 0, 60, 'D', 0x0F), effect('D', 0xF0), [&] { return base_volume(); }, 8),
               (V{60, 45, 30, 15, 0, 0, 0, 15}));
+}
+
+// ST3.00's fast slides against the usual ones: D, K and L slide on the row's first tick too,
+// fine slides as before. Values from the reference's trace of an ST3.00 file.
+TEST_F(Player_Effects, FastVolumeSlidesRule) {
+    struct Case {
+        const char* what;
+        Note row0;
+        V usual, fast;
+    };
+    const std::vector<Case> cases = {
+        {"down", cell(48, 0, 32, 'D', 0x04), V{32, 28, 24, 20, 16, 12}, V{28, 24, 20, 16, 12, 8}},
+        {"up beside a vibrato", cell(48, 0, 32, 'K', 0x40), V{32, 36, 40, 44, 48, 52}, V{36, 40, 44, 48, 52, 56}},
+        {"beside a slide to a note", cell(48, 0, 32, 'L', 0x04), V{32, 28, 24, 20, 16, 12}, V{28, 24, 20, 16, 12, 8}},
+        {"fine", cell(48, 0, 32, 'D', 0xF4), V{28, 28, 28, 28, 28, 28}, V{28, 28, 28, 28, 28, 28}},
+    };
+    for (const Case& c : cases) {
+        for (bool fast : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (fast ? " (fast)" : ""));
+            song.variables.rules.fast_volume_slides = fast;
+            EXPECT_EQ(run(c.row0, effect('D', 0x00), [&] { return base_volume(); }, 6), fast ? c.fast : c.usual);
+        }
+    }
 }
 
 TEST_F(Player_Effects, PitchSlidesShareMemoryAndHoldAtTheEnds) {
@@ -447,6 +471,124 @@ TEST_F(Player_Effects, RetriggerVolumeSteps) {
         player.play_start_pattern(0);
         ticks(2);
         EXPECT_EQ(base_volume(), expected[step]) << step;
+    }
+}
+
+// FT2's retriggers against IT's: the ticks on which a voice starts over the first two rows.
+// Values from the reference's renders of tests/data/behaviour/xm_retrigger_*.xm.
+TEST_F(Player_Effects, Ft2RetriggerRule) {
+    struct Case {
+        const char* what;
+        Note row0, row1;
+        V it, ft2;
+    };
+    const std::vector<Case> cases = {
+        // E93: every third tick of each row, never its first.
+        {"E9y", cell(48, 0, EMPTY_FIELD, 'Q', 0x03), effect('Q', 0x03), V{0, 3, 6, 9}, V{0, 3, 9}},
+        {"E90 strikes once on the first tick", cell(48, 0), effect('Q', 0x00), V{0}, V{0, 6}},
+        // R83: the count takes in the note's tick and runs on across rows.
+        {"Rxy", cell(48, 0, EMPTY_FIELD, 'Q', 0x83), effect('Q', 0x83), V{0, 3, 6, 9}, V{0, 2, 5, 8, 11}},
+        {"Rxy beside a column volume", cell(48, 0, EMPTY_FIELD, 'Q', 0x83), cell(EMPTY_FIELD, EMPTY_FIELD, 32, 'Q', 0x83),
+         V{0, 3, 6, 9}, V{0, 2, 5, 9}},
+    };
+    for (const Case& c : cases) {
+        for (bool ft2 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (ft2 ? " (FT2)" : " (IT)"));
+            song.variables.rules.ft2_retrigger = ft2;
+            mixer.allocated.clear();
+            put(0, 0, c.row0);
+            put(0, 1, c.row1);
+            player.play_start_pattern(0);
+            const int first = mixer.tick;
+            ticks(12);
+            V started;
+            for (const Recording_Mixer::Voice_Event& e : mixer.allocated) started.push_back(e.tick - first);
+            EXPECT_EQ(started, ft2 ? c.ft2 : c.it);
+        }
+    }
+}
+
+// FT2's tremor left in its off phase keeps the channel silent after the command, through a
+// volume, until an instrument number. Values from the reference's trace of
+// tests/data/behaviour/xm_tremor_silence.xm.
+TEST_F(Player_Effects, Ft2TremorSilenceOutlastsTheCommand) {
+    song.sample[0].def_volume = 64;
+    song.variables.rules.instrument_without_note = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+    put(0, 0, cell(48, 0, 64, 'I', 0x11));
+    put(0, 1, effect('I', 0x10));
+    put(0, 3, cell(EMPTY_FIELD, EMPTY_FIELD, 32));
+    put(0, 4, cell(EMPTY_FIELD, 0));
+    const V it = {64, 0, 64, 0, 64, 0, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64, 64,
+                  32, 32, 32, 32, 32, 32, 64, 64, 64, 64, 64, 64};
+    const V ft2 = {64, 64, 64, 0, 0, 64, 64, 64, 0, 64, 64, 0, 0, 0, 0, 0, 0, 0,
+                   0, 0, 0, 0, 0, 0, 64, 64, 64, 64, 64, 64};
+    for (bool rule : {false, true}) {
+        SCOPED_TRACE(rule ? "FT2" : "IT");
+        song.variables.rules.ft2_modulation = rule;
+        player.play_start_pattern(0);
+        EXPECT_EQ(trace(30, [&] { return volume(); }), rule ? ft2 : it);
+    }
+}
+
+// ProTracker's slide target outlives a note struck plainly, and is forgotten once reached.
+// Values from the reference's trace of tests/data/behaviour/mod_portamento_target.mod.
+TEST_F(Player_Effects, ProTrackerPortamentoRule) {
+    const int p48 = linear_period(48), p52 = linear_period(52);
+    struct Case {
+        const char* what;
+        std::vector<Note> rows;
+        V it, protracker;  // row 3
+    };
+    const std::vector<Case> cases = {
+        {"the target outlives a plain note",
+         {cell(48, 0), cell(55, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x02), cell(52, EMPTY_FIELD), effect('G', 0)},
+         V{p52, p52, p52, p52, p52, p52}, V{p52, p52 - 8, p52 - 16, p52 - 24, p52 - 32, p52 - 40}},
+        {"a reached target is forgotten",
+         {cell(48, 0), cell(50, EMPTY_FIELD, EMPTY_FIELD, 'G', 0xFF), cell(48, EMPTY_FIELD), effect('G', 0x02)},
+         V{p48, p48, p48, p48, p48, p48}, V{p48, p48, p48, p48, p48, p48}},
+    };
+    for (const Case& c : cases) {
+        for (bool rule : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (rule ? " (ProTracker)" : " (IT)"));
+            song.variables.rules.protracker_portamento = rule;
+            song.get_pattern(0)->clear();
+            for (int row = 0; row < (int)c.rows.size(); row++) put(0, row, c.rows[row]);
+            player.play_start_pattern(0);
+            ticks(18);
+            EXPECT_EQ(trace(6, [&] { return period(); }), rule ? c.protracker : c.it);
+        }
+    }
+}
+
+// A MOD's slides count Amiga periods: 1xx, 2xx and 3xx move ProTracker's period (here C-3,
+// 214) by xx a tick, whatever the octave the loader gives its notes, and sound at its pitch.
+TEST_F(Player_Effects, ProTrackerSlidesMoveByAmigaPeriods) {
+    song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
+    song.sample[0].data.set_c5_freq(Loader_MOD::finetune_to_c5(0));
+    const int c3 = Loader_MOD::period_to_note(214), g3 = Loader_MOD::period_to_note(143);
+    struct Case {
+        const char* what;
+        Note row1;
+        std::vector<double> amiga;  // ticks 1..5 of row 1
+    };
+    const std::vector<Case> cases = {
+        {"down", effect('E', 0x02), {216, 218, 220, 222, 224}},
+        {"up", effect('F', 0x03), {211, 208, 205, 202, 199}},
+        {"to a note", cell(g3, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x04), {210, 206, 202, 198, 194}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put(0, 0, cell(c3, 0));
+        put(0, 1, c.row1);
+        player.play_start_pattern(0);
+        ticks(8);
+        const double start = get_period((unsigned short)(c3 * 2), 0, false);
+        for (double amiga : c.amiga) {
+            EXPECT_NEAR(played_period() / start, amiga / 214, 0.002);
+            // At the PAL Amiga's rate: its clock over the period.
+            EXPECT_NEAR(foreground(0)->get_played_frequency() / (3546895.0 / amiga), 1.0, 0.002);
+            ticks(1);
+        }
     }
 }
 

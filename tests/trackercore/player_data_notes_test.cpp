@@ -501,6 +501,36 @@ TEST_F(Player_Notes, PitchPanSeparationAndRandomPanStayInRangeAndSpareSurround) 
     EXPECT_EQ(played_pan(1), 512);
 }
 
+// Pitch/pan separation: an eighth of a 0..64 pan step per semitone from the centre note, on
+// the channel's pan, unless a pan command on the row sets it. Values from the reference's
+// render of an instrument with separation 16 around C-5 (a 12-semitone move is 24 of 64).
+TEST_F(Player_Notes, PitchPanSeparationMovesThePanByTheNote) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    layer.pitch_separation = 16;
+    layer.pitch_center = 60;
+    const int twelve = 12 * 16 * 255 / (8 * 64);
+    struct Case {
+        const char* what;
+        Note row0, row1;
+        int pan;  // after row 1
+    };
+    const std::vector<Case> cases = {
+        {"an octave up", cell(60, 0, EMPTY_FIELD, 'X', 0x80), cell(72, 0), 0x80 + twelve},
+        {"an octave down", cell(60, 0, EMPTY_FIELD, 'X', 0x80), cell(48, 0), 0x80 - twelve},
+        {"a pan command beside the note", cell(60, 0), cell(72, 0, EMPTY_FIELD, 'X', 0x00), 0},
+        {"from a pan set before", cell(60, 0, EMPTY_FIELD, 'X', 0x00), cell(72, 0), twelve},
+        {"held at the edge", cell(60, 0, EMPTY_FIELD, 'X', 0xF0), cell(72, 0), 255},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        put(0, 0, c.row0);
+        put(0, 1, c.row1);
+        start();
+        play_rows(2);
+        EXPECT_EQ(channel(0).slot[0].pan, c.pan);
+    }
+}
+
 TEST_F(Player_Notes, RandomVolumeLowersFinalVolume) {
     song.instrument[0].layers[0].volume_random = 50;
     put(0, 0, cell(48, 0));

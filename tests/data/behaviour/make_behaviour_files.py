@@ -14,6 +14,9 @@ import struct
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 SINE = bytes((int(round(100 * math.sin(2 * math.pi * i / 64))) & 0xFF) for i in range(64))
+# 8192 frames of a 64-frame sine whose level grows with the position, played once: a render's
+# level tells where in the sample a voice plays, so a retrigger shows as a drop.
+RAMP = bytes((int(round((8 + 112 * i / 8192) * math.sin(2 * math.pi * i / 64))) & 0xFF) for i in range(8192))
 
 # XM notes: 1 = C-0, 49 = C-4 (8363 Hz for the sample's rate); 97 is key-off.
 C5 = 61
@@ -24,7 +27,7 @@ def xm_cell(note=0, instrument=0, volume=0, effect=0, parameter=0):
     return bytes((note, instrument, volume, effect, parameter))
 
 
-def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None):
+def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None, sample=SINE, loop=True):
     """rows: list of lists of cells (bytes of 5), one list per row, channels cells each."""
     length = length or len(rows)
     empty = xm_cell()
@@ -36,13 +39,14 @@ def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None)
     header += struct.pack("<IHHHHHHHH", 276, 1, 0, channels, 1, 1, 1 if linear else 0, speed, bpm) + orders
     pattern = struct.pack("<IBHH", 9, 0, length, len(data)) + data
 
-    sample_header = struct.pack("<IIIBbBBbB", len(SINE), 0, len(SINE), 64, 0, 1, 128, 0, 0) + b"sine".ljust(22, b"\0")
+    sample_header = struct.pack("<IIIBbBBbB", len(sample), 0, len(sample), 64, 0, 1 if loop else 0, 128, 0, 0)
+    sample_header += b"sine".ljust(22, b"\0")
     instrument = struct.pack("<I", 263) + b"sine".ljust(22, b"\0") + struct.pack("<BH", 0, 1)
     instrument += struct.pack("<I", 40) + bytes(96) + bytes(48) + bytes(48)
     instrument += bytes((0, 0, 0, 0, 0, 0, 0, 0, 0, 0)) + bytes((0, 0, 0, 0)) + struct.pack("<HH", 0, 0)
     instrument += bytes(263 - len(instrument))
     deltas, previous = bytearray(), 0
-    for b in SINE:
+    for b in sample:
         deltas.append((b - previous) & 0xFF)
         previous = b
     with open(os.path.join(HERE, name + ".xm"), "wb") as f:
@@ -80,6 +84,20 @@ def main():
     write_xm("xm_tremor", held({
         0: xm_cell(C5, 1, 0, 29, 0x21), 1: xm_cell(0, 0, 0, 29, 0), 2: xm_cell(C5, 1, 0, 29, 0),
         3: xm_cell(0, 0, 0, 29, 0x12), 4: xm_cell(0, 0, 0, 29, 0)}))
+    # FT2's retriggers on a sample played once, so each strike shows as a drop in level: E9x
+    # on and off a note's row and E90 alone; Rxy counting across rows and beside a column volume.
+    C4 = 49
+    write_xm("xm_retrigger_e9", held({
+        0: xm_cell(C4, 1, 0, 14, 0x93), 1: xm_cell(0, 0, 0, 14, 0x93), 2: xm_cell(0, 0, 0, 14, 0x90),
+        3: xm_cell(C4, 0, 0, 14, 0x90), 4: xm_cell(0, 0, 0, 14, 0x92)}, 6), sample=RAMP, loop=False)
+    write_xm("xm_retrigger_r", held({
+        0: xm_cell(C4, 1, 0, 27, 0x03), 1: xm_cell(0, 0, 0, 27, 0x03), 2: xm_cell(0, 0, 0, 27, 0x00),
+        3: xm_cell(0, 0, 0x40, 27, 0x03), 4: xm_cell(C4, 0, 0x40, 27, 0x04), 5: xm_cell(C4, 1, 0, 27, 0x04)}, 6),
+        sample=RAMP, loop=False)
+    # Tremor left in its off phase: silent after the command, through a volume, until an instrument.
+    write_xm("xm_tremor_silence", held({
+        0: xm_cell(C5, 1, 0x50, 29, 0x11), 1: xm_cell(0, 0, 0, 29, 0x10), 3: xm_cell(0, 0, 0x30),
+        4: xm_cell(0, 1, 0)}, 6))
 
 
 if __name__ == "__main__":

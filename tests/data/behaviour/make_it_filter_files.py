@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes the small IT filter and note-change modules of this folder.
+"""Writes the small IT filter, note-change and pan modules of this folder.
 
 Each module plays looped white noise (so the level after the resonant filter says how far it is
 open) through instruments with the filter settings below, one note per row. Run it from
@@ -140,6 +140,15 @@ def main():
 
     # A legato line: each note cuts the one before on the same channel.
     write_it("it_legato_cut", [instrument("plain")], rows_of([cell(C5, 1)] * 4 + [cell(NOTE_CUT)]), wave=SINE)
+
+    # Pitch/pan separation 16 around C-5 on a centred channel: octaves up and down, a pan
+    # command beside the note and before it, and a surround channel that it leaves alone.
+    separated = bytearray(instrument("pps"))
+    separated[0x16], separated[0x17] = 16, C5
+    write_it("it_pitch_pan", [bytes(separated)], rows_of([
+        cell(C5, 1), cell(C5 + 12, 1), cell(C5 + 12, 1, command="X", parameter=0), cell(C5 + 12, 1),
+        cell(C5 - 12, 1, command="X", parameter=0x80), cell(C5 - 12, 1), cell(C5, 1, command="S", parameter=0x91),
+        cell(C5 + 12, 1)]), wave=SINE)
 
 
 if __name__ == "__main__":

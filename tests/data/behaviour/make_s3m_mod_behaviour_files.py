@@ -152,6 +152,17 @@ def main():
     write_mod("mod_tempo_second_tick", [[mod_cell(period(0), 1)], [mod_cell(period(4), 1, 0xF, 0x40)],
                                         [mod_cell(period(0), 1)], [mod_cell(period(4), 1, 0xF, 0xFF)],
                                         [mod_cell(period(0), 1)], [mod_cell(period(4), 1)]])
+    # ST3.00's fast volume slides: D, K and L slide on the row's first tick too.
+    write_s3m("s3m_fast_slides", held({
+        0: s3m_cell(C5, 1, 48), 1: s3m_cell(effect='D', parameter=0x04), 2: s3m_cell(effect='K', parameter=0x04),
+        3: s3m_cell(effect='L', parameter=0x04), 4: s3m_cell(effect='D', parameter=0x40),
+        5: s3m_cell(effect='K', parameter=0x40)}, 7), st3_version=0x1300)
+    # ProTracker's slide target: kept through a plain note (row 3 slides on towards it) and
+    # forgotten once reached (row 6 stays put).
+    c3, e3, g3 = period(0, 3), period(4, 3), period(7, 3)
+    write_mod("mod_portamento_target", [[mod_cell(c3, 1)], [mod_cell(g3, 0, 3, 0x02)], [mod_cell(e3)],
+                                        [mod_cell(0, 0, 3, 0)], [mod_cell(0, 0, 3, 0xFF)], [mod_cell(c3)],
+                                        [mod_cell(0, 0, 3, 0x10)]])
 
 
 if __name__ == "__main__":
