@@ -292,7 +292,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Pattern Loop Shared", "Pattern Change Resets Loop",
                                         "One Pattern Loop At A Time", "FT2 Note Delay", "Envelope End Fades",
                                         "Late Note Delay Plays Next Row", "FT2 Tone Portamento", "IT Filters",
-                                        "Sustain Hides Loop", "FT2 Retrigger", "ProTracker Portamento", "Fast Volume Slides"}));
+                                        "Sustain Hides Loop", "FT2 Retrigger", "ProTracker Portamento",
+                                        "Fast Volume Slides"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
