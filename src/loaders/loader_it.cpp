@@ -373,14 +373,14 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
     bool is_16bit = (s.flags & SAMPLE_16BIT) != 0;
     s.data.set_data_ptr(nullptr, 0, is_16bit);
     if (!(s.flags & SAMPLE_PRESENT) || s.length == 0) return SUCCESS;
-    if (s.flags & SAMPLE_STEREO) {
-        no_data("it is stereo, which Wendmoor does not load");
-        return SUCCESS;
-    }
+    // IT stores a stereo sample's two sides one after the other; the mixer plays one channel,
+    // so the sides are mixed into one (ADPCM samples are never stereo).
+    unsigned long sides = (s.flags & SAMPLE_STEREO) ? 2 : 1;
+    if (sides == 2 && s.convert_flags == CONVERT_ADPCM) return no_data("it is stereo and ADPCM-packed");
     unsigned long file_size = reader.get_file_size();
     int bytes_per_frame = is_16bit ? 2 : 1;
     unsigned long frames = s.length;
-    if (frames > (unsigned long)INT_MAX / 2)
+    if (frames > (unsigned long)INT_MAX / (2 * sides))
         return no_data("its length of " + std::to_string(frames) + " frames is more than Wendmoor holds");
     bool compressed = (s.flags & SAMPLE_COMPRESSED) != 0;
     if (s.data_offset >= file_size) {
@@ -415,6 +415,11 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
     }
 
     if (!compressed) {
+        // A stereo sample whose second side is cut short keeps its first side alone.
+        if (sides == 2 && 2 * frames * bytes_per_frame > available) {
+            sides = 1;
+            data_problem = "is stereo, cut short in its second side: its first side plays alone";
+        }
         // A sample cut short by the end of the file keeps the frames that are there.
         if (frames * bytes_per_frame > available) {
             reader.note_wanted_end(s.data_offset + frames * bytes_per_frame);
@@ -422,24 +427,26 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
             cut_short(frames);
         }
         if (frames == 0) return no_data("the file ends before it");
-        void* block = std::malloc(frames * bytes_per_frame);
+        void* block = std::malloc(sides * frames * bytes_per_frame);
         if (!block) return no_data("not enough memory");
         reader.seek(s.data_offset);
         unsigned char* bytes = static_cast<unsigned char*>(block);
-        reader.get_byte_array(bytes, (int)(frames * bytes_per_frame));
+        const unsigned long stored = sides * frames;
+        reader.get_byte_array(bytes, (int)(stored * bytes_per_frame));
         // Unsigned frames taken as signed would play as loud, distorted noise.
         const unsigned sign_flip = (s.convert_flags & CONVERT_SIGNED) ? 0 : (is_16bit ? 0x8000 : 0x80);
         if (is_16bit) {
             short* out = static_cast<short*>(block);
-            for (unsigned long i = 0; i < frames; i++)
+            for (unsigned long i = 0; i < stored; i++)
                 out[i] = (short)((bytes[2 * i] | (bytes[2 * i + 1] << 8)) ^ sign_flip);
         } else if (sign_flip) {
-            for (unsigned long i = 0; i < frames; i++) bytes[i] ^= (unsigned char)sign_flip;
+            for (unsigned long i = 0; i < stored; i++) bytes[i] ^= (unsigned char)sign_flip;
         }
         if (reader.error_loading()) {
             std::free(block);
             return no_data("the file could not be read");
         }
+        if (sides == 2) block = mix_sides(block, frames, is_16bit);
         s.data.set_data_ptr(block, (int)frames, is_16bit);
         return SUCCESS;
     }
@@ -447,15 +454,36 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
     // Every block costs at least its two-byte count and yields at most 32768 frames from
     // 8 x its byte count bits; a length beyond that cannot come from this file.
     if (frames > available * 8) return no_data("its compressed data is cut short or damaged");
-    void* block = std::malloc(frames * bytes_per_frame);
+    void* block = std::malloc(sides * frames * bytes_per_frame);
     if (!block) return no_data("not enough memory");
     reader.seek(s.data_offset);
     if (!decompress_sample(block, (int)frames, is_16bit, it215)) {
         std::free(block);
         return no_data("its compressed data is cut short or damaged");
     }
+    if (sides == 2) {
+        // The second side's blocks follow the first side's.
+        void* second = static_cast<char*>(block) + frames * bytes_per_frame;
+        if (decompress_sample(second, (int)frames, is_16bit, it215))
+            block = mix_sides(block, frames, is_16bit);
+        else
+            data_problem = "is stereo, its second side cut short or damaged: its first side plays alone";
+    }
     s.data.set_data_ptr(block, (int)frames, is_16bit);
     return SUCCESS;
+}
+
+void* Loader_IT::mix_sides(void* block, unsigned long frames, bool is_16bit) {
+    if (is_16bit) {
+        short* f = static_cast<short*>(block);
+        for (unsigned long i = 0; i < frames; i++) f[i] = (short)((f[i] + f[frames + i]) / 2);
+    } else {
+        signed char* f = static_cast<signed char*>(block);
+        for (unsigned long i = 0; i < frames; i++) f[i] = (signed char)((f[i] + f[frames + i]) / 2);
+    }
+    if (data_problem.empty()) data_problem = "is stereo: its two sides are mixed into one";
+    void* smaller = std::realloc(block, frames * (is_16bit ? 2 : 1));
+    return smaller ? smaller : block;
 }
 
 unsigned Loader_IT::read_bits(int n) {

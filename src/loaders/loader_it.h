@@ -96,6 +96,9 @@ public:
     // Decodes one IT 2.14/2.15 compressed sample from the open reader into dst (zeroed first).
     // False on a truncated stream or an illegal bit width.
     bool decompress_sample(void* dst, int frames, bool is_16bit, bool it215);
+    // Mixes the second side of a stereo sample (the frames after `frames`) into the first;
+    // returns the block, shrunk to the one side.
+    void* mix_sides(void* block, unsigned long frames, bool is_16bit);
 
     // Staging, read-only, for inspection by tests and tools.
     int get_staged_sample_count() const { return (int)samples.size(); }

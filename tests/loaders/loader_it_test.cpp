@@ -277,6 +277,46 @@ TEST_F(LoaderIT, SamplesUncompressedAndTruncated) {
     EXPECT_EQ(song.get_instrument(1)->layers[0].sample_table[60], 1);
 }
 
+// The mixer plays one channel: a stereo sample's two sides (stored one after the other) are
+// mixed, and a file that ends inside the second side keeps the first alone.
+TEST_F(LoaderIT, StereoSamplesPlayTheirSidesMixed) {
+    IT_Module_Builder layout;
+    layout.flags = 1 | 8;
+    IT_Sample_Layout s8;
+    s8.flags = 1 | 4;
+    s8.length = 3;
+    s8.data = std::string("\x10\x80\x7F" "\x30\x80\x01", 6);
+    IT_Sample_Layout s16;
+    s16.flags = 1 | 2 | 4;
+    s16.length = 2;
+    s16.data = std::string("\x00\x80\xE8\x03" "\x00\x80\x18\xFC", 8);  // -32768, 1000 | -32768, -1000
+    IT_Sample_Layout cut = s8;  // the file ends inside the second side
+    cut.data = s8.data.substr(0, 4);
+    layout.samples = {s8, s16, cut};
+    ASSERT_EQ(load(layout), Loader::SUCCESS);
+
+    const Sample_Data& a = song.get_sample(0)->data;
+    ASSERT_EQ(a.get_size(), 3);
+    const signed char* f8 = static_cast<const signed char*>(a.get_data_ptr());
+    EXPECT_EQ(f8[0], 0x20);
+    EXPECT_EQ(f8[1], -128);
+    EXPECT_EQ(f8[2], 64);
+    const Sample_Data& b = song.get_sample(1)->data;
+    ASSERT_EQ(b.get_size(), 2);
+    ASSERT_TRUE(b.is_16bit());
+    const short* f16 = static_cast<const short*>(b.get_data_ptr());
+    EXPECT_EQ(f16[0], -32768);
+    EXPECT_EQ(f16[1], 0);
+    const Sample_Data& c = song.get_sample(2)->data;
+    ASSERT_EQ(c.get_size(), 3);
+    EXPECT_EQ(static_cast<const signed char*>(c.get_data_ptr())[0], 0x10);
+
+    std::string said;
+    for (const std::string& line : ti.loader_it.get_warnings()) said += line + "\n";
+    EXPECT_NE(said.find("is stereo: its two sides are mixed into one"), std::string::npos) << said;
+    EXPECT_NE(said.find("cut short in its second side: its first side plays alone"), std::string::npos) << said;
+}
+
 TEST_F(LoaderIT, BadSampleHeaderIsReportedAndLeftEmpty) {
     IT_Module_Builder layout;
     IT_Sample_Layout s;
