@@ -10,7 +10,8 @@
 // process callback, before the tick is heard), it answers true at the start of a row the song
 // has already played: a jump back, or the order list wrapping round. Rows that a pattern loop
 // plays again belong to the song; a loop that never ends shows as a row starting again with
-// every channel's loop row and counter as they were before, and ends the song there.
+// every counting loop's row and counter as they were before, and ends the song there (a loop
+// start that no loop counts from, left by another channel, does not put the end off).
 class Song_Loop_Watch {
 public:
     bool after_tick(Player_Data& player) {
@@ -18,17 +19,26 @@ public:
         if (player.get_tick_counter() != 1 || player.is_repeating_row()) return false;  // not a row start
         std::pair<int, int> row{player.get_row_start_order(), player.get_row_start_row()};
         std::vector<int> state{row.first, row.second};
-        bool looping = false;
+        bool looping = false, jumping = false;
         for (int c = 0; c < Player_Data::CHANNELS; c++) {
             const Channel_Control& channel = player.read_channel(c);
-            if (channel.loop_count == 0 && channel.loop_row == 0) continue;
-            state.insert(state.end(), {c, channel.loop_row, channel.loop_count});
-            looping = looping || channel.loop_count > 0;
+            // The row's first tick has run: a count set or counted down, and not to 0, jumps back.
+            const int count = channel.loop_count;
+            if (count > 0 && count != counts[c]) jumping = true;
+            counts[c] = count;
+            if (count == 0) continue;
+            state.insert(state.end(), {c, channel.loop_row, count});
+            looping = true;
         }
-        // A loop jumps back within its order; a jump out of the loop to another order is no replay.
-        bool replayed_by_loop = in_loop && row.first == last_order;
+        // A loop replays rows of its order: from the row it jumped back to, one after another. The
+        // pattern running out back to its own order, as a one-order song does, is no replay, even
+        // with a count left over from a loop that jumped forward.
+        bool replayed_by_loop =
+            in_loop && row.first == last_order && (jumped_back || row.second == last_row + 1);
         in_loop = looping;
+        jumped_back = jumping;
         last_order = row.first;
+        last_row = row.second;
         if (!states.insert(std::move(state)).second) return true;
         return !played.insert(row).second && !replayed_by_loop;
     }
@@ -36,6 +46,9 @@ public:
 private:
     std::set<std::pair<int, int>> played;
     std::set<std::vector<int>> states;
-    bool in_loop = false;  // a pattern loop was jumping back when the last row started
+    int counts[Player_Data::CHANNELS] = {};  // each channel's loop count at the last row start
+    bool in_loop = false;      // a pattern loop was counting when the last row started
+    bool jumped_back = false;  // the last row's loop jumped back
     int last_order = -1;
+    int last_row = -1;
 };
