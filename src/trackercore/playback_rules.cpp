@@ -16,6 +16,9 @@ constexpr int FADE_XM = Playback_Rules::FADEOUT_SCALE_XM;
 constexpr int INS_IGNORED = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED;
 constexpr int INS_VOLUME = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
 constexpr int INS_RETRIGGER = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+constexpr int REPEAT_FIRST = Playback_Rules::ROW_REPEAT_FIRST;
+constexpr int REPEAT_NON_ZERO = Playback_Rules::ROW_REPEAT_FIRST_NON_ZERO;
+constexpr int REPEAT_LAST = Playback_Rules::ROW_REPEAT_LAST;
 
 }  // namespace
 
@@ -53,6 +56,11 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
     r.it_filters                    = pick(f, true,        true,          true,        true,        false);
+    r.jump_cancels_loop             = pick(f, true,        false,         false,       false,       false);
+    r.row_repeat_taken              = pick(f, REPEAT_FIRST, REPEAT_LAST,  REPEAT_NON_ZERO, REPEAT_LAST, REPEAT_FIRST);
+    r.repeats_start_on_first_tick   = pick(f, true,        false,         true,        true,        true);
+    r.volume_column_fine_slides_once = pick(f, true,       true,          true,        true,        false);
+    r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
     return r;
 }
 
@@ -113,6 +121,12 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
              &Rules::late_note_delay_plays_next_row),
         flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
         flag("it_filters", "IT Filters", &Rules::it_filters),
+        flag("jump_cancels_loop", "Jump Cancels Loop", &Rules::jump_cancels_loop),
+        number("row_repeat_taken", "Row Repeat Taken", &Rules::row_repeat_taken, REPEAT_FIRST, REPEAT_LAST),
+        flag("repeats_start_on_first_tick", "Repeats Start On First Tick", &Rules::repeats_start_on_first_tick),
+        flag("volume_column_fine_slides_once", "Volume Column Fine Slides Once",
+             &Rules::volume_column_fine_slides_once),
+        flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
     };
     return entries;
 }
