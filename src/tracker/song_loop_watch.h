@@ -19,26 +19,17 @@ public:
         if (player.get_tick_counter() != 1 || player.is_repeating_row()) return false;  // not a row start
         std::pair<int, int> row{player.get_row_start_order(), player.get_row_start_row()};
         std::vector<int> state{row.first, row.second};
-        bool looping = false, jumping = false;
+        bool looping = false;
         for (int c = 0; c < Player_Data::CHANNELS; c++) {
             const Channel_Control& channel = player.read_channel(c);
-            // The row's first tick has run: a count set or counted down, and not to 0, jumps back.
-            const int count = channel.loop_count;
-            if (count > 0 && count != counts[c]) jumping = true;
-            counts[c] = count;
-            if (count == 0) continue;
-            state.insert(state.end(), {c, channel.loop_row, count});
+            if (channel.loop_count == 0) continue;
+            state.insert(state.end(), {c, channel.loop_row, channel.loop_count});
             looping = true;
         }
-        // A loop replays rows of its order: from the row it jumped back to, one after another. The
-        // pattern running out back to its own order, as a one-order song does, is no replay, even
-        // with a count left over from a loop that jumped forward.
-        bool replayed_by_loop =
-            in_loop && row.first == last_order && (jumped_back || row.second == last_row + 1);
+        // A loop jumps back within its order; a jump out of the loop to another order is no replay.
+        bool replayed_by_loop = in_loop && row.first == last_order;
         in_loop = looping;
-        jumped_back = jumping;
         last_order = row.first;
-        last_row = row.second;
         if (!states.insert(std::move(state)).second) return true;
         return !played.insert(row).second && !replayed_by_loop;
     }
@@ -46,9 +37,6 @@ public:
 private:
     std::set<std::pair<int, int>> played;
     std::set<std::vector<int>> states;
-    int counts[Player_Data::CHANNELS] = {};  // each channel's loop count at the last row start
-    bool in_loop = false;      // a pattern loop was counting when the last row started
-    bool jumped_back = false;  // the last row's loop jumped back
+    bool in_loop = false;  // a pattern loop was counting when the last row started
     int last_order = -1;
-    int last_row = -1;
 };

@@ -150,9 +150,10 @@ TEST(RenderCommand, EndsWhereTheSongComesBackToARowItHasPlayed) {
         {"B on the first rows, to and fro", {{4, 4}, {{0, 0, 0, 'B', 1}, {1, 0, 0, 'B', 0}}}, 2},
         {"C from the last order", {{4, 4}, {{1, 0, 1, 'C', 2}}}, 6},
         {"pattern loop of three passes", {{4}, {{0, 0, 0, 'S', 0xB0}, {0, 0, 3, 'S', 0xB2}}}, 12},
-        // The inner loop's second start jumps forward past its row and leaves its count at 1:
-        // running out of the pattern back to the only order is still the song's end.
-        {"two loops, one inside the other", {{4}, {{0, 0, 1, 'S', 0xB1}, {0, 1, 3, 'S', 0xB1}}}, 10},
+        // The inner loop's second start jumps forward and leaves its count at 1, so the pattern
+        // running out back to the only order is taken for the loop; row 1 then starts again as it
+        // did in the inner loop's last pass, and the song ends there.
+        {"two loops, one inside the other", {{4}, {{0, 0, 1, 'S', 0xB1}, {0, 1, 3, 'S', 0xB1}}}, 11},
         {"B back to the start once the loop on its row is done",
          {{4, 4}, {{1, 1, 0, 'S', 0xB0}, {1, 1, 2, 'S', 0xB2}, {1, 0, 2, 'B', 0}}}, 13},
         // ProTracker's one counter per channel: the second loop end restarts the first loop's
