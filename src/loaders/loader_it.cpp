@@ -738,6 +738,7 @@ void Loader_IT::transfer_info() {
         // ModPlug's own IT files loop as ModPlug played them.
         v.rules.loop_start_follows_loop = false;
         v.rules.one_pattern_loop_at_a_time = true;
+        v.rules.jump_cancels_loop = false;
     }
     v.mixing_volume = header.mixing_volume;
     v.stereo_separation = header.stereo_separation;

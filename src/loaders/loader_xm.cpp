@@ -346,6 +346,8 @@ Loader::Error Loader_XM::load_module(Bounded_Reader& in) {
     header = Header();
     header.name = trim_right(std::string((const char*)top + 17, strnlen((const char*)top + 17, 20)));
     header.tracker_name = trim_right(std::string((const char*)top + 38, strnlen((const char*)top + 38, 20)));
+    header.written_by_modplug = header.tracker_name == "FastTracker v2.00" && read_le16(top + 58) >= 0x0104 &&
+                                std::memchr(top + 17, 0, 20) != nullptr;
     long header_size = read_le32(top + 60);
     header.song_length = read_le16(top + 64);
     header.channels = read_le16(top + 68);
@@ -724,6 +726,8 @@ void Loader_XM::transfer_data_to_song() {
                    "Original file written with " + header.tracker_name;
     vars.rules = Playback_Rules::of_format(Playback_Rules::Format::XM);
     vars.rules.use_linear_slides = header.flags != 0;
+    // ModPlug's XM files loop as ModPlug played them: the next pattern starts at row 0.
+    if (header.written_by_modplug) vars.rules.pattern_loop_carries_over = false;
     Song::Initial_Variables& initial = *song->get_initial_variables();
     initial.speed = std::clamp(header.speed, 1, 255);
     initial.tempo = std::clamp(header.tempo, 31, 255);

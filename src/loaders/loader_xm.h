@@ -59,6 +59,9 @@ private:
     struct Header {
         std::string name;
         std::string tracker_name;
+        // FT2's signature over a title padded with zero bytes, where FT2 pads with spaces: a
+        // file ModPlug wrote.
+        bool written_by_modplug = false;
         int song_length = 0;
         int channels = 0;
         int patterns = 0;

@@ -10,7 +10,8 @@
 // process callback, before the tick is heard), it answers true at the start of a row the song
 // has already played: a jump back, or the order list wrapping round. Rows that a pattern loop
 // plays again belong to the song; a loop that never ends shows as a row starting again with
-// every channel's loop row and counter as they were before, and ends the song there.
+// every counting loop's row and counter as they were before, and ends the song there (a loop
+// start that no loop counts from, left by another channel, does not put the end off).
 class Song_Loop_Watch {
 public:
     bool after_tick(Player_Data& player) {
@@ -21,9 +22,9 @@ public:
         bool looping = false;
         for (int c = 0; c < Player_Data::CHANNELS; c++) {
             const Channel_Control& channel = player.read_channel(c);
-            if (channel.loop_count == 0 && channel.loop_row == 0) continue;
+            if (channel.loop_count == 0) continue;
             state.insert(state.end(), {c, channel.loop_row, channel.loop_count});
-            looping = looping || channel.loop_count > 0;
+            looping = true;
         }
         // A loop jumps back within its order; a jump out of the loop to another order is no replay.
         bool replayed_by_loop = in_loop && row.first == last_order;
@@ -36,6 +37,6 @@ public:
 private:
     std::set<std::pair<int, int>> played;
     std::set<std::vector<int>> states;
-    bool in_loop = false;  // a pattern loop was jumping back when the last row started
+    bool in_loop = false;  // a pattern loop was counting when the last row started
     int last_order = -1;
 };

@@ -16,6 +16,9 @@ constexpr int FADE_XM = Playback_Rules::FADEOUT_SCALE_XM;
 constexpr int INS_IGNORED = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_IGNORED;
 constexpr int INS_VOLUME = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME;
 constexpr int INS_RETRIGGER = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS;
+constexpr int REPEAT_FIRST = Playback_Rules::ROW_REPEAT_FIRST;
+constexpr int REPEAT_NON_ZERO = Playback_Rules::ROW_REPEAT_FIRST_NON_ZERO;
+constexpr int REPEAT_LAST = Playback_Rules::ROW_REPEAT_LAST;
 
 }  // namespace
 
@@ -57,6 +60,11 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.ft2_retrigger                 = pick(f, false,       true,          false,       false,       false);
     r.protracker_portamento         = pick(f, false,       false,         false,       true,        false);
     r.fast_volume_slides            = pick(f, false,       false,         false,       false,       false);
+    r.jump_cancels_loop             = pick(f, true,        false,         false,       false,       false);
+    r.row_repeat_taken              = pick(f, REPEAT_FIRST, REPEAT_LAST,  REPEAT_NON_ZERO, REPEAT_LAST, REPEAT_FIRST);
+    r.repeats_start_on_first_tick   = pick(f, true,        false,         true,        true,        true);
+    r.volume_column_fine_slides_once = pick(f, true,       true,          true,        true,        false);
+    r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
     return r;
 }
 
@@ -125,6 +133,12 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("ft2_retrigger", "FT2 Retrigger", &Rules::ft2_retrigger),
         flag("protracker_portamento", "ProTracker Portamento", &Rules::protracker_portamento),
         flag("fast_volume_slides", "Fast Volume Slides", &Rules::fast_volume_slides),
+        flag("jump_cancels_loop", "Jump Cancels Loop", &Rules::jump_cancels_loop),
+        number("row_repeat_taken", "Row Repeat Taken", &Rules::row_repeat_taken, REPEAT_FIRST, REPEAT_LAST),
+        flag("repeats_start_on_first_tick", "Repeats Start On First Tick", &Rules::repeats_start_on_first_tick),
+        flag("volume_column_fine_slides_once", "Volume Column Fine Slides Once",
+             &Rules::volume_column_fine_slides_once),
+        flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
     };
     return entries;
 }

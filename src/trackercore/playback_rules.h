@@ -20,6 +20,10 @@ struct Playback_Rules {
     static constexpr int INSTRUMENT_WITHOUT_NOTE_IGNORED = 0;
     static constexpr int INSTRUMENT_WITHOUT_NOTE_SETS_VOLUME = 1;  // IT, S3M: also taken for later notes
     static constexpr int INSTRUMENT_WITHOUT_NOTE_RETRIGGERS = 2;   // XM: volume, pan and envelopes reset
+    // Which of several row repeats (SEx) on one row counts.
+    static constexpr int ROW_REPEAT_FIRST = 0;
+    static constexpr int ROW_REPEAT_FIRST_NON_ZERO = 1;  // S3M: an SE0 left of another is passed over
+    static constexpr int ROW_REPEAT_LAST = 2;            // XM, MOD: the rightmost, even EE0
 
     bool use_linear_slides{};
     bool old_effects{};
@@ -29,7 +33,7 @@ struct Playback_Rules {
     bool key_off_cuts_without_envelope{};  // key-off silences a note without a volume envelope
     int instrument_without_note{};     // one of the INSTRUMENT_WITHOUT_NOTE_* values
     int global_volume_slide_step{};    // global volume change per unit of W: 2 where the format counts 0..64
-    bool pattern_loop_carries_over{};  // a loop ending on a pattern's last row starts the next one at its row
+    bool pattern_loop_carries_over{};  // after a loop's jump, the pattern's end goes on to the next at the loop's row
     bool offset_past_end_cuts_note{};  // a sample offset at or past the sample's end silences the note
     // Vibrato, tremolo, arpeggio and tremor as FT2 runs them: depths scaled once, positions held
     // on the row's first tick, the tremolo ramp steered by the vibrato position, the arpeggio
@@ -106,6 +110,18 @@ struct Playback_Rules {
     // ST3.00's volume slides (and later files that ask for them): D, K and L slide on the
     // row's first tick too. A file's own switch; no format sets it.
     bool fast_volume_slides{};
+    // A position jump (B) right of a looping SBx on one row cancels the loop's jump (its count
+    // stays set); left of it, or where this is off, the loop wins.
+    bool jump_cancels_loop{};
+    int row_repeat_taken{};  // one of the ROW_REPEAT_* values
+    // Each pass of a row that SEx plays again starts with a first tick, where fine slides and
+    // the other first-tick commands act again; in FT2 only the row's very first tick is one.
+    bool repeats_start_on_first_tick{};
+    // The volume column's fine slides act once in a row that SEx plays again.
+    bool volume_column_fine_slides_once{};
+    // The arpeggio's steps run on through a row's repeats (ST3, ProTracker), where IT starts
+    // them again with each pass.
+    bool arpeggio_runs_through_repeats{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -72,13 +72,13 @@ void Player_Data::reset() {
     first_row = 2;  // the first start_row makes it 1
     global_volume = std::clamp(initial->global_volume, 0, 128);
     loop_jumped = 0;
-    row_ended_pattern = 0;
     forced_next_order = -1;
     tick_counter = speed;
     current_order = current_pattern = current_row = 0;
-    row_extra_ticks = row_repeats_left = row_repeat_set = repeating_row = 0;
+    row_extra_ticks = row_repeats_left = row_repeat_set = repeating_row = repeated_ticks = 0;
     row_break_target = -1;
     row_jump_seen = 0;
+    carried_row = -1;
     set_tick_size();
 }
 
@@ -220,12 +220,14 @@ void Player_Data::stop_at_end_of_song() {
 }
 
 void Player_Data::start_row() {
+    const int ticks_played = tick_counter;
     tick_counter = 0;
     first_row = first_row == 2 ? 1 : 0;
     if (row_repeats_left > 0) {
         // SEx: play the row again; its notes are not struck again but its effects run on.
         row_repeats_left--;
         repeating_row = 1;
+        repeated_ticks += ticks_played;
         for (Channel_Control& channel : channels) {
             channel.new_note = channel.instrument_named = 0;
             channel.note_delay = channel.row_note_delay;  // a delayed cell is struck again
@@ -233,6 +235,7 @@ void Player_Data::start_row() {
         return;
     }
     repeating_row = 0;
+    repeated_ticks = 0;
     row_repeat_set = 0;
     row_extra_ticks = 0;
     row_break_target = -1;
@@ -275,11 +278,9 @@ void Player_Data::start_row() {
 
 void Player_Data::advance_row() {
     current_row++;
-    row_ended_pattern = 0;
     if (current_row < pattern_at(current_pattern)->get_length()) return;
     current_row = 0;
     if (!song_mode()) return;
-    row_ended_pattern = 1;
     int next = song->get_next_order(current_order);
     if (next < 0) {
         stop_at_end_of_song();
@@ -288,6 +289,8 @@ void Player_Data::advance_row() {
     current_pattern = song->get_order(next);
     if (next <= current_order) reached_end = 1;
     current_order = next;
+    if (carried_row >= 0 && carried_row < pattern_at(current_pattern)->get_length()) current_row = carried_row;
+    carried_row = -1;
 }
 
 void Player_Data::handle_tick() {

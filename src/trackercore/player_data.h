@@ -211,7 +211,8 @@ private:
     void do_volume_column_slide(int channel, int parameter);
     void set_all_pans(int channel, int pan);
     void set_all_base_volumes(int channel, int volume);
-    bool t0() const { return tick_counter == 0; }
+    // The row's first tick: of every pass of a repeated row, or only of its first (FT2).
+    bool t0() const { return tick_counter == 0 && (!repeating_row || rules().repeats_start_on_first_tick); }
     int volume_slide_change(int x, int y) const;
     int random();
 
@@ -242,9 +243,9 @@ private:
     int current_row = 0;
     int forced_next_order = -1;
     int loop_jumped = 0;
-    int row_ended_pattern = 0;  // the row being played was its pattern's last: the position moved on
     int row_break_target = -1;  // the row a C on the row being played named, -1 none
     int row_jump_seen = 0;      // a B on the row being played named the next order
+    int carried_row = -1;       // where the next pattern starts once this one ends, -1 row 0
     Row_Start_Snapshot row_start_snapshot;
     Mutex_Lock* variables_lock = nullptr;
     Mutex_Lock* info_lock = nullptr;
@@ -257,6 +258,7 @@ private:
     int row_repeats_left = 0;
     int row_repeat_set = 0;
     int repeating_row = 0;
+    int repeated_ticks = 0;  // the ticks the row's earlier passes played
 
     int voice_total = 0;  // never set; the reserved-voice settings subtract from it
     std::unique_ptr<Voice_Control[]> voice_pool;

@@ -74,10 +74,15 @@ void Player_Data::run_effects(int channel) {
             }
             break;
         case CMD_B:
-            if (!t0() || loop_jumped || repeating_row) break;
+            if (!t0() || repeating_row) break;
+            if (loop_jumped) {
+                if (!rules().jump_cancels_loop) break;
+                loop_jumped = 0;
+            }
             // A break left of the jump keeps its row, except where the jump resets it (MOD).
             current_row = (row_break_target >= 0 && !rules().jump_resets_break) ? row_break_target : 0;
             row_jump_seen = 1;
+            carried_row = -1;
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
@@ -92,6 +97,7 @@ void Player_Data::run_effects(int channel) {
             if (!t0() || loop_jumped || repeating_row) break;
             current_row = xx;
             row_break_target = xx;
+            carried_row = -1;
             if (song_mode()) {
                 // From the order this row belongs to (on a pattern's last row the position has
                 // already moved on to the next order), or to the order a jump left of it named.
@@ -289,22 +295,24 @@ void Player_Data::do_effect_S(int channel) {
                 forced_next_order = row_start_snapshot.forced_next_order;
                 current_row = loop.loop_row;
                 loop_jumped = 1;
-            } else if (row_ended_pattern && forced_next_order < 0 && rules().pattern_loop_carries_over) {
-                // XM: a loop that ends on its pattern's last row starts the next pattern at the loop's row.
-                if (loop.loop_row < pattern_at(current_pattern)->get_length()) current_row = loop.loop_row;
+                // FT2 keeps the loop's row as the one the next pattern starts at.
+                if (rules().pattern_loop_carries_over) carried_row = loop.loop_row;
             }
             break;
         }
         case 0xC:
             if (tick_counter == y || (tick_counter > y && !rules().note_cut_ends_note)) cut_notes(channel);
             break;
-        case 0xE:
-            // The first SEx of a row counts; the repeats do not set it again.
-            if (t0() && !repeating_row && !row_repeat_set) {
-                row_repeats_left = y;
-                row_repeat_set = 1;
-            }
+        case 0xE: {
+            // One SEx of the row counts, as the rules choose it; the repeats do not set it again.
+            if (!t0() || repeating_row) break;
+            const int taken = rules().row_repeat_taken;
+            if (row_repeat_set && taken != Playback_Rules::ROW_REPEAT_LAST) break;
+            if (y == 0 && taken == Playback_Rules::ROW_REPEAT_FIRST_NON_ZERO) break;
+            row_repeats_left = y;
+            row_repeat_set = 1;
             break;
+        }
         case 0xF: ch.active_macro = (uint8_t)y; break;
         default: break;  // S1x, S2x; SDx holds the cell back as the row is read
     }
@@ -340,6 +348,9 @@ void Player_Data::set_envelope_switch(int channel, int envelope, bool on) {
 void Player_Data::run_volume_column_effects(int channel) {
     Channel_Control& ch = channels[channel];
     const int v = ch.volume_parameter;
+    if (repeating_row && rules().volume_column_fine_slides_once &&
+        (ch.volume_command == VOL_FINE_UP || ch.volume_command == VOL_FINE_DOWN))
+        return;
     switch (ch.volume_command) {
         case VOL_FINE_UP: do_volume_slide(channel, remember(ch.volume_column_memory, v) * 16 + 15); break;
         case VOL_FINE_DOWN: do_volume_slide(channel, 0xF0 + remember(ch.volume_column_memory, v)); break;
@@ -663,7 +674,7 @@ void Player_Data::do_tremolo(int channel) {
 void Player_Data::do_arpegio(int channel) {
     Channel_Control& ch = channels[channel];
     if (!ch.arpeggio_memory) return;
-    int step = tick_counter % 3;
+    int step = (tick_counter + (rules().arpeggio_runs_through_repeats ? repeated_ticks : 0)) % 3;
     if (rules().ft2_modulation && !t0()) {
         // FT2 looks the step up by the ticks left in the row; past its 16-entry table it reads
         // on into the vibrato table, where any value but 0 and 1 is the second note.

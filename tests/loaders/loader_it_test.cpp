@@ -105,6 +105,7 @@ TEST_F(LoaderIT, ModPlugFilesLoopByModPlugsRules) {
         const Playback_Rules& rules = song.get_variables()->rules;
         EXPECT_EQ(rules.loop_start_follows_loop, !c.modplug);
         EXPECT_EQ(rules.one_pattern_loop_at_a_time, c.modplug);
+        EXPECT_EQ(rules.jump_cancels_loop, !c.modplug);
     }
 }
 

@@ -430,6 +430,27 @@ TEST_F(LoaderXmFile, RecognisesByTheMarkerAlone) {
     EXPECT_EQ(loader.load(write("other2.xm", b.bytes).c_str(), true), Loader::FILE_FORMAT_NOT_RECOGNIZED);
 }
 
+// FT2 pads the title with spaces; a file with FT2's signature and a title padded with zero bytes
+// was written by ModPlug, and its pattern loops carry nothing over to the next pattern.
+TEST_F(LoaderXmFile, ModPlugFilesLoopByModPlugsRules) {
+    struct Case {
+        const char* tracker;
+        char title_pad;
+        bool carries;
+    };
+    for (const Case& c : {Case{"FastTracker v2.00   ", ' ', true}, Case{"FastTracker v2.00   ", '\0', false},
+                          Case{"Wendmoor Tests", '\0', true}}) {
+        SCOPED_TRACE(::testing::Message() << c.tracker << (c.title_pad ? ", spaces" : ", zero bytes"));
+        Xm_Fixture fixture;
+        std::string& bytes = fixture.file.bytes;
+        for (int i = 17 + 9; i < 37; i++) bytes[i] = c.title_pad;  // after "Test Song"
+        std::string tracker(c.tracker);
+        for (int i = 0; i < 20; i++) bytes[38 + i] = i < (int)tracker.size() ? tracker[i] : '\0';
+        ASSERT_EQ(load_into_song(write("song.xm", bytes)), Loader::SUCCESS);
+        EXPECT_EQ(song.get_variables()->rules.pattern_loop_carries_over, c.carries);
+    }
+}
+
 TEST_F(LoaderXmFile, LoadsHeaderPatternsAndMessage) {
     Xm_Fixture fixture;
     ASSERT_EQ(load_into_song(write("song.xm", fixture.file.bytes)), Loader::SUCCESS);

@@ -87,8 +87,9 @@ TEST(SaveLosses, ImpulseTrackerFilesListWhatTheyCannotHold) {
              ti.song.variables.rules.fadeout_scale = Playback_Rules::FADEOUT_SCALE_XM;
          },
          {"Playback: the song's own rules for fade-out scale, key off cuts without envelope, instrument restarts "
-          "ended note, shared effect memory, ST3 period limits, pattern loop shared and pattern change resets loop "
-          "are not kept; it will play by Impulse Tracker's and may sound different."}},
+          "ended note, instrument swaps sample, shared effect memory, ST3 period limits, pattern loop shared, "
+          "pattern change resets loop, jump cancels loop, row repeat taken and arpeggio runs through repeats are "
+          "not kept; it will play by Impulse Tracker's and may sound different."}},
     };
     Scratch_Dir dir;
     ASSERT_TRUE(dir.ok());

@@ -105,11 +105,13 @@ namespace {
 struct Jump_Song {
     std::vector<int> pattern_rows;
     std::vector<std::tuple<int, int, int, char, int>> cells;
+    bool protracker = false;  // saved as a native file with MOD's rules
 };
 
-// Frames rendered, with no tail, for a song saved as an IT file.
+// Frames rendered, with no tail, for a song saved as an IT file (or a native one).
 long rendered_frames(const Jump_Song& shape, Scratch_Dir& dir) {
     Tracker_Instance ti;
+    if (shape.protracker) ti.song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
     ti.song.get_initial_variables()->speed = 1;
     ti.song.get_initial_variables()->tempo = 125;
     for (int p = 0; p < (int)shape.pattern_rows.size(); p++) {
@@ -122,7 +124,7 @@ long rendered_frames(const Jump_Song& shape, Scratch_Dir& dir) {
         cell.parameter = (unsigned char)parameter;
     }
     for (int p = 0; p < (int)shape.pattern_rows.size(); p++) ti.song.get_pattern(p)->get_note_ref(0, 0);
-    const std::string song = dir.file("jumps.it"), out = dir.file("jumps.wav");
+    const std::string song = dir.file(shape.protracker ? "jumps.wm" : "jumps.it"), out = dir.file("jumps.wav");
     if (ti.file_format_manager.save_module(song.c_str()) != 0) return -1;
     if (run("render " + song + " -o " + out + " --quiet --tail 0 --max-seconds 60") != 0) return -1;
     return ((long)read_all(out).size() - 44) / 4;
@@ -148,9 +150,16 @@ TEST(RenderCommand, EndsWhereTheSongComesBackToARowItHasPlayed) {
         {"B on the first rows, to and fro", {{4, 4}, {{0, 0, 0, 'B', 1}, {1, 0, 0, 'B', 0}}}, 2},
         {"C from the last order", {{4, 4}, {{1, 0, 1, 'C', 2}}}, 6},
         {"pattern loop of three passes", {{4}, {{0, 0, 0, 'S', 0xB0}, {0, 0, 3, 'S', 0xB2}}}, 12},
-        {"two loops, one inside the other", {{4}, {{0, 0, 1, 'S', 0xB1}, {0, 1, 3, 'S', 0xB1}}}, 12},
+        // The inner loop's second start jumps forward and leaves its count at 1, so the pattern
+        // running out back to the only order is taken for the loop; row 1 then starts again as it
+        // did in the inner loop's last pass, and the song ends there.
+        {"two loops, one inside the other", {{4}, {{0, 0, 1, 'S', 0xB1}, {0, 1, 3, 'S', 0xB1}}}, 11},
         {"B back to the start once the loop on its row is done",
-         {{4, 4}, {{1, 0, 0, 'S', 0xB0}, {1, 0, 2, 'S', 0xB2}, {1, 1, 2, 'B', 0}}}, 13},
+         {{4, 4}, {{1, 1, 0, 'S', 0xB0}, {1, 1, 2, 'S', 0xB2}, {1, 0, 2, 'B', 0}}}, 13},
+        // ProTracker's one counter per channel: the second loop end restarts the first loop's
+        // count for ever. The loop start another channel moved on does not put the end off.
+        {"a loop that never ends, beside another channel's loop start",
+         {{8}, {{0, 1, 1, 'S', 0xB2}, {0, 1, 5, 'S', 0xB1}, {0, 2, 2, 'S', 0xB0}}, true}, 10},
         {"row repeats on the last row", {{8}, {{0, 0, 7, 'S', 0xE2}}}, 10},
     };
     for (const Case& c : cases)

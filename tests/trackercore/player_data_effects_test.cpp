@@ -736,4 +736,50 @@ TEST_F(Player_Effects, VolumeColumnPitchSlidesUseTheEffectMemory) {
               (V{p, p + 32, p + 64, p + 96, p + 128, p + 160, p + 160, p + 128}));
 }
 
+// A row that SE3 plays four times, at speed 3: IT, S3M and MOD start each pass with a first tick
+// (fine slides act again), FT2 only the first (its later passes slide on every tick); IT's
+// volume column slides finely once. Values as the reference plays them.
+TEST_F(Player_Effects, RepeatedRowFirstTickRules) {
+    song.get_initial_variables()->speed = 3;
+    struct Case {
+        const char* what;
+        Note row1;
+        bool first_ticks, volume_column_once;
+        int volume;
+    };
+    const Note fine_up = effect('D', 0x4F), slide_up = effect('D', 0x20);
+    const Note column_fine_up = cell(EMPTY_FIELD, EMPTY_FIELD, 65 + 4);
+    const Case cases[] = {
+        {"D4F, each pass", fine_up, true, true, 16 + 4 * 4},
+        {"D4F, first pass only", fine_up, false, true, 16 + 4},
+        {"D20, each pass", slide_up, true, true, 16 + 2 * 2 * 4},
+        {"D20, first pass only", slide_up, false, true, 16 + 2 * (2 + 3 * 3)},
+        {"volume column a4, once", column_fine_up, true, true, 16 + 4},
+        {"volume column a4, each pass", column_fine_up, true, false, 16 + 4 * 4},
+        {"volume column a4, first pass only", column_fine_up, false, false, 16 + 4},
+    };
+    put(1, 1, effect('S', 0xE3));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        song.variables.rules.repeats_start_on_first_tick = c.first_ticks;
+        song.variables.rules.volume_column_fine_slides_once = c.volume_column_once;
+        EXPECT_EQ(run(cell(48, 0, 16), c.row1, [&] { return base_volume(); }, 3 + 12).back(), c.volume);
+    }
+}
+
+// ST3 and ProTracker step an arpeggio on through a repeated row; IT starts it again with each
+// pass. At speed 5 the second pass's first tick is the row's sixth: step 2 or step 0.
+TEST_F(Player_Effects, ArpeggioThroughRepeatsRule) {
+    song.get_initial_variables()->speed = 5;
+    put(1, 0, effect('S', 0xE1));
+    for (bool through : {false, true}) {
+        SCOPED_TRACE(through);
+        song.variables.rules.arpeggio_runs_through_repeats = through;
+        const V periods = run(cell(48, 0, 32, 'J', 0x47), effect('J', 0x47), [&] { return period(); }, 10);
+        EXPECT_NE(periods[0], periods[2]);
+        EXPECT_EQ(periods[5], through ? periods[2] : periods[0]);
+        EXPECT_EQ(periods[6], through ? periods[0] : periods[1]);
+    }
+}
+
 }  // namespace

@@ -227,8 +227,9 @@ TEST_F(Player_Core, PatternLoopPlaysTheLoopThreeTimes) {
     EXPECT_EQ(rows, expected);
 }
 
-// XM carries a pattern loop over: when the loop ends on its pattern's last row, the next pattern
-// starts at the row the loop went back to. A loop ending mid-pattern, and IT and S3M, carry nothing.
+// XM carries a pattern loop over: once a loop has jumped back in a pattern, the next pattern
+// starts at the row that loop went back to, wherever in the pattern the loop ended. IT and S3M
+// carry nothing.
 TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     for (int p = 0; p < 3; p++) {
         song.set_order(p, (short)p);
@@ -240,16 +241,34 @@ TEST_F(Player_Core, PatternLoopCarryOverFollowsTheSongRule) {
     put(0, 5, effect('S', 0xB1), 1);
     const std::vector<int> first = {0, 1, 2, 3, 4, 2, 3, 4, 5};
     std::vector<int> carried = first, plain = first;
-    for (int row : {1000, 1001, 1002, 1003, 1004, 1005, 1003, 1004, 1005}) carried.push_back(row);
-    plain = carried;
-    for (int row : {2003, 2004, 2005}) carried.push_back(row);
-    for (int row : {2000, 2001, 2002}) plain.push_back(row);
+    for (int row : {1002, 1003, 1004, 1005, 1003, 1004, 1005, 2003, 2004, 2005}) carried.push_back(row);
+    for (int row : {1000, 1001, 1002, 1003, 1004, 1005, 1003, 1004, 1005, 2000, 2001, 2002}) plain.push_back(row);
     song.variables.rules.loop_start_follows_loop = false;
     for (bool carry : {false, true}) {
         SCOPED_TRACE(carry);
         song.variables.rules.pattern_loop_carries_over = carry;
         player.play_start_song();
-        EXPECT_EQ(rows_played(21), carry ? carried : plain);
+        const std::vector<int>& expected = carry ? carried : plain;
+        EXPECT_EQ(rows_played((int)expected.size()), expected);
+    }
+}
+
+// A B or a C after the loop's jump starts the next pattern where it names, and the pattern
+// after that at row 0: the loop's row is forgotten.
+TEST_F(Player_Core, JumpOrBreakAfterALoopForgetsTheCarriedRow) {
+    song.set_order(1, 1);
+    song.set_order(2, 2);
+    song.variables.rules.pattern_loop_carries_over = true;
+    song.variables.rules.loop_start_follows_loop = false;
+    song.get_pattern(1)->set_length(2);
+    for (char letter : {'B', 'C'}) {
+        SCOPED_TRACE(letter);
+        song.get_pattern(0)->clear();
+        put(0, 1, effect('S', 0xB0));
+        put(0, 2, effect('S', 0xB1));
+        put(1, 3, effect(letter, letter == 'B' ? 1 : 0));
+        player.play_start_song();
+        EXPECT_EQ(rows_played(9), (std::vector<int>{0, 1, 2, 1, 2, 3, 1000, 1001, 2000}));
     }
 }
 
@@ -316,9 +335,9 @@ TEST_F(Player_Core, OnePatternLoopAtATime) {
 
 TEST_F(Player_Core, LoopJumpOverridesJumpAndBreakOnItsRow) {
     song.set_order(1, 1);
-    put(0, 0, effect('S', 0xB0));
-    put(0, 1, effect('S', 0xB1));
-    put(1, 1, effect('B', 1));  // ignored while the loop jumps
+    put(3, 0, effect('S', 0xB0));
+    put(3, 1, effect('S', 0xB1));
+    put(1, 1, effect('B', 1));  // left of the loop: ignored while the loop jumps
     put(2, 1, effect('C', 5));
     player.play_start_song();
     ticks(6 * 2);
@@ -327,6 +346,34 @@ TEST_F(Player_Core, LoopJumpOverridesJumpAndBreakOnItsRow) {
     ticks(6 * 2);  // the loop is done: now the break wins
     EXPECT_EQ(player.get_current_pattern(), 1);
     EXPECT_EQ(player.get_current_row(), 5);
+}
+
+// Where a jump cancels the loop (IT), a B right of the looping SBx takes the song to its order
+// and the loop's count stays set, so the next SB1 on that channel jumps once more; a B left of
+// the SBx, or any B without the rule, waits for the loop to finish.
+TEST_F(Player_Core, JumpRightOfLoopCancelsIt) {
+    song.set_order(1, 1);
+    song.get_pattern(0)->set_length(4);
+    song.get_pattern(1)->set_length(4);
+    put(1, 1, effect('S', 0xB0));
+    put(1, 2, effect('S', 0xB2));
+    put(1, 2, effect('S', 0xB1), 1);
+    const std::vector<int> loop_wins = {0, 1, 2, 1, 2, 1, 2, 1000, 1001, 1002, 1003};
+    const std::vector<int> cancelled = {0, 1, 2, 1000, 1001, 1002, 1001, 1002, 1003};
+    struct Case {
+        int jump_channel;
+        bool cancels;
+        const std::vector<int>& rows;
+    };
+    for (const Case& c : {Case{0, true, loop_wins}, Case{2, false, loop_wins}, Case{2, true, cancelled}}) {
+        SCOPED_TRACE(::testing::Message() << "B in " << c.jump_channel << (c.cancels ? ", cancels" : ""));
+        song.variables.rules.jump_cancels_loop = c.cancels;
+        put(0, 2, Note{}, 0);
+        put(2, 2, Note{}, 0);
+        put(c.jump_channel, 2, effect('B', 1));
+        player.play_start_song();
+        EXPECT_EQ(rows_played((int)c.rows.size()), c.rows);
+    }
 }
 
 TEST_F(Player_Core, LoopOnLastRowUndoesTheMoveToTheNextOrder) {
@@ -359,6 +406,35 @@ TEST_F(Player_Core, RowDelayAddsTicksAndRowRepeatReplaysWithoutStriking) {
     ticks(1);
     EXPECT_EQ(player.get_current_row(), 2);
     EXPECT_EQ(mixer.allocated.size(), voices_started);
+}
+
+// Two SEx on one row: IT takes the first, S3M the first non-zero, XM and MOD the last, even SE0.
+TEST_F(Player_Core, SeveralRowRepeatsOnOneRow) {
+    using R = Playback_Rules;
+    struct Case {
+        int left, right, taken, repeats;
+    };
+    const Case cases[] = {
+        {2, 1, R::ROW_REPEAT_FIRST, 2},          {0, 2, R::ROW_REPEAT_FIRST, 0},
+        {2, 0, R::ROW_REPEAT_FIRST, 2},          {2, 1, R::ROW_REPEAT_FIRST_NON_ZERO, 2},
+        {0, 2, R::ROW_REPEAT_FIRST_NON_ZERO, 2}, {2, 0, R::ROW_REPEAT_FIRST_NON_ZERO, 2},
+        {2, 1, R::ROW_REPEAT_LAST, 1},           {0, 2, R::ROW_REPEAT_LAST, 2},
+        {2, 0, R::ROW_REPEAT_LAST, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "SE" << c.left << " SE" << c.right << ", rule " << c.taken);
+        song.variables.rules.row_repeat_taken = c.taken;
+        put(1, 0, effect('S', 0xE0 | c.left));
+        put(2, 0, effect('S', 0xE0 | c.right));
+        player.play_start_pattern(0);
+        int ticks_on_row_0 = 0;
+        for (int i = 0; i < 60; i++) {
+            ticks(1);
+            if (player.get_row_start_row() != 0) break;
+            ticks_on_row_0++;
+        }
+        EXPECT_EQ(ticks_on_row_0, 6 * (1 + c.repeats));
+    }
 }
 
 TEST_F(Player_Core, PlayNoteWhileStoppedGetsOneRowOfEffects) {

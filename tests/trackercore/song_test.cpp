@@ -293,7 +293,9 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "One Pattern Loop At A Time", "FT2 Note Delay", "Envelope End Fades",
                                         "Late Note Delay Plays Next Row", "FT2 Tone Portamento", "IT Filters",
                                         "Sustain Hides Loop", "FT2 Retrigger", "ProTracker Portamento",
-                                        "Fast Volume Slides"}));
+                                        "Fast Volume Slides", "Jump Cancels Loop", "Row Repeat Taken",
+                                        "Repeats Start On First Tick", "Volume Column Fine Slides Once",
+                                        "Arpeggio Runs Through Repeats"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
