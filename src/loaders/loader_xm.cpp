@@ -116,8 +116,9 @@ static void convert_extended(unsigned char p, Note& cell) {
     int x = p >> 4, y = p & 0x0F;
     switch (x) {
     case 0x0: clear_command(cell); break;  // the Amiga filter: S0x keys off
-    case 0x1: set_command_unless_zero(cell, y, 'F', 0xF0 | y); break;
-    case 0x2: set_command_unless_zero(cell, y, 'E', 0xF0 | y); break;
+    // E10 and E20 recall their own memories.
+    case 0x1: set_command(cell, 'F', 0xF0 | y); break;
+    case 0x2: set_command(cell, 'E', 0xF0 | y); break;
     // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
     case 0x3: set_command(cell, 'S', 0x10 | y); break;
     case 0x4: set_command(cell, 'S', 0x30 | (y <= 3 ? ft2_vibrato_waveform[y] : y)); break;
@@ -125,8 +126,11 @@ static void convert_extended(unsigned char p, Note& cell) {
     case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
     case 0x7: set_command(cell, 'S', 0x40 | (y == 3 ? 2 : y)); break;  // FT2's 3 is a square
     case 0x9: set_command_unless_zero(cell, y, 'Q', y); break;
-    case 0xA: set_command_unless_zero(cell, y, 'D', (y << 4) | 0x0F); break;
-    case 0xB: set_command_unless_zero(cell, y, 'D', 0xF0 | y); break;
+    case 0xA:
+    case 0xB:
+        cell.command = COMMAND_FT2_FINE_VOLUME_SLIDE;
+        cell.parameter = p;
+        break;
     case 0xC: set_command(cell, 'S', 0xC0 | y); break;
     case 0xD: set_command(cell, 'S', 0xD0 | y); break;
     case 0xE: set_command(cell, 'S', 0xE0 | y); break;  // pattern delay
@@ -189,11 +193,12 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
     case 27: set_command(cell, 'Q', p); break;
     case 29: set_command(cell, 'I', p); break;
     case 33:
-        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx.
+        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx (X10 and X20
+        // recall their own memories).
         if ((p >> 4) == 1)
-            set_command_unless_zero(cell, p & 0x0F, 'F', 0xE0 | (p & 0x0F));
+            set_command(cell, 'F', 0xE0 | (p & 0x0F));
         else if ((p >> 4) == 2)
-            set_command_unless_zero(cell, p & 0x0F, 'E', 0xE0 | (p & 0x0F));
+            set_command(cell, 'E', 0xE0 | (p & 0x0F));
         else
             clear_command(cell);
         break;

@@ -130,4 +130,7 @@ struct Channel_Control {
     uint8_t tempo_memory = 0;
     uint8_t s_memory_high = 0;
     uint8_t s_memory_low = 0;
+    // FT2's own memories: [up, down] x [1xx/2xx, E1x/E2x, X1x/X2x], and EAx, EBx.
+    uint8_t ft2_pitch_slide_memory[2][3] = {};
+    uint8_t ft2_fine_volume_memory[2] = {};
 };

@@ -10,6 +10,10 @@ constexpr int NOTE_COUNT = 120;             // notes 0..119 are C-0..B-9
 // the vibrato depths 10..15 that the IT range (203..212) cannot hold.
 constexpr unsigned char VOLUME_VIBRATO_SPEED = 213;
 constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
+// An effect past IT's letters, for XM's EAx and EBx (the parameter as XM writes it): a fine
+// volume slide with its own memory for each direction, which IT's D cannot hold (DFF would
+// be both EAF and EBF, D0F and DF0 are plain slides).
+constexpr unsigned char COMMAND_FT2_FINE_VOLUME_SLIDE = 40;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

@@ -53,6 +53,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.late_note_delay_plays_next_row = pick(f, false,      false,         false,       true,        false);
     r.ft2_tone_portamento           = pick(f, false,       true,          false,       false,       false);
     r.it_filters                    = pick(f, true,        true,          true,        true,        false);
+    r.ft2_effect_memories           = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -113,6 +114,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
              &Rules::late_note_delay_plays_next_row),
         flag("ft2_tone_portamento", "FT2 Tone Portamento", &Rules::ft2_tone_portamento),
         flag("it_filters", "IT Filters", &Rules::it_filters),
+        flag("ft2_effect_memories", "FT2 Effect Memories", &Rules::ft2_effect_memories),
     };
     return entries;
 }

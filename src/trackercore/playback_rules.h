@@ -90,6 +90,10 @@ struct Playback_Rules {
     // instrument and Z80..Z8F (steps of 8) give it, and a note whose cutoff starts at the top
     // without resonance plays unfiltered. Older native files doubled the resonance instead.
     bool it_filters{};
+    // FT2's effect memories: one each for 1xx, 2xx, E1x, E2x, X1x and X2x, where IT shares one
+    // between E and F; the volume column's slides recall nothing with zero, and the non-zero ones
+    // feed Axy's memory (normal) and EAx's or EBx's (fine).
+    bool ft2_effect_memories{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -136,6 +136,9 @@ public:
     void do_retrig(int channel);
     void do_global_volume_slide(int channel);
     void do_panbrello(int channel);
+    void do_ft2_fine_volume_slide(int channel, bool up, int amount);
+    uint8_t remember_ft2_pitch_slide(int channel, bool up, uint8_t parameter);
+    bool run_ft2_volume_column_slide(int channel);
 
     // State, for the interface and the tests.
     Play_Mode get_play_mode() const { return (Play_Mode)play_mode; }

@@ -99,7 +99,7 @@ TEST(LoaderXmTables, SlidesStayPlain) {
     };
     for (Case c : {Case{1, 0xFF, "FDF"}, Case{2, 0xE4, "EDF"}, Case{2, 0xDF, "EDF"}, Case{10, 0x4F, "D40"},
                    Case{10, 0xF4, "DF0"}, Case{10, 0x0F, "D0F"}, Case{5, 0x2F, "L20"}, Case{6, 0xF1, "KF0"},
-                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, ""},
+                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, "FE0"},
                    Case{33, 0x31, ""}})
         EXPECT_EQ(command_of(translate_effect(c.effect, c.parameter)), c.command) << c.effect << " " << c.parameter;
 }
@@ -186,9 +186,9 @@ TEST(LoaderXmTables, KeyOff) {
 }
 
 TEST(LoaderXmTables, ExtendedEffects) {
-    EXPECT_EQ(command_of(translate_effect(14, 0x10)), "");
+    EXPECT_EQ(command_of(translate_effect(14, 0x10)), "FF0");  // recalls E1x's memory
     EXPECT_EQ(command_of(translate_effect(14, 0x15)), "FF5");
-    EXPECT_EQ(command_of(translate_effect(14, 0x20)), "");
+    EXPECT_EQ(command_of(translate_effect(14, 0x20)), "EF0");
     EXPECT_EQ(command_of(translate_effect(14, 0x2A)), "EFA");
     EXPECT_EQ(command_of(translate_effect(14, 0x31)), "S11");  // glissando
     EXPECT_EQ(command_of(translate_effect(14, 0x41)), "S32");  // vibrato waveform: FT2's ramp
@@ -201,10 +201,12 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x8C)), "S8C");
     EXPECT_EQ(command_of(translate_effect(14, 0x90)), "");
     EXPECT_EQ(command_of(translate_effect(14, 0x93)), "Q03");
-    EXPECT_EQ(command_of(translate_effect(14, 0xA0)), "");
-    EXPECT_EQ(command_of(translate_effect(14, 0xA4)), "D4F");
-    EXPECT_EQ(command_of(translate_effect(14, 0xB0)), "");
-    EXPECT_EQ(command_of(translate_effect(14, 0xB4)), "DF4");
+    // EAx and EBx keep XM's own command and parameter: IT's D cannot tell EAF from EBF.
+    for (int parameter : {0xA0, 0xA4, 0xAF, 0xB0, 0xBF}) {
+        Note fine = translate_effect(14, parameter);
+        EXPECT_EQ(fine.command, COMMAND_FT2_FINE_VOLUME_SLIDE);
+        EXPECT_EQ(fine.parameter, parameter);
+    }
     EXPECT_EQ(command_of(translate_effect(14, 0xC2)), "SC2");
     EXPECT_EQ(command_of(translate_effect(14, 0xD3)), "SD3");
     EXPECT_EQ(command_of(translate_effect(14, 0xE4)), "SE4");  // pattern delay

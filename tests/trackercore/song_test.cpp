@@ -291,7 +291,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "ProTracker Offset", "ST3 Period Limits", "Loop Start Follows Loop",
                                         "Pattern Loop Shared", "Pattern Change Resets Loop",
                                         "One Pattern Loop At A Time", "FT2 Note Delay", "Envelope End Fades",
-                                        "Late Note Delay Plays Next Row", "FT2 Tone Portamento", "IT Filters"}));
+                                        "Late Note Delay Plays Next Row", "FT2 Tone Portamento", "IT Filters",
+                                        "FT2 Effect Memories"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
