@@ -189,6 +189,10 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
             set_command(cell, 'S', (unsigned char)std::min<int>(p, 15));
         }
         break;
+    case 21:
+        cell.command = COMMAND_FT2_ENVELOPE_POSITION;
+        cell.parameter = p;
+        break;
     case 25: set_command(cell, 'P', p); break;
     case 27: set_command(cell, 'Q', p); break;
     case 29: set_command(cell, 'I', p); break;

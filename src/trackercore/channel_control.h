@@ -56,6 +56,8 @@ struct Channel_Control {
         // pitch envelopes, for the envelopes that carry on.
         Envelope_State carried[3];
         uint8_t carry_valid = 0;
+        // XM's Lxx: the envelope position the foreground voice takes at its next tick.
+        int16_t envelope_jump = -1;
     };
 
     static constexpr int LAYER_SLOTS = Instrument::LAYERS;

@@ -14,6 +14,8 @@ constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
 // volume slide with its own memory for each direction, which IT's D cannot hold (DFF would
 // be both EAF and EBF, D0F and DF0 are plain slides).
 constexpr unsigned char COMMAND_FT2_FINE_VOLUME_SLIDE = 40;
+// XM's Lxx: the envelopes go on from tick xx.
+constexpr unsigned char COMMAND_FT2_ENVELOPE_POSITION = 41;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

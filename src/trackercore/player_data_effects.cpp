@@ -199,6 +199,10 @@ void Player_Data::run_effects(int channel) {
             }
             break;
         }
+        case COMMAND_FT2_ENVELOPE_POSITION:
+            if (t0())
+                for (Channel_Control::Layer_Slot& slot : ch.slot) slot.envelope_jump = xx;
+            break;
         case COMMAND_FT2_FINE_VOLUME_SLIDE:
             do_ft2_fine_volume_slide(channel, (xx >> 4) == 0xA, xx & 15);
             break;

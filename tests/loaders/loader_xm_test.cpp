@@ -87,7 +87,7 @@ TEST(LoaderXmTables, Effects) {
     EXPECT_EQ(command_of(translate_effect(25, 0x0C)), "P0C");
     EXPECT_EQ(command_of(translate_effect(27, 0x84)), "Q84");
     EXPECT_EQ(command_of(translate_effect(29, 0x23)), "I23");
-    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 254})
+    for (int unmapped : {18, 19, 22, 23, 24, 26, 28, 30, 254})
         EXPECT_EQ(command_of(translate_effect(unmapped, 0x11)), "") << unmapped;
 }
 
@@ -201,6 +201,9 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x8C)), "S8C");
     EXPECT_EQ(command_of(translate_effect(14, 0x90)), "");
     EXPECT_EQ(command_of(translate_effect(14, 0x93)), "Q03");
+    Note envelope_position = translate_effect(21, 0x2C);  // Lxx
+    EXPECT_EQ(envelope_position.command, COMMAND_FT2_ENVELOPE_POSITION);
+    EXPECT_EQ(envelope_position.parameter, 0x2C);
     // EAx and EBx keep XM's own command and parameter: IT's D cannot tell EAF from EBF.
     for (int parameter : {0xA0, 0xA4, 0xAF, 0xB0, 0xBF}) {
         Note fine = translate_effect(14, parameter);

@@ -659,4 +659,47 @@ TEST_F(Player_Effects, Ft2FineVolumeSlidesKeepTheirOwnMemories) {
     EXPECT_EQ(rows, (V{36, 36, 40, 40, 25}));
 }
 
+// XM's Lxx moves the volume envelope on to tick xx, the pan envelope only where the volume
+// envelope's sustain is on; a position at or past a loop's end no longer loops (the reference
+// rises on after L0C on a loop over ticks 0..12 where a loop back would start loud).
+TEST_F(Player_Effects, Ft2EnvelopePosition) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    for (Envelope* envelope : {&layer.volume_envelope, &layer.panning_envelope}) {
+        envelope->reset();
+        envelope->add_node_at_offset(0, envelope == &layer.volume_envelope ? 64 : 0);
+        envelope->add_node_at_offset(12, 0);
+        envelope->add_node_at_offset(84, 20);
+        envelope->set_enabled(true);
+        envelope->set_loop_begin(0);
+        envelope->set_loop_end(1);
+        envelope->set_loop_enabled(true);
+    }
+    const char position = (char)('A' + COMMAND_FT2_ENVELOPE_POSITION);
+    struct Case {
+        const char* what;
+        int parameter;
+        bool sustain;
+        int volume_position, pan_position;  // after six ticks
+    };
+    const std::vector<Case> cases = {
+        {"inside the loop", 0x05, false, 11, 6},
+        {"at the loop's end", 0x0C, false, 18, 6},
+        {"past the loop", 0x20, false, 38, 6},
+        {"past the envelope's end", 0xF0, false, 84, 6},
+        {"pan follows with the volume sustain on", 0x20, true, 38, 38},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        layer.volume_envelope.set_sustain_loop_enabled(c.sustain);
+        layer.volume_envelope.set_sustain_loop_begin(2);
+        layer.volume_envelope.set_sustain_loop_end(2);
+        put(0, 0, cell(48, 0, EMPTY_FIELD, position, c.parameter));
+        player.play_start_pattern(0);
+        ticks(6);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_volume_envelope().position, c.volume_position);
+        EXPECT_EQ(foreground(0)->get_pan_envelope().position, c.pan_position);
+    }
+}
+
 }  // namespace
