@@ -75,7 +75,7 @@ unsigned char Loader_XM::convert_volume(unsigned char v) {
     switch (v >> 4) {
     case 0x1: case 0x2: case 0x3: case 0x4: return v - 0x10;
     case 0x5: return v == 0x50 ? 64 : EMPTY_FIELD;
-    case 0x6: return 95 + capped;  // slide down
+    case 0x6: return n <= 9 ? 95 + n : VOLUME_SLIDE_DOWN_DEEP + n - 10;  // slide down
     case 0x7: return 85 + capped;  // slide up
     case 0x8: return 75 + capped;  // fine down
     case 0x9: return 65 + capped;  // fine up
@@ -106,6 +106,7 @@ static void move_volume_command_to_effect(Note& cell) {
     else if (v >= 203 && v <= 212) set_command(cell, 'H', (unsigned char)(v - 203));
     else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH) set_command(cell, 'H', (unsigned char)((v - VOLUME_VIBRATO_SPEED) << 4));
     else if (v >= VOLUME_VIBRATO_DEPTH && v < VOLUME_VIBRATO_DEPTH + 16) set_command(cell, 'H', (unsigned char)(v - VOLUME_VIBRATO_DEPTH));
+    else if (v >= VOLUME_SLIDE_DOWN_DEEP && v <= VOLUME_COLUMN_LAST) set_command(cell, 'D', (unsigned char)(v - VOLUME_SLIDE_DOWN_DEEP + 10));
 }
 
 // FT2's vibrato waveforms are sine, ramp and square (3 is a square too); the player's second
@@ -222,6 +223,21 @@ static void place_column_portamento(int digit, Note& cell) {
     }
 }
 
+// The column's slides up and fine slides by 10..15 fit IT's column nowhere: in a free effect
+// column they become the effect that does the same (both feed the same memories); beside
+// another effect they stay at 9.
+static void place_deep_column_slide(unsigned char xm_volume, Note& cell) {
+    const int kind = xm_volume >> 4, depth = xm_volume & 0x0F;
+    if (depth <= 9 || kind < 0x7 || kind > 0x9 || cell.command != EMPTY_FIELD) return;
+    if (kind == 0x7) {
+        set_command(cell, 'D', (unsigned char)(depth << 4));
+    } else {
+        cell.command = COMMAND_FT2_FINE_VOLUME_SLIDE;
+        cell.parameter = (unsigned char)((kind == 0x9 ? 0xA0 : 0xB0) | depth);
+    }
+    cell.volume = EMPTY_FIELD;
+}
+
 int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, unsigned char empty_instrument) {
     cell = Note();
     if (size < 1) return 0;
@@ -253,6 +269,7 @@ int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, uns
     // An absent effect or parameter is 0: FT2 leaves out zero fields, so a lone parameter is arpeggio.
     convert_effect(fields[3], fields[4], cell);
     if (present[2] && fields[2] >= 0xF0) place_column_portamento(fields[2] & 0x0F, cell);
+    if (present[2]) place_deep_column_slide(fields[2], cell);
     return used;
 }
 

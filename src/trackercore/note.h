@@ -10,6 +10,9 @@ constexpr int NOTE_COUNT = 120;             // notes 0..119 are C-0..B-9
 // the vibrato depths 10..15 that the IT range (203..212) cannot hold.
 constexpr unsigned char VOLUME_VIBRATO_SPEED = 213;
 constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
+// XM's column slides down by 10..15 a tick, past IT's range (95..104).
+constexpr unsigned char VOLUME_SLIDE_DOWN_DEEP = 245;
+constexpr unsigned char VOLUME_COLUMN_LAST = VOLUME_SLIDE_DOWN_DEEP + 5;
 // An effect past IT's letters, for XM's EAx and EBx (the parameter as XM writes it): a fine
 // volume slide with its own memory for each direction, which IT's D cannot hold (DFF would
 // be both EAF and EBF, D0F and DF0 are plain slides).

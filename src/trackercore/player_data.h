@@ -48,6 +48,7 @@ public:
     // Volume-column commands the decoded column may hold beyond IT's (A..H are 0..7).
     static constexpr uint8_t VOLUME_COMMAND_FINE_UP = 0;
     static constexpr uint8_t VOLUME_COMMAND_FINE_DOWN = 1;
+    static constexpr uint8_t VOLUME_COMMAND_SLIDE_DOWN = 3;
     static constexpr uint8_t VOLUME_COMMAND_PORTAMENTO = 6;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;

@@ -37,6 +37,7 @@ enum Volume_Column_Command {
 };
 static_assert(VOL_FINE_UP == Player_Data::VOLUME_COMMAND_FINE_UP);
 static_assert(VOL_FINE_DOWN == Player_Data::VOLUME_COMMAND_FINE_DOWN);
+static_assert(VOL_SLIDE_DOWN == Player_Data::VOLUME_COMMAND_SLIDE_DOWN);
 static_assert(VOL_PORTAMENTO == Player_Data::VOLUME_COMMAND_PORTAMENTO);
 static_assert(VOL_VIBRATO == Player_Data::VOLUME_COMMAND_VIBRATO);
 static_assert(VOL_VIBRATO_SPEED == Player_Data::VOLUME_COMMAND_VIBRATO_SPEED);

@@ -35,7 +35,7 @@ TEST(LoaderXmTables, VolumeColumn) {
     EXPECT_EQ(Loader_XM::convert_volume(0x50), 64);
     EXPECT_EQ(Loader_XM::convert_volume(0x51), 255);
     EXPECT_EQ(Loader_XM::convert_volume(0x65), 100);
-    EXPECT_EQ(Loader_XM::convert_volume(0x6F), 104);  // slide down capped at 9
+    EXPECT_EQ(Loader_XM::convert_volume(0x6F), VOLUME_SLIDE_DOWN_DEEP + 5);  // slide down past IT's 9
     EXPECT_EQ(Loader_XM::convert_volume(0x73), 88);
     EXPECT_EQ(Loader_XM::convert_volume(0x82), 77);
     EXPECT_EQ(Loader_XM::convert_volume(0x9C), 74);
@@ -120,6 +120,27 @@ TEST(LoaderXmCells, ColumnPortamento) {
     Loader_XM::decode_cell(beside_offset, 4, cell);
     EXPECT_EQ(command_of(cell), "O10");
     EXPECT_EQ(cell.volume, 193 + 5);
+}
+
+// The column's slides by 10..15: down keeps its own column values; up and the fine ones move
+// to a free effect column, and stay at 9 beside another effect.
+TEST(LoaderXmCells, DeepColumnSlides) {
+    struct Case {
+        unsigned char column, effect, parameter;
+        int volume, command, command_parameter;
+    };
+    const int none = EMPTY_FIELD, fine = COMMAND_FT2_FINE_VOLUME_SLIDE, d = 'D' - 'A', a = 'A' - 'A';
+    for (Case c : {Case{0x6C, 0, 0, VOLUME_SLIDE_DOWN_DEEP + 2, none, 0}, Case{0x6F, 0xF, 0x03, VOLUME_SLIDE_DOWN_DEEP + 5, a, 3},
+                   Case{0x69, 0, 0, 95 + 9, none, 0}, Case{0x7D, 0, 0, none, d, 0xD0}, Case{0x9B, 0, 0, none, fine, 0xAB},
+                   Case{0x8F, 0, 0, none, fine, 0xBF}, Case{0x7D, 0xF, 0x03, 85 + 9, a, 3}, Case{0x8E, 0xF, 0x03, 75 + 9, a, 3}}) {
+        SCOPED_TRACE(c.column);
+        const unsigned char bytes[] = {0x80 | 4 | 8 | 16, c.column, c.effect, c.parameter};
+        Note cell;
+        Loader_XM::decode_cell(bytes, 4, cell);
+        EXPECT_EQ(cell.volume, c.volume);
+        EXPECT_EQ(cell.command, c.command);
+        EXPECT_EQ(cell.parameter, c.command_parameter);
+    }
 }
 
 TEST(LoaderXmTables, EffectsWhoseParameterChangesScale) {

@@ -584,6 +584,9 @@ TEST_F(Player_Effects, VolumeColumnSlidesShareTheirMemory) {
               (V{64, 64, 64, 64, 64, 64, 64, 62}));
     EXPECT_EQ(run(cell(48, 0, 65 + 3), cell(EMPTY_FIELD, EMPTY_FIELD, 75), [&] { return base_volume(); }, 7),
               (V{64, 64, 64, 64, 64, 64, 61}));
+    // XM's column slides down by 10..15.
+    EXPECT_EQ(run(cell(48, 0, 64), cell(EMPTY_FIELD, EMPTY_FIELD, VOLUME_SLIDE_DOWN_DEEP + 2), [&] { return base_volume(); }, 9),
+              (V{64, 64, 64, 64, 64, 64, 64, 52, 40}));
     // With nothing remembered, a fine slide by 0 does nothing (it once read as D0F or DF0).
     EXPECT_EQ(run(cell(48, 0, 40, 'D', 0), cell(EMPTY_FIELD, EMPTY_FIELD, 65), [&] { return base_volume(); }, 9),
               (V{40, 40, 40, 40, 40, 40, 40, 40, 40}));
