@@ -705,4 +705,20 @@ TEST_F(Player_Effects, Ft2EnvelopePosition) {
     }
 }
 
+// The column's slide to a note and G share one speed: each recalls what the other set (the
+// reference slides a loaded XM the same way: M0 after 308, 300 after M4).
+TEST_F(Player_Effects, ColumnAndEffectSlidesToNoteShareTheSpeed) {
+    const int low = linear_period(48), high = linear_period(53);
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(53, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x08));
+    put(0, 2, cell(48, EMPTY_FIELD, 193));      // speed 0: G's 8 recalled
+    put(0, 3, cell(53, EMPTY_FIELD, 193 + 4));  // 16
+    put(0, 4, cell(48, EMPTY_FIELD, EMPTY_FIELD, 'G', 0));
+    player.play_start_pattern(0);
+    ASSERT_EQ(low - high, 320);
+    ticks(12);
+    EXPECT_EQ(trace(14, [&] { return period() - low; }),
+              (V{-160, -128, -96, -64, -32, 0, 0, -64, -128, -192, -256, -320, -320, -256}));
+}
+
 }  // namespace
