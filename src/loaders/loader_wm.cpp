@@ -249,7 +249,7 @@ void Loader_WM::set_dds_to_pattern(DDS* dds, Pattern* pattern) {
         }
         if (mask & 4) {
             if (!next(v)) break;
-            last[c].volume = v < VOLUME_VIBRATO_DEPTH + 16 ? v : EMPTY_FIELD;  // the column's ranges, XM's included
+            last[c].volume = v <= VOLUME_COLUMN_LAST ? v : EMPTY_FIELD;  // the column's ranges, XM's included
         }
         if (mask & 8) {
             if (!next(v) || !next(p)) break;

@@ -75,7 +75,7 @@ unsigned char Loader_XM::convert_volume(unsigned char v) {
     switch (v >> 4) {
     case 0x1: case 0x2: case 0x3: case 0x4: return v - 0x10;
     case 0x5: return v == 0x50 ? 64 : EMPTY_FIELD;
-    case 0x6: return 95 + capped;  // slide down
+    case 0x6: return n <= 9 ? 95 + n : VOLUME_SLIDE_DOWN_DEEP + n - 10;  // slide down
     case 0x7: return 85 + capped;  // slide up
     case 0x8: return 75 + capped;  // fine down
     case 0x9: return 65 + capped;  // fine up
@@ -106,6 +106,7 @@ static void move_volume_command_to_effect(Note& cell) {
     else if (v >= 203 && v <= 212) set_command(cell, 'H', (unsigned char)(v - 203));
     else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH) set_command(cell, 'H', (unsigned char)((v - VOLUME_VIBRATO_SPEED) << 4));
     else if (v >= VOLUME_VIBRATO_DEPTH && v < VOLUME_VIBRATO_DEPTH + 16) set_command(cell, 'H', (unsigned char)(v - VOLUME_VIBRATO_DEPTH));
+    else if (v >= VOLUME_SLIDE_DOWN_DEEP && v <= VOLUME_COLUMN_LAST) set_command(cell, 'D', (unsigned char)(v - VOLUME_SLIDE_DOWN_DEEP + 10));
 }
 
 // FT2's vibrato waveforms are sine, ramp and square (3 is a square too); the player's second
@@ -116,8 +117,9 @@ static void convert_extended(unsigned char p, Note& cell) {
     int x = p >> 4, y = p & 0x0F;
     switch (x) {
     case 0x0: clear_command(cell); break;  // the Amiga filter: S0x keys off
-    case 0x1: set_command_unless_zero(cell, y, 'F', 0xF0 | y); break;
-    case 0x2: set_command_unless_zero(cell, y, 'E', 0xF0 | y); break;
+    // E10 and E20 recall their own memories.
+    case 0x1: set_command(cell, 'F', 0xF0 | y); break;
+    case 0x2: set_command(cell, 'E', 0xF0 | y); break;
     // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
     case 0x3: set_command(cell, 'S', 0x10 | y); break;
     case 0x4: set_command(cell, 'S', 0x30 | (y <= 3 ? ft2_vibrato_waveform[y] : y)); break;
@@ -125,8 +127,11 @@ static void convert_extended(unsigned char p, Note& cell) {
     case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
     case 0x7: set_command(cell, 'S', 0x40 | (y == 3 ? 2 : y)); break;  // FT2's 3 is a square
     case 0x9: set_command(cell, 'Q', y); break;  // E90 strikes again once on the row's first tick
-    case 0xA: set_command_unless_zero(cell, y, 'D', (y << 4) | 0x0F); break;
-    case 0xB: set_command_unless_zero(cell, y, 'D', 0xF0 | y); break;
+    case 0xA:
+    case 0xB:
+        cell.command = COMMAND_FT2_FINE_VOLUME_SLIDE;
+        cell.parameter = p;
+        break;
     case 0xC: set_command(cell, 'S', 0xC0 | y); break;
     case 0xD: set_command(cell, 'S', 0xD0 | y); break;
     case 0xE: set_command(cell, 'S', 0xE0 | y); break;  // pattern delay
@@ -185,6 +190,10 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
             set_command(cell, 'S', (unsigned char)std::min<int>(p, 15));
         }
         break;
+    case 21:
+        cell.command = COMMAND_FT2_ENVELOPE_POSITION;
+        cell.parameter = p;
+        break;
     case 25: set_command(cell, 'P', p); break;
     case 27:
         // Q0y is E9y: a volume step of 0 (the last one in FT2) is taken as 8, no change.
@@ -192,11 +201,12 @@ void Loader_XM::convert_effect(unsigned char effect, unsigned char p, Note& cell
         break;
     case 29: set_command(cell, 'I', p); break;
     case 33:
-        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx.
+        // Extra fine slides, a quarter of a fine one's step, as IT's FEx and EEx (X10 and X20
+        // recall their own memories).
         if ((p >> 4) == 1)
-            set_command_unless_zero(cell, p & 0x0F, 'F', 0xE0 | (p & 0x0F));
+            set_command(cell, 'F', 0xE0 | (p & 0x0F));
         else if ((p >> 4) == 2)
-            set_command_unless_zero(cell, p & 0x0F, 'E', 0xE0 | (p & 0x0F));
+            set_command(cell, 'E', 0xE0 | (p & 0x0F));
         else
             clear_command(cell);
         break;
@@ -214,6 +224,21 @@ static void place_column_portamento(int digit, Note& cell) {
     } else if (cell.command == 'G' - 'A') {
         cell.parameter = speed;
     }
+}
+
+// The column's slides up and fine slides by 10..15 fit IT's column nowhere: in a free effect
+// column they become the effect that does the same (both feed the same memories); beside
+// another effect they stay at 9.
+static void place_deep_column_slide(unsigned char xm_volume, Note& cell) {
+    const int kind = xm_volume >> 4, depth = xm_volume & 0x0F;
+    if (depth <= 9 || kind < 0x7 || kind > 0x9 || cell.command != EMPTY_FIELD) return;
+    if (kind == 0x7) {
+        set_command(cell, 'D', (unsigned char)(depth << 4));
+    } else {
+        cell.command = COMMAND_FT2_FINE_VOLUME_SLIDE;
+        cell.parameter = (unsigned char)((kind == 0x9 ? 0xA0 : 0xB0) | depth);
+    }
+    cell.volume = EMPTY_FIELD;
 }
 
 int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, unsigned char empty_instrument) {
@@ -247,6 +272,7 @@ int Loader_XM::decode_cell(const unsigned char* bytes, int size, Note& cell, uns
     // An absent effect or parameter is 0: FT2 leaves out zero fields, so a lone parameter is arpeggio.
     convert_effect(fields[3], fields[4], cell);
     if (present[2] && fields[2] >= 0xF0) place_column_portamento(fields[2] & 0x0F, cell);
+    if (present[2]) place_deep_column_slide(fields[2], cell);
     return used;
 }
 

@@ -56,6 +56,9 @@ static void write_volume_column(const Note& note, char* out) {
     } else if (v >= VOLUME_VIBRATO_SPEED && v < VOLUME_VIBRATO_DEPTH + 16) {
         out[1] = v < VOLUME_VIBRATO_DEPTH ? 'S' : 'H';
         out[2] = hex_digits[(v - VOLUME_VIBRATO_SPEED) & 15];
+    } else if (v >= VOLUME_SLIDE_DOWN_DEEP && v <= VOLUME_COLUMN_LAST) {
+        out[1] = 'D';
+        out[2] = hex_digits[v - VOLUME_SLIDE_DOWN_DEEP + 10];
     } else {
         write_text(" ??", out);
     }

@@ -56,6 +56,8 @@ struct Channel_Control {
         // pitch envelopes, for the envelopes that carry on.
         Envelope_State carried[3];
         uint8_t carry_valid = 0;
+        // XM's Lxx: the envelope position the foreground voice takes at its next tick.
+        int16_t envelope_jump = -1;
     };
 
     static constexpr int LAYER_SLOTS = Instrument::LAYERS;
@@ -135,4 +137,7 @@ struct Channel_Control {
     uint8_t s_memory_low = 0;
     uint8_t slides_to_note = 0;  // the cell being struck slides to its note (G, L, volume-column G)
     uint8_t active_macro = 0;  // SFx: the parametered macro that Z00..Z7F and \00..\7F feed
+    // FT2's own memories: [up, down] x [1xx/2xx, E1x/E2x, X1x/X2x], and EAx, EBx.
+    uint8_t ft2_pitch_slide_memory[2][3] = {};
+    uint8_t ft2_fine_volume_memory[2] = {};
 };

@@ -12,6 +12,15 @@ constexpr unsigned char VOLUME_VIBRATO_SPEED = 213;
 constexpr unsigned char VOLUME_VIBRATO_DEPTH = 229;
 // Commands 0..25 are A..Z; the smooth macro \xx follows as IT numbers it.
 constexpr unsigned char COMMAND_SMOOTH_MACRO = 27;
+// XM's column slides down by 10..15 a tick, past IT's range (95..104).
+constexpr unsigned char VOLUME_SLIDE_DOWN_DEEP = 245;
+constexpr unsigned char VOLUME_COLUMN_LAST = VOLUME_SLIDE_DOWN_DEEP + 5;
+// An effect past IT's letters, for XM's EAx and EBx (the parameter as XM writes it): a fine
+// volume slide with its own memory for each direction, which IT's D cannot hold (DFF would
+// be both EAF and EBF, D0F and DF0 are plain slides).
+constexpr unsigned char COMMAND_FT2_FINE_VOLUME_SLIDE = 40;
+// XM's Lxx: the envelopes go on from tick xx.
+constexpr unsigned char COMMAND_FT2_ENVELOPE_POSITION = 41;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

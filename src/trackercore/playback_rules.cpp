@@ -65,6 +65,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.repeats_start_on_first_tick   = pick(f, true,        false,         true,        true,        true);
     r.volume_column_fine_slides_once = pick(f, true,       true,          true,        true,        false);
     r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
+    r.ft2_effect_memories           = pick(f, false,       true,          false,       false,       false);
     return r;
 }
 
@@ -139,6 +140,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("volume_column_fine_slides_once", "Volume Column Fine Slides Once",
              &Rules::volume_column_fine_slides_once),
         flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
+        flag("ft2_effect_memories", "FT2 Effect Memories", &Rules::ft2_effect_memories),
     };
     return entries;
 }

@@ -122,6 +122,10 @@ struct Playback_Rules {
     // The arpeggio's steps run on through a row's repeats (ST3, ProTracker), where IT starts
     // them again with each pass.
     bool arpeggio_runs_through_repeats{};
+    // FT2's effect memories: one each for 1xx, 2xx, E1x, E2x, X1x and X2x, where IT shares one
+    // between E and F; the volume column's slides recall nothing with zero, and the non-zero ones
+    // feed Axy's memory (normal) and EAx's or EBx's (fine).
+    bool ft2_effect_memories{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -48,6 +48,7 @@ public:
     // Volume-column commands the decoded column may hold beyond IT's (A..H are 0..7).
     static constexpr uint8_t VOLUME_COMMAND_FINE_UP = 0;
     static constexpr uint8_t VOLUME_COMMAND_FINE_DOWN = 1;
+    static constexpr uint8_t VOLUME_COMMAND_SLIDE_DOWN = 3;
     static constexpr uint8_t VOLUME_COMMAND_PORTAMENTO = 6;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO = 7;
     static constexpr uint8_t VOLUME_COMMAND_VIBRATO_SPEED = 8;
@@ -139,6 +140,9 @@ public:
     void strike_again(int channel, int volume_change);
     void do_global_volume_slide(int channel);
     void do_panbrello(int channel);
+    void do_ft2_fine_volume_slide(int channel, bool up, int amount);
+    uint8_t remember_ft2_pitch_slide(int channel, bool up, uint8_t parameter);
+    bool run_ft2_volume_column_slide(int channel);
 
     // State, for the interface and the tests.
     Play_Mode get_play_mode() const { return (Play_Mode)play_mode; }

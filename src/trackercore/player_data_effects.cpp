@@ -38,6 +38,7 @@ enum Volume_Column_Command {
 };
 static_assert(VOL_FINE_UP == Player_Data::VOLUME_COMMAND_FINE_UP);
 static_assert(VOL_FINE_DOWN == Player_Data::VOLUME_COMMAND_FINE_DOWN);
+static_assert(VOL_SLIDE_DOWN == Player_Data::VOLUME_COMMAND_SLIDE_DOWN);
 static_assert(VOL_PORTAMENTO == Player_Data::VOLUME_COMMAND_PORTAMENTO);
 static_assert(VOL_VIBRATO == Player_Data::VOLUME_COMMAND_VIBRATO);
 static_assert(VOL_VIBRATO_SPEED == Player_Data::VOLUME_COMMAND_VIBRATO_SPEED);
@@ -195,6 +196,13 @@ void Player_Data::run_effects(int channel) {
         case CMD_Y: do_panbrello(channel); break;
         case CMD_Z: apply_macro(channel, xx, false); break;
         case COMMAND_SMOOTH_MACRO: apply_macro(channel, xx, true); break;
+        case COMMAND_FT2_ENVELOPE_POSITION:
+            if (t0())
+                for (Channel_Control::Layer_Slot& slot : ch.slot) slot.envelope_jump = xx;
+            break;
+        case COMMAND_FT2_FINE_VOLUME_SLIDE:
+            do_ft2_fine_volume_slide(channel, (xx >> 4) == 0xA, xx & 15);
+            break;
         default: break;
     }
 }
@@ -218,6 +226,26 @@ void Player_Data::apply_macro(int channel, int parameter, bool smooth) {
             slot.filter.resonance = std::min(resonance * (it ? 1 : 2), Filter_Control::RESONANCE_STEPS - 1);
         }
     }
+}
+
+// EAx and EBx (and the volume column's fine slides, which feed the same memories but recall
+// nothing with zero): once, on the row's first tick.
+void Player_Data::do_ft2_fine_volume_slide(int channel, bool up, int amount) {
+    Channel_Control& ch = channels[channel];
+    amount = remember(ch.ft2_fine_volume_memory[up ? 0 : 1], (uint8_t)amount);
+    if (!t0() || !amount) return;
+    for (Channel_Control::Layer_Slot& slot : ch.slot)
+        slot.base_volume = (int16_t)std::clamp(slot.base_volume + (up ? amount : -amount), 0, 64);
+}
+
+// FT2 keeps apart the memories IT shares between E and F: plain, fine (Fx) and extra fine (Ex)
+// slides, each direction on its own. Returns the parameter with the remembered value.
+uint8_t Player_Data::remember_ft2_pitch_slide(int channel, bool up, uint8_t parameter) {
+    const int x = parameter >> 4;
+    const int kind = x == 15 ? 1 : x == 14 ? 2 : 0;
+    uint8_t& memory = channels[channel].ft2_pitch_slide_memory[up ? 0 : 1][kind];
+    if (kind == 0) return remember(memory, parameter);
+    return (uint8_t)((parameter & 0xF0) | remember(memory, parameter & 15));
 }
 
 // ProTracker moves the sample's start by the offset each time it reads the command, and reads it
@@ -351,11 +379,14 @@ void Player_Data::run_volume_column_effects(int channel) {
     if (repeating_row && rules().volume_column_fine_slides_once &&
         (ch.volume_command == VOL_FINE_UP || ch.volume_command == VOL_FINE_DOWN))
         return;
+    if (rules().ft2_effect_memories && run_ft2_volume_column_slide(channel)) return;
+    // With nothing remembered a slide of 0 does nothing (as D, xF would read 0F as a slide down).
+    const int slide = ch.volume_command <= VOL_SLIDE_DOWN ? remember(ch.volume_column_memory, v) : 0;
     switch (ch.volume_command) {
-        case VOL_FINE_UP: do_volume_slide(channel, remember(ch.volume_column_memory, v) * 16 + 15); break;
-        case VOL_FINE_DOWN: do_volume_slide(channel, 0xF0 + remember(ch.volume_column_memory, v)); break;
-        case VOL_SLIDE_UP: do_volume_slide(channel, remember(ch.volume_column_memory, v) * 16); break;
-        case VOL_SLIDE_DOWN: do_volume_slide(channel, remember(ch.volume_column_memory, v)); break;
+        case VOL_FINE_UP: if (slide) do_volume_slide(channel, slide * 16 + 15); break;
+        case VOL_FINE_DOWN: if (slide) do_volume_slide(channel, 0xF0 + slide); break;
+        case VOL_SLIDE_UP: do_volume_slide(channel, slide * 16); break;
+        case VOL_SLIDE_DOWN: do_volume_slide(channel, slide); break;
         case VOL_PITCH_DOWN: do_pitch_slide_down(channel, (uint8_t)((v & 63) * 4)); break;
         case VOL_PITCH_UP: do_pitch_slide_up(channel, (uint8_t)((v & 63) * 4)); break;
         case VOL_PORTAMENTO:
@@ -373,6 +404,24 @@ void Player_Data::run_volume_column_effects(int channel) {
             if (t0() && v) ch.vibrato_speed = (uint8_t)(v * 4);
             break;
         default: break;
+    }
+}
+
+// FT2's column slides: zero does nothing, and a depth feeds the memory of Axy (normal) or of
+// EAx and EBx (fine). Returns false for the column's other commands.
+bool Player_Data::run_ft2_volume_column_slide(int channel) {
+    Channel_Control& ch = channels[channel];
+    const int v = ch.volume_parameter;
+    switch (ch.volume_command) {
+        case VOL_FINE_UP:
+        case VOL_FINE_DOWN:
+            if (v) do_ft2_fine_volume_slide(channel, ch.volume_command == VOL_FINE_UP, v);
+            return true;
+        case VOL_SLIDE_UP:
+        case VOL_SLIDE_DOWN:
+            if (v) do_volume_slide(channel, ch.volume_slide_memory = (uint8_t)(ch.volume_command == VOL_SLIDE_UP ? v << 4 : v));
+            return true;
+        default: return false;
     }
 }
 
@@ -409,7 +458,8 @@ void Player_Data::do_pitch_slide(int channel, int amount) {
 
 void Player_Data::do_pitch_slide_down(int channel, unsigned char parameter) {
     Channel_Control& ch = channels[channel];
-    const int p = remember(ch.pitch_slide_memory, parameter);
+    const int p = rules().ft2_effect_memories ? remember_ft2_pitch_slide(channel, false, parameter)
+                                              : remember(ch.pitch_slide_memory, parameter);
     const int x = p >> 4, y = p & 15;
     if (x == 15) {
         if (t0()) do_pitch_slide(channel, y * 4);
@@ -421,7 +471,8 @@ void Player_Data::do_pitch_slide_down(int channel, unsigned char parameter) {
 
 void Player_Data::do_pitch_slide_up(int channel, unsigned char parameter) {
     Channel_Control& ch = channels[channel];
-    const int p = remember(ch.pitch_slide_memory, parameter);
+    const int p = rules().ft2_effect_memories ? remember_ft2_pitch_slide(channel, true, parameter)
+                                              : remember(ch.pitch_slide_memory, parameter);
     const int x = p >> 4, y = p & 15;
     if (x == 15) {
         if (t0()) do_pitch_slide(channel, -y * 4);

@@ -380,6 +380,9 @@ void Player_Data::process_volume_column(int channel, unsigned char volume) {
     } else if (volume < VOLUME_VIBRATO_DEPTH + 16) {
         ch.volume_command = VOLUME_COMMAND_VIBRATO;
         ch.volume_parameter = (uint8_t)(volume - VOLUME_VIBRATO_DEPTH);
+    } else if (volume >= VOLUME_SLIDE_DOWN_DEEP && volume <= VOLUME_COLUMN_LAST) {
+        ch.volume_command = VOLUME_COMMAND_SLIDE_DOWN;
+        ch.volume_parameter = (uint8_t)(volume - VOLUME_SLIDE_DOWN_DEEP + 10);
     }
 }
 

@@ -142,6 +142,24 @@ void Voice_Control::start_envelope(Envelope* envelope, Envelope_Control* control
     control->value = (envelope && envelope->get_node_count() > 0) ? envelope->get_node_height(0) : 0;
 }
 
+// XM's Lxx: the volume envelope goes on from this tick; so does the pan envelope, but only
+// where the volume envelope has its sustain on, as FT2 tests the wrong flag. FT2 catches a
+// loop or sustain only on reaching its end, so a position set past one no longer holds there.
+void Voice_Control::jump_envelopes(int position) {
+    auto jump = [position](const Envelope& envelope, Envelope_Control& control) {
+        if (envelope.get_node_count() < 1) return;
+        const int last = envelope.get_node_offset(envelope.get_node_count() - 1);
+        control.position = std::min(position, last);
+        control.ended = control.ended_at_zero = 0;
+        if (control.sustain_active && position > envelope.get_node_offset(envelope.get_sustain_loop_end()))
+            control.sustain_active = 0;
+        if (control.loop_active && position >= envelope.get_node_offset(envelope.get_loop_end()))
+            control.loop_active = 0;
+    };
+    jump(layer->volume_envelope, volume_envelope);
+    if (layer->volume_envelope.is_sustain_loop_enabled()) jump(layer->panning_envelope, pan_envelope);
+}
+
 int Voice_Control::envelope_value_when_disabled(const Envelope* envelope) const {
     return envelope->get_min_height() >= 0 ? envelope->get_max_height() : 0;
 }
@@ -211,6 +229,10 @@ int Voice_Control::process() {
         carried = 0;
     }
     start_state = 0;
+    if (is_foreground() && channel->slot[layer_index].envelope_jump >= 0) {
+        jump_envelopes(channel->slot[layer_index].envelope_jump);
+        channel->slot[layer_index].envelope_jump = -1;
+    }
 
     process_envelope(&layer->volume_envelope, &volume_envelope);
     process_envelope(&layer->panning_envelope, &pan_envelope);

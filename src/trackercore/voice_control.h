@@ -38,6 +38,7 @@ public:
     int process();
 
     void start_envelope(Envelope* envelope, Envelope_Control* control);
+    void jump_envelopes(int position);
     void process_envelope(Envelope* envelope, Envelope_Control* control);
 
     bool is_foreground() const;

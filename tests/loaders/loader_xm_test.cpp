@@ -35,7 +35,7 @@ TEST(LoaderXmTables, VolumeColumn) {
     EXPECT_EQ(Loader_XM::convert_volume(0x50), 64);
     EXPECT_EQ(Loader_XM::convert_volume(0x51), 255);
     EXPECT_EQ(Loader_XM::convert_volume(0x65), 100);
-    EXPECT_EQ(Loader_XM::convert_volume(0x6F), 104);  // slide down capped at 9
+    EXPECT_EQ(Loader_XM::convert_volume(0x6F), VOLUME_SLIDE_DOWN_DEEP + 5);  // slide down past IT's 9
     EXPECT_EQ(Loader_XM::convert_volume(0x73), 88);
     EXPECT_EQ(Loader_XM::convert_volume(0x82), 77);
     EXPECT_EQ(Loader_XM::convert_volume(0x9C), 74);
@@ -87,7 +87,7 @@ TEST(LoaderXmTables, Effects) {
     EXPECT_EQ(command_of(translate_effect(25, 0x0C)), "P0C");
     EXPECT_EQ(command_of(translate_effect(27, 0x84)), "Q84");
     EXPECT_EQ(command_of(translate_effect(29, 0x23)), "I23");
-    for (int unmapped : {18, 19, 21, 22, 23, 24, 26, 28, 30, 254})
+    for (int unmapped : {18, 19, 22, 23, 24, 26, 28, 30, 254})
         EXPECT_EQ(command_of(translate_effect(unmapped, 0x11)), "") << unmapped;
 }
 
@@ -99,7 +99,7 @@ TEST(LoaderXmTables, SlidesStayPlain) {
     };
     for (Case c : {Case{1, 0xFF, "FDF"}, Case{2, 0xE4, "EDF"}, Case{2, 0xDF, "EDF"}, Case{10, 0x4F, "D40"},
                    Case{10, 0xF4, "DF0"}, Case{10, 0x0F, "D0F"}, Case{5, 0x2F, "L20"}, Case{6, 0xF1, "KF0"},
-                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, ""},
+                   Case{17, 0x3F, "W30"}, Case{33, 0x15, "FE5"}, Case{33, 0x2A, "EEA"}, Case{33, 0x10, "FE0"},
                    Case{33, 0x31, ""}})
         EXPECT_EQ(command_of(translate_effect(c.effect, c.parameter)), c.command) << c.effect << " " << c.parameter;
 }
@@ -120,6 +120,27 @@ TEST(LoaderXmCells, ColumnPortamento) {
     Loader_XM::decode_cell(beside_offset, 4, cell);
     EXPECT_EQ(command_of(cell), "O10");
     EXPECT_EQ(cell.volume, 193 + 5);
+}
+
+// The column's slides by 10..15: down keeps its own column values; up and the fine ones move
+// to a free effect column, and stay at 9 beside another effect.
+TEST(LoaderXmCells, DeepColumnSlides) {
+    struct Case {
+        unsigned char column, effect, parameter;
+        int volume, command, command_parameter;
+    };
+    const int none = EMPTY_FIELD, fine = COMMAND_FT2_FINE_VOLUME_SLIDE, d = 'D' - 'A', a = 'A' - 'A';
+    for (Case c : {Case{0x6C, 0, 0, VOLUME_SLIDE_DOWN_DEEP + 2, none, 0}, Case{0x6F, 0xF, 0x03, VOLUME_SLIDE_DOWN_DEEP + 5, a, 3},
+                   Case{0x69, 0, 0, 95 + 9, none, 0}, Case{0x7D, 0, 0, none, d, 0xD0}, Case{0x9B, 0, 0, none, fine, 0xAB},
+                   Case{0x8F, 0, 0, none, fine, 0xBF}, Case{0x7D, 0xF, 0x03, 85 + 9, a, 3}, Case{0x8E, 0xF, 0x03, 75 + 9, a, 3}}) {
+        SCOPED_TRACE(c.column);
+        const unsigned char bytes[] = {0x80 | 4 | 8 | 16, c.column, c.effect, c.parameter};
+        Note cell;
+        Loader_XM::decode_cell(bytes, 4, cell);
+        EXPECT_EQ(cell.volume, c.volume);
+        EXPECT_EQ(cell.command, c.command);
+        EXPECT_EQ(cell.parameter, c.command_parameter);
+    }
 }
 
 TEST(LoaderXmTables, EffectsWhoseParameterChangesScale) {
@@ -186,9 +207,9 @@ TEST(LoaderXmTables, KeyOff) {
 }
 
 TEST(LoaderXmTables, ExtendedEffects) {
-    EXPECT_EQ(command_of(translate_effect(14, 0x10)), "");
+    EXPECT_EQ(command_of(translate_effect(14, 0x10)), "FF0");  // recalls E1x's memory
     EXPECT_EQ(command_of(translate_effect(14, 0x15)), "FF5");
-    EXPECT_EQ(command_of(translate_effect(14, 0x20)), "");
+    EXPECT_EQ(command_of(translate_effect(14, 0x20)), "EF0");
     EXPECT_EQ(command_of(translate_effect(14, 0x2A)), "EFA");
     EXPECT_EQ(command_of(translate_effect(14, 0x31)), "S11");  // glissando
     EXPECT_EQ(command_of(translate_effect(14, 0x41)), "S32");  // vibrato waveform: FT2's ramp
@@ -203,10 +224,15 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x93)), "Q03");
     EXPECT_EQ(command_of(translate_effect(27, 0x03)), "Q83");  // Rxy keeps its volume at 0
     EXPECT_EQ(command_of(translate_effect(27, 0xA3)), "QA3");
-    EXPECT_EQ(command_of(translate_effect(14, 0xA0)), "");
-    EXPECT_EQ(command_of(translate_effect(14, 0xA4)), "D4F");
-    EXPECT_EQ(command_of(translate_effect(14, 0xB0)), "");
-    EXPECT_EQ(command_of(translate_effect(14, 0xB4)), "DF4");
+    Note envelope_position = translate_effect(21, 0x2C);  // Lxx
+    EXPECT_EQ(envelope_position.command, COMMAND_FT2_ENVELOPE_POSITION);
+    EXPECT_EQ(envelope_position.parameter, 0x2C);
+    // EAx and EBx keep XM's own command and parameter: IT's D cannot tell EAF from EBF.
+    for (int parameter : {0xA0, 0xA4, 0xAF, 0xB0, 0xBF}) {
+        Note fine = translate_effect(14, parameter);
+        EXPECT_EQ(fine.command, COMMAND_FT2_FINE_VOLUME_SLIDE);
+        EXPECT_EQ(fine.parameter, parameter);
+    }
     EXPECT_EQ(command_of(translate_effect(14, 0xC2)), "SC2");
     EXPECT_EQ(command_of(translate_effect(14, 0xD3)), "SD3");
     EXPECT_EQ(command_of(translate_effect(14, 0xE4)), "SE4");  // pattern delay

@@ -726,8 +726,14 @@ TEST_F(Player_Effects, VolumeColumnSlidesShareTheirMemory) {
               (V{64, 64, 64, 64, 64, 64, 64, 62}));
     EXPECT_EQ(run(cell(48, 0, 65 + 3), cell(EMPTY_FIELD, EMPTY_FIELD, 75), [&] { return base_volume(); }, 7),
               (V{64, 64, 64, 64, 64, 64, 61}));
-    // With nothing remembered, a fine slide up by 0 slides down by 15 a tick.
-    EXPECT_EQ(run(cell(48, 0, 65), effect('D', 0), [&] { return base_volume(); }, 3), (V{64, 49, 34}));
+    // XM's column slides down by 10..15.
+    EXPECT_EQ(run(cell(48, 0, 64), cell(EMPTY_FIELD, EMPTY_FIELD, VOLUME_SLIDE_DOWN_DEEP + 2), [&] { return base_volume(); }, 9),
+              (V{64, 64, 64, 64, 64, 64, 64, 52, 40}));
+    // With nothing remembered, a fine slide by 0 does nothing (it once read as D0F or DF0).
+    EXPECT_EQ(run(cell(48, 0, 40, 'D', 0), cell(EMPTY_FIELD, EMPTY_FIELD, 65), [&] { return base_volume(); }, 9),
+              (V{40, 40, 40, 40, 40, 40, 40, 40, 40}));
+    EXPECT_EQ(run(cell(48, 0, 40, 'D', 0), cell(EMPTY_FIELD, EMPTY_FIELD, 75), [&] { return base_volume(); }, 9),
+              (V{40, 40, 40, 40, 40, 40, 40, 40, 40}));
 }
 
 TEST_F(Player_Effects, VolumeColumnPitchSlidesUseTheEffectMemory) {
@@ -780,6 +786,127 @@ TEST_F(Player_Effects, ArpeggioThroughRepeatsRule) {
         EXPECT_EQ(periods[5], through ? periods[2] : periods[0]);
         EXPECT_EQ(periods[6], through ? periods[0] : periods[1]);
     }
+}
+
+// FT2's effect memories against IT's: values from the reference's per-tick traces of small XM
+// files (1xx, 2xx, E1x, E2x, X1x, X2x, the column's slides, EAx and EBx).
+TEST_F(Player_Effects, Ft2EffectMemoriesRule) {
+    const int p = linear_period(48);
+    auto pitch = [&] { return period() - p; };
+    auto level = [&] { return base_volume(); };
+    const char fine_volume = (char)('A' + COMMAND_FT2_FINE_VOLUME_SLIDE);
+    auto column = [](int volume) { return cell(EMPTY_FIELD, EMPTY_FIELD, volume); };
+    struct Case {
+        const char* what;
+        std::vector<Note> rows;
+        std::function<int()> probe;
+        V it, ft2;  // the last row's six ticks
+    };
+    const std::vector<Case> cases = {
+        {"200 after 108", {cell(48, 0, EMPTY_FIELD, 'F', 0x08), effect('E', 0)}, pitch,
+         V{-160, -128, -96, -64, -32, 0}, V{-160, -160, -160, -160, -160, -160}},
+        {"100 after 108 and E12", {cell(48, 0, EMPTY_FIELD, 'F', 0x08), effect('F', 0xF2), effect('F', 0)}, pitch,
+         V{-176, -176, -176, -176, -176, -176}, V{-168, -200, -232, -264, -296, -328}},
+        {"E10 after E13 and 108", {cell(48, 0, EMPTY_FIELD, 'F', 0xF3), effect('F', 0x08), effect('F', 0xF0)}, pitch,
+         V{-172, -172, -172, -172, -172, -172}, V{-184, -184, -184, -184, -184, -184}},
+        {"X20 after X23 and E22", {cell(48, 0, EMPTY_FIELD, 'E', 0xE3), effect('E', 0xF2), effect('E', 0xE0)}, pitch,
+         V{11, 11, 11, 11, 11, 11}, V{14, 14, 14, 14, 14, 14}},
+        // A column slide of 0 recalls nothing; one with a depth is what A00 recalls.
+        {"column slide 0, then A00", {cell(48, 0, 32), column(95 + 2), column(95), effect('D', 0)}, level,
+         V{12, 12, 12, 12, 12, 12}, V{22, 20, 18, 16, 14, 12}},
+        // The column's fine slides feed EAx's memory, and recall nothing with 0.
+        {"column fine 3, fine 0, then EA0", {cell(48, 0, 32), column(65 + 3), column(65), effect(fine_volume, 0xA0)},
+         level, V{38, 38, 38, 38, 38, 38}, V{38, 38, 38, 38, 38, 38}},
+        {"column fine 0 alone", {cell(48, 0, 32), column(65)}, level, V{32, 32, 32, 32, 32, 32},
+         V{32, 32, 32, 32, 32, 32}},
+    };
+    for (const Case& c : cases) {
+        for (bool ft2 : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (ft2 ? " (FT2)" : " (IT)"));
+            song.variables.rules.ft2_effect_memories = ft2;
+            for (size_t row = 0; row < c.rows.size(); row++) put(0, (int)row, c.rows[row]);
+            player.play_start_pattern(0);
+            ticks(6 * ((int)c.rows.size() - 1));
+            EXPECT_EQ(trace(6, c.probe), ft2 ? c.ft2 : c.it);
+            for (size_t row = 0; row < c.rows.size(); row++) put(0, (int)row, Note());
+        }
+    }
+}
+
+// XM's EAx and EBx: each direction keeps its own memory, apart from Axy's; EBF slides down.
+TEST_F(Player_Effects, Ft2FineVolumeSlidesKeepTheirOwnMemories) {
+    const char fine_volume = (char)('A' + COMMAND_FT2_FINE_VOLUME_SLIDE);
+    put(0, 0, cell(48, 0, 32, fine_volume, 0xA4));
+    put(0, 1, effect(fine_volume, 0xB0));
+    put(0, 2, effect(fine_volume, 0xA0));
+    put(0, 3, effect('D', 0));
+    put(0, 4, effect(fine_volume, 0xBF));
+    player.play_start_pattern(0);
+    std::vector<int> rows;
+    for (int row = 0; row < 5; row++) {
+        ticks(6);
+        rows.push_back(base_volume());
+    }
+    EXPECT_EQ(rows, (V{36, 36, 40, 40, 25}));
+}
+
+// XM's Lxx moves the volume envelope on to tick xx, the pan envelope only where the volume
+// envelope's sustain is on; a position at or past a loop's end no longer loops (the reference
+// rises on after L0C on a loop over ticks 0..12 where a loop back would start loud).
+TEST_F(Player_Effects, Ft2EnvelopePosition) {
+    Instrument::Layer& layer = song.instrument[0].layers[0];
+    for (Envelope* envelope : {&layer.volume_envelope, &layer.panning_envelope}) {
+        envelope->reset();
+        envelope->add_node_at_offset(0, envelope == &layer.volume_envelope ? 64 : 0);
+        envelope->add_node_at_offset(12, 0);
+        envelope->add_node_at_offset(84, 20);
+        envelope->set_enabled(true);
+        envelope->set_loop_begin(0);
+        envelope->set_loop_end(1);
+        envelope->set_loop_enabled(true);
+    }
+    const char position = (char)('A' + COMMAND_FT2_ENVELOPE_POSITION);
+    struct Case {
+        const char* what;
+        int parameter;
+        bool sustain;
+        int volume_position, pan_position;  // after six ticks
+    };
+    const std::vector<Case> cases = {
+        {"inside the loop", 0x05, false, 11, 6},
+        {"at the loop's end", 0x0C, false, 18, 6},
+        {"past the loop", 0x20, false, 38, 6},
+        {"past the envelope's end", 0xF0, false, 84, 6},
+        {"pan follows with the volume sustain on", 0x20, true, 38, 38},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        layer.volume_envelope.set_sustain_loop_enabled(c.sustain);
+        layer.volume_envelope.set_sustain_loop_begin(2);
+        layer.volume_envelope.set_sustain_loop_end(2);
+        put(0, 0, cell(48, 0, EMPTY_FIELD, position, c.parameter));
+        player.play_start_pattern(0);
+        ticks(6);
+        ASSERT_NE(foreground(0), nullptr);
+        EXPECT_EQ(foreground(0)->get_volume_envelope().position, c.volume_position);
+        EXPECT_EQ(foreground(0)->get_pan_envelope().position, c.pan_position);
+    }
+}
+
+// The column's slide to a note and G share one speed: each recalls what the other set (the
+// reference slides a loaded XM the same way: M0 after 308, 300 after M4).
+TEST_F(Player_Effects, ColumnAndEffectSlidesToNoteShareTheSpeed) {
+    const int low = linear_period(48), high = linear_period(53);
+    put(0, 0, cell(48, 0));
+    put(0, 1, cell(53, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x08));
+    put(0, 2, cell(48, EMPTY_FIELD, 193));      // speed 0: G's 8 recalled
+    put(0, 3, cell(53, EMPTY_FIELD, 193 + 4));  // 16
+    put(0, 4, cell(48, EMPTY_FIELD, EMPTY_FIELD, 'G', 0));
+    player.play_start_pattern(0);
+    ASSERT_EQ(low - high, 320);
+    ticks(12);
+    EXPECT_EQ(trace(14, [&] { return period() - low; }),
+              (V{-160, -128, -96, -64, -32, 0, 0, -64, -128, -192, -256, -320, -320, -256}));
 }
 
 }  // namespace

@@ -98,6 +98,19 @@ def main():
     write_xm("xm_tremor_silence", held({
         0: xm_cell(C5, 1, 0x50, 29, 0x11), 1: xm_cell(0, 0, 0, 29, 0x10), 3: xm_cell(0, 0, 0x30),
         4: xm_cell(0, 1, 0)}, 6))
+    # FT2's effect memories: 1xx and 2xx apart, E1x and X1x apart from 1xx, EAx and EBx apart
+    # from each other and from Axy; the column's slides recall nothing with 0 and feed Axy's
+    # and EAx's memories.
+    c = xm_cell
+    write_xm("xm_memory_pitch_slides", held({0: c(C5, 1, 0, 1, 0x08), 1: c(0, 0, 0, 2, 0), 2: c(0, 0, 0, 1, 0)}, 4))
+    write_xm("xm_memory_fine_pitch_slides", held({
+        0: c(C5, 1, 0, 1, 0x08), 1: c(0, 0, 0, 14, 0x10), 2: c(0, 0, 0, 33, 0x10), 3: c(0, 0, 0, 1, 0)}, 5))
+    write_xm("xm_memory_fine_volume_slides", held({
+        0: c(C5, 1, 0x30, 14, 0xA4), 1: c(0, 0, 0, 14, 0xB0), 2: c(0, 0, 0, 14, 0xA0), 3: c(0, 0, 0, 10, 0)}, 5))
+    write_xm("xm_memory_column_slides", held({
+        0: c(C5, 1, 0x30), 1: c(0, 0, 0x62), 2: c(0, 0, 0x60), 3: c(0, 0, 0x70), 4: c(0, 0, 0, 10, 0)}, 6))
+    write_xm("xm_memory_column_fine_slides", held({
+        0: c(C5, 1, 0x20), 1: c(0, 0, 0x93), 2: c(0, 0, 0x90), 3: c(0, 0, 0, 14, 0xA0)}, 5))
 
 
 if __name__ == "__main__":
