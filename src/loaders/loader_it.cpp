@@ -417,6 +417,7 @@ Loader::Error Loader_IT::load_sample_data(IT_Sample& s, bool it215) {
     if (!compressed) {
         // A stereo sample whose second side is cut short keeps its first side alone.
         if (sides == 2 && 2 * frames * bytes_per_frame > available) {
+            reader.note_wanted_end(s.data_offset + 2 * frames * bytes_per_frame);
             sides = 1;
             data_problem = "is stereo, cut short in its second side: its first side plays alone";
         }
