@@ -65,11 +65,14 @@ static void write_volume_column(const Note& note, char* out) {
 }
 
 static void write_command_column(const Note& note, char* out) {
-    // Commands past 'Z' cannot be typed but may come from a file; all but \xx show as unknown.
-    out[0] = note.command == EMPTY_FIELD              ? '.'
-             : note.command < 26                    ? (char)('A' + note.command)
-             : note.command == COMMAND_SMOOTH_MACRO ? '\\'
-                                                    : '?';
+    // Commands past 'Z' cannot be typed but may come from a file. XM's own ones show as its
+    // letter in lower case (EAx as eAx, Lxx as lxx), so they are not taken for IT's.
+    out[0] = note.command == EMPTY_FIELD                        ? '.'
+             : note.command < 26                              ? (char)('A' + note.command)
+             : note.command == COMMAND_SMOOTH_MACRO           ? '\\'
+             : note.command == COMMAND_FT2_FINE_VOLUME_SLIDE  ? 'e'
+             : note.command == COMMAND_FT2_ENVELOPE_POSITION  ? 'l'
+                                                              : '?';
     out[1] = hex_digits[note.parameter >> 4];
     out[2] = hex_digits[note.parameter & 0x0F];
 }

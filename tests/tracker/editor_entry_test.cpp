@@ -209,6 +209,9 @@ TEST_F(Editor_Entry, CellRendering) {
     EXPECT_EQ(Editor::get_single_note_string(120), "???");
     EXPECT_EQ(Editor::get_pattern_volume_string(note(0, 0, 126)), " ??");
     EXPECT_EQ(Editor::get_pattern_volume_string(note(0, 0, 5)), " 05");
+    EXPECT_EQ(Editor::get_pattern_command_string(note(0, 0, 0, COMMAND_FT2_FINE_VOLUME_SLIDE, 0xB4)), "eB4");
+    EXPECT_EQ(Editor::get_pattern_command_string(note(0, 0, 0, COMMAND_FT2_ENVELOPE_POSITION, 0x2C)), "l2C");
+    EXPECT_EQ(Editor::get_pattern_command_string(note(0, 0, 0, 30, 1)), "?01");
 }
 
 // An effect is typed as one unit, like a volume: the letter leads to its digits, and only
