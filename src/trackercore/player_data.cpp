@@ -76,6 +76,7 @@ void Player_Data::reset() {
     tick_counter = speed;
     current_order = current_pattern = current_row = 0;
     row_extra_ticks = row_repeats_left = row_repeat_set = repeating_row = repeated_ticks = 0;
+    end_pending = 0;
     row_break_target = -1;
     row_jump_seen = 0;
     carried_row = -1;
@@ -234,6 +235,10 @@ void Player_Data::start_row() {
         }
         return;
     }
+    if (end_pending) {
+        stop_at_end_of_song();
+        return;
+    }
     repeating_row = 0;
     repeated_ticks = 0;
     row_repeat_set = 0;
@@ -283,7 +288,7 @@ void Player_Data::advance_row() {
     if (!song_mode()) return;
     int next = song->get_next_order(current_order);
     if (next < 0) {
-        stop_at_end_of_song();
+        end_pending = 1;  // the last row still plays whole
         return;
     }
     current_pattern = song->get_order(next);

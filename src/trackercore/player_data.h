@@ -224,6 +224,7 @@ private:
     Mixer_Base* mixer = nullptr;
     std::vector<Voice_Control*> voice_list;
     int reached_end = 0;
+    int end_pending = 0;  // the song ends once the row playing now is over
     uint8_t play_mode = PLAY_NOTHING;
     int filters_enabled = 1;
     int global_volume = 0;

@@ -87,7 +87,7 @@ void Player_Data::run_effects(int channel) {
             if (song_mode()) {
                 int next = song->get_next_order(xx - 1);
                 if (next < 0) {
-                    stop_at_end_of_song();
+                    end_pending = 1;  // after this row
                     break;
                 }
                 current_pattern = song->get_order(next);
@@ -105,7 +105,7 @@ void Player_Data::run_effects(int channel) {
                 int next = row_jump_seen && forced_next_order >= 0 ? forced_next_order
                                                                     : song->get_next_order(row_start_snapshot.order);
                 if (next < 0) {
-                    stop_at_end_of_song();
+                    end_pending = 1;  // after this row
                     break;
                 }
                 current_pattern = song->get_order(next);

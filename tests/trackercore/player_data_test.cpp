@@ -528,7 +528,9 @@ TEST_F(Player_Core, EmptyOrderEndsTheListOnlyUnderItsRule) {
     }
     song.set_order(0, 255);  // with the rule an empty first order is an empty song
     player.play_start_song_from_order(3);
-    ticks(6);
+    ticks(6);  // the last row plays whole
+    EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_SONG);
+    ticks(1);
     EXPECT_EQ(player.get_play_mode(), Player_Data::PLAY_NOTHING);
     EXPECT_TRUE(player.reached_end_of_song());
 }
