@@ -342,7 +342,7 @@ void Player_Data::do_effect_S(int channel) {
             break;
         }
         case 0xF: ch.active_macro = (uint8_t)y; break;
-        case 0x1: ch.glissando = y != 0; break;
+        case 0x1: ch.glissando = y != 0 && rules().glissando != Playback_Rules::GLISSANDO_IGNORED; break;
         default: break;  // S2x; SDx holds the cell back as the row is read
     }
 }
@@ -589,11 +589,13 @@ int Player_Data::note_period(const Channel_Control::Layer_Slot& slot, int note) 
     return (int)std::lround(period * std::exp2(-slot.finetune_shift / 768.0));
 }
 
-// The nearest note's period; halfway between two notes the lower one sounds.
+// The period of the semitone a glissando sounds at, as the rules pick it.
 int Player_Data::glissando_period(const Channel_Control::Layer_Slot& slot, int period) const {
+    const bool nearest = rules().glissando == Playback_Rules::GLISSANDO_NEAREST;
     int best = period, best_distance = -1;
     for (int note = 0; note < NOTE_COUNT; note++) {
         const int candidate = note_period(slot, note);
+        if (!nearest && candidate > period) continue;  // only notes at the pitch or above
         const int distance = std::abs(candidate - period);
         if (best_distance < 0 || distance < best_distance || (distance == best_distance && candidate > best)) {
             best = candidate;

@@ -266,25 +266,32 @@ TEST_F(Player_Effects, Ft2ModulationRule) {
     }
 }
 
-// Glissando on and off: a slide up by 3xx, down by the column's slide, up again at 8 units a tick
-// and on across a row. Under S11 the pitch sounds at the nearest semitone, the lower one halfway,
-// while the slide goes on underneath. Values (period against note 48, at ticks 6..29) from the
-// reference's trace of tests/data/behaviour/xm_glissando.xm.
-TEST_F(Player_Effects, GlissandoSoundsWholeSemitones) {
+// Glissando against its rule: a slide up by G, down by the column's slide, up again at 8 units a
+// tick and on across a row. FT2 sounds the nearest semitone (the lower one halfway), IT the one at
+// the pitch or above; either way the slide goes on underneath. Values (period against note 48,
+// ticks 6..29) from the reference's traces of tests/data/behaviour/xm_glissando.xm and it_glissando.it.
+TEST_F(Player_Effects, GlissandoRule) {
+    using F = Playback_Rules::Format;
     const int p = linear_period(48);
+    const V smooth{0, -20, -40, -60, -80, -100, -100, -36, 28, 92, 128, 128,
+                   128, 96, 64, 32, 0, -32, -32, -64, -96, -128, -160, -192};
     struct Case {
+        const char* what;
+        F format;
         int glissando;
         V expected;
     };
     const std::vector<Case> cases = {
-        {0x11, V{0, 0, -64, -64, -64, -128, -128, -64, 0, 64, 128, 128,
-                 128, 128, 64, 64, 0, 0, 0, -64, -64, -128, -128, -192}},
-        {0x10, V{0, -20, -40, -60, -80, -100, -100, -36, 28, 92, 128, 128,
-                 128, 96, 64, 32, 0, -32, -32, -64, -96, -128, -160, -192}},
+        {"FT2", F::XM, 0x11, V{0, 0, -64, -64, -64, -128, -128, -64, 0, 64, 128, 128,
+                               128, 128, 64, 64, 0, 0, 0, -64, -64, -128, -128, -192}},
+        {"IT", F::IT, 0x11, V{0, -64, -64, -64, -128, -128, -128, -64, 0, 64, 128, 128,
+                              128, 64, 64, 0, 0, -64, -64, -64, -128, -128, -192, -192}},
+        {"off", F::XM, 0x10, smooth},
+        {"older native songs", F::OLD_NATIVE, 0x11, smooth},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.glissando);
-        song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::XM);
+        SCOPED_TRACE(c.what);
+        song.variables.rules = Playback_Rules::of_format(c.format);
         put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', c.glissando));
         put(0, 1, cell(51, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x05));
         put(0, 2, cell(46, EMPTY_FIELD, 197));  // the column's slide by 64 a tick
