@@ -120,10 +120,13 @@ static void convert_extended(unsigned char p, Note& cell) {
     // E10 and E20 recall their own memories.
     case 0x1: set_command(cell, 'F', 0xF0 | y); break;
     case 0x2: set_command(cell, 'E', 0xF0 | y); break;
-    // Glissando, vibrato waveform, finetune and tremolo waveform sit at other S numbers in IT.
+    // Glissando, vibrato waveform and tremolo waveform sit at other S numbers in IT.
     case 0x3: set_command(cell, 'S', 0x10 | y); break;
     case 0x4: set_command(cell, 'S', 0x30 | (y <= 3 ? ft2_vibrato_waveform[y] : y)); break;
-    case 0x5: set_command(cell, 'S', 0x20 | y); break;
+    case 0x5:
+        cell.command = COMMAND_FT2_FINETUNE;
+        cell.parameter = (unsigned char)y;
+        break;
     case 0x6: set_command(cell, 'S', 0xB0 | y); break;  // pattern loop
     case 0x7: set_command(cell, 'S', 0x40 | (y == 3 ? 2 : y)); break;  // FT2's 3 is a square
     case 0x9: set_command(cell, 'Q', y); break;  // E90 strikes again once on the row's first tick
@@ -596,6 +599,7 @@ static std::unique_ptr<Sample> make_sample(const XM_Sample_Header& h, void* bloc
     Sample_Data& data = sample->data;
     data.set_data_ptr(block, frames, sixteen_bit);
     data.set_c5_freq(Loader_XM::c5_frequency(h.relative_note, h.finetune));
+    sample->finetune = h.finetune;
     // Loops are kept inside the frames that were read.
     long begin = std::min<long>(h.loop_start / unit, frames);
     long end = std::min<long>(begin + h.loop_length / unit, frames);

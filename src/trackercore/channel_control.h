@@ -58,6 +58,10 @@ struct Channel_Control {
         uint8_t carry_valid = 0;
         // XM's Lxx: the envelope position the foreground voice takes at its next tick.
         int16_t envelope_jump = -1;
+        // E5x: how far the struck note's finetune moved it from its sample's, in 1/64 semitone.
+        int16_t finetune_shift = 0;
+        // Glissando: where the slide to a note has got to under the semitone it sounds at (0: none).
+        int glissando_period = 0;
     };
 
     static constexpr int LAYER_SLOTS = Instrument::LAYERS;
@@ -135,6 +139,7 @@ struct Channel_Control {
     uint8_t tempo_memory = 0;
     uint8_t s_memory_high = 0;
     uint8_t s_memory_low = 0;
+    uint8_t glissando = 0;  // S1x: slides to a note sound in whole semitones
     uint8_t slides_to_note = 0;  // the cell being struck slides to its note (G, L, volume-column G)
     uint8_t active_macro = 0;  // SFx: the parametered macro that Z00..Z7F and \00..\7F feed
     // FT2's own memories: [up, down] x [1xx/2xx, E1x/E2x, X1x/X2x], and EAx, EBx.

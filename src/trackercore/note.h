@@ -21,6 +21,8 @@ constexpr unsigned char VOLUME_COLUMN_LAST = VOLUME_SLIDE_DOWN_DEEP + 5;
 constexpr unsigned char COMMAND_FT2_FINE_VOLUME_SLIDE = 40;
 // XM's Lxx: the envelopes go on from tick xx.
 constexpr unsigned char COMMAND_FT2_ENVELOPE_POSITION = 41;
+// XM's E5x: the note on its row plays at finetune (x - 8) * 16 instead of its sample's.
+constexpr unsigned char COMMAND_FT2_FINETUNE = 42;
 
 struct Note {
     unsigned char note = EMPTY_FIELD;

@@ -19,6 +19,9 @@ constexpr int INS_RETRIGGER = Playback_Rules::INSTRUMENT_WITHOUT_NOTE_RETRIGGERS
 constexpr int REPEAT_FIRST = Playback_Rules::ROW_REPEAT_FIRST;
 constexpr int REPEAT_NON_ZERO = Playback_Rules::ROW_REPEAT_FIRST_NON_ZERO;
 constexpr int REPEAT_LAST = Playback_Rules::ROW_REPEAT_LAST;
+constexpr int GLISS_IGNORED = Playback_Rules::GLISSANDO_IGNORED;
+constexpr int GLISS_UP = Playback_Rules::GLISSANDO_UP;
+constexpr int GLISS_NEAREST = Playback_Rules::GLISSANDO_NEAREST;
 
 }  // namespace
 
@@ -66,6 +69,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.volume_column_fine_slides_once = pick(f, true,       true,          true,        true,        false);
     r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
     r.ft2_effect_memories           = pick(f, false,       true,          false,       false,       false);
+    r.glissando                     = pick(f, GLISS_UP,    GLISS_NEAREST, GLISS_UP,    GLISS_UP,    GLISS_IGNORED);
     return r;
 }
 
@@ -141,6 +145,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
              &Rules::volume_column_fine_slides_once),
         flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
         flag("ft2_effect_memories", "FT2 Effect Memories", &Rules::ft2_effect_memories),
+        number("glissando", "Glissando", &Rules::glissando, GLISS_IGNORED, GLISS_NEAREST),
     };
     return entries;
 }

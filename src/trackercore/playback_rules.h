@@ -24,6 +24,9 @@ struct Playback_Rules {
     static constexpr int ROW_REPEAT_FIRST = 0;
     static constexpr int ROW_REPEAT_FIRST_NON_ZERO = 1;  // S3M: an SE0 left of another is passed over
     static constexpr int ROW_REPEAT_LAST = 2;            // XM, MOD: the rightmost, even EE0
+    static constexpr int GLISSANDO_IGNORED = 0;
+    static constexpr int GLISSANDO_UP = 1;       // IT: the semitone at the pitch or the next above
+    static constexpr int GLISSANDO_NEAREST = 2;  // FT2: the nearest semitone, the lower one halfway
 
     bool use_linear_slides{};
     bool old_effects{};
@@ -126,6 +129,9 @@ struct Playback_Rules {
     // between E and F; the volume column's slides recall nothing with zero, and the non-zero ones
     // feed Axy's memory (normal) and EAx's or EBx's (fine).
     bool ft2_effect_memories{};
+    // Under glissando (S1x) a slide to a note sounds in whole semitones: one of the GLISSANDO_*
+    // values says which semitone. Older native songs ignored S1x.
+    int glissando{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -129,6 +129,9 @@ public:
     void do_pitch_slide_up(int channel, unsigned char parameter);
     int period_for_sample(int period, const Sample* from, const Sample* to) const;
     void do_pitch_slide_to_note(int channel);
+    void slide_to_target(Channel_Control::Layer_Slot& slot, int step);
+    int note_period(const Channel_Control::Layer_Slot& slot, int note) const;
+    int glissando_period(const Channel_Control::Layer_Slot& slot, int period) const;
     void do_tremor(int channel);
     void do_pan_slide(int channel);
     void do_volume_slide(int channel, int parameter);

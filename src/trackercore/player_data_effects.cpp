@@ -342,7 +342,8 @@ void Player_Data::do_effect_S(int channel) {
             break;
         }
         case 0xF: ch.active_macro = (uint8_t)y; break;
-        default: break;  // S1x, S2x; SDx holds the cell back as the row is read
+        case 0x1: ch.glissando = y != 0 && rules().glissando != Playback_Rules::GLISSANDO_IGNORED; break;
+        default: break;  // S2x; SDx holds the cell back as the row is read
     }
 }
 
@@ -548,21 +549,60 @@ void Player_Data::do_pitch_slide_to_note(int channel) {
             slot.base_period = (uint16_t)(slot.period & 0xFFFF);
             continue;
         }
-        if (rules().ft2_tone_portamento) {
-            slide_ft2_portamento(slot, step);
-            continue;
+        // Under glissando the slide goes on from where it had got to, not from the semitone heard,
+        // unless something else has moved the pitch since.
+        if (ch.glissando && slot.glissando_period && glissando_period(slot, slot.glissando_period) == slot.period)
+            slot.period = slot.glissando_period;
+        slide_to_target(slot, step);
+        slot.glissando_period = 0;
+        if (ch.glissando) {
+            slot.glissando_period = slot.period;
+            slot.period = glissando_period(slot, slot.period);
+            slot.base_period = (uint16_t)slot.period;
         }
-        if (rules().protracker_portamento) {
-            slide_protracker_portamento(slot, step);
-            continue;
-        }
-        int d = slot.period - slot.target_period;
-        if (d == 0 || std::abs(d) < step)
-            slot.period = slot.target_period;
-        else
-            slot.period += d > 0 ? -step : step;
-        slot.base_period = (uint16_t)slot.period;
     }
+}
+
+void Player_Data::slide_to_target(Channel_Control::Layer_Slot& slot, int step) {
+    if (rules().ft2_tone_portamento) {
+        slide_ft2_portamento(slot, step);
+        return;
+    }
+    if (rules().protracker_portamento) {
+        slide_protracker_portamento(slot, step);
+        return;
+    }
+    int d = slot.period - slot.target_period;
+    if (d == 0 || std::abs(d) < step)
+        slot.period = slot.target_period;
+    else
+        slot.period += d > 0 ? -step : step;
+    slot.base_period = (uint16_t)slot.period;
+}
+
+// The period of a note for the slot's sample, E5x's finetune included.
+int Player_Data::note_period(const Channel_Control::Layer_Slot& slot, int note) const {
+    const bool linear = rules().use_linear_slides;
+    const int period = (int)get_period((unsigned short)(note * 2), 0, linear);
+    if (slot.finetune_shift == 0) return period;
+    if (linear) return period - slot.finetune_shift;
+    return (int)std::lround(period * std::exp2(-slot.finetune_shift / 768.0));
+}
+
+// The period of the semitone a glissando sounds at, as the rules pick it.
+int Player_Data::glissando_period(const Channel_Control::Layer_Slot& slot, int period) const {
+    const bool nearest = rules().glissando == Playback_Rules::GLISSANDO_NEAREST;
+    int best = period, best_distance = -1;
+    for (int note = 0; note < NOTE_COUNT; note++) {
+        const int candidate = note_period(slot, note);
+        if (!nearest && candidate > period) continue;  // only notes at the pitch or above
+        const int distance = std::abs(candidate - period);
+        if (best_distance < 0 || distance < best_distance || (distance == best_distance && candidate > best)) {
+            best = candidate;
+            best_distance = distance;
+        }
+    }
+    return best;
 }
 
 // Once past the target the slide stops there, and from then on only slides down to it.

@@ -154,7 +154,6 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             return 0;
         }
         ch.nna_pending = 1;
-        bool linear = rules().use_linear_slides;
         bool any_start = false;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             Instrument::Layer* layer = slot.layer;
@@ -204,7 +203,11 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             if (instrument < 100 || ch.instrument_volume_pending)
                 slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
-            slot.base_period = (uint16_t)get_period(slot.note * 2, 0, linear);
+            slot.finetune_shift = 0;
+            if (ch.command == COMMAND_FT2_FINETUNE)
+                slot.finetune_shift = (int16_t)((((ch.parameter & 15) - 8) * 16 >> 1) - (sample->finetune >> 1));
+            slot.glissando_period = 0;
+            slot.base_period = (uint16_t)note_period(slot, slot.note);
             // FT2 keeps the last slide's target (and direction) through notes struck plainly,
             // ProTracker its target.
             const bool slide = ch.command == COMMAND_G || ch.command == COMMAND_L;
@@ -261,10 +264,9 @@ bool Player_Data::prepare_ft2_portamento(int channel, unsigned char note, unsign
         ch.instrument_index = instrument;
         ch.instrument = song->get_instrument(instrument);
     }
-    const bool linear = rules().use_linear_slides;
     for (Channel_Control::Layer_Slot& slot : ch.slot) {
         if (!struck(slot)) continue;
-        const int target = get_period(std::min<int>(slot.layer->note_table[note], NOTE_COUNT - 1) * 2, 0, linear);
+        const int target = note_period(slot, std::min<int>(slot.layer->note_table[note], NOTE_COUNT - 1));
         slot.target_period = (uint16_t)target;
         slot.portamento_direction = target == slot.base_period ? PORTAMENTO_NONE
                                     : target > slot.base_period ? PORTAMENTO_DOWN

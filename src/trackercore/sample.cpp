@@ -34,6 +34,7 @@ void Sample::copy_settings(const Sample& from) {
     vibrato_speed = from.vibrato_speed;
     vibrato_depth = from.vibrato_depth;
     vibrato_rate = from.vibrato_rate;
+    finetune = from.finetune;
 }
 
 Sample& Sample::operator=(const Sample& from) {

@@ -41,6 +41,9 @@ public:
     int vibrato_speed;
     int vibrato_depth;
     int vibrato_rate;
+    // FT2's finetune (-128..127, 1/128 semitone), already part of the data's c5 frequency; kept
+    // for E5x, which tunes a note afresh from the untuned pitch.
+    int finetune = 0;
     Sample_Data data;
     bool in_use;
 

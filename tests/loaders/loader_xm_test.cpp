@@ -215,7 +215,6 @@ TEST(LoaderXmTables, ExtendedEffects) {
     EXPECT_EQ(command_of(translate_effect(14, 0x41)), "S32");  // vibrato waveform: FT2's ramp
     EXPECT_EQ(command_of(translate_effect(14, 0x42)), "S31");  // and its squares
     EXPECT_EQ(command_of(translate_effect(14, 0x43)), "S31");
-    EXPECT_EQ(command_of(translate_effect(14, 0x58)), "S28");  // finetune
     EXPECT_EQ(command_of(translate_effect(14, 0x63)), "SB3");  // pattern loop
     EXPECT_EQ(command_of(translate_effect(14, 0x71)), "S41");  // tremolo waveform
     EXPECT_EQ(command_of(translate_effect(14, 0x73)), "S42");
@@ -227,6 +226,9 @@ TEST(LoaderXmTables, ExtendedEffects) {
     Note envelope_position = translate_effect(21, 0x2C);  // Lxx
     EXPECT_EQ(envelope_position.command, COMMAND_FT2_ENVELOPE_POSITION);
     EXPECT_EQ(envelope_position.parameter, 0x2C);
+    Note finetune = translate_effect(14, 0x5C);  // E5x keeps its digit: the player tunes the row's note
+    EXPECT_EQ(finetune.command, COMMAND_FT2_FINETUNE);
+    EXPECT_EQ(finetune.parameter, 0x0C);
     // EAx and EBx keep XM's own command and parameter: IT's D cannot tell EAF from EBF.
     for (int parameter : {0xA0, 0xA4, 0xAF, 0xB0, 0xBF}) {
         Note fine = translate_effect(14, parameter);

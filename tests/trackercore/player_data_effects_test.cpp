@@ -266,6 +266,70 @@ TEST_F(Player_Effects, Ft2ModulationRule) {
     }
 }
 
+// Glissando against its rule: a slide up by G, down by the column's slide, up again at 8 units a
+// tick and on across a row. FT2 sounds the nearest semitone (the lower one halfway), IT the one at
+// the pitch or above; either way the slide goes on underneath. Values (period against note 48,
+// ticks 6..29) from the reference's traces of tests/data/behaviour/xm_glissando.xm and it_glissando.it.
+TEST_F(Player_Effects, GlissandoRule) {
+    using F = Playback_Rules::Format;
+    const int p = linear_period(48);
+    const V smooth{0, -20, -40, -60, -80, -100, -100, -36, 28, 92, 128, 128,
+                   128, 96, 64, 32, 0, -32, -32, -64, -96, -128, -160, -192};
+    struct Case {
+        const char* what;
+        F format;
+        int glissando;
+        V expected;
+    };
+    const std::vector<Case> cases = {
+        {"FT2", F::XM, 0x11, V{0, 0, -64, -64, -64, -128, -128, -64, 0, 64, 128, 128,
+                               128, 128, 64, 64, 0, 0, 0, -64, -64, -128, -128, -192}},
+        {"IT", F::IT, 0x11, V{0, -64, -64, -64, -128, -128, -128, -64, 0, 64, 128, 128,
+                              128, 64, 64, 0, 0, -64, -64, -64, -128, -128, -192, -192}},
+        {"off", F::XM, 0x10, smooth},
+        {"older native songs", F::OLD_NATIVE, 0x11, smooth},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        song.variables.rules = Playback_Rules::of_format(c.format);
+        put(0, 0, cell(48, 0, EMPTY_FIELD, 'S', c.glissando));
+        put(0, 1, cell(51, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x05));
+        put(0, 2, cell(46, EMPTY_FIELD, 197));  // the column's slide by 64 a tick
+        put(0, 3, cell(51, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x08));
+        put(0, 4, effect('G', 0));
+        player.play_start_pattern(0);
+        ticks(6);
+        EXPECT_EQ(trace(24, [&] { return period() - p; }), c.expected);
+    }
+}
+
+// E5x tunes the note on its row from the untuned pitch, the sample's own finetune (-40 here)
+// left out; any later note plays at the sample's again, and a slide aims at the E5x tuning.
+// Values (period against note 48 on each row's second tick) from the reference's trace of
+// tests/data/behaviour/xm_finetune_e5.xm.
+TEST_F(Player_Effects, FinetuneCommandTunesItsRowsNote) {
+    auto tuned = [](int note, int instrument, int x) {
+        Note n = cell(note, instrument);
+        n.command = COMMAND_FT2_FINETUNE;
+        n.parameter = (unsigned char)x;
+        return n;
+    };
+    song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::XM);
+    song.sample[0].finetune = -40;
+    const std::vector<Note> rows = {cell(48, 0), tuned(48, 0, 0xF), cell(48, 0), tuned(48, 0, 0x0),
+                                    tuned(48, EMPTY_FIELD, 0x4), cell(49, EMPTY_FIELD, EMPTY_FIELD, 'G', 0x40),
+                                    cell(48)};
+    for (int r = 0; r < (int)rows.size(); r++) put(0, r, rows[r]);
+    player.play_start_pattern(0);
+    V second_ticks;
+    for (int r = 0; r < (int)rows.size(); r++) {
+        ticks(2);
+        second_ticks.push_back(period() - linear_period(48));
+        ticks(4);
+    }
+    EXPECT_EQ(second_ticks, (V{0, -76, 0, 44, 12, -52, 0}));
+}
+
 // ST3's one memory against IT's memory per effect: row 0 sets a value, row 1 recalls it with
 // zero. Values from the reference player's traces of tests/data/behaviour/s3m_shared_memory.s3m.
 TEST_F(Player_Effects, SharedEffectMemoryRule) {

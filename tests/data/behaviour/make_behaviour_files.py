@@ -27,7 +27,8 @@ def xm_cell(note=0, instrument=0, volume=0, effect=0, parameter=0):
     return bytes((note, instrument, volume, effect, parameter))
 
 
-def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None, sample=SINE, loop=True):
+def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None, sample=SINE, loop=True,
+             finetune=0):
     """rows: list of lists of cells (bytes of 5), one list per row, channels cells each."""
     length = length or len(rows)
     empty = xm_cell()
@@ -39,7 +40,7 @@ def write_xm(name, rows, speed=6, bpm=125, linear=True, channels=2, length=None,
     header += struct.pack("<IHHHHHHHH", 276, 1, 0, channels, 1, 1, 1 if linear else 0, speed, bpm) + orders
     pattern = struct.pack("<IBHH", 9, 0, length, len(data)) + data
 
-    sample_header = struct.pack("<IIIBbBBbB", len(sample), 0, len(sample), 64, 0, 1 if loop else 0, 128, 0, 0)
+    sample_header = struct.pack("<IIIBbBBbB", len(sample), 0, len(sample), 64, finetune, 1 if loop else 0, 128, 0, 0)
     sample_header += b"sine".ljust(22, b"\0")
     instrument = struct.pack("<I", 263) + b"sine".ljust(22, b"\0") + struct.pack("<BH", 0, 1)
     instrument += struct.pack("<I", 40) + bytes(96) + bytes(48) + bytes(48)
@@ -111,6 +112,17 @@ def main():
         0: c(C5, 1, 0x30), 1: c(0, 0, 0x62), 2: c(0, 0, 0x60), 3: c(0, 0, 0x70), 4: c(0, 0, 0, 10, 0)}, 6))
     write_xm("xm_memory_column_fine_slides", held({
         0: c(C5, 1, 0x20), 1: c(0, 0, 0x93), 2: c(0, 0, 0x90), 3: c(0, 0, 0, 14, 0xA0)}, 5))
+    # Glissando: a slide up and one down in whole semitones of a sample tuned between them, through
+    # 3xx and the column's Mx; E30 slides smoothly again.
+    for linear in (True, False):
+        write_xm("xm_glissando" + ("" if linear else "_amiga"), held({
+            0: c(C5, 1, 0, 14, 0x31), 1: c(C5 + 3, 0, 0, 3, 0x05), 2: c(C5 - 2, 0, 0xF1), 3: c(C5 + 3, 0, 0, 3, 0x08),
+            4: c(0, 0, 0, 3, 0), 5: c(C5 + 2, 0, 0, 14, 0x30), 6: c(0, 0, 0, 3, 0x05)}, 8),
+            linear=linear, finetune=40)
+    # E5x tunes its row's note only, and a slide to a note on a later row keeps that tuning.
+    write_xm("xm_finetune_e5", held({
+        0: c(C5, 1), 1: c(C5, 1, 0, 14, 0x5F), 2: c(C5, 1), 3: c(C5, 1, 0, 14, 0x50), 4: c(C5, 0, 0, 14, 0x54),
+        5: c(C5 + 1, 0, 0, 3, 0x40), 6: c(C5), 7: c(C5, 1)}, 9), finetune=-40)
 
 
 if __name__ == "__main__":

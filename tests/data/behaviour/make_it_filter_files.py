@@ -150,6 +150,11 @@ def main():
         cell(C5 - 12, 1, command="X", parameter=0x80), cell(C5 - 12, 1), cell(C5, 1, command="S", parameter=0x91),
         cell(C5 + 12, 1)]), wave=SINE)
 
+    # Glissando: slides to a note in whole semitones, by G and the column's slide.
+    write_it("it_glissando", [instrument("plain")], rows_of([
+        cell(C5, 1, command="S", parameter=0x11), cell(C5 + 3, command="G", parameter=0x05), cell(C5 - 2, volume=197),
+        cell(C5 + 3, command="G", parameter=0x08), cell(command="G", parameter=0), cell(NOTE_CUT)]), wave=SINE)
+
 
 if __name__ == "__main__":
     main()
