@@ -66,6 +66,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.volume_column_fine_slides_once = pick(f, true,       true,          true,        true,        false);
     r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
     r.ft2_effect_memories           = pick(f, false,       true,          false,       false,       false);
+    r.amiga_period_table            = pick(f, false,       false,         false,       true,        false);
     return r;
 }
 
@@ -141,6 +142,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
              &Rules::volume_column_fine_slides_once),
         flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
         flag("ft2_effect_memories", "FT2 Effect Memories", &Rules::ft2_effect_memories),
+        flag("amiga_period_table", "Amiga Period Table", &Rules::amiga_period_table),
     };
     return entries;
 }

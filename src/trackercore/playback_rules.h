@@ -126,6 +126,9 @@ struct Playback_Rules {
     // between E and F; the volume column's slides recall nothing with zero, and the non-zero ones
     // feed Axy's memory (normal) and EAx's or EBx's (fine).
     bool ft2_effect_memories{};
+    // Notes three octaves up from C-3 sound at the whole-number periods of ProTracker's table,
+    // up to a few cents off equal temperament, as the Amiga plays them (MOD).
+    bool amiga_period_table{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

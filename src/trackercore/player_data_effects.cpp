@@ -736,7 +736,7 @@ void Player_Data::do_arpegio(int channel) {
     const bool linear = rules().use_linear_slides;
     const int semitone = std::abs((int)get_period(46, 0, true) - (int)get_period(44, 0, true));
     for (Channel_Control::Layer_Slot& slot : ch.slot)
-        slot.period = linear ? slot.base_period - semitone * n : (int)get_period((slot.note + n) * 2, 0, false);
+        slot.period = linear ? slot.base_period - semitone * n : (int)note_period(slot.note + n, slot.sample);
     ch.pitch_modulated = 1;
 }
 

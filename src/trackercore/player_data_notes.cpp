@@ -154,7 +154,6 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             return 0;
         }
         ch.nna_pending = 1;
-        bool linear = rules().use_linear_slides;
         bool any_start = false;
         for (Channel_Control::Layer_Slot& slot : ch.slot) {
             Instrument::Layer* layer = slot.layer;
@@ -204,7 +203,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
             if (instrument < 100 || ch.instrument_volume_pending)
                 slot.volume = slot.base_volume = (int16_t)sample->def_volume;
             slot.note_off_flags = 0;
-            slot.base_period = (uint16_t)get_period(slot.note * 2, 0, linear);
+            slot.base_period = (uint16_t)note_period(slot.note, sample);
             // FT2 keeps the last slide's target (and direction) through notes struck plainly,
             // ProTracker its target.
             const bool slide = ch.command == COMMAND_G || ch.command == COMMAND_L;
@@ -244,6 +243,13 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
         if (xm_key_off && with_instrument) restart_tremor(channel);
     }
     return 0;
+}
+
+unsigned int Player_Data::note_period(int note, const Sample* sample) const {
+    const bool linear = rules().use_linear_slides;
+    if (!linear && rules().amiga_period_table && sample)
+        if (unsigned int amiga = Tables::get_amiga_table_period(note, sample->data.get_c5_freq())) return amiga;
+    return get_period((unsigned short)(note * 2), 0, linear);
 }
 
 // FT2: a note beside a tone portamento only sets the slide's target and direction; the playing
