@@ -75,7 +75,6 @@ void Tracker_Voice::reset() {
     left_volume = right_volume = 0;
     previous_left = previous_right = 0;
     position = 0;
-    step_carry = 0;
     increment = 0;
     first_mix = 0;
     filter_a0 = filter_b0 = filter_b1 = 0;
@@ -188,16 +187,7 @@ void Tracker_Voice::mix(int frames, int* buffer) {
         active = 0;
     if (!active || frames <= 0 || mix_frequency <= 0) return;
 
-    // The step has 11 fractional bits; the 16 below them are carried from block to block, so
-    // that a block now and then steps one unit further and the pitch holds on average, where
-    // cutting them off alone left low notes up to a few cents flat.
-    const std::uint64_t exact = (std::uint64_t)(unsigned)frequency * (2048u << 16) / (unsigned)mix_frequency;
-    std::int64_t step = (std::int64_t)(exact >> 16);
-    step_carry += (exact & 0xFFFF) * (std::uint64_t)frames;
-    if (step_carry >= (std::uint64_t)frames << 16) {
-        step_carry -= (std::uint64_t)frames << 16;
-        ++step;
-    }
+    std::int64_t step = (std::int64_t)((std::uint64_t)(unsigned)frequency * 2048 / (unsigned)mix_frequency);
     if (step > MAX_INCREMENT) step = MAX_INCREMENT;
     if (step == 0) {
         active = 0;

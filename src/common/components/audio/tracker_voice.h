@@ -72,7 +72,6 @@ private:
     int previous_left = 0;
     int previous_right = 0;
     std::uint64_t position = 0;
-    std::uint64_t step_carry = 0;  // fractions of a step owed, in 1/65536 units times frames
     std::int64_t increment = 0;
     int first_mix = 0;
     int filter_a0 = 0;

@@ -358,20 +358,3 @@ TEST(TrackerVoice, ShortLoopsSoundTheSameFrameByFrame) {
         }
     }
 }
-
-// Over many blocks a voice moves through its sample at its frequency to within a frame, however
-// finely the frequency falls between the step's fractional units (unrounded, 5231 Hz would run
-// 0.4 % slow).
-TEST(TrackerVoice, PositionKeepsToTheFrequencyOverBlocks) {
-    auto sd = make_sample_8(std::vector<std::int8_t>(1 << 20, 1));
-    for (int hz : {5231, 2090, 16574, 44099}) {
-        SCOPED_TRACE(hz);
-        Voice_Rig rig;
-        rig.voice.setup_sample(sd.get(), 0);
-        rig.voice.set_frequency((unsigned)hz);
-        const int blocks = 50, frames = 882;
-        for (int b = 0; b < blocks; b++) rig.block(frames);
-        const double expected = (double)hz * blocks * frames / 44100;
-        EXPECT_NEAR(rig.voice.get_current_sample_pos(), expected, 1.0);
-    }
-}
