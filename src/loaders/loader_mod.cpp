@@ -312,8 +312,10 @@ Loader::Error Loader_MOD::load_header(Bounded_Reader& in) {
         sample.volume = std::min<int>(sh[25], 64);
         int loop_start = 2 * (int)read_be16(sh + 26);
         int loop_length = 2 * (int)read_be16(sh + 28);
-        // Some files count the loop start in bytes: taken as words the loop would pass the end.
-        if (loop_start + loop_length > sample.length && loop_start / 2 + loop_length <= sample.length)
+        // Soundtracker counts the loop start in bytes; some later files do too: taken as words
+        // the loop would pass the end.
+        if (layout.soundtracker ||
+            (loop_start + loop_length > sample.length && loop_start / 2 + loop_length <= sample.length))
             loop_start /= 2;
         sample.loop_start = loop_start;
         sample.loop_length = loop_length > 2 ? loop_length : 0;  // one word is ProTracker's "no loop"
@@ -420,10 +422,16 @@ long Loader_MOD::load_sample_data(Bounded_Reader& in, long position, MOD_Sample&
         if (block) in.get_bytes(static_cast<unsigned char*>(block), frames);
     }
     if (!block) return stored;
+    int begin = std::min<int>(sample.loop_start, (int)frames);
+    // Soundtracker plays a looping sample from its loop start: what lies before it is never heard.
+    if (layout.soundtracker && sample.loop_length > 0 && begin > 0 && begin < frames) {
+        std::memmove(block, static_cast<char*>(block) + begin, (size_t)(frames - begin));
+        frames -= begin;
+        begin = 0;
+    }
     Sample_Data& data = sample.data;
     data.set_data_ptr(block, (int)frames, false);
     data.set_c5_freq(finetune_to_c5(sample.finetune));
-    int begin = std::min<int>(sample.loop_start, (int)frames);
     int end = std::min<int>(begin + sample.loop_length, (int)frames);
     data.set_loop_begin(begin);
     data.set_loop_end(end);

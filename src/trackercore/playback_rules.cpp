@@ -70,6 +70,7 @@ Playback_Rules Playback_Rules::of_format(Format f) {
     r.arpeggio_runs_through_repeats = pick(f, false,       false,         true,        true,        false);
     r.ft2_effect_memories           = pick(f, false,       true,          false,       false,       false);
     r.glissando                     = pick(f, GLISS_UP,    GLISS_NEAREST, GLISS_UP,    GLISS_UP,    GLISS_IGNORED);
+    r.amiga_period_table            = pick(f, false,       false,         false,       true,        false);
     return r;
 }
 
@@ -146,6 +147,7 @@ std::span<const Playback_Rules::Entry> Playback_Rules::list() {
         flag("arpeggio_runs_through_repeats", "Arpeggio Runs Through Repeats", &Rules::arpeggio_runs_through_repeats),
         flag("ft2_effect_memories", "FT2 Effect Memories", &Rules::ft2_effect_memories),
         number("glissando", "Glissando", &Rules::glissando, GLISS_IGNORED, GLISS_NEAREST),
+        flag("amiga_period_table", "Amiga Period Table", &Rules::amiga_period_table),
     };
     return entries;
 }

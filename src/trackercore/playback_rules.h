@@ -132,6 +132,9 @@ struct Playback_Rules {
     // Under glissando (S1x) a slide to a note sounds in whole semitones: one of the GLISSANDO_*
     // values says which semitone. Older native songs ignored S1x.
     int glissando{};
+    // Notes three octaves up from C-3 sound at the whole-number periods of ProTracker's table,
+    // up to a few cents off equal temperament, as the Amiga plays them (MOD).
+    bool amiga_period_table{};
 
     static Playback_Rules of_format(Format format);
     // The rules of songs made here.

@@ -249,6 +249,13 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     return 0;
 }
 
+unsigned int Player_Data::note_period(int note, const Sample* sample) const {
+    const bool linear = rules().use_linear_slides;
+    if (!linear && rules().amiga_period_table && sample)
+        if (unsigned int amiga = Tables::get_amiga_table_period(note, sample->data.get_c5_freq())) return amiga;
+    return get_period((unsigned short)(note * 2), 0, linear);
+}
+
 // FT2: a note beside a tone portamento only sets the slide's target and direction; the playing
 // sample goes on. An instrument number beside it recalls that sample's volume and pan and
 // restarts the envelopes; it also becomes the channel's instrument for later notes. Returns

@@ -340,8 +340,23 @@ TEST_F(LoaderModFile, SoundtrackerFilesAndTheirDialects) {
     EXPECT_TRUE(loader.get_layout().ultimate);
     EXPECT_EQ(song.get_pattern(0)->get_note(0, 0).command, 'J' - 'A');
     EXPECT_EQ(song.get_initial_variables()->tempo, 104);
-    EXPECT_EQ(song.get_sample(0)->data.get_loop_begin(), 150);
-    EXPECT_EQ(song.get_sample(0)->data.get_loop_end(), 190);
+    // A looping sample plays from its loop start, counted in bytes even where words would fit:
+    // what lies before it is left out.
+    struct Loop {
+        int start_field, words, frames, first;
+    };
+    for (Loop loop : {Loop{150, 20, 50, 150}, Loop{20, 10, 180, 20}}) {
+        SCOPED_TRACE(loop.start_field);
+        shapes[0].loop_start = loop.start_field;
+        shapes[0].loop_words = loop.words;
+        ASSERT_EQ(load(build_mod(15, shapes, {0}, "", ultimate, 100)), Loader::SUCCESS);
+        const Sample_Data& data = song.get_sample(0)->data;
+        EXPECT_EQ(data.get_size(), loop.frames);
+        EXPECT_EQ(data.get_loop_begin(), 0);
+        EXPECT_EQ(data.get_loop_end(), 2 * loop.words);
+        EXPECT_EQ(static_cast<const unsigned char*>(data.get_data_ptr())[0], loop.first);
+    }
+    shapes[0] = {"st-01:bass", 100};
 
     // A volume command marks a later Soundtracker: 1xx slides and Fxx is speed only.
     std::string later = build_pattern(4, {{0, 0, {0x01, 0xAC, 0x11, 0x47}}, {1, 0, {0, 0, 0x0C, 0x20}},

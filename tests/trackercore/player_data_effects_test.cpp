@@ -974,3 +974,44 @@ TEST_F(Player_Effects, ColumnAndEffectSlidesToNoteShareTheSpeed) {
 }
 
 }  // namespace
+
+// MOD notes sound at the whole-number periods of ProTracker's table (the PAL clock over the
+// period), where the tempered periods lie up to a few cents off; an arpeggio's steps too.
+// Without the rule the tempered period plays.
+TEST_F(Player_Effects, AmigaPeriodTableRule) {
+    struct Case {
+        const char* what;
+        int finetune;
+        int written;      // the period in the file
+        int arpeggio;     // J beside the note; tick 1 plays its first step
+        double sounding;  // the Amiga period heard on tick 1
+    };
+    const std::vector<Case> cases = {
+        {"C-1", 0, 856, 0, 856},
+        {"E-1, a period under the tempered 679.4", 0, 678, 0, 678},
+        {"F#-2, under the tempered 302.6", 0, 302, 0, 302},
+        {"B-3, under the tempered 113.3", 0, 113, 0, 113},
+        {"an arpeggio's major third from C-3, over the tempered 169.9", 0, 214, 0x40, 170},
+        {"C-1 at finetune -8", 8, 856, 0, 907},
+        {"C-1 at finetune 5", 5, 856, 0, 826},
+    };
+    for (const Case& c : cases) {
+        for (bool rule : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (rule ? " (table)" : " (tempered)"));
+            song.variables.rules = Playback_Rules::of_format(Playback_Rules::Format::MOD);
+            song.variables.rules.amiga_period_table = rule;
+            song.sample[0].data.set_c5_freq(Loader_MOD::finetune_to_c5(c.finetune));
+            const int note = Loader_MOD::period_to_note(c.written);
+            const int step = c.arpeggio >> 4;
+            song.get_pattern(0)->clear();
+            put(0, 0, c.arpeggio ? cell(note, 0, EMPTY_FIELD, 'J', c.arpeggio) : cell(note, 0));
+            player.play_start_pattern(0);
+            ticks(2);
+            ASSERT_NE(foreground(0), nullptr);
+            if (rule)
+                EXPECT_NEAR(foreground(0)->get_played_frequency() / (3546895.0 / c.sounding), 1.0, 0.0003);
+            else
+                EXPECT_EQ(played_period(), (int)get_period((unsigned short)((note + step) * 2), 0, false));
+        }
+    }
+}

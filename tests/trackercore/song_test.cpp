@@ -295,7 +295,8 @@ TEST(SongVariables, PropertiesInCreationOrderAndClamped) {
                                         "Sustain Hides Loop", "FT2 Retrigger", "ProTracker Portamento",
                                         "Fast Volume Slides", "Jump Cancels Loop", "Row Repeat Taken",
                                         "Repeats Start On First Tick", "Volume Column Fine Slides Once",
-                                        "Arpeggio Runs Through Repeats", "FT2 Effect Memories", "Glissando"}));
+                                        "Arpeggio Runs Through Repeats", "FT2 Effect Memories", "Glissando",
+                                        "Amiga Period Table"}));
     EXPECT_EQ(property_names(song->initial_variables.get_properties()),
               (std::vector<std::string>{"Global Volume", "Speed", "Tempo"}));
     EXPECT_EQ(property_names(song->initial_variables.channel[0].get_properties()),
