@@ -179,9 +179,9 @@ private:
 
     bool linked() const { return song && mixer; }
     const Playback_Rules& rules() const { return song->variables.rules; }
-    // The period a note starts at with the sample given (old periods: from the Amiga's table
-    // where the song keeps to it).
-    unsigned int note_period(int note, const Sample* sample) const;
+    // The period a note starts at with the sample given, before any E5x tuning (old periods:
+    // from the Amiga's table where the song keeps to it).
+    unsigned int untuned_period(int note, const Sample* sample) const;
     void set_tick_size();
     void delete_all_voices();
     void pre_process_effects();

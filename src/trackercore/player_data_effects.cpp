@@ -583,7 +583,7 @@ void Player_Data::slide_to_target(Channel_Control::Layer_Slot& slot, int step) {
 // The period of a note for the slot's sample, E5x's finetune included.
 int Player_Data::note_period(const Channel_Control::Layer_Slot& slot, int note) const {
     const bool linear = rules().use_linear_slides;
-    const int period = (int)note_period(note, slot.sample);
+    const int period = (int)untuned_period(note, slot.sample);
     if (slot.finetune_shift == 0) return period;
     if (linear) return period - slot.finetune_shift;
     return (int)std::lround(period * std::exp2(-slot.finetune_shift / 768.0));
@@ -776,7 +776,7 @@ void Player_Data::do_arpegio(int channel) {
     const bool linear = rules().use_linear_slides;
     const int semitone = std::abs((int)get_period(46, 0, true) - (int)get_period(44, 0, true));
     for (Channel_Control::Layer_Slot& slot : ch.slot)
-        slot.period = linear ? slot.base_period - semitone * n : (int)note_period(slot.note + n, slot.sample);
+        slot.period = linear ? slot.base_period - semitone * n : (int)untuned_period(slot.note + n, slot.sample);
     ch.pitch_modulated = 1;
 }
 

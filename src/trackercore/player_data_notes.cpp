@@ -249,7 +249,7 @@ int Player_Data::process_note_and_instrument(int channel, int note, int instrume
     return 0;
 }
 
-unsigned int Player_Data::note_period(int note, const Sample* sample) const {
+unsigned int Player_Data::untuned_period(int note, const Sample* sample) const {
     const bool linear = rules().use_linear_slides;
     if (!linear && rules().amiga_period_table && sample)
         if (unsigned int amiga = Tables::get_amiga_table_period(note, sample->data.get_c5_freq())) return amiga;
